@@ -1,0 +1,3 @@
+#include "config/ConfigCommands.h"
+
+ConfigCommands::ConfigCommands(const CommandContext &context, QObject *parent) : QObject(parent), ctx_(context) {}

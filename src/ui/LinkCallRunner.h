@@ -1,0 +1,27 @@
+#pragma once
+
+#include "link/DeviceLink.h"
+
+#include <functional>
+
+// Runs one device-link call for a command. The call blocks the command (it returns when the
+// terminal exchange is over) and any error it raises is rethrown here. Progress reported by the
+// device link meanwhile reaches the progress listener.
+class LinkCallRunner {
+public:
+    using ProgressListener = std::function<void(qint64 done, qint64 expected)>;
+
+    virtual ~LinkCallRunner() = default;
+    virtual void run(const std::function<void()> &call) = 0;
+
+    void setProgressListener(ProgressListener listener) { listener_ = std::move(listener); }
+
+protected:
+    ProgressListener listener_;
+};
+
+// The plain runner: calls on the current thread.
+class DirectLinkCallRunner : public LinkCallRunner {
+public:
+    void run(const std::function<void()> &call) override { call(); }
+};
