@@ -1,4 +1,5 @@
 #include "common/OleDate.h"
+#include "config/AlarmGrid.h"
 #include "config/ParameterWords.h"
 #include "config/VersionGate.h"
 
@@ -78,6 +79,34 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, passes);
         QCOMPARE(VersionGate::atLeast(version, VersionGate::BootPictureMinimum), passes);
+    }
+
+    void alarmGridTakesWholeNumbersInRange_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<int>("verdict");
+        QTest::addColumn<int>("value");
+        using V = AlarmGrid::Verdict;
+        QTest::newRow("empty is 0") << "" << 23 << int(V::Accepted) << 0;
+        QTest::newRow("23") << "23" << 23 << int(V::Accepted) << 23;
+        QTest::newRow("59") << "59" << 59 << int(V::Accepted) << 59;
+        QTest::newRow("7 with blank") << " 7" << 23 << int(V::Accepted) << 7;
+        QTest::newRow("24") << "24" << 23 << int(V::OutOfRange) << 0;
+        QTest::newRow("60") << "60" << 59 << int(V::OutOfRange) << 0;
+        QTest::newRow("-1") << "-1" << 23 << int(V::OutOfRange) << 0;
+        QTest::newRow("ab") << "ab" << 23 << int(V::NotANumber) << 0;
+        QTest::newRow("1. has no time of day") << "1." << 23 << int(V::NotANumber) << 0;
+        QTest::newRow(".5 has no time of day") << ".5" << 59 << int(V::NotANumber) << 0;
+        QTest::newRow("blanks only") << "  " << 23 << int(V::NotANumber) << 0;
+    }
+    void alarmGridTakesWholeNumbersInRange() {
+        QFETCH(QString, text);
+        QFETCH(int, maximum);
+        QFETCH(int, verdict);
+        QFETCH(int, value);
+        const auto reading = AlarmGrid::read(text, maximum);
+        QCOMPARE(int(reading.verdict), verdict);
+        if (reading.verdict == AlarmGrid::Verdict::Accepted) QCOMPARE(reading.value, value);
     }
 
     void oleTimeOfDay() {
