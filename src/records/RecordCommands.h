@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/CollectCommands.h"
 #include "ui/CommandContext.h"
 
 #include <QObject>
@@ -9,6 +10,8 @@ class RecordCommands : public QObject {
     Q_OBJECT
 public:
     explicit RecordCommands(const CommandContext &context, QObject *parent = nullptr);
+
+    CollectCommands collect;
 
 private:
     CommandContext ctx_;
