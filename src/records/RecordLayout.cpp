@@ -73,23 +73,21 @@ QString CompiledRecordLayout::format(QStringView raw) const {
     return out;
 }
 
-void CompiledRecordLayout::appendAsciiLine(const char *line, qsizetype n, QByteArray &out) const {
-    for (const Piece &p : pieces_) {
-        if (p.start < 0) {
-            out.append(encodedLiterals_[p.length]);
-        } else if (p.start < n) {
-            out.append(line + p.start, std::min<qsizetype>(p.length, n - p.start));
-        }
-    }
-    out.append("\r\n", 2);
-}
-
 QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *lineCount) const {
-    QByteArray out;
-    out.reserve(raw.size() + raw.size() / 2);
-    qint64 lines = 0;
+    // Worst case per line: every slice full, every literal, CR LF. Written through a raw pointer
+    // into a buffer sized once, since this runs over whole collections.
+    qsizetype perLine = 2;
+    for (const Piece &p : pieces_) perLine += p.start < 0 ? encodedLiterals_[p.length].size() : p.length;
     const char *data = raw.constData();
     const qsizetype size = raw.size();
+    qsizetype lineBound = 1;
+    for (const char *c = data; (c = static_cast<const char *>(std::memchr(c, '\n', size_t(data + size - c))));
+         ++c)
+        ++lineBound;
+    QByteArray out;
+    out.resize(lineBound * perLine);
+    char *w = out.data();
+    qint64 lines = 0;
     qsizetype pos = 0;
     while (pos < size) {
         const char *nl = static_cast<const char *>(std::memchr(data + pos, '\n', size_t(size - pos)));
@@ -103,15 +101,32 @@ QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *line
                 if (static_cast<unsigned char>(line[i]) >= 0x80) { ascii = false; break; }
             if (ascii) {
                 // Positions count characters; in ASCII a character is a byte.
-                appendAsciiLine(line, len, out);
+                for (const Piece &p : pieces_) {
+                    if (p.start < 0) {
+                        const QByteArray &lit = encodedLiterals_[p.length];
+                        std::memcpy(w, lit.constData(), size_t(lit.size()));
+                        w += lit.size();
+                    } else if (p.start < len) {
+                        const qsizetype n = std::min<qsizetype>(p.length, len - p.start);
+                        std::memcpy(w, line + p.start, size_t(n));
+                        w += n;
+                    }
+                }
             } else {
-                out.append(TextCodec::encode(format(TextCodec::decode(QByteArray(line, len)))));
-                out.append("\r\n", 2);
+                const QByteArray enc = TextCodec::encode(format(TextCodec::decode(QByteArray(line, len))));
+                const qsizetype used = w - out.data();
+                if (out.size() < used + enc.size() + 2) out.resize(used + enc.size() + 2 + (lineBound - lines) * perLine);
+                w = out.data() + used;
+                std::memcpy(w, enc.constData(), size_t(enc.size()));
+                w += enc.size();
             }
+            *w++ = '\r';
+            *w++ = '\n';
             ++lines;
         }
         pos = end + 1;
     }
+    out.resize(w - out.data());
     if (lineCount) *lineCount = lines;
     return out;
 }

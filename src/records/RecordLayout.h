@@ -45,6 +45,4 @@ private:
     std::vector<Piece> pieces_;
     std::vector<QString> literals_;
     std::vector<QByteArray> encodedLiterals_;
-
-    void appendAsciiLine(const char *line, qsizetype length, QByteArray &out) const;
 };
