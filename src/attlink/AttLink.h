@@ -1,0 +1,82 @@
+#pragma once
+
+#include "attlink/Exchange.h"
+#include "attlink/LinkSettings.h"
+#include "attlink/transport/SerialChannel.h"
+#include "attlink/transport/TcpChannel.h"
+#include "link/DeviceLink.h"
+
+// Our device link: every operation is one or more exchanges of docs/protocol.md with the terminal
+// on the current transport (serial after Mode 0, TCP after Mode 1).
+class AttLink : public DeviceLink {
+public:
+    explicit AttLink(const QString &appFolder);
+
+    QVariant SetPort(QVariant &port) override;
+    void Mode(qint16 value) override;
+    QVariant Connect_Net(const QString &ip, const QString &port) override;
+    QVariant Disconnect_Net() override;
+    QVariant tcpstate() override;
+    QVariant Ver() override;
+
+    QVariant GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                        qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear) override;
+    QVariant GatherData_All(const QString &address, const QString &folder, const QString &fileName,
+                            QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
+                            bool &fullYear, const QString &firstPacket, const QString &lastPacket) override;
+    QVariant GatherRecordSum(const QString &address, qint32 &count, const QString &ok) override;
+    QVariant ClearRecord(qint16 address) override;
+    QVariant ClearFlag(qint16 address) override;
+    QVariant CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                       qint16 three, qint16 decimalCards, bool &fullYear, const QString &since,
+                       qint16 twenty) override;
+    QVariant SendRecordToMachine(const QString &address, QString &card, QString &dateTime, const QString &code1,
+                                 const QString &code2) override;
+    QVariant ReadClearLog(qint16 address, QString &log) override;
+    QVariant ReadChangeTimeLog(qint16 address, QString &log) override;
+    QVariant GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
+                                QString &message, qint32 &count, const QString &sleepDate,
+                                qint16 decimalCards) override;
+    QVariant GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
+                                    QString &message, qint32 &count, const QString &sleepDate,
+                                    qint16 decimalCards, const QString &firstPacket,
+                                    const QString &lastPacket) override;
+    QVariant GatherSendCardSum(const QString &address, qint32 &count) override;
+    QVariant ClearNameList(qint16 address) override;
+    QVariant ReadCardNum(qint16 address, QString &reply) override;
+    QVariant CardSendToMachine(qint16 address, const QString &card, const QString &jobNo, const QString &name,
+                               const QString &code00, const QString &code00000000) override;
+    QVariant ClearName(qint16 address, const QString &card) override;
+    QVariant FindCard(qint16 address, const QString &card, bool &found) override;
+    QVariant ModifyDateTime(qint16 address, QString &date, QString &time, QString &code01) override;
+    QVariant SetClock(qint16 address, QVector<double> &alarms, const QString &ringPeriod) override;
+    QVariant RepairSystemParameter(qint16 address, QString &relay, QString &interval, QString &mode) override;
+    QVariant ReadSystemParameter(const QString &address, QString &parameters) override;
+    QVariant RepairAddress(qint16 address, qint16 newAddress) override;
+    QVariant SetMachinePassword(const QString &address, const QString &password) override;
+    QVariant GetMachinePassword(qint16 address) override;
+    QVariant GetStorageModel(const QString &address) override;
+    QVariant SetStorageModel(const QString &address, qint16 code) override;
+    QVariant SetLogoMode(qint16 address, bool restore) override;
+    QVariant SendPictureMach(const QString &address, QString &fileName) override;
+    QVariant SendShortMsg(const QString &address, const QString &minutes, const QString &message) override;
+    QVariant GetSounds(const QString &address, const QString &number) override;
+
+    const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
+
+private:
+    Exchange &exchange() { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
+    Exchange::Reply ask(int address, uint8_t command, const QStringList &fields = {});
+    bool simple(int address, uint8_t command, const QStringList &fields = {});
+    QVariant collectRecords(const QString &address, const QString &folder, const QString &fileName,
+                            QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last);
+    QVariant collectRoster(const QString &address, const QString &folder, const QString &fileName,
+                           QString &message, qint32 &count, bool decimal, int first, int last);
+
+    LinkSettings settings_;
+    SerialChannel serial_;
+    TcpChannel tcp_;
+    Exchange serialExchange_;
+    Exchange tcpExchange_;
+    int mode_ = 0;
+};

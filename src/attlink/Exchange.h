@@ -1,0 +1,32 @@
+#pragma once
+
+#include "attlink/LinkSettings.h"
+#include "attlink/protocol/Commands.h"
+#include "attlink/protocol/Frame.h"
+#include "attlink/transport/FdChannel.h"
+
+// One request and its reply over a channel: stale bytes flushed, the reply awaited with the response
+// and inter-byte timeouts, frames of another address, command or sequence discarded, bounded retries.
+class Exchange {
+public:
+    struct Reply {
+        bool answered = false;   // false: no valid reply after every retry (communication failure)
+        ReplyStatus status = ReplyStatus::Unknown;
+        QByteArray data;         // payload after the status byte
+        QString error;
+        bool ok() const { return answered && status == ReplyStatus::Ok; }
+    };
+
+    Exchange(FdChannel &channel, const LinkSettings &settings) : channel_(channel), settings_(settings) {}
+    Reply request(uint8_t address, uint8_t command, const QByteArray &payload);
+
+    // Bytes on the line in both directions and bad frames seen, for the benchmarks.
+    qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
+
+private:
+    bool awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Reply &reply);
+
+    FdChannel &channel_;
+    const LinkSettings &settings_;
+    uint8_t sequence_ = 0;
+};

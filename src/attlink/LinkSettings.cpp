@@ -1,0 +1,33 @@
+#include "attlink/LinkSettings.h"
+
+#include <QSettings>
+
+namespace {
+int bounded(const QSettings &s, const char *key, int fallback, int low, int high)
+{
+    bool ok = false;
+    const int v = s.value(QLatin1String(key)).toString().trimmed().toInt(&ok);
+    return ok && v >= low && v <= high ? v : fallback;
+}
+}  // namespace
+
+LinkSettings LinkSettings::load(const QString &appFolder)
+{
+    LinkSettings l;
+    l.folder = appFolder;
+    QSettings s(appFolder + QStringLiteral("/AttLink.ini"), QSettings::IniFormat);
+    l.responseTimeoutMs = bounded(s, "Link/ResponseTimeout", l.responseTimeoutMs, 10, 60000);
+    l.interByteTimeoutMs = bounded(s, "Link/InterByteTimeout", l.interByteTimeoutMs, 1, 10000);
+    l.retries = bounded(s, "Link/Retries", l.retries, 0, 20);
+    l.connectTimeoutMs = bounded(s, "Link/ConnectTimeout", l.connectTimeoutMs, 10, 60000);
+    l.baud = bounded(s, "Serial/Baud", l.baud, 1200, 230400);
+    return l;
+}
+
+QString LinkSettings::devicePathFor(int n) const
+{
+    if (n < 1 || n > 255) return {};
+    QSettings s(folder + QStringLiteral("/AttLink.ini"), QSettings::IniFormat);
+    const QString mapped = s.value(QStringLiteral("Ports/Com%1").arg(n)).toString().trimmed();
+    return mapped.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : mapped;
+}
