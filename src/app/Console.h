@@ -4,6 +4,7 @@
 #include "ui/CommandContext.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 class ConfigCommands;
@@ -33,6 +34,15 @@ public:
     CommandContext context();
     SettingsStore &settings() { return *settings_; }
 
+    // The close box's shut-down: saves the connection settings and Public.Sys.
+    void unload();
+    // Cmd_Exit: releases the device link and ends at once, saving nothing.
+    void exitWithoutSaving();
+    bool exited() const { return exited_; }
+    bool linkReleased() const { return !link_; }
+    // What ending the program means; QCoreApplication::exit(0) unless set (tests keep the process).
+    void setExitHandler(std::function<void()> handler) { exitHandler_ = std::move(handler); }
+
 private:
     QString appFolder_;
     OperatorInterface &op_;
@@ -44,4 +54,6 @@ private:
     std::unique_ptr<RecordCommands> records_;
     std::unique_ptr<RosterCommands> roster_;
     std::unique_ptr<ConfigCommands> config_;
+    std::function<void()> exitHandler_;
+    bool exited_ = false;
 };

@@ -141,10 +141,23 @@ signals:
     // Label9 / Label13 are clickable labels.
     void label9Clicked();
     void label13Clicked();
+    // A click on toolbar button n (1..8) of tbComPort.
+    void comButtonClicked(int n);
     // Emitted by the window's close box, before the window goes; the shut-down saves here.
     void unloading();
+
+public:
+    // Shows or hides the frame ButBorder(0..3) around the close button.
+    void showCloseFrame(bool visible);
+    QLabel *statusLabel_ = nullptr;  // the simple text of Sta_Info
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend struct FrmZevoBuild;
+    bool focusGuard(QObject *watched, QEvent *event);
+    bool validating_ = false;
+    bool unloaded_ = false;
 };

@@ -1,0 +1,120 @@
+#include "app/ModZevo.h"
+
+#include "common/TextCodec.h"
+
+#include <QFile>
+#include <QList>
+#include <QSaveFile>
+
+namespace ModZevo {
+
+namespace {
+
+constexpr int BufferCharacters = 2000;
+
+QString pathOf(const QString &file, const QString &appFolder) {
+    return file.isEmpty() ? defaultProfilePath(appFolder) : file;
+}
+
+// The file as byte lines, each without its line end. Working on bytes keeps lines we do not touch
+// exactly as they were, whatever their encoding.
+QList<QByteArray> readLines(const QString &path, bool *crlf = nullptr) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QByteArray all = f.readAll();
+    if (crlf) *crlf = all.isEmpty() || all.contains("\r\n") || !all.contains('\n');
+    QList<QByteArray> lines = all.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+    for (QByteArray &l : lines)
+        if (l.endsWith('\r')) l.chop(1);
+    return lines;
+}
+
+// "[name]" with blanks around allowed; the name in *name.
+bool sectionHeader(const QByteArray &line, QByteArray *name) {
+    const QByteArray t = line.trimmed();
+    if (t.size() < 2 || t.front() != '[') return false;
+    const qsizetype close = t.indexOf(']');
+    if (close < 0) return false;
+    *name = t.mid(1, close - 1).trimmed();
+    return true;
+}
+
+// "key=value": the key (trimmed) and the value (trimmed) of a line, false for other lines.
+bool keyLine(const QByteArray &line, QByteArray *key, QByteArray *value) {
+    const qsizetype eq = line.indexOf('=');
+    if (eq <= 0) return false;
+    const QByteArray k = line.left(eq).trimmed();
+    if (k.isEmpty() || k.startsWith(';')) return false;
+    *key = k;
+    *value = line.mid(eq + 1).trimmed();
+    return true;
+}
+
+bool same(const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+}  // namespace
+
+QString defaultProfilePath(const QString &appFolder) { return appFolder + QStringLiteral("/Public.Sys"); }
+
+QString ReadIniValue(const QString &section, const QString &key, const QString &file, const QString &appFolder) {
+    const QByteArray wantSection = TextCodec::encode(section).trimmed();
+    const QByteArray wantKey = TextCodec::encode(key).trimmed();
+    bool inSection = false;
+    for (const QByteArray &line : readLines(pathOf(file, appFolder))) {
+        QByteArray name, k, v;
+        if (sectionHeader(line, &name)) {
+            inSection = same(name, wantSection);
+        } else if (inSection && keyLine(line, &k, &v) && same(k, wantKey)) {
+            const qsizetype nul = v.indexOf('\0');
+            if (nul >= 0) v.truncate(nul);
+            return TextCodec::decode(v).left(BufferCharacters - 1);
+        }
+    }
+    return QString();
+}
+
+void WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
+                   const QString &appFolder) {
+    const QString path = pathOf(file, appFolder);
+    const QByteArray wantSection = TextCodec::encode(section).trimmed();
+    const QByteArray wantKey = TextCodec::encode(key).trimmed();
+    const QByteArray newLine = wantKey + '=' + TextCodec::encode(value);
+
+    bool crlf = true;
+    QList<QByteArray> lines = readLines(path, &crlf);
+    qsizetype sectionAt = -1, lastInSection = -1, keyAt = -1;
+    bool inSection = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray name, k, v;
+        if (sectionHeader(lines[i], &name)) {
+            if (inSection) break;  // the first matching section is the one read and written
+            inSection = same(name, wantSection);
+            if (inSection) sectionAt = lastInSection = i;
+        } else if (inSection) {
+            if (!lines[i].trimmed().isEmpty()) lastInSection = i;
+            if (keyLine(lines[i], &k, &v) && same(k, wantKey)) {
+                keyAt = i;
+                break;
+            }
+        }
+    }
+    if (keyAt >= 0) {
+        lines[keyAt] = newLine;
+    } else if (sectionAt >= 0) {
+        lines.insert(lastInSection + 1, newLine);
+    } else {
+        lines.append('[' + wantSection + ']');
+        lines.append(newLine);
+    }
+
+    const QByteArray end = crlf ? QByteArray("\r\n") : QByteArray("\n");
+    QByteArray out;
+    for (const QByteArray &l : lines) out += l + end;
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly)) return;
+    f.write(out);
+    f.commit();
+}
+
+}  // namespace ModZevo

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The profile-file routines: one key of an INI-style file in GB18030 read or written. Sections and
+// keys match without regard to case; a write keeps every other line as it is and replaces the file
+// atomically. An empty file argument means Public.Sys in the application folder.
+namespace ModZevo {
+
+QString defaultProfilePath(const QString &appFolder);
+
+// The stored value, or empty when the file, the section or the key is missing. Values longer than
+// 1999 characters are cut to 1999.
+QString ReadIniValue(const QString &section, const QString &key, const QString &file, const QString &appFolder);
+
+// Creates the file and the section when missing. A failed write is silent.
+void WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
+                   const QString &appFolder);
+
+}  // namespace ModZevo
