@@ -312,7 +312,7 @@ QVariant AttLink::CardSendToMachine(qint16 address, const QString &card, const Q
                                     const QString &code00, const QString &code00000000)
 {
     uint32_t c = 0;
-    if (!RecordWire::parseCard(card.trimmed(), c) || jobNo.size() > 8 || TextCodec::encode(name).size() > 16) return false;
+    if (!RecordWire::parseCard(card.trimmed(), c) || jobNo.size() > 8 || TextCodec::encode(name).size() > DeviceLink::NameFieldBytes) return false;
     return simple(addressOf(address), Command::AddCard,
                   {RecordWire::cardHex(c), jobNo, name, code00, code00000000});
 }

@@ -16,6 +16,10 @@ class DeviceLink {
 public:
     virtual ~DeviceLink() = default;
 
+    // Bytes the terminal's name field holds, the name encoded in GB18030. CardSendToMachine refuses a
+    // longer name; the console refuses it before the call so that nothing is cut silently.
+    static constexpr int NameFieldBytes = 16;
+
     // Long transfers report (done, expected) through this handler, from the calling thread.
     using ProgressHandler = std::function<void(qint64 done, qint64 expected)>;
     virtual void setProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
