@@ -8,6 +8,7 @@
 #include "records/RecordLayout.h"
 #include "records/RecordSupport.h"
 #include "records/WindowLayout.h"
+#include "ui/CollectionProgress.h"
 #include "ui/FrmZevo.h"
 #include "ui/LinkCallRunner.h"
 #include "ui/OperatorInterface.h"
@@ -15,7 +16,6 @@
 #include <QCheckBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QProgressBar>
 
 using namespace RecordSupport;
 
@@ -28,37 +28,6 @@ void writeWhole(const QString &path, const QByteArray &content) {
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
         throw RaisedError(FileAccessError, QStringLiteral("路径/文件访问错误：") + path);
 }
-
-// Shows the progress bar beside the status text for the length of a collection, fed by the link.
-class CollectionProgress {
-public:
-    explicit CollectionProgress(const CommandContext &ctx) : ctx_(ctx) {
-        QProgressBar *bar = ctx_.window.StatusProgress;
-        if (bar) {
-            bar->setRange(0, 0);  // busy until the link says how many records to expect
-            bar->show();
-        }
-        ctx_.runner.setProgressListener([bar](qint64 done, qint64 expected) {
-            if (!bar) return;
-            if (expected > 0) {
-                // The bar counts in int; scale to per mille when the counts could overflow it.
-                const bool scaled = expected > 1000000;
-                bar->setRange(0, scaled ? 1000 : int(expected));
-                bar->setValue(int(scaled ? std::min(done, expected) * 1000 / expected : std::min(done, expected)));
-            }
-        });
-        LinkCallRunner *runner = &ctx_.runner;
-        ctx_.link.setProgressHandler([runner](qint64 done, qint64 expected) { runner->forwardProgress(done, expected); });
-    }
-    ~CollectionProgress() {
-        ctx_.link.setProgressHandler({});
-        ctx_.runner.setProgressListener({});
-        if (ctx_.window.StatusProgress) ctx_.window.StatusProgress->hide();
-    }
-
-private:
-    const CommandContext &ctx_;
-};
 
 }  // namespace
 
