@@ -178,6 +178,10 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.tbComPort->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     w.tbComPort->setIconSize(QSize(16, 16));
     w.tbComPort->setMovable(false);
+    // Eight buttons side by side at the design width: no gaps or margins, or the last port slips
+    // behind the toolbar's overflow arrow.
+    w.tbComPort->layout()->setSpacing(0);
+    w.tbComPort->layout()->setContentsMargins(0, 0, 0, 0);
     const char *tips[9] = {"",           "Select Com1",  "Select Com2",  "Select Com3", "Select  Com4",
                            "Select  Com5", "Select  Com6", "Select  Com7", "select Com8"};
     for (int i = 1; i <= 8; ++i) {
@@ -297,10 +301,10 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.OpFT = make<QRadioButton>(f2, QStringLiteral("OpFT"), 350, 124, 56, 20);
     w.OpFT->setText(QStringLiteral("繁体"));
     w.Command12 = button(f2, QStringLiteral("Command12"), QStringLiteral("修改日期时间"), 6, 154, 82);
-    w.Command16 = button(f2, QStringLiteral("Command16"), QStringLiteral("修改地址"), 90, 154, 76);
-    w.Command17 = button(f2, QStringLiteral("Command17"), QStringLiteral("下传打卡数据"), 168, 154, 82);
-    w.Command13 = button(f2, QStringLiteral("Command13"), QStringLiteral("设置考勤模式"), 252, 154, 78);
-    w.Command23 = button(f2, QStringLiteral("Command23"), QStringLiteral("设置门禁模式"), 332, 154, 78);
+    w.Command16 = button(f2, QStringLiteral("Command16"), QStringLiteral("修改地址"), 90, 154, 62);
+    w.Command17 = button(f2, QStringLiteral("Command17"), QStringLiteral("下传打卡数据"), 154, 154, 82);
+    w.Command13 = button(f2, QStringLiteral("Command13"), QStringLiteral("设置考勤模式"), 238, 154, 84);
+    w.Command23 = button(f2, QStringLiteral("Command23"), QStringLiteral("设置门禁模式"), 324, 154, 84);
 
     // Picture3: the short-message panel, hidden and parked left of the frame.
     auto *p3 = make<QFrame>(f2, QStringLiteral("Picture3"), -212, 10, 296, 170);
