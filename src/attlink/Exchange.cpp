@@ -2,6 +2,19 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+
+namespace {
+const QString Disconnected = QStringLiteral("连接已断开");
+
+// Whether a frame that failed its CRC was most likely our reply: one damaged byte leaves at least
+// two of the three header fields intact.
+bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, uint8_t sequence)
+{
+    return (h.address == address) + (h.command == (command | Frame::ReplyBit)) + (h.sequence == sequence) >= 2;
+}
+}  // namespace
+
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
 {
     Reply reply;
@@ -20,7 +33,7 @@ Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteA
         }
         bytesSent += frame.size();
         if (awaitReply(address, command, seq, reply)) return reply;
-        if (reply.error == QStringLiteral("连接已断开")) return reply;  // retrying a closed line is pointless
+        if (reply.error == Disconnected) return reply;  // retrying a closed line is pointless
     }
     if (reply.error.isEmpty()) reply.error = QStringLiteral("终端无应答");
     return reply;
@@ -31,29 +44,53 @@ bool Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Re
     Frame::Decoder decoder;
     QByteArray chunk;
     bool started = false;
+    // A peer that keeps sending without ever completing our reply must not hold the caller: the
+    // limits leave room for the longest legal reply (and a late one before it) at the configured rate.
+    const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
+    const qint64 byteLimit = 3 * longest;
+    const qint64 timeLimitMs = qint64(settings_.responseTimeoutMs) * 4
+                               + byteLimit * 10 * 1000 / std::max(settings_.baud, 1200);
+    qint64 received = 0;
     QElapsedTimer total;
     total.start();
     for (;;) {
         chunk.clear();
         const int n = channel_.readSome(chunk, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs);
         if (n < 0) { reply.error = channel_.lastError(); return false; }
-        if (n == 0) { reply.error = QStringLiteral("终端无应答"); badFrames += started; return false; }
+        if (n == 0) {
+            reply.error = QStringLiteral("终端无应答");
+            if (started) ++badFrames;  // a reply cut short or garbage only
+            return false;
+        }
         started = true;
         bytesReceived += n;
+        received += n;
         decoder.feed(chunk);
         Frame::Message m;
         while (decoder.next(m)) {
             // A late reply to an earlier try, or another terminal on the same line: not ours.
-            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)
-                || m.payload.isEmpty())
+            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit))
                 continue;
+            if (m.payload.isEmpty()) {  // ours but without its status byte: ask again at once
+                ++badFrames;
+                reply.error = QStringLiteral("应答无效");
+                return false;
+            }
             reply.answered = true;
             reply.status = ReplyStatus(uint8_t(m.payload[0]));
             reply.data = m.payload.mid(1);
             return true;
         }
-        if (decoder.droppedBytes() > 0) { ++badFrames; }
-        // A stream of garbage must not hold the caller forever.
-        if (total.elapsed() > qint64(settings_.responseTimeoutMs) * 4) { reply.error = QStringLiteral("应答无效"); return false; }
+        if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {
+            // Our reply arrived damaged; the next attempt flushes whatever follows it.
+            badFrames += decoder.corruptFrames();
+            reply.error = QStringLiteral("应答校验错误");
+            return false;
+        }
+        if (received > byteLimit || total.elapsed() > timeLimitMs) {
+            ++badFrames;
+            reply.error = QStringLiteral("应答无效");
+            return false;
+        }
     }
 }

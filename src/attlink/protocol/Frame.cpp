@@ -1,15 +1,30 @@
 #include "attlink/protocol/Frame.h"
 
+#include <cstring>
+
 namespace Frame {
+
+namespace {
+// Byte-at-a-time table for the CCITT polynomial: bulk replies run through this at line rate.
+struct CrcTable {
+    uint16_t v[256];
+    constexpr CrcTable() : v{}
+    {
+        for (int i = 0; i < 256; ++i) {
+            uint16_t c = uint16_t(i << 8);
+            for (int b = 0; b < 8; ++b) c = (c & 0x8000) ? uint16_t((c << 1) ^ 0x1021) : uint16_t(c << 1);
+            v[i] = c;
+        }
+    }
+};
+constexpr CrcTable crcTable;
+}  // namespace
 
 uint16_t crc16(const char *data, qsizetype size)
 {
     uint16_t crc = 0xFFFF;
-    for (qsizetype i = 0; i < size; ++i) {
-        crc ^= uint16_t(uint8_t(data[i])) << 8;
-        for (int b = 0; b < 8; ++b)
-            crc = (crc & 0x8000) ? uint16_t((crc << 1) ^ 0x1021) : uint16_t(crc << 1);
-    }
+    for (qsizetype i = 0; i < size; ++i)
+        crc = uint16_t((crc << 8) ^ crcTable.v[((crc >> 8) ^ uint8_t(data[i])) & 0xFF]);
     return crc;
 }
 
@@ -27,12 +42,12 @@ QByteArray encode(const Message &m)
     return out;
 }
 
-Decoded decode(const QByteArray &bytes, int maxPayload)
+Decoded decode(const char *bytes, qsizetype n, int maxPayload)
 {
     Decoded d;
-    const qsizetype n = bytes.size();
-    qsizetype start = 0;
-    while (start < n && uint8_t(bytes[start]) != Start1) ++start;
+    if (maxPayload > MaxPayload || maxPayload < 0) maxPayload = MaxPayload;
+    const char *marker = n > 0 ? static_cast<const char *>(std::memchr(bytes, Start1, size_t(n))) : nullptr;
+    const qsizetype start = marker ? marker - bytes : n;
     if (start > 0) {
         d.status = Status::Skipped;
         d.consumed = start;
@@ -53,30 +68,45 @@ Decoded decode(const QByteArray &bytes, int maxPayload)
     }
     const qsizetype total = OverheadSize + length;
     if (n < total) return d;
-    const uint16_t expected = crc16(bytes.constData() + 2, HeaderSize - 2 + length);
+    d.message.address = uint8_t(bytes[2]);
+    d.message.command = uint8_t(bytes[3]);
+    d.message.sequence = uint8_t(bytes[4]);
+    const uint16_t expected = crc16(bytes + 2, HeaderSize - 2 + length);
     const uint16_t got = uint16_t((uint8_t(bytes[total - 2]) << 8) | uint8_t(bytes[total - 1]));
     if (expected != got) {
         d.status = Status::Skipped;
-        d.consumed = 1;  // resynchronise on the next start marker
+        d.consumed = 1;  // resynchronise on the next start marker: the marker itself may be noise
+        d.corrupt = true;
         return d;
     }
     d.status = Status::Complete;
     d.consumed = total;
-    d.message.address = uint8_t(bytes[2]);
-    d.message.command = uint8_t(bytes[3]);
-    d.message.sequence = uint8_t(bytes[4]);
-    d.message.payload = bytes.mid(HeaderSize, length);
+    d.message.payload = QByteArray(bytes + HeaderSize, length);
     return d;
+}
+
+void Decoder::feed(const QByteArray &bytes)
+{
+    // Drop what was already decoded before growing, so a long stream keeps the buffer small.
+    if (offset_ > 0 && (offset_ >= buffer_.size() || offset_ > 65536)) {
+        buffer_.remove(0, offset_);
+        offset_ = 0;
+    }
+    buffer_.append(bytes);
 }
 
 bool Decoder::next(Message &out)
 {
     for (;;) {
-        const Decoded d = decode(buffer_, maxPayload_);
+        const Decoded d = decode(buffer_.constData() + offset_, buffer_.size() - offset_, maxPayload_);
         if (d.status == Status::NeedMore) return false;
-        buffer_.remove(0, d.consumed);
+        offset_ += d.consumed;
         if (d.status == Status::Skipped) {
             dropped_ += d.consumed;
+            if (d.corrupt) {
+                ++corrupt_;
+                lastCorrupt_ = d.message;
+            }
             continue;
         }
         out = d.message;

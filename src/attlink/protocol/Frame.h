@@ -33,27 +33,41 @@ enum class Status { NeedMore, Complete, Skipped };
 struct Decoded {
     Status status = Status::NeedMore;
     qsizetype consumed = 0;  // bytes of the input used (Complete) or thrown away (Skipped)
-    Message message;         // valid when Complete
+    Message message;         // valid when Complete; header fields only when corrupt
+    // Skipped because a whole frame arrived with a CRC that does not match: the sender's reply was
+    // damaged on the line, so waiting longer for it is pointless.
+    bool corrupt = false;
 };
 
 // Looks at the start of `bytes` (a pure function). Garbage before a start marker, an oversized length
 // or a bad CRC give Skipped with the bytes to drop; a frame cut short gives NeedMore.
-Decoded decode(const QByteArray &bytes, int maxPayload = MaxPayload);
+Decoded decode(const char *data, qsizetype size, int maxPayload = MaxPayload);
+inline Decoded decode(const QByteArray &bytes, int maxPayload = MaxPayload)
+{
+    return decode(bytes.constData(), bytes.size(), maxPayload);
+}
 
 // Incremental decoding over a stream: feed bytes, take complete frames.
 class Decoder {
 public:
     explicit Decoder(int maxPayload = MaxPayload) : maxPayload_(maxPayload) {}
-    void feed(const QByteArray &bytes) { buffer_.append(bytes); }
+    void feed(const QByteArray &bytes);
     // Next complete frame, dropping bad bytes on the way; false when more bytes are needed.
     bool next(Message &out);
     qsizetype droppedBytes() const { return dropped_; }
-    void clear() { buffer_.clear(); }
+    // Frames dropped for a bad CRC, and the header (address, command, sequence) of the last one.
+    qsizetype corruptFrames() const { return corrupt_; }
+    const Message &lastCorrupt() const { return lastCorrupt_; }
+    qsizetype pendingBytes() const { return buffer_.size() - offset_; }
+    void clear() { buffer_.clear(); offset_ = 0; }
 
 private:
     QByteArray buffer_;
+    qsizetype offset_ = 0;  // bytes at the front already decoded or dropped, removed lazily
     int maxPayload_;
     qsizetype dropped_ = 0;
+    qsizetype corrupt_ = 0;
+    Message lastCorrupt_;
 };
 
 }  // namespace Frame

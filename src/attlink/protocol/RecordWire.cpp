@@ -1,5 +1,7 @@
 #include "attlink/protocol/RecordWire.h"
 
+#include <cctype>
+
 namespace RecordWire {
 
 QByteArray encode(const WireRecord &r)
@@ -22,8 +24,13 @@ bool decode(const QByteArray &bytes, WireRecord &out)
         if (!isxdigit(uint8_t(bytes[i]))) return false;
     for (int i = 8; i < 22; ++i)
         if (!isdigit(uint8_t(bytes[i]))) return false;
-    const QDateTime when = QDateTime::fromString(QString::fromLatin1(bytes.mid(8, 14)), QStringLiteral("yyyyMMddHHmmss"));
-    if (!when.isValid()) return false;
+    // The terminal's wall-clock time has no zone: read it as such, so that an hour skipped by the
+    // local daylight-saving change is still a valid record.
+    const QString digits = QString::fromLatin1(bytes.mid(8, 14));
+    const QDate date = QDate::fromString(digits.left(8), QStringLiteral("yyyyMMdd"));
+    const QTime time = QTime::fromString(digits.mid(8), QStringLiteral("HHmmss"));
+    if (!date.isValid() || !time.isValid()) return false;
+    const QDateTime when(date, time, Qt::UTC);
     const QByteArray flag = bytes.mid(22, 4);
     for (char c : flag)
         if (uint8_t(c) < 0x21 || uint8_t(c) > 0x7E) return false;
@@ -67,7 +74,7 @@ bool parseCard(const QString &text, uint32_t &out)
     bool ok = false;
     if (text.size() == 8) {
         for (QChar c : text)
-            if (!c.isDigit() && !QStringLiteral("abcdefABCDEF").contains(c)) return false;
+            if (!isxdigit(c.unicode() < 0x80 ? int(c.unicode()) : 0)) return false;
         out = text.toUInt(&ok, 16);
         return ok;
     }

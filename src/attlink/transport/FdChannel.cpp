@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 FdChannel::~FdChannel() { close(); }
@@ -11,6 +12,7 @@ void FdChannel::close()
 {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    notSocket_ = false;
 }
 
 bool FdChannel::writeAll(const QByteArray &bytes, int timeoutMs)
@@ -22,7 +24,7 @@ bool FdChannel::writeAll(const QByteArray &bytes, int timeoutMs)
         const int r = ::poll(&p, 1, timeoutMs);
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) { setError(r == 0 ? QStringLiteral("发送超时") : QString::fromLocal8Bit(strerror(errno))); return false; }
-        const ssize_t w = ::write(fd_, bytes.constData() + done, size_t(bytes.size() - done));
+        const ssize_t w = send(bytes.constData() + done, size_t(bytes.size() - done));
         if (w < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
             setError(QString::fromLocal8Bit(strerror(errno)));
@@ -31,6 +33,17 @@ bool FdChannel::writeAll(const QByteArray &bytes, int timeoutMs)
         done += w;
     }
     return true;
+}
+
+ssize_t FdChannel::send(const char *data, size_t size)
+{
+    // A socket whose peer has gone must report an error, not raise SIGPIPE and end the program.
+    if (!notSocket_) {
+        const ssize_t w = ::send(fd_, data, size, MSG_NOSIGNAL);
+        if (w >= 0 || errno != ENOTSOCK) return w;
+        notSocket_ = true;
+    }
+    return ::write(fd_, data, size);
 }
 
 int FdChannel::readSome(QByteArray &into, int timeoutMs)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <sys/types.h>
 
 // A byte channel over one POSIX file descriptor (a TCP socket or a serial device), blocking with
 // poll() so that any thread may use it, one call at a time.
@@ -28,6 +29,9 @@ protected:
     void setError(const QString &e) { error_ = e; }
 
 private:
+    ssize_t send(const char *data, size_t size);
+
     int fd_ = -1;
+    bool notSocket_ = false;
     QString error_;
 };
