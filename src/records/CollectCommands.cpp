@@ -14,22 +14,9 @@
 #include "ui/OperatorInterface.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QLineEdit>
 
 using namespace RecordSupport;
-
-namespace {
-
-constexpr int FileAccessError = 75;
-
-void writeWhole(const QString &path, const QByteArray &content) {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(content) != content.size())
-        throw RaisedError(FileAccessError, QStringLiteral("路径/文件访问错误：") + path);
-}
-
-}  // namespace
 
 void CollectCommands::command4() {
     if (!checkedAddress(ctx_)) return;
@@ -87,7 +74,7 @@ void CollectCommands::command2() {
 void CollectCommands::collect(const GatherCall &gather) {
     bool fullYear = ctx_.window.YearCheck->isChecked();
     // Emptied before the call: a failed collection leaves no stale formatted records behind.
-    writeWhole(filePath(ctx_, FormattedFileName), QByteArray());
+    replaceFile(filePath(ctx_, FormattedFileName), QByteArray());
     ctx_.window.setStatusText(QStringLiteral("正在采集，如数据量大，可能要花较长的时间，请耐心等候!"));
     BusyPointer pointer;
     QString message;
@@ -107,10 +94,7 @@ void CollectCommands::collect(const GatherCall &gather) {
 }
 
 void CollectCommands::convertRawFile() {
-    const QString rawPath = filePath(ctx_, RawFileName);
-    QFile raw(rawPath);
-    if (!raw.open(QIODevice::ReadOnly)) throw RaisedError(53, QStringLiteral("文件未找到：") + rawPath);
-    const QByteArray content = raw.readAll();
+    const QByteArray content = readWholeFile(filePath(ctx_, RawFileName));
     const CompiledRecordLayout layout(layoutFromWindow(ctx_.window));
-    writeWhole(filePath(ctx_, FormattedFileName), layout.convertFile(content));
+    replaceFile(filePath(ctx_, FormattedFileName), layout.convertFile(content));
 }

@@ -1,10 +1,19 @@
 #include "records/RecordSupport.h"
 
 #include "common/NumberText.h"
+#include "common/RaisedError.h"
 #include "ui/FrmZevo.h"
 #include "ui/OperatorInterface.h"
 
+#include <QFile>
+#include <QSaveFile>
+
 namespace RecordSupport {
+
+namespace {
+constexpr int FileNotFound = 53;
+constexpr int FileAccessError = 75;
+}  // namespace
 
 std::optional<qint16> checkedAddress(const CommandContext &ctx) {
     const auto address = NumberText::terminalAddress(ctx.window.TxtAddress->text());
@@ -20,5 +29,27 @@ void reportError(const CommandContext &ctx, int number, const QString &descripti
 }
 
 QString filePath(const CommandContext &ctx, const QString &name) { return ctx.appFolder + QLatin1Char('/') + name; }
+
+void guarded(const CommandContext &ctx, const std::function<void()> &command) {
+    try {
+        command();
+    } catch (const RaisedError &e) {
+        reportError(ctx, e.number, e.description);
+    } catch (const std::exception &e) {
+        reportError(ctx, 0, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void replaceFile(const QString &path, const QByteArray &content) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size() || !f.commit())
+        throw RaisedError(FileAccessError, QStringLiteral("路径/文件访问错误：") + path);
+}
+
+QByteArray readWholeFile(const QString &path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) throw RaisedError(FileNotFound, QStringLiteral("文件未找到：") + path);
+    return f.readAll();
+}
 
 }  // namespace RecordSupport

@@ -2,7 +2,9 @@
 
 #include "ui/CommandContext.h"
 
+#include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Small pieces the records commands share.
@@ -20,5 +22,16 @@ void reportError(const CommandContext &ctx, int number, const QString &descripti
                  const QString &title = QString());
 
 QString filePath(const CommandContext &ctx, const QString &name);
+
+// Runs a command whose error handling is ours to choose: an error it raises is shown as
+// "number:description" under the application's title, and the window stays usable.
+void guarded(const CommandContext &ctx, const std::function<void()> &command);
+
+// Replaces the file with the content in one step (written beside it, then renamed), so a failed
+// write leaves the earlier file as it was. Raises 75 ("路径/文件访问错误：" + path) on failure.
+void replaceFile(const QString &path, const QByteArray &content);
+
+// The content of a file; raises 53 ("文件未找到：" + path) when it cannot be read.
+QByteArray readWholeFile(const QString &path);
 
 }  // namespace RecordSupport
