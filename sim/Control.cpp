@@ -1,0 +1,53 @@
+#include "sim/Control.h"
+
+#include "sim/SimState.h"
+
+#include <QJsonDocument>
+
+namespace Control {
+
+bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals, QString &output, QString &error)
+{
+    output.clear();
+    const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty()) return true;
+    const QString verb = words[0];
+    if (verb == u"dump" && words.size() == 1) {
+        output = QString::fromUtf8(QJsonDocument(SimState::dump(terminals)).toJson(QJsonDocument::Compact));
+        return true;
+    }
+    if ((verb != u"present" && verb != u"punch") || words.size() < 2 || words.size() > 3) {
+        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], dump): ") + line;
+        return false;
+    }
+    Terminal *t = terminals.isEmpty() ? nullptr : terminals.first().get();
+    if (words.size() == 3) {
+        bool ok = false;
+        const int a = words[2].toInt(&ok);
+        t = nullptr;
+        for (const auto &each : terminals)
+            if (ok && each->address == a) t = each.get();
+        if (!t) {
+            error = QStringLiteral("no terminal at address ") + words[2];
+            return false;
+        }
+    }
+    if (!t) {
+        error = QStringLiteral("no terminal");
+        return false;
+    }
+    if (verb == u"present" && words[1] == u"none") {
+        t->takeAway();
+        return true;
+    }
+    uint32_t card = 0;
+    if (!RecordWire::parseCard(words[1], card)) {
+        error = QStringLiteral("a card is 8 hexadecimal or 10 decimal digits: ") + words[1];
+        return false;
+    }
+    if (verb == u"present") t->present(card);
+    else t->punch(card);
+    return true;
+}
+
+}  // namespace Control

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "attlink/protocol/Commands.h"
+#include "attlink/protocol/RecordWire.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+
+// One simulated terminal: everything a real one keeps, and its answer to each command of
+// docs/protocol.md. It knows nothing of lines or faults; SimServer feeds it decoded requests.
+class Terminal {
+public:
+    struct Card {
+        uint32_t card = 0;
+        QString jobNo;
+        QString name;
+        QString level = QStringLiteral("00");          // privilege class, 2 hex digits
+        QString expires = QStringLiteral("00000000");  // yyyyMMdd, 00000000 for never
+    };
+    struct ClearEntry {
+        int count = 0;
+        QDateTime when;
+    };
+    struct TimeChange {
+        QDateTime before;
+        QDateTime after;
+    };
+    struct Reply {
+        ReplyStatus status = ReplyStatus::Ok;
+        QByteArray data;  // after the status byte
+    };
+
+    // Firmware dates from which the logs exist; older terminals answer NotSupported.
+    static QDate clearLogSince() { return QDate(2008, 7, 22); }
+    static QDate timeChangeLogSince() { return QDate(2008, 7, 28); }
+    static constexpr int DisplayWidth = 128;
+    static constexpr int DisplayHeight = 64;
+    static constexpr int PicturePackets = 4;
+
+    explicit Terminal(int address = 105);
+
+    Reply handle(uint8_t command, const QByteArray &payload);
+
+    // The person at the terminal.
+    void present(uint32_t card) { presented_ = card; hasPresented_ = true; }
+    void takeAway() { hasPresented_ = false; }
+    void punch(uint32_t card, const QByteArray &flag = "0000");
+
+    QDateTime now() const { return QDateTime::currentDateTime().addSecs(clockOffset_); }
+    void setClock(const QDateTime &t) { clockOffset_ = QDateTime::currentDateTime().secsTo(t); }
+
+    // State, public for SimState (JSON) and the generators.
+    int address = 105;
+    QList<WireRecord> records;
+    QMap<uint32_t, QByteArray> cardFlags;  // "00" cleared, "01" punched since the last clearing
+    QList<Card> roster;
+    QStringList alarms;                    // "hh:mm" each
+    QString ringPeriod;
+    QString relay = QStringLiteral("0000"), interval = QStringLiteral("0000"), mode = QStringLiteral("0000");
+    QString password = QStringLiteral("0000");
+    int storage = 1;                       // 1 real-time upload, 2 offline storage
+    QList<ClearEntry> clearLog;
+    QList<TimeChange> timeChangeLog;
+    QDate firmware = QDate(2009, 6, 1);
+    QString logo = QStringLiteral("maker");  // maker | cleared | picture
+    QStringList picture;                   // DisplayHeight rows of '0'/'1' once a picture came
+    QString message;
+    int messageMinutes = 0;
+    QDateTime messageAt;
+    int voice = 0;                         // last prompt played, 0 none
+    bool hasPresented() const { return hasPresented_; }
+    uint32_t presented() const { return presented_; }
+
+    // SetAddress asks this whether another terminal on the line already answers to an address.
+    std::function<bool(int address)> addressTaken;
+
+private:
+    Reply recordPacket(const QByteArray &payload) const;
+    Reply rosterPacket(const QByteArray &payload) const;
+    Reply putRecord(const QStringList &f);
+    Reply addCard(const QStringList &f);
+    Reply setDateTime(const QStringList &f);
+    Reply setAlarms(const QStringList &f);
+    Reply setParameters(const QStringList &f);
+    Reply setAddress(const QStringList &f);
+    Reply picturePacket(const QByteArray &payload);
+    Reply shortMessage(const QStringList &f);
+    void logClear(int count);
+    int findCard(uint32_t card) const;
+
+    qint64 clockOffset_ = 0;
+    uint32_t presented_ = 0;
+    bool hasPresented_ = false;
+    QByteArray pictureBits_;  // packets received so far of a picture being sent
+    int picturePacket_ = 0;
+};
