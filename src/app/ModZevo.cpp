@@ -64,6 +64,7 @@ QString ReadIniValue(const QString &section, const QString &key, const QString &
     for (const QByteArray &line : readLines(pathOf(file, appFolder))) {
         QByteArray name, k, v;
         if (sectionHeader(line, &name)) {
+            if (inSection) break;  // only the first copy of a section counts, as for writing
             inSection = same(name, wantSection);
         } else if (inSection && keyLine(line, &k, &v) && same(k, wantKey)) {
             const qsizetype nul = v.indexOf('\0');
