@@ -17,6 +17,15 @@ bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, ui
 
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
 {
+    ++requests;
+    Reply reply = withRetries(address, command, payload);
+    lastAnswered = reply.answered;
+    lastError = reply.error;
+    return reply;
+}
+
+Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QByteArray &payload)
+{
     Reply reply;
     const int attempts = 1 + settings_.retries;
     for (int attempt = 0; attempt < attempts; ++attempt) {

@@ -22,8 +22,14 @@ public:
 
     // Bytes on the line in both directions and bad frames seen, for the benchmarks.
     qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
+    // Requests made, and how the last one ended: callers that only see a false result (attctl) tell
+    // a terminal's refusal from a failed line by these.
+    qint64 requests = 0;
+    bool lastAnswered = false;
+    QString lastError;
 
 private:
+    Reply withRetries(uint8_t address, uint8_t command, const QByteArray &payload);
     bool awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Reply &reply);
 
     FdChannel &channel_;

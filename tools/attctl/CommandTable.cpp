@@ -1,0 +1,58 @@
+#include "attctl/CommandTable.h"
+
+#include "attlink/AttLink.h"
+
+int CommandContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
+{
+    const Exchange &x = link->exchangeStats();
+    const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
+    if (x.requests == requestsBefore) {
+        err << "attctl: " << what << " refused by the device link (an argument is not valid)" << detail << Qt::endl;
+        return ExitCode::Usage;
+    }
+    if (!x.lastAnswered) {
+        err << "attctl: " << what << " failed, the terminal did not answer"
+            << (x.lastError.isEmpty() ? QString() : QStringLiteral(" (") + x.lastError + QLatin1Char(')')) << detail
+            << Qt::endl;
+        return ExitCode::Communication;
+    }
+    err << "attctl: " << what << " failed, the terminal reported failure" << detail << Qt::endl;
+    return ExitCode::Refused;
+}
+
+qint64 CommandContext::requests() const { return link ? link->exchangeStats().requests : 0; }
+
+namespace {
+
+std::vector<CommandSpec> buildTable()
+{
+    std::vector<CommandSpec> table;
+    table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the device link's version (Ver)"), false,
+                     [](CommandContext &c, Args &a) {
+                         a.finish();
+                         c.out << c.link->Ver().toString() << Qt::endl;
+                         return int(ExitCode::Success);
+                     }});
+    table.push_back({QStringLiteral("tcp-state"), QString(),
+                     QStringLiteral("the TCP connection state 0..9 (tcpstate); 7 is connected"), true,
+                     [](CommandContext &c, Args &a) {
+                         a.finish();
+                         c.out << c.link->tcpstate().toInt() << Qt::endl;
+                         return int(ExitCode::Success);
+                     }});
+    addRecordCommands(table);
+    addRosterCommands(table);
+    addConfigCommands(table);
+    return table;
+}
+
+}  // namespace
+
+std::vector<CommandSpec> commandTable() { return buildTable(); }
+
+const CommandSpec *findCommand(const std::vector<CommandSpec> &table, const QString &name)
+{
+    for (const CommandSpec &c : table)
+        if (c.name == name) return &c;
+    return nullptr;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "attctl/Args.h"
+
+#include <QTextStream>
+#include <functional>
+#include <vector>
+
+class AttLink;
+
+// What a command works with: the link (null for commands that need no terminal), the terminal
+// address, and the two output streams.
+struct CommandContext {
+    AttLink *link = nullptr;
+    int address = 0;
+    QTextStream &out;
+    QTextStream &err;
+
+    QString addressText() const { return QString::number(address); }
+    qint16 address16() const { return qint16(address); }
+
+    // The exit status for an operation that gave a false result, with its one-line reason on err:
+    // Usage when the link sent nothing (it refused the arguments), Communication when the last
+    // request went unanswered, otherwise Refused. `what` says which operation failed.
+    int failed(const QString &what, qint64 requestsBefore, const QString &message = {}) const;
+    // Requests made so far, to pass to failed().
+    qint64 requests() const;
+};
+
+struct CommandSpec {
+    QString name;
+    QString synopsis;   // arguments, for --help
+    QString summary;    // one line, for --help
+    bool needsTerminal = true;
+    std::function<int(CommandContext &, Args &)> run;
+};
+
+// Every command, in the order --help lists them.
+std::vector<CommandSpec> commandTable();
+const CommandSpec *findCommand(const std::vector<CommandSpec> &table, const QString &name);
+
+// The groups of the table, one file each.
+void addRecordCommands(std::vector<CommandSpec> &table);
+void addRosterCommands(std::vector<CommandSpec> &table);
+void addConfigCommands(std::vector<CommandSpec> &table);

@@ -1,0 +1,178 @@
+// Clock and alarms, parameters, address, password, storage mode, pictures, messages, voice.
+#include "attctl/CommandTable.h"
+
+#include "attlink/AttLink.h"
+#include "common/OleDate.h"
+#include "link/LinkResult.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+namespace {
+
+int answered(CommandContext &c, const QString &name, qint64 before, const QVariant &result)
+{
+    if (!LinkResult::toBool(result)) return c.failed(name, before);
+    c.out << "ok" << Qt::endl;
+    return ExitCode::Success;
+}
+
+int setTime(CommandContext &c, Args &a)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    QString date = a.optionalPositional().value_or(now.toString(QStringLiteral("yyyy-MM-dd")));
+    QString time = a.optionalPositional().value_or(now.toString(QStringLiteral("HH:mm:ss")));
+    a.finish();
+    QString code = QStringLiteral("01");
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("set-time"), before, c.link->ModifyDateTime(c.address16(), date, time, code));
+}
+
+int setAlarms(CommandContext &c, Args &a)
+{
+    const QString ring = a.value(QStringLiteral("--ring"), QStringLiteral("1"));
+    // Eleven slots as the console sends them: up to ten times of day, the rest (and slot 10) zero.
+    QVector<double> alarms(11, 0.0);
+    int n = 0;
+    while (const std::optional<QString> t = a.optionalPositional()) {
+        const QTime time = QTime::fromString(t->trimmed(), QStringLiteral("H:mm"));
+        if (!time.isValid()) throw UsageError{QStringLiteral("an alarm time is HH:MM, not ") + *t};
+        if (n == 10) throw UsageError{QStringLiteral("at most 10 alarm times")};
+        alarms[n++] = OleDate::fromTimeOfDay(time.hour(), time.minute());
+    }
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("set-alarms"), before, c.link->SetClock(c.address16(), alarms, ring));
+}
+
+int setParameters(CommandContext &c, Args &a)
+{
+    QString relay = a.positional(QStringLiteral("the relay time"));
+    QString interval = a.positional(QStringLiteral("the interval"));
+    QString mode = a.positional(QStringLiteral("the mode"));
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("set-parameters"), before,
+                    c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
+}
+
+int readParameters(CommandContext &c, Args &a)
+{
+    a.finish();
+    QString parameters;
+    const qint64 before = c.requests();
+    if (!LinkResult::toBool(c.link->ReadSystemParameter(c.addressText(), parameters)))
+        return c.failed(QStringLiteral("read-parameters"), before);
+    c.out << parameters << Qt::endl;
+    return ExitCode::Success;
+}
+
+int setAddress(CommandContext &c, Args &a)
+{
+    const int to = wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("set-address"), before, c.link->RepairAddress(c.address16(), qint16(to)));
+}
+
+int setPassword(CommandContext &c, Args &a)
+{
+    const QString password = a.positional(QStringLiteral("the menu password"));
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("set-password"), before, c.link->SetMachinePassword(c.addressText(), password));
+}
+
+// Operations that answer a number, -1 meaning failure.
+template <typename Call>
+int number(CommandContext &c, Args &a, const QString &name, Call call)
+{
+    a.finish();
+    const qint64 before = c.requests();
+    bool ok = false;
+    const int v = call().toInt(&ok);
+    if (!ok || v < 0) return c.failed(name, before);
+    c.out << v << Qt::endl;
+    return ExitCode::Success;
+}
+
+int setStorage(CommandContext &c, Args &a)
+{
+    const int code = wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("set-storage"), before, c.link->SetStorageModel(c.addressText(), qint16(code)));
+}
+
+int logo(CommandContext &c, Args &a)
+{
+    const bool restore = a.flag(QStringLiteral("--restore"));
+    const bool custom = a.flag(QStringLiteral("--custom"));
+    a.finish();
+    if (restore == custom) throw UsageError{QStringLiteral("logo needs one of --restore and --custom")};
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("logo"), before, c.link->SetLogoMode(c.address16(), restore));
+}
+
+int sendPicture(CommandContext &c, Args &a)
+{
+    QString file = a.positional(QStringLiteral("the picture file"));
+    a.finish();
+    if (!QFileInfo(file).isFile()) throw UsageError{QStringLiteral("no picture file ") + file};
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("send-picture"), before, c.link->SendPictureMach(c.addressText(), file));
+}
+
+int message(CommandContext &c, Args &a)
+{
+    const QString minutes = a.positional(QStringLiteral("the minutes to show the message"));
+    const QString text = a.positional(QStringLiteral("the message text"));
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("message"), before, c.link->SendShortMsg(c.addressText(), minutes, text));
+}
+
+int voice(CommandContext &c, Args &a)
+{
+    const QString n = a.positional(QStringLiteral("the voice prompt number"));
+    a.finish();
+    const qint64 before = c.requests();
+    return answered(c, QStringLiteral("voice"), before, c.link->GetSounds(c.addressText(), n));
+}
+
+}  // namespace
+
+void addConfigCommands(std::vector<CommandSpec> &t)
+{
+    t.push_back({QStringLiteral("set-time"), QStringLiteral("[YYYY-MM-DD [hh:mm:ss]]"),
+                 QStringLiteral("set the terminal's clock, to now by default (ModifyDateTime)"), true, setTime});
+    t.push_back({QStringLiteral("set-alarms"), QStringLiteral("[--ring R] [HH:MM]..."),
+                 QStringLiteral("set up to 10 alarm times and the ring period (SetClock)"), true, setAlarms});
+    t.push_back({QStringLiteral("set-parameters"), QStringLiteral("RELAY INTERVAL MODE"),
+                 QStringLiteral("set the system parameters (RepairSystemParameter)"), true, setParameters});
+    t.push_back({QStringLiteral("read-parameters"), QString(),
+                 QStringLiteral("the system parameters (ReadSystemParameter)"), true, readParameters});
+    t.push_back({QStringLiteral("set-address"), QStringLiteral("NEW"),
+                 QStringLiteral("give the terminal a new address 0..255 (RepairAddress)"), true, setAddress});
+    t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"),
+                 QStringLiteral("set the menu password (SetMachinePassword)"), true, setPassword});
+    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password (GetMachinePassword)"), true,
+                 [](CommandContext &c, Args &a) {
+                     return number(c, a, QStringLiteral("get-password"),
+                                   [&] { return c.link->GetMachinePassword(c.address16()); });
+                 }});
+    t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode (GetStorageModel)"), true,
+                 [](CommandContext &c, Args &a) {
+                     return number(c, a, QStringLiteral("get-storage"),
+                                   [&] { return c.link->GetStorageModel(c.addressText()); });
+                 }});
+    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode (SetStorageModel)"),
+                 true, setStorage});
+    t.push_back({QStringLiteral("logo"), QStringLiteral("--restore | --custom"),
+                 QStringLiteral("show the maker's boot picture again, or the custom one (SetLogoMode)"), true, logo});
+    t.push_back({QStringLiteral("send-picture"), QStringLiteral("FILE"),
+                 QStringLiteral("send a picture file to the terminal (SendPictureMach)"), true, sendPicture});
+    t.push_back({QStringLiteral("message"), QStringLiteral("MINUTES TEXT"),
+                 QStringLiteral("show a short message for some minutes (SendShortMsg)"), true, message});
+    t.push_back({QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N (GetSounds)"), true, voice});
+}

@@ -1,0 +1,57 @@
+#include "attctl/Connection.h"
+
+#include "attctl/ExitCode.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QSettings>
+
+namespace {
+// The COM number attctl gives a --device path in its private settings.
+constexpr int DeviceCom = 1;
+}  // namespace
+
+Connection::Connection(const ConnectionOptions &options) : options_(options)
+{
+    const int transports = !options.tcp.isEmpty() + (options.com > 0) + !options.device.isEmpty();
+    if (transports > 1) throw UsageError{QStringLiteral("give only one of --tcp, --com and --device")};
+    if (!options.tcp.isEmpty()) {
+        const qsizetype colon = options.tcp.lastIndexOf(u':');
+        bool ok = false;
+        const int port = colon > 0 ? options.tcp.mid(colon + 1).toInt(&ok) : 0;
+        if (!ok || port < 1 || port > 65535) throw UsageError{QStringLiteral("--tcp needs HOST:PORT, not ") + options.tcp};
+    }
+    QString folder = QCoreApplication::applicationDirPath();
+    if (!options.settingsFile.isEmpty() || !options.device.isEmpty() || options.baud > 0) {
+        if (!settingsDir_.isValid()) throw UsageError{QStringLiteral("cannot create a temporary folder")};
+        const QString source = options.settingsFile.isEmpty() ? folder + QStringLiteral("/AttLink.ini") : options.settingsFile;
+        if (!options.settingsFile.isEmpty() && !QFile::exists(source))
+            throw UsageError{QStringLiteral("no settings file ") + source};
+        const QString copy = settingsDir_.filePath(QStringLiteral("AttLink.ini"));
+        if (QFile::exists(source)) QFile::copy(source, copy);
+        QSettings s(copy, QSettings::IniFormat);
+        if (!options.device.isEmpty()) s.setValue(QStringLiteral("Ports/Com%1").arg(DeviceCom), options.device);
+        if (options.baud > 0) s.setValue(QStringLiteral("Serial/Baud"), QString::number(options.baud));
+        s.sync();
+        folder = settingsDir_.path();
+    }
+    link_ = std::make_unique<AttLink>(folder);
+}
+
+bool Connection::open(QString &reason)
+{
+    if (!options_.tcp.isEmpty()) {
+        link_->Mode(1);
+        const qsizetype colon = options_.tcp.lastIndexOf(u':');
+        QString host = options_.tcp.left(colon);
+        if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
+        if (link_->Connect_Net(host, options_.tcp.mid(colon + 1)).toBool()) return true;
+        reason = QStringLiteral("cannot connect to ") + options_.tcp;
+        return false;
+    }
+    link_->Mode(0);
+    QVariant port = options_.device.isEmpty() ? options_.com : DeviceCom;
+    if (link_->SetPort(port).toBool()) return true;
+    reason = QStringLiteral("cannot open ") + (options_.device.isEmpty() ? QStringLiteral("COM%1").arg(options_.com) : options_.device);
+    return false;
+}

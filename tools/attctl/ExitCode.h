@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// attctl's exit status, which scripts rely on.
+namespace ExitCode {
+enum : int {
+    Success = 0,
+    Refused = 1,        // the terminal answered and reported failure
+    Usage = 2,          // the command line (or a file it names) is not usable; nothing was sent
+    Communication = 3,  // the terminal could not be reached or did not answer
+};
+}
+
+// A command line that cannot be carried out: ends the run with ExitCode::Usage and this reason.
+struct UsageError {
+    QString reason;
+};

@@ -1,0 +1,123 @@
+// The roster and single cards.
+#include "attctl/CommandTable.h"
+
+#include "attlink/AttLink.h"
+#include "link/LinkResult.h"
+
+#include <QDir>
+
+namespace {
+
+int roster(CommandContext &c, Args &a)
+{
+    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    const bool decimal = a.flag(QStringLiteral("--decimal"));
+    const QString sleep = a.value(QStringLiteral("--sleep"), QStringLiteral("2"));
+    const std::optional<QString> from = a.value(QStringLiteral("--from"));
+    const std::optional<QString> to = a.value(QStringLiteral("--to"));
+    a.finish();
+    if (from.has_value() != to.has_value()) throw UsageError{QStringLiteral("--from and --to go together")};
+    if (from && wholeNumber(*to, 1, 65535, QStringLiteral("--to")) < wholeNumber(*from, 1, 65535, QStringLiteral("--from")))
+        throw UsageError{QStringLiteral("--to is before --from")};
+    if (!QDir(dir).exists() && !QDir().mkpath(dir)) throw UsageError{QStringLiteral("cannot create the folder ") + dir};
+    const QString folder = QDir(dir).absolutePath();
+    const QString name = QStringLiteral("NameList.txt");
+    QString message;
+    qint32 count = 0;
+    const qint64 before = c.requests();
+    const QVariant r = from ? c.link->GatherSendCardData_all(c.addressText(), folder, name, message, count, sleep, decimal,
+                                                              from->trimmed(), to->trimmed())
+                            : c.link->GatherSendCardData(c.addressText(), folder, name, message, count, sleep, decimal);
+    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), before, message);
+    c.out << count << '\t' << message << Qt::endl;
+    return ExitCode::Success;
+}
+
+int rosterCount(CommandContext &c, Args &a)
+{
+    a.finish();
+    qint32 n = 0;
+    const qint64 before = c.requests();
+    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n))) return c.failed(QStringLiteral("roster-count"), before);
+    c.out << n << Qt::endl;
+    return ExitCode::Success;
+}
+
+int clearRoster(CommandContext &c, Args &a)
+{
+    const bool yes = a.flag(QStringLiteral("--yes"));
+    a.finish();
+    if (!yes) throw UsageError{QStringLiteral("clear-roster erases data on the terminal: add --yes")};
+    const qint64 before = c.requests();
+    if (!LinkResult::toBool(c.link->ClearNameList(c.address16()))) return c.failed(QStringLiteral("clear-roster"), before);
+    c.out << "ok" << Qt::endl;
+    return ExitCode::Success;
+}
+
+int readCard(CommandContext &c, Args &a)
+{
+    a.finish();
+    QString reply;
+    const qint64 before = c.requests();
+    const QVariant card = c.link->ReadCardNum(c.address16(), reply);
+    if (card.isNull() || card.toString().isEmpty()) return c.failed(QStringLiteral("read-card"), before);
+    c.out << card.toString() << '\t' << reply << Qt::endl;
+    return ExitCode::Success;
+}
+
+int issueCard(CommandContext &c, Args &a)
+{
+    const QString job = a.value(QStringLiteral("--job"), QString());
+    const QString name = a.value(QStringLiteral("--name"), QString());
+    const QString card = a.positional(QStringLiteral("the card number"));
+    a.finish();
+    const qint64 before = c.requests();
+    if (!LinkResult::toBool(c.link->CardSendToMachine(c.address16(), card, job, name, QStringLiteral("00"),
+                                                      QStringLiteral("00000000"))))
+        return c.failed(QStringLiteral("issue-card"), before);
+    c.out << "ok" << Qt::endl;
+    return ExitCode::Success;
+}
+
+int withdrawCard(CommandContext &c, Args &a)
+{
+    const QString card = a.positional(QStringLiteral("the card number"));
+    a.finish();
+    const qint64 before = c.requests();
+    if (!LinkResult::toBool(c.link->ClearName(c.address16(), card))) return c.failed(QStringLiteral("withdraw-card"), before);
+    c.out << "ok" << Qt::endl;
+    return ExitCode::Success;
+}
+
+int findCard(CommandContext &c, Args &a)
+{
+    const QString card = a.positional(QStringLiteral("the card number"));
+    a.finish();
+    bool found = false;
+    const qint64 before = c.requests();
+    if (!LinkResult::toBool(c.link->FindCard(c.address16(), card, found))) return c.failed(QStringLiteral("find-card"), before);
+    c.out << (found ? "found" : "not found") << Qt::endl;
+    return ExitCode::Success;
+}
+
+}  // namespace
+
+void addRosterCommands(std::vector<CommandSpec> &t)
+{
+    t.push_back({QStringLiteral("roster"), QStringLiteral("[--dir D] [--decimal] [--from P --to P] [--sleep S]"),
+                 QStringLiteral("collect the roster into D/NameList.txt (GatherSendCardData, or "
+                                "GatherSendCardData_all over packets P to P)"),
+                 true, roster});
+    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster (GatherSendCardSum)"),
+                 true, rosterCount});
+    t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"), QStringLiteral("erase the roster (ClearNameList)"),
+                 true, clearRoster});
+    t.push_back({QStringLiteral("read-card"), QString(),
+                 QStringLiteral("the card held to the reader: decimal number and reply (ReadCardNum)"), true, readCard});
+    t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD [--job J] [--name N]"),
+                 QStringLiteral("add a card to the roster (CardSendToMachine)"), true, issueCard});
+    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster (ClearName)"),
+                 true, withdrawCard});
+    t.push_back({QStringLiteral("find-card"), QStringLiteral("CARD"),
+                 QStringLiteral("whether the roster holds a card: found or not found (FindCard)"), true, findCard});
+}
