@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QStatusBar>
 #include <QToolButton>
+#include <QWindow>
 
 FrmZevo::FrmZevo(QWidget *parent) : QMainWindow(parent) {
     FrmZevoBuild::build(*this);
@@ -66,8 +67,17 @@ bool FrmZevo::focusGuard(QObject *watched, QEvent *event) {
 
     bool leaving = false;
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
-        auto *target = qobject_cast<QWidget *>(watched);
+        // A real click gives the focus to the clicked control before any filter of that control sees
+        // the press, so it is caught on its way into the window; a press sent to a control directly
+        // never moves the focus by itself and is caught at the control.
+        QWidget *target = nullptr;
+        if (watched == windowHandle()) {
+            target = childAt(static_cast<QMouseEvent *>(event)->position().toPoint());
+        } else if (!event->spontaneous()) {
+            target = qobject_cast<QWidget *>(watched);
+        }
         if (!target || target->window() != this || target == edit || edit->isAncestorOf(target)) return false;
+        if (!target->isEnabled()) return false;
         leaving = qobject_cast<QAbstractButton *>(target) || (target->focusPolicy() & Qt::ClickFocus);
     } else if (event->type() == QEvent::KeyPress && watched == edit) {
         const int key = static_cast<QKeyEvent *>(event)->key();
