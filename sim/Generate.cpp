@@ -13,7 +13,7 @@ void records(Terminal &t, int count, quint64 seed)
     for (const Terminal::Card &c : t.roster) cards << c.card;
     if (cards.isEmpty())
         for (int i = 0; i < 40; ++i) cards << uint32_t(rng());
-    QDateTime when(QDate(2009, 3, 2), QTime(7, 30, 0));
+    QDateTime when(QDate(2009, 3, 2), QTime(7, 30, 0), Qt::UTC);
     static const char *const flags[] = {"0000", "0000", "0000", "0001"};
     for (int i = 0; i < count; ++i) {
         when = when.addSecs(qint64(1 + rng() % 900));
@@ -58,7 +58,9 @@ bool loadRecords(Terminal &t, const QString &path, QString &error)
         WireRecord r;
         if (m.hasMatch()) {
             r.card = m.captured(1).toUInt(nullptr, 16);
-            r.when = QDateTime::fromString(m.captured(2), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            const QDate d = QDate::fromString(m.captured(2).left(10), QStringLiteral("yyyy-MM-dd"));
+            const QTime tm = QTime::fromString(m.captured(2).mid(11), QStringLiteral("HH:mm:ss"));
+            if (d.isValid() && tm.isValid()) r.when = QDateTime(d, tm, Qt::UTC);
             r.flag = m.captured(3).toLatin1();
         }
         if (!m.hasMatch() || !r.when.isValid()) {

@@ -11,7 +11,13 @@ namespace {
 const QString Time = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 QString text(const QDateTime &t) { return t.isValid() ? t.toString(Time) : QString(); }
-QDateTime time(const QJsonValue &v) { return QDateTime::fromString(v.toString(), Time); }
+QDateTime time(const QJsonValue &v)
+{
+    const QString s = v.toString();
+    const QDate d = QDate::fromString(s.left(10), QStringLiteral("yyyy-MM-dd"));
+    const QTime t = QTime::fromString(s.mid(11), QStringLiteral("HH:mm:ss"));
+    return s.size() == 19 && d.isValid() && t.isValid() ? QDateTime(d, t, Qt::UTC) : QDateTime();
+}
 
 QJsonArray strings(const QStringList &list)
 {

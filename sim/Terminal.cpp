@@ -1,5 +1,6 @@
 #include "sim/Terminal.h"
 
+#include "attlink/OperationArgs.h"
 #include "attlink/protocol/Fields.h"
 #include "common/TextCodec.h"
 
@@ -12,7 +13,6 @@ Reply ok(const QStringList &fields) { return {ReplyStatus::Ok, Fields::join(fiel
 Reply refused() { return {ReplyStatus::Refused, {}}; }
 Reply bad() { return {ReplyStatus::BadRequest, {}}; }
 
-const QString Stamp = QStringLiteral("yyyyMMddHHmmss");
 const QString LogTime = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
 bool allOf(const QString &s, const char *set)
@@ -34,6 +34,13 @@ int packetNumber(const QByteArray &payload)
     return (uint8_t(payload[0]) << 8) | uint8_t(payload[1]);
 }
 
+// The terminal's clock has no zone: stamps are wall-clock times.
+QDateTime stamp(const QString &text)
+{
+    QDateTime t;
+    return text.size() == 14 && OperationArgs::recordTime(text, t) ? t : QDateTime();
+}
+
 bool parseCard(const QString &text, uint32_t &card)
 {
     return isHex(text, 8) && RecordWire::parseCard(text, card);
@@ -43,12 +50,30 @@ bool parseCard(const QString &text, uint32_t &card)
 
 Terminal::Terminal(int a) : address(a) {}
 
+namespace {
+QDateTime hostWallClock()
+{
+    const QDateTime local = QDateTime::currentDateTime();
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+}  // namespace
+
+QDateTime Terminal::now() const
+{
+    const QDateTime t = hostWallClock().addSecs(clockOffset_);
+    return QDateTime(t.date(), QTime(t.time().hour(), t.time().minute(), t.time().second()), Qt::UTC);
+}
+
+void Terminal::setClock(const QDateTime &t)
+{
+    clockOffset_ = hostWallClock().secsTo(QDateTime(t.date(), t.time(), Qt::UTC));
+}
+
 void Terminal::punch(uint32_t card, const QByteArray &flag)
 {
     WireRecord r;
     r.card = card;
     r.when = now();
-    r.when.setTime(QTime(r.when.time().hour(), r.when.time().minute(), r.when.time().second()));
     r.flag = flag;
     records.append(r);
     cardFlags[card] = "01";
@@ -185,7 +210,7 @@ Terminal::Reply Terminal::rosterPacket(const QByteArray &payload) const
 Terminal::Reply Terminal::putRecord(const QStringList &f)
 {
     uint32_t card = 0;
-    const QDateTime when = QDateTime::fromString(Fields::field(f, 1), Stamp);
+    const QDateTime when = stamp(Fields::field(f, 1));
     const QString c1 = Fields::field(f, 2), c2 = Fields::field(f, 3);
     if (f.size() != 4 || !parseCard(f[0], card) || !when.isValid() || !isHex(c1, 2) || !isHex(c2, 2)) return bad();
     WireRecord r;
@@ -206,7 +231,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
     c.level = f[3];
     c.expires = f[4];
     const bool neverExpires = c.expires == u"00000000";
-    if (!isDigits(c.jobNo, 1, 8) || TextCodec::encode(c.name).size() > 16 || !isHex(c.level, 2)
+    if (!OperationArgs::jobNumber(c.jobNo) || TextCodec::encode(c.name).size() > 16 || !isHex(c.level, 2)
         || !isDigits(c.expires, 8, 8) || (!neverExpires && !QDate::fromString(c.expires, QStringLiteral("yyyyMMdd")).isValid()))
         return bad();
     const int i = findCard(c.card);
@@ -221,7 +246,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
 
 Terminal::Reply Terminal::setDateTime(const QStringList &f)
 {
-    const QDateTime t = QDateTime::fromString(Fields::field(f, 0), Stamp);
+    const QDateTime t = stamp(Fields::field(f, 0));
     const QString code = Fields::field(f, 1);
     if (f.size() != 2 || !t.isValid() || (code != u"01" && code != u"00")) return bad();
     const QDateTime before = now();

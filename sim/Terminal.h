@@ -53,8 +53,9 @@ public:
     void takeAway() { hasPresented_ = false; }
     void punch(uint32_t card, const QByteArray &flag = "0000");
 
-    QDateTime now() const { return QDateTime::currentDateTime().addSecs(clockOffset_); }
-    void setClock(const QDateTime &t) { clockOffset_ = QDateTime::currentDateTime().secsTo(t); }
+    // The terminal's clock: the host's wall-clock time moved by what SetDateTime set, without a zone.
+    QDateTime now() const;
+    void setClock(const QDateTime &t);
 
     // State, public for SimState (JSON) and the generators.
     int address = 105;

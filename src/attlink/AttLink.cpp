@@ -1,5 +1,7 @@
 #include "attlink/AttLink.h"
 
+#include "attlink/OperationArgs.h"
+#include "attlink/RawFileCheck.h"
 #include "attlink/protocol/Fields.h"
 #include "attlink/protocol/RecordWire.h"
 #include "common/TextCodec.h"
@@ -8,34 +10,47 @@
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
+#include <QThread>
 #include <QTime>
 
 namespace {
 
-// An address given as text: a whole number 0..255 after trimming, else -1 (no call is made).
-int addressOf(const QString &text)
-{
-    bool ok = false;
-    const int a = text.trimmed().toInt(&ok);
-    return ok && a >= 0 && a <= 255 ? a : -1;
-}
-int addressOf(qint16 a) { return a >= 0 && a <= 255 ? a : -1; }
-
-// A packet number text: 1..65535, else 0.
-int packetOf(const QString &text)
-{
-    bool ok = false;
-    const int p = text.trimmed().toInt(&ok);
-    return ok && p >= 1 && p <= 65535 ? p : 0;
-}
+int addressOf(const QString &text) { return OperationArgs::address(text); }
+int addressOf(qint16 value) { return OperationArgs::address(value); }
 
 QString joinPath(const QString &folder, const QString &name)
 {
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
-
 QByteArray u16(int v) { QByteArray b(2, '\0'); b[0] = char(v >> 8); b[1] = char(v); return b; }
+
+// SleepDate: a pause in milliseconds between two packet requests (0..1000, anything else is 0),
+// for slow line converters that need time to turn the line around.
+int pauseOf(const QString &sleepDate)
+{
+    bool ok = false;
+    const int ms = sleepDate.trimmed().toInt(&ok);
+    return ok && ms > 0 && ms <= 1000 ? ms : 0;
+}
+
+QString failure(const Exchange::Reply &r)
+{
+    if (!r.answered) return QStringLiteral("通讯失败：") + r.error;
+    switch (r.status) {
+    case ReplyStatus::NotSupported: return QStringLiteral("终端不支持此功能");
+    case ReplyStatus::BadRequest: return QStringLiteral("终端不接受此数据");
+    case ReplyStatus::Unknown: return QStringLiteral("终端不认识此命令");
+    default: return QStringLiteral("终端拒绝请求");
+    }
+}
+
+// Records in packets first..last of a terminal holding `total` (what a complete range delivers).
+qint64 recordsIn(qint64 total, int first, int last, int perPacket)
+{
+    const qint64 end = qMin<qint64>(total, qint64(last) * perPacket);
+    return qMax<qint64>(0, end - qint64(first - 1) * perPacket);
+}
 
 }  // namespace
 
@@ -89,33 +104,40 @@ bool AttLink::simple(int address, uint8_t command, const QStringList &fields)
 // ---- records ----
 
 QVariant AttLink::collectRecords(const QString &address, const QString &folder, const QString &fileName,
-                                 QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last)
+                                 QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
+                                 int pauseMs)
 {
     count = 0;
     const int a = addressOf(address);
     if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
     if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
+    const bool whole = first == 1 && last == 65535;
+    // Written beside the target and renamed over it only once every packet has come: a failed
+    // collection leaves the earlier file as it was.
     QSaveFile out(joinPath(folder, fileName));
     if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
     int packet = first, lastPacket = last;
-    qint64 done = 0, expected = 0;
+    qint64 done = 0, total = 0;
     while (packet <= lastPacket) {
+        if (packet > first && pauseMs > 0) QThread::msleep(ulong(pauseMs));
         const Exchange::Reply r = exchange().request(uint8_t(a), Command::RecordPacket, u16(packet));
         if (!r.ok()) {
             out.cancelWriting();
-            message = r.answered ? QStringLiteral("终端拒绝请求") : QStringLiteral("通讯失败：") + r.error;
+            message = failure(r);
             return false;
         }
         RecordWire::PacketHeader h;
-        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet
-            || (r.data.size() - RecordWire::PacketHeaderSize) % RecordWire::Size != 0) {
+        const qsizetype body = r.data.size() - RecordWire::PacketHeaderSize;
+        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet || body % RecordWire::Size != 0
+            || body / RecordWire::Size > RecordsPerPacket) {
             out.cancelWriting();
             message = QStringLiteral("终端应答格式错误");
             return false;
         }
-        if (h.totalPackets < lastPacket) lastPacket = h.totalPackets;  // fewer packets than asked for
-        expected = h.totalItems;
-        const int n = int((r.data.size() - RecordWire::PacketHeaderSize) / RecordWire::Size);
+        lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
+        total = h.totalItems;
+        const int n = int(body / RecordWire::Size);
+        QByteArray lines;
         for (int i = 0; i < n; ++i) {
             WireRecord rec;
             if (!RecordWire::decode(r.data.mid(RecordWire::PacketHeaderSize + i * RecordWire::Size, RecordWire::Size), rec)) {
@@ -123,11 +145,19 @@ QVariant AttLink::collectRecords(const QString &address, const QString &folder, 
                 message = QStringLiteral("终端记录格式错误");
                 return false;
             }
-            out.write(RecordWire::rawLine(a, rec, decimal, fullYear) + "\r\n");
-            ++done;
+            lines += RecordWire::rawLine(a, rec, decimal, fullYear) + "\r\n";
         }
-        reportProgress(done, expected);
+        out.write(lines);
+        done += n;
+        reportProgress(done, recordsIn(total, first, last, RecordsPerPacket));
         ++packet;
+    }
+    if (done != recordsIn(total, first, lastPacket < first ? first - 1 : lastPacket, RecordsPerPacket)
+        || (whole && done != total)) {
+        // Records were added or cleared while the packets were read: the file would not match.
+        out.cancelWriting();
+        message = QStringLiteral("采集中终端记录数发生变化，请重新采集");
+        return false;
     }
     if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
     count = qint32(done);
@@ -136,26 +166,29 @@ QVariant AttLink::collectRecords(const QString &address, const QString &folder, 
 }
 
 QVariant AttLink::GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
-                             qint32 &count, const QString &, qint16 decimalCards, bool &fullYear)
+                             qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear)
 {
-    return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear, 1, 65535);
+    return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear, 1, 65535,
+                          pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherData_All(const QString &address, const QString &folder, const QString &fileName,
-                                 QString &message, qint32 &count, const QString &, qint16 decimalCards,
+                                 QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
                                  bool &fullYear, const QString &firstPacket, const QString &lastPacket)
 {
     return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear,
-                          packetOf(firstPacket), packetOf(lastPacket));
+                          OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
 }
 
-QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const QString &)
+QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const QString &ok)
 {
+    // "ok" asks for the number of records held; nothing else is a count the terminal keeps.
+    if (ok.trimmed().compare(QStringLiteral("ok"), Qt::CaseInsensitive) != 0) return false;
     const Exchange::Reply r = ask(addressOf(address), Command::RecordCount);
     if (!r.ok()) return false;
-    bool ok = false;
-    const qint32 n = Fields::field(Fields::split(r.data), 0).toInt(&ok);
-    if (!ok || n < 0) return false;
+    bool valid = false;
+    const qint32 n = Fields::field(Fields::split(r.data), 0).toInt(&valid);
+    if (!valid || n < 0) return false;
     count = n;
     return true;
 }
@@ -164,50 +197,55 @@ QVariant AttLink::ClearRecord(qint16 address) { return simple(addressOf(address)
 QVariant AttLink::ClearFlag(qint16 address) { return simple(addressOf(address), Command::ClearFlags); }
 
 QVariant AttLink::CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,
-                            qint16, qint16 decimalCards, bool &fullYear, const QString &, qint16)
+                            qint16 three, qint16 decimalCards, bool &fullYear, const QString &since, qint16 twenty)
 {
-    QFile f(joinPath(folder, fileName));
-    if (!f.open(QIODevice::ReadOnly)) { message = QStringLiteral("找不到记录文件"); return 1; }
-    const QStringList lines = TextCodec::splitLines(TextCodec::decode(f.readAll()));
-    const int width = 17 + (decimalCards ? 10 : 8) + (fullYear ? 4 : 2);
-    int n = 0;
-    for (const QString &line : lines) {
-        if (line.isEmpty()) continue;
-        ++n;
-        if (line.size() != width) { message = QStringLiteral("第 %1 行长度不对").arg(n); return 2; }
-        for (int i = 0; i < width - 4; ++i) {
-            const QChar c = line[i];
-            const bool hexCard = !decimalCards && i >= 3 && i < 11;
-            if (!(c.isDigit() || (hexCard && QStringLiteral("ABCDEF").contains(c)))) {
-                message = QStringLiteral("第 %1 行含非法字符").arg(n);
-                return 3;
-            }
-        }
+    // three: how many bad lines the message names; since: no record can be older (the terminals'
+    // first firmware); twenty: the century of two-digit years.
+    RawFileCheck::Options o;
+    o.machine = addressOf(address);
+    o.decimalCards = decimalCards != 0;
+    o.fullYear = fullYear;
+    o.named = three;
+    o.century = twenty;
+    if (o.machine < 0) { message = QStringLiteral("考勤机地址无效"); return -1; }
+    if (three < 1 || twenty < 1 || twenty > 99 || !RawFileCheck::parseSince(since, o.since)) {
+        message = QStringLiteral("校验参数无效");
+        return -1;
     }
+    const QString path = joinPath(folder, fileName);
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.size() > 512 * 1024 * 1024) {
+        message = QStringLiteral("找不到记录文件 ") + path;
+        return 1;
+    }
+    const RawFileCheck::Result r = RawFileCheck::check(TextCodec::splitLines(QString::fromLatin1(f.readAll())), o);
+    if (r.code) { message = r.message; return r.code; }
     qint32 held = 0;
-    if (!GatherRecordSum(address, held, QStringLiteral("ok")).toBool()) { message = QStringLiteral("无法读取终端记录数"); return 5; }
-    if (held != n) { message = QStringLiteral("文件有 %1 条记录，终端有 %2 条").arg(n).arg(held); return 4; }
-    message = QStringLiteral("数据正确，共 %1 条").arg(n);
+    if (!GatherRecordSum(address, held, QStringLiteral("ok")).toBool()) {
+        message = QStringLiteral("无法读取终端记录数，请检查通讯");
+        return 5;
+    }
+    if (held != r.records) {
+        message = QStringLiteral("文件有 %1 条记录，终端有 %2 条").arg(r.records).arg(held);
+        return 4;
+    }
+    message = QStringLiteral("共 %1 条记录").arg(r.records);
     return 0;
 }
 
 QVariant AttLink::SendRecordToMachine(const QString &address, QString &card, QString &dateTime, const QString &code1,
                                       const QString &code2)
 {
+    // The two codes become the record's 4-character flag: "FF" "99" a record typed at the console,
+    // "01" "02" one sent back from a collected file.
     uint32_t c = 0;
-    if (!RecordWire::parseCard(card.trimmed(), c)) return false;
     QDateTime when;
-    for (const QString &form : {QStringLiteral("yyyy-MM-dd HH:mm:ss"), QStringLiteral("yy-MM-dd HH:mm:ss"),
-                                QStringLiteral("yyyyMMddHHmmss"), QStringLiteral("yyMMddHHmmss"),
-                                QStringLiteral("yyyy/M/d H:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm")}) {
-        when = QDateTime::fromString(dateTime.trimmed(), form);
-        if (when.isValid()) break;
-    }
-    if (!when.isValid()) return false;
-    if (when.date().year() < 1970) when = when.addYears(100);
+    QString flag1, flag2;
+    if (!RecordWire::parseCard(card.trimmed(), c) || !OperationArgs::recordTime(dateTime, when)
+        || !OperationArgs::hexCode(code1.trimmed(), 2, flag1) || !OperationArgs::hexCode(code2.trimmed(), 2, flag2))
+        return false;
     return simple(addressOf(address), Command::PutRecord,
-                  {RecordWire::cardHex(c), when.toString(QStringLiteral("yyyyMMddHHmmss")), code1.left(2),
-                   code2.left(2)});
+                  {RecordWire::cardHex(c), when.toString(QStringLiteral("yyyyMMddHHmmss")), flag1, flag2});
 }
 
 QVariant AttLink::ReadClearLog(qint16 address, QString &log)
@@ -229,7 +267,7 @@ QVariant AttLink::ReadChangeTimeLog(qint16 address, QString &log)
 // ---- roster ----
 
 QVariant AttLink::collectRoster(const QString &address, const QString &folder, const QString &fileName,
-                                QString &message, qint32 &count, bool decimal, int first, int last)
+                                QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
 {
     count = 0;
     const int a = addressOf(address);
@@ -238,28 +276,47 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
     QSaveFile out(joinPath(folder, fileName));
     if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
     int packet = first, lastPacket = last;
-    qint64 done = 0;
+    qint64 done = 0, total = 0;
     while (packet <= lastPacket) {
+        if (packet > first && pauseMs > 0) QThread::msleep(ulong(pauseMs));
         const Exchange::Reply r = exchange().request(uint8_t(a), Command::RosterPacket, u16(packet));
         RecordWire::PacketHeader h;
-        if (!r.ok() || !RecordWire::decodeHeader(r.data, h) || h.packet != packet) {
+        if (!r.ok()) {
             out.cancelWriting();
-            message = r.answered ? QStringLiteral("终端应答格式错误") : QStringLiteral("通讯失败：") + r.error;
+            message = failure(r);
             return false;
         }
-        if (h.totalPackets < lastPacket) lastPacket = h.totalPackets;
         const QStringList f = Fields::split(r.data.mid(RecordWire::PacketHeaderSize));
-        if (f.size() % 3 != 0) { out.cancelWriting(); message = QStringLiteral("终端应答格式错误"); return false; }
+        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet || f.size() % 3 != 0
+            || f.size() / 3 > RosterPerPacket) {
+            out.cancelWriting();
+            message = QStringLiteral("终端应答格式错误");
+            return false;
+        }
+        lastPacket = qMin<int>(last, h.totalPackets);
+        total = h.totalItems;
+        QByteArray lines;
         for (int i = 0; i + 2 < f.size(); i += 3) {
             uint32_t card = 0;
-            if (!RecordWire::parseCard(f[i], card)) { out.cancelWriting(); message = QStringLiteral("终端应答格式错误"); return false; }
+            if (!RecordWire::parseCard(f[i], card) || f[i].size() != 8) {
+                out.cancelWriting();
+                message = QStringLiteral("终端应答格式错误");
+                return false;
+            }
+            // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
             const QString line = QStringLiteral("%1,%2,%3")
                                      .arg(decimal ? RecordWire::cardDecimal(card) : RecordWire::cardHex(card), f[i + 1], f[i + 2]);
-            out.write(TextCodec::encode(line) + "\r\n");
+            lines += TextCodec::encode(line) + "\r\n";
             ++done;
         }
-        reportProgress(done, h.totalItems);
+        out.write(lines);
+        reportProgress(done, recordsIn(total, first, last, RosterPerPacket));
         ++packet;
+    }
+    if (done != recordsIn(total, first, lastPacket < first ? first - 1 : lastPacket, RosterPerPacket)) {
+        out.cancelWriting();
+        message = QStringLiteral("采集中终端名单发生变化，请重新采集");
+        return false;
     }
     if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
     count = qint32(done);
@@ -268,17 +325,17 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
 }
 
 QVariant AttLink::GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
-                                     QString &message, qint32 &count, const QString &, qint16 decimalCards)
+                                     QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards)
 {
-    return collectRoster(address, folder, fileName, message, count, decimalCards != 0, 1, 65535);
+    return collectRoster(address, folder, fileName, message, count, decimalCards != 0, 1, 65535, pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
-                                         QString &message, qint32 &count, const QString &, qint16 decimalCards,
+                                         QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
                                          const QString &firstPacket, const QString &lastPacket)
 {
-    return collectRoster(address, folder, fileName, message, count, decimalCards != 0, packetOf(firstPacket),
-                         packetOf(lastPacket));
+    return collectRoster(address, folder, fileName, message, count, decimalCards != 0,
+                         OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardSum(const QString &address, qint32 &count)
@@ -296,14 +353,18 @@ QVariant AttLink::ClearNameList(qint16 address) { return simple(addressOf(addres
 
 QVariant AttLink::ReadCardNum(qint16 address, QString &reply)
 {
-    const Exchange::Reply r = ask(addressOf(address), Command::ReadCard);
+    const int a = addressOf(address);
+    const Exchange::Reply r = ask(a, Command::ReadCard);
     if (!r.ok()) return QVariant();
     const QStringList f = Fields::split(r.data);
     uint32_t card = 0;
     const QString flag = Fields::field(f, 1);
-    if (!RecordWire::parseCard(Fields::field(f, 0), card) || flag.size() != 2) return QVariant();
-    // address (2 hex) + "00" + card flag (2) + card (8 hex)
-    reply = QStringLiteral("%1").arg(address, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral("00") + flag
+    QString flagCode;
+    if (Fields::field(f, 0).size() != 8 || !RecordWire::parseCard(Fields::field(f, 0), card)
+        || flag.size() != 2 || !OperationArgs::hexCode(flag, 2, flagCode))
+        return QVariant();
+    // The answering terminal's address (2 hex), "00", the card flag (2), the card (8 hex).
+    reply = QStringLiteral("%1").arg(a, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral("00") + flagCode
             + RecordWire::cardHex(card);
     return RecordWire::cardDecimal(card);
 }
@@ -311,10 +372,17 @@ QVariant AttLink::ReadCardNum(qint16 address, QString &reply)
 QVariant AttLink::CardSendToMachine(qint16 address, const QString &card, const QString &jobNo, const QString &name,
                                     const QString &code00, const QString &code00000000)
 {
+    // code00: the card's privilege class (2 hex digits, 00 ordinary); code00000000: the last day it
+    // is valid, yyyyMMdd, 00000000 for never.
     uint32_t c = 0;
-    if (!RecordWire::parseCard(card.trimmed(), c) || jobNo.size() > 8 || TextCodec::encode(name).size() > DeviceLink::NameFieldBytes) return false;
-    return simple(addressOf(address), Command::AddCard,
-                  {RecordWire::cardHex(c), jobNo, name, code00, code00000000});
+    QString level;
+    const bool never = code00000000 == QStringLiteral("00000000");
+    if (!RecordWire::parseCard(card.trimmed(), c) || !OperationArgs::jobNumber(jobNo)
+        || TextCodec::encode(name).size() > DeviceLink::NameFieldBytes || name.contains(QChar(0x1F))
+        || code00.size() != 2 || !OperationArgs::hexCode(code00, 2, level) || !OperationArgs::digits(code00000000, 8, 8)
+        || (!never && !QDate::fromString(code00000000, QStringLiteral("yyyyMMdd")).isValid()))
+        return false;
+    return simple(addressOf(address), Command::AddCard, {RecordWire::cardHex(c), jobNo, name, level, code00000000});
 }
 
 QVariant AttLink::ClearName(qint16 address, const QString &card)
@@ -329,8 +397,9 @@ QVariant AttLink::FindCard(qint16 address, const QString &card, bool &found)
     uint32_t c = 0;
     if (!RecordWire::parseCard(card.trimmed(), c)) return false;
     const Exchange::Reply r = ask(addressOf(address), Command::FindCard, {RecordWire::cardHex(c)});
-    if (!r.ok()) return false;
-    found = Fields::field(Fields::split(r.data), 0) == QStringLiteral("1");
+    const QString answer = Fields::field(Fields::split(r.data), 0);
+    if (!r.ok() || (answer != QStringLiteral("1") && answer != QStringLiteral("0"))) return false;
+    found = answer == QStringLiteral("1");
     return true;
 }
 
@@ -338,31 +407,37 @@ QVariant AttLink::FindCard(qint16 address, const QString &card, bool &found)
 
 QVariant AttLink::ModifyDateTime(qint16 address, QString &date, QString &time, QString &code01)
 {
+    // code01: "01" records the change in the time-change log, "00" sets the clock silently.
     QDate d;
-    for (const QString &form : {QStringLiteral("yyyy-MM-dd"), QStringLiteral("yyyy/M/d"), QStringLiteral("yyyy-M-d")})
-        if ((d = QDate::fromString(date.trimmed(), form)).isValid()) break;
     QTime t;
-    for (const QString &form : {QStringLiteral("HH:mm:ss"), QStringLiteral("H:mm:ss"), QStringLiteral("H:mm")})
-        if ((t = QTime::fromString(time.trimmed(), form)).isValid()) break;
-    if (!d.isValid() || !t.isValid()) return false;
+    if (!OperationArgs::date(date, d) || !OperationArgs::time(time, t)
+        || (code01 != QStringLiteral("01") && code01 != QStringLiteral("00")))
+        return false;
     return simple(addressOf(address), Command::SetDateTime,
-                  {QDateTime(d, t).toString(QStringLiteral("yyyyMMddHHmmss")), code01});
+                  {QDateTime(d, t, Qt::UTC).toString(QStringLiteral("yyyyMMddHHmmss")), code01});
 }
 
 QVariant AttLink::SetClock(qint16 address, QVector<double> &alarms, const QString &ringPeriod)
 {
-    QStringList f{ringPeriod.trimmed()};
+    // The ring period: seconds the bell rings at each alarm, 0..255.
+    const QString ring = ringPeriod.trimmed();
+    if (!OperationArgs::digits(ring, 1, 3) || ring.toInt() > 255 || alarms.size() > 16) return false;
+    QStringList f{QString::number(ring.toInt())};
     for (double v : alarms) {
-        if (!(v >= 0.0 && v < 1.0)) return false;  // a time of day on the zero day
-        const int minutes = int(v * 1440.0 + 0.5) % 1440;
-        f << QStringLiteral("%1:%2").arg(minutes / 60, 2, 10, QLatin1Char('0')).arg(minutes % 60, 2, 10, QLatin1Char('0'));
+        QString slot;
+        if (!OperationArgs::alarmTime(v, slot)) return false;
+        f << slot;
     }
     return simple(addressOf(address), Command::SetAlarms, f);
 }
 
 QVariant AttLink::RepairSystemParameter(qint16 address, QString &relay, QString &interval, QString &mode)
 {
-    return simple(addressOf(address), Command::SetParameters, {relay, interval, mode});
+    QString r, i, m;
+    if (relay.size() != 4 || interval.size() != 4 || mode.size() != 4 || !OperationArgs::hexCode(relay, 4, r)
+        || !OperationArgs::hexCode(interval, 4, i) || !OperationArgs::hexCode(mode, 4, m))
+        return false;
+    return simple(addressOf(address), Command::SetParameters, {r, i, m});
 }
 
 QVariant AttLink::ReadSystemParameter(const QString &address, QString &parameters)
@@ -381,15 +456,18 @@ QVariant AttLink::RepairAddress(qint16 address, qint16 newAddress)
 
 QVariant AttLink::SetMachinePassword(const QString &address, const QString &password)
 {
-    return simple(addressOf(address), Command::SetPassword, {password});
+    // The menu password: 1 to 4 digits, kept by the terminal as 4 (7 is 0007).
+    const QString p = password.trimmed();
+    if (!OperationArgs::digits(p, 1, 4)) return false;
+    return simple(addressOf(address), Command::SetPassword, {p});
 }
 
 QVariant AttLink::GetMachinePassword(qint16 address)
 {
     const Exchange::Reply r = ask(addressOf(address), Command::GetPassword);
-    bool ok = false;
-    const int v = r.ok() ? Fields::field(Fields::split(r.data), 0).toInt(&ok) : -1;
-    return qint16(ok && v >= 0 && v <= 32767 ? v : -1);
+    const QString text = Fields::field(Fields::split(r.data), 0);
+    if (!r.ok() || !OperationArgs::digits(text, 1, 4)) return qint16(-1);
+    return qint16(text.toInt());
 }
 
 QVariant AttLink::GetStorageModel(const QString &address)
@@ -397,11 +475,12 @@ QVariant AttLink::GetStorageModel(const QString &address)
     const Exchange::Reply r = ask(addressOf(address), Command::GetStorage);
     bool ok = false;
     const int v = r.ok() ? Fields::field(Fields::split(r.data), 0).toInt(&ok) : -1;
-    return ok ? v : -1;
+    return qint16(ok ? v : -1);
 }
 
 QVariant AttLink::SetStorageModel(const QString &address, qint16 code)
 {
+    if (code != 1 && code != 2) return false;
     return simple(addressOf(address), Command::SetStorage, {QString::number(code)});
 }
 
@@ -414,44 +493,48 @@ QVariant AttLink::SetLogoMode(qint16 address, bool restore)
 
 QVariant AttLink::SendPictureMach(const QString &address, QString &fileName)
 {
-    // A picture is a text bitmap of the display: 64 lines of 128 characters, '0' or '1' each.
+    // A picture file is a text bitmap of the display: 64 lines of 128 characters, "1" or "#" a lit
+    // dot, "0" or "." a dark one; blank lines are ignored. It travels packed, 8 dots a byte, in 4
+    // packets of 16 rows.
+    constexpr int Width = 128, Height = 64, Packets = 4;
+    const int a = addressOf(address);
     QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly) || f.size() > 64 * 1024) return false;
+    if (a < 0 || !f.open(QIODevice::ReadOnly) || f.size() > 64 * 1024) return false;
     const QStringList lines = TextCodec::splitLines(QString::fromLatin1(f.readAll()));
-    QByteArray bits;
+    QByteArray bits(Width * Height / 8, '\0');
     int rows = 0;
     for (const QString &line : lines) {
         if (line.isEmpty()) continue;
-        if (line.size() != 128) return false;
-        for (QChar c : line)
-            if (c != u'0' && c != u'1') return false;
-        bits += line.toLatin1();
+        if (line.size() != Width || rows == Height) return false;
+        for (int x = 0; x < Width; ++x) {
+            const QChar c = line[x];
+            if (c == u'1' || c == u'#') bits[(rows * Width + x) / 8] = char(bits[(rows * Width + x) / 8] | (0x80 >> (x % 8)));
+            else if (c != u'0' && c != u'.') return false;
+        }
         ++rows;
     }
-    if (rows != 64) return false;
-    const int a = addressOf(address);
-    const int packets = 4;
-    const int per = bits.size() / packets;
-    for (int p = 1; p <= packets; ++p) {
-        const QByteArray payload = u16(p) + u16(packets) + bits.mid((p - 1) * per, per);
-        if (a < 0 || !exchange().request(uint8_t(a), Command::PicturePacket, payload).ok()) return false;
-        reportProgress(p, packets);
+    if (rows != Height) return false;
+    const int per = int(bits.size()) / Packets;
+    for (int p = 1; p <= Packets; ++p) {
+        if (!exchange().request(uint8_t(a), Command::PicturePacket, u16(p) + u16(Packets) + bits.mid((p - 1) * per, per)).ok())
+            return false;
+        reportProgress(p, Packets);
     }
     return true;
 }
 
 QVariant AttLink::SendShortMsg(const QString &address, const QString &minutes, const QString &message)
 {
-    bool ok = false;
-    const int m = minutes.trimmed().toInt(&ok);
-    if (!ok || m < 0 || m > 9999 || TextCodec::encode(message).size() > 200) return false;
-    return simple(addressOf(address), Command::ShortMessage, {QString::number(m), message});
+    // Minutes on the display, 0..9999 (0: until the next message); at most 16 Chinese characters.
+    const QString m = minutes.trimmed();
+    const QByteArray text = TextCodec::encode(message);
+    if (!OperationArgs::digits(m, 1, 4) || text.size() > 32 || text.contains(char(0x1F))) return false;
+    return simple(addressOf(address), Command::ShortMessage, {QString::number(m.toInt()), message});
 }
 
 QVariant AttLink::GetSounds(const QString &address, const QString &number)
 {
-    bool ok = false;
-    const int n = number.trimmed().toInt(&ok);
-    if (!ok || n < 0 || n > 255) return false;
-    return simple(addressOf(address), Command::Voice, {QString::number(n)});
+    const QString n = number.trimmed();
+    if (!OperationArgs::digits(n, 1, 3) || n.toInt() < 1 || n.toInt() > 255) return false;
+    return simple(addressOf(address), Command::Voice, {QString::number(n.toInt())});
 }

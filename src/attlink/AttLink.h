@@ -69,9 +69,10 @@ private:
     Exchange::Reply ask(int address, uint8_t command, const QStringList &fields = {});
     bool simple(int address, uint8_t command, const QStringList &fields = {});
     QVariant collectRecords(const QString &address, const QString &folder, const QString &fileName,
-                            QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last);
+                            QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
+                            int pauseMs);
     QVariant collectRoster(const QString &address, const QString &folder, const QString &fileName,
-                           QString &message, qint32 &count, bool decimal, int first, int last);
+                           QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
 
     LinkSettings settings_;
     SerialChannel serial_;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+// The check behind CheckData: the lines of DataRecordSet_original.txt against the raw layout for
+// the options they were collected with, before the terminal's own count is compared.
+namespace RawFileCheck {
+
+// 0 valid; 2 a line of the wrong length; 3 a line with a bad field (machine number, card, date and
+// time, flag) or a time earlier than `since`. The code is that of the first bad line.
+struct Result {
+    int code = 0;
+    int records = 0;   // lines that are not blank
+    QString message;   // names up to `named` bad lines, then how many there were
+};
+
+struct Options {
+    int machine = 0;        // the address the lines must carry
+    bool decimalCards = false;
+    bool fullYear = false;
+    int named = 3;          // bad lines named in the message
+    QDateTime since;        // records before it are invalid (invalid QDateTime: no limit)
+    int century = 20;       // two-digit years are century * 100 + yy
+};
+
+Result check(const QStringList &lines, const Options &o);
+
+// "yyyy/M/d H:mm" (the console's "2008/3/7 10:10"), also with seconds or without a time.
+bool parseSince(const QString &text, QDateTime &out);
+
+}  // namespace RawFileCheck
