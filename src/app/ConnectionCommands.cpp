@@ -144,6 +144,18 @@ QString ConnectionCommands::tcpStateCaption(const QVariant &state) {
 
 void ConnectionCommands::timerTick() {
     FrmZevo &w = ctx_.window;
+    // A tick never makes its call inside another command's call: the ticks that fall due meanwhile
+    // run as one once that call is over, if the timer still runs then.
+    if (ctx_.runner.busy()) {
+        if (!tickDeferred_) {
+            tickDeferred_ = true;
+            ctx_.runner.whenIdle([this] {
+                tickDeferred_ = false;
+                if (ctx_.window.TimerState->isActive()) timerTick();
+            });
+        }
+        return;
+    }
     QVariant s;
     try {
         ctx_.runner.run([&] { s = ctx_.link.tcpstate(); });

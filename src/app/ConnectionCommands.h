@@ -30,4 +30,5 @@ private:
     CommandContext ctx_;
     SettingsStore &settings_;
     bool tickErrorShown_ = false;
+    bool tickDeferred_ = false;
 };

@@ -16,6 +16,11 @@ public:
 
     void setProgressListener(ProgressListener listener) { listener_ = std::move(listener); }
 
+    // True while a call is running. A runner that keeps the window's events going during a call can
+    // see a timer tick meanwhile; whenIdle() runs such work once the call is over (at once when idle).
+    virtual bool busy() const { return false; }
+    virtual void whenIdle(std::function<void()> fn) { fn(); }
+
     // Hands the device link's progress to the listener; the link may report it from the thread that
     // runs the call, so a runner that uses another thread delivers it on its own.
     virtual void forwardProgress(qint64 done, qint64 expected) {
