@@ -1,33 +1,17 @@
-#include "app/Console.h"
+#include "app/ConsoleMain.h"
 #include "app/DesktopOperator.h"
-#include "app/SignalCloser.h"
 #include "attlink/AttLinkComponent.h"
-#include "link/LinkError.h"
-#include "ui/FrmZevo.h"
-#include "ui/LinkCallRunner.h"
+#include "link/DeviceLinkFactory.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zevo"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Zevo"));
     const QString appFolder = QCoreApplication::applicationDirPath();
 
     DeviceLinkFactory factory;
     factory.registerComponent(DeviceLinkFactory::ProgId, [appFolder] { return createAttLink(appFolder); });
     DesktopOperator op;
-
-    std::unique_ptr<Console> console;
-    try {
-        console = std::make_unique<Console>(factory, op, appFolder, std::make_unique<DirectLinkCallRunner>());
-    } catch (const RaisedError &e) {
-        op.message(QStringLiteral("无法创建考勤机动态链接库部件，程序将退出。\n") + e.report(),
-                   OperatorInterface::Buttons::Ok, OperatorInterface::Icon::Critical, QString());
-        return 1;
-    }
-    console->load();
-    SignalCloser closer(console->window());
-    console->window().show();
-    return app.exec();
+    return runConsole(factory, op, appFolder, [] { return QApplication::exec(); });
 }
