@@ -2,6 +2,7 @@
 #include "app/DesktopOperator.h"
 #include "attlink/AttLinkComponent.h"
 #include "link/DeviceLinkFactory.h"
+#include "ui/LinkCallRunner.h"
 
 #include <QApplication>
 
@@ -13,5 +14,5 @@ int main(int argc, char **argv) {
     DeviceLinkFactory factory;
     factory.registerComponent(DeviceLinkFactory::ProgId, [appFolder] { return createAttLink(appFolder); });
     DesktopOperator op;
-    return runConsole(factory, op, appFolder, [] { return QApplication::exec(); });
+    return runConsole(factory, op, appFolder, std::make_unique<DirectLinkCallRunner>(), [] { return QApplication::exec(); });
 }

@@ -7,6 +7,7 @@
 #include "support/FakeDeviceLink.h"
 #include "support/ScriptedOperator.h"
 #include "ui/FrmZevo.h"
+#include "ui/LinkCallRunner.h"
 
 #include <QApplication>
 #include <QDir>
@@ -60,7 +61,7 @@ private slots:
         if (how == 2) factory.registerComponent(DeviceLinkFactory::ProgId, [] { return std::unique_ptr<DeviceLink>(); });
         ScriptedOperator op;
         bool looped = false;
-        const int status = runConsole(factory, op, appFolder(), [&] {
+        const int status = runConsole(factory, op, appFolder(), std::make_unique<DirectLinkCallRunner>(), [&] {
             looped = true;
             return 0;
         });
@@ -83,7 +84,7 @@ private slots:
             return fake;
         });
         ScriptedOperator op;
-        const int status = runConsole(factory, op, appFolder(), [&] {
+        const int status = runConsole(factory, op, appFolder(), std::make_unique<DirectLinkCallRunner>(), [&] {
             FrmZevo *w = shownWindow();
             if (!w || !link || link->count("Ver") != 1) return -1;  // start-up ran before the window showed
             return 7;
@@ -104,7 +105,7 @@ private slots:
         factory.registerComponent(DeviceLinkFactory::ProgId, [] { return std::make_unique<FakeDeviceLink>(); });
         ScriptedOperator op;
         const QString address = QString::number(signal);
-        const int status = runConsole(factory, op, appFolder(), [&] {
+        const int status = runConsole(factory, op, appFolder(), std::make_unique<DirectLinkCallRunner>(), [&] {
             FrmZevo *w = shownWindow();
             if (!w) return -1;
             w->TxtAddress->setText(address);
@@ -126,7 +127,7 @@ private slots:
         DeviceLinkFactory factory;
         factory.registerComponent(DeviceLinkFactory::ProgId, [] { return std::make_unique<FakeDeviceLink>(); });
         ScriptedOperator op;
-        runConsole(factory, op, appFolder(), [] { return 0; });
+        runConsole(factory, op, appFolder(), std::make_unique<DirectLinkCallRunner>(), [] { return 0; });
         struct sigaction now {};
         sigaction(SIGTERM, nullptr, &now);
         QVERIFY(now.sa_handler == SIG_DFL);
