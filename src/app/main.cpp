@@ -2,7 +2,7 @@
 #include "app/DesktopOperator.h"
 #include "attlink/AttLinkComponent.h"
 #include "link/DeviceLinkFactory.h"
-#include "ui/LinkCallRunner.h"
+#include "ui/ThreadedLinkCallRunner.h"
 
 #include <QApplication>
 
@@ -14,5 +14,7 @@ int main(int argc, char **argv) {
     DeviceLinkFactory factory;
     factory.registerComponent(DeviceLinkFactory::ProgId, [appFolder] { return createAttLink(appFolder); });
     DesktopOperator op;
-    return runConsole(factory, op, appFolder, std::make_unique<DirectLinkCallRunner>(), [] { return QApplication::exec(); });
+    // Device-link calls run off the window's thread, so a long collection leaves the window painting.
+    return runConsole(factory, op, appFolder, std::make_unique<ThreadedLinkCallRunner>(),
+                      [] { return QApplication::exec(); });
 }
