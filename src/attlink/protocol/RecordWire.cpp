@@ -1,52 +1,104 @@
 #include "attlink/protocol/RecordWire.h"
 
 #include <cctype>
+#include <cstring>
 
 namespace RecordWire {
 
+namespace {
+
+// Fixed-width decimal digits, without the locale-aware date parser and formatter: bulk collections
+// convert every record through here.
+bool digits(const char *p, int n, int &out)
+{
+    out = 0;
+    for (int i = 0; i < n; ++i) {
+        if (p[i] < '0' || p[i] > '9') return false;
+        out = out * 10 + (p[i] - '0');
+    }
+    return true;
+}
+
+void putDigits(char *p, int n, int value)
+{
+    for (int i = n - 1; i >= 0; --i, value /= 10) p[i] = char('0' + value % 10);
+}
+
+// yyyyMMddHHmmss of a date and time.
+void putDateTime(char *p, const QDateTime &when)
+{
+    const QDate d = when.date();
+    const QTime t = when.time();
+    putDigits(p, 4, d.year());
+    putDigits(p + 4, 2, d.month());
+    putDigits(p + 6, 2, d.day());
+    putDigits(p + 8, 2, t.hour());
+    putDigits(p + 10, 2, t.minute());
+    putDigits(p + 12, 2, t.second());
+}
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
+
 QByteArray encode(const WireRecord &r)
 {
-    QByteArray out = cardHex(r.card).toLatin1();
-    out += r.when.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
-    QByteArray flag = r.flag.left(4);
-    while (flag.size() < 4) flag.append('0');
-    out += flag;
+    QByteArray out(Size, '0');
+    char *p = out.data();
+    for (int i = 0; i < 8; ++i) p[i] = HexDigits[(r.card >> (28 - 4 * i)) & 0xF];
+    putDateTime(p + 8, r.when);
+    const QByteArray flag = r.flag.left(4);
+    for (qsizetype i = 0; i < flag.size(); ++i) p[22 + i] = flag[i];
     return out;
 }
 
 bool decode(const QByteArray &bytes, WireRecord &out)
 {
     if (bytes.size() != Size) return false;
-    bool ok = false;
-    const uint32_t card = QByteArray(bytes.left(8)).toUInt(&ok, 16);
-    if (!ok) return false;
-    for (int i = 0; i < 8; ++i)
-        if (!isxdigit(uint8_t(bytes[i]))) return false;
-    for (int i = 8; i < 22; ++i)
-        if (!isdigit(uint8_t(bytes[i]))) return false;
+    const char *p = bytes.constData();
+    uint32_t card = 0;
+    for (int i = 0; i < 8; ++i) {
+        const int c = uint8_t(p[i]);
+        if (!isxdigit(c)) return false;
+        card = (card << 4) | uint32_t(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+    }
+    int y, mo, d, h, mi, sec;
+    if (!digits(p + 8, 4, y) || !digits(p + 12, 2, mo) || !digits(p + 14, 2, d) || !digits(p + 16, 2, h)
+        || !digits(p + 18, 2, mi) || !digits(p + 20, 2, sec))
+        return false;
     // The terminal's wall-clock time has no zone: read it as such, so that an hour skipped by the
     // local daylight-saving change is still a valid record.
-    const QString digits = QString::fromLatin1(bytes.mid(8, 14));
-    const QDate date = QDate::fromString(digits.left(8), QStringLiteral("yyyyMMdd"));
-    const QTime time = QTime::fromString(digits.mid(8), QStringLiteral("HHmmss"));
-    if (!date.isValid() || !time.isValid()) return false;
-    const QDateTime when(date, time, Qt::UTC);
-    const QByteArray flag = bytes.mid(22, 4);
-    for (char c : flag)
-        if (uint8_t(c) < 0x21 || uint8_t(c) > 0x7E) return false;
+    if (!QDate::isValid(y, mo, d) || !QTime::isValid(h, mi, sec)) return false;
+    for (int i = 22; i < Size; ++i)
+        if (uint8_t(p[i]) < 0x21 || uint8_t(p[i]) > 0x7E) return false;
     out.card = card;
-    out.when = when;
-    out.flag = flag;
+    out.when = QDateTime(QDate(y, mo, d), QTime(h, mi, sec), Qt::UTC);
+    out.flag = bytes.mid(22, 4);
     return true;
 }
 
 QByteArray rawLine(int machine, const WireRecord &r, bool decimalCards, bool fullYear)
 {
-    QByteArray line = QByteArray::number(machine).rightJustified(3, '0');
-    line += (decimalCards ? cardDecimal(r.card) : cardHex(r.card)).toLatin1();
-    line += r.when.toString(fullYear ? QStringLiteral("yyyyMMddHHmmss") : QStringLiteral("yyMMddHHmmss")).toLatin1();
-    line += r.flag;
-    return line;
+    const int cardWidth = decimalCards ? 10 : 8;
+    QByteArray line(3 + cardWidth + (fullYear ? 14 : 12) + 4, '0');
+    char *p = line.data();
+    putDigits(p, 3, machine);
+    p += 3;
+    if (decimalCards) {
+        uint64_t v = r.card;
+        for (int i = 9; i >= 0; --i, v /= 10) p[i] = char('0' + v % 10);
+    } else {
+        for (int i = 0; i < 8; ++i) p[i] = HexDigits[(r.card >> (28 - 4 * i)) & 0xF];
+    }
+    p += cardWidth;
+    char stamp[14];
+    putDateTime(stamp, r.when);
+    const int skip = fullYear ? 0 : 2;
+    std::memcpy(p, stamp + skip, size_t(14 - skip));
+    p += 14 - skip;
+    const QByteArray flag = r.flag.left(4);
+    std::memcpy(p, flag.constData(), size_t(flag.size()));
+    return line.left(3 + cardWidth + 14 - skip + flag.size());
 }
 
 QByteArray encodeHeader(const PacketHeader &h)
