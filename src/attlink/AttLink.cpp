@@ -199,8 +199,8 @@ QVariant AttLink::ClearFlag(qint16 address) { return simple(addressOf(address), 
 QVariant AttLink::CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,
                             qint16 three, qint16 decimalCards, bool &fullYear, const QString &since, qint16 twenty)
 {
-    // three: how many bad lines the message names; since: no record can be older (the terminals'
-    // first firmware); twenty: the century of two-digit years.
+    // three: how many bad lines the message names; since: a sample time that sets the layout of the
+    // times in the message; twenty: the century of two-digit years.
     RawFileCheck::Options o;
     o.machine = addressOf(address);
     o.decimalCards = decimalCards != 0;
@@ -208,7 +208,8 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
     o.named = three;
     o.century = twenty;
     if (o.machine < 0) { message = QStringLiteral("考勤机地址无效"); return -1; }
-    if (three < 1 || twenty < 1 || twenty > 99 || !RawFileCheck::parseSince(since, o.since)) {
+    const QString layout = RawFileCheck::timeLayout(since);
+    if (three < 1 || twenty < 1 || twenty > 99 || layout.isEmpty()) {
         message = QStringLiteral("校验参数无效");
         return -1;
     }
@@ -225,11 +226,13 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
         message = QStringLiteral("无法读取终端记录数，请检查通讯");
         return 5;
     }
+    const QString span = r.records ? QStringLiteral("，时间从 %1 到 %2").arg(r.first.toString(layout), r.last.toString(layout))
+                                   : QString();
     if (held != r.records) {
         message = QStringLiteral("文件有 %1 条记录，终端有 %2 条").arg(r.records).arg(held);
         return 4;
     }
-    message = QStringLiteral("共 %1 条记录").arg(r.records);
+    message = QStringLiteral("共 %1 条记录").arg(r.records) + span;
     return 0;
 }
 

@@ -12,7 +12,7 @@ bool digitsAt(const QString &s, int from, int len)
 }
 
 // The reason a line is bad, or the empty text; `code` gets 2 or 3.
-QString lineFault(const QString &line, const Options &o, int &code)
+QString lineFault(const QString &line, const Options &o, int &code, QDateTime &when)
 {
     const int c = o.decimalCards ? 10 : 8, y = o.fullYear ? 4 : 2;
     if (line.size() != 17 + c + y) {
@@ -34,11 +34,10 @@ QString lineFault(const QString &line, const Options &o, int &code)
     const QDate d(year, line.mid(p + y, 2).toInt(), line.mid(p + y + 2, 2).toInt());
     const QTime t(line.mid(p + y + 4, 2).toInt(), line.mid(p + y + 6, 2).toInt(), line.mid(p + y + 8, 2).toInt());
     if (!d.isValid() || !t.isValid()) return QStringLiteral("日期时间无效");
-    if (o.since.isValid() && QDateTime(d, t, Qt::UTC) < o.since)
-        return QStringLiteral("时间早于 %1").arg(o.since.toString(QStringLiteral("yyyy/M/d H:mm")));
     for (int i = p + y + 10; i < line.size(); ++i)
         if (line[i].unicode() < 0x21 || line[i].unicode() > 0x7E) return QStringLiteral("标志无效");
     code = 0;
+    when = QDateTime(d, t, Qt::UTC);
     return {};
 }
 
@@ -53,30 +52,32 @@ Result check(const QStringList &lines, const Options &o)
         if (lines[i].isEmpty()) continue;  // blank lines are skipped, as the console does
         ++r.records;
         int code = 0;
-        const QString fault = lineFault(lines[i], o, code);
-        if (fault.isEmpty()) continue;
+        QDateTime when;
+        const QString fault = lineFault(lines[i], o, code, when);
+        if (fault.isEmpty()) {
+            if (!r.first.isValid() || when < r.first) r.first = when;
+            if (!r.last.isValid() || when > r.last) r.last = when;
+            continue;
+        }
         if (!r.code) r.code = code;
         if (++bad <= o.named) named << QStringLiteral("第 %1 行%2").arg(i + 1).arg(fault);
     }
-    if (bad) r.message = named.join(QStringLiteral("；")) + QStringLiteral("（共 %1 行有误）").arg(bad);
+    if (bad) {
+        r.message = named.join(QStringLiteral("；")) + QStringLiteral("（共 %1 行有误）").arg(bad);
+        r.first = r.last = QDateTime();
+    }
     return r;
 }
 
-bool parseSince(const QString &text, QDateTime &out)
+QString timeLayout(const QString &sample)
 {
-    const QString t = text.trimmed();
-    for (const QString &form : {QStringLiteral("yyyy/M/d H:mm"), QStringLiteral("yyyy/M/d H:mm:ss"), QStringLiteral("yyyy/M/d")}) {
-        const QStringList parts = t.split(u' ');
-        const QDate d = QDate::fromString(parts.value(0), form.section(u' ', 0, 0));
-        const QString timeForm = form.section(u' ', 1);
-        const QTime tm = timeForm.isEmpty() ? (parts.size() == 1 ? QTime(0, 0) : QTime())
-                                            : QTime::fromString(parts.value(1), timeForm);
-        if (d.isValid() && tm.isValid() && parts.size() <= 2) {
-            out = QDateTime(d, tm, Qt::UTC);
-            return true;
-        }
+    const QString t = sample.trimmed();
+    for (const char *layout : {"yyyy/M/d H:mm", "yyyy/M/d H:mm:ss", "yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss"}) {
+        const QString form = QString::fromLatin1(layout);
+        const QDateTime d = QDateTime::fromString(t, form);
+        if (d.isValid() && d.toString(form) == t) return form;
     }
-    return false;
+    return {};
 }
 
 }  // namespace RawFileCheck

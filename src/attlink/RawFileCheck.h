@@ -9,11 +9,12 @@
 namespace RawFileCheck {
 
 // 0 valid; 2 a line of the wrong length; 3 a line with a bad field (machine number, card, date and
-// time, flag) or a time earlier than `since`. The code is that of the first bad line.
+// time, flag). The code is that of the first bad line.
 struct Result {
     int code = 0;
     int records = 0;   // lines that are not blank
     QString message;   // names up to `named` bad lines, then how many there were
+    QDateTime first, last;  // the earliest and the latest record time of a valid file
 };
 
 struct Options {
@@ -21,13 +22,14 @@ struct Options {
     bool decimalCards = false;
     bool fullYear = false;
     int named = 3;          // bad lines named in the message
-    QDateTime since;        // records before it are invalid (invalid QDateTime: no limit)
     int century = 20;       // two-digit years are century * 100 + yy
 };
 
 Result check(const QStringList &lines, const Options &o);
 
-// "yyyy/M/d H:mm" (the console's "2008/3/7 10:10"), also with seconds or without a time.
-bool parseSince(const QString &text, QDateTime &out);
+// The layout of times in CheckData's messages, taken from a sample time: "2008/3/7 10:10" (what the
+// console passes) gives "yyyy/M/d H:mm"; "2008-03-07 10:10:00" gives "yyyy-MM-dd HH:mm:ss". The empty
+// text when the sample is none of the known layouts.
+QString timeLayout(const QString &sample);
 
 }  // namespace RawFileCheck

@@ -215,6 +215,14 @@ private slots:
         w.Command4->click();
         w.cmdCheckData->click();
         QCOMPARE(w.statusText(), QStringLiteral("数据合法！"));
+        QString message;
+        bool fullYear = false;
+        const QVariant code = c.link().CheckData(QStringLiteral("105"), c.appFolder(), QStringLiteral("DataRecordSet_original.txt"),
+                                                 message, 3, 0, fullYear, QStringLiteral("2008/3/7 10:10"), 20);
+        QCOMPARE(code.toInt(), 0);
+        QVERIFY2(message.startsWith(QStringLiteral("共 40 条记录，时间从 2009/3/2 7:")), qPrintable(message));
+        QCOMPARE(c.link().CheckData(QStringLiteral("105"), c.appFolder(), QStringLiteral("DataRecordSet_original.txt"),
+                                    message, 3, 0, fullYear, QStringLiteral("soon"), 20).toInt(), -1);
 
         sim.send(QStringLiteral("punch 0079A785"));
         w.cmdCheckData->click();
