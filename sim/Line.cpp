@@ -17,6 +17,7 @@
 
 namespace {
 constexpr qint64 MaxPending = 4 * 1024 * 1024;  // nobody is reading: stop queueing
+constexpr qint64 PartialFrameMs = 250;
 }
 
 Line::Line(TerminalAt terminalAt, Faults &faults, QObject *parent)
@@ -31,6 +32,10 @@ void Line::received(const QByteArray &bytes)
 {
     if (cut_) return;
     bytesIn_ += bytes.size();
+    // Like a terminal's own inter-byte timeout: a frame left unfinished by a silence is dropped, so
+    // that its stray bytes cannot swallow the next request.
+    if (lastByte_.isValid() && lastByte_.elapsed() > PartialFrameMs && decoder_.pendingBytes() > 0) decoder_.clear();
+    lastByte_.start();
     decoder_.feed(bytes);
     Frame::Message m;
     while (decoder_.next(m)) {

@@ -48,6 +48,7 @@ private:
     QByteArray pending_;
     QTimer *pacer_;
     QElapsedTimer paceClock_;
+    QElapsedTimer lastByte_;
     qint64 pacedSent_ = 0;
     qint64 bytesIn_ = 0, bytesOut_ = 0;
     bool cut_ = false;
