@@ -110,4 +110,8 @@ void SimProcess::stop()
         process_.kill();
         process_.waitForFinished(2000);
     }
+    // A sanitizer finding in the simulator would otherwise stay in its captured error output.
+    const QString errors = standardError();
+    if (errors.contains(QLatin1String("Sanitizer")) || errors.contains(QLatin1String("runtime error:")))
+        qFatal("attsim reported a memory or undefined-behaviour error:\n%s", qPrintable(errors));
 }
