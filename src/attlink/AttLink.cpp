@@ -184,7 +184,12 @@ QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const Q
 {
     // "ok" asks for the number of records held; nothing else is a count the terminal keeps.
     if (ok.trimmed().compare(QStringLiteral("ok"), Qt::CaseInsensitive) != 0) return false;
-    const Exchange::Reply r = ask(addressOf(address), Command::RecordCount);
+    return askCount(addressOf(address), Command::RecordCount, count);
+}
+
+bool AttLink::askCount(int address, uint8_t command, qint32 &count)
+{
+    const Exchange::Reply r = ask(address, command);
     if (!r.ok()) return false;
     bool valid = false;
     const qint32 n = Fields::field(Fields::split(r.data), 0).toInt(&valid);
@@ -343,13 +348,7 @@ QVariant AttLink::GatherSendCardData_all(const QString &address, const QString &
 
 QVariant AttLink::GatherSendCardSum(const QString &address, qint32 &count)
 {
-    const Exchange::Reply r = ask(addressOf(address), Command::RosterCount);
-    if (!r.ok()) return false;
-    bool ok = false;
-    const qint32 n = Fields::field(Fields::split(r.data), 0).toInt(&ok);
-    if (!ok || n < 0) return false;
-    count = n;
-    return true;
+    return askCount(addressOf(address), Command::RosterCount, count);
 }
 
 QVariant AttLink::ClearNameList(qint16 address) { return simple(addressOf(address), Command::ClearRoster); }

@@ -68,6 +68,8 @@ private:
     Exchange &exchange() { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
     Exchange::Reply ask(int address, uint8_t command, const QStringList &fields = {});
     bool simple(int address, uint8_t command, const QStringList &fields = {});
+    // A count the terminal answers as its first field; false for no answer or a field that is no count.
+    bool askCount(int address, uint8_t command, qint32 &count);
     QVariant collectRecords(const QString &address, const QString &folder, const QString &fileName,
                             QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
                             int pauseMs);
