@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -180,6 +182,62 @@ private slots:
         const AttctlRun piped = attctl(QStringList{QStringLiteral("format"), raw, QStringLiteral("--stdout")} + flags);
         QCOMPARE(piped.code, 2);
         QVERIFY(piped.outBytes.isEmpty());
+    }
+    // A refused argument is named with the form it wants, before anything is sent: the terminal
+    // keeps its state.
+    void refusedArgumentsNameTheirForm_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("said");
+        const auto l = [](std::initializer_list<const char *> items) {
+            QStringList out;
+            for (const char *i : items) out << QString::fromUtf8(i);
+            return out;
+        };
+        QTest::newRow("short card") << l({"send-record", "0079A78", "070927093628"}) << l({"card number", "8 hexadecimal", "\"0079A78\""});
+        QTest::newRow("no such day") << l({"send-record", "0079A785", "070931093628"}) << l({"date and time", "YYMMDDhhmmss"});
+        QTest::newRow("card of letters") << l({"find-card", "0079A78Z"}) << l({"card number", "10 decimal"});
+        QTest::newRow("long message") << l({"message", "5", "一二三四五六七八九十一二三四五六七"}) << l({"32 bytes", "34 bytes"});
+        QTest::newRow("message minutes") << l({"message", "five", "hello"}) << l({"minutes", "0 to 9999"});
+        QTest::newRow("month 13") << l({"set-time", "2026-13-01", "08:00:00"}) << l({"the date", "YYYY-MM-DD"});
+        QTest::newRow("hour 25") << l({"set-time", "2026-05-01", "25:00:00"}) << l({"the time", "hh:mm:ss"});
+        QTest::newRow("long password") << l({"set-password", "12345"}) << l({"menu password", "1 to 4 digits"});
+        QTest::newRow("voice 0") << l({"voice", "0"}) << l({"voice prompt", "1 to 255"});
+        QTest::newRow("no job") << l({"issue-card", "0079A785"}) << l({"--job"});
+        QTest::newRow("long name") << l({"issue-card", "0079A785", "--job", "7", "--name", "一二三四五六七八九"}) << l({"name", "16 bytes"});
+        QTest::newRow("parameter") << l({"set-parameters", "0001", "00G2", "0003"}) << l({"the interval", "4 hexadecimal"});
+        QTest::newRow("ring") << l({"set-alarms", "--ring", "300", "08:00"}) << l({"--ring", "0 to 255"});
+    }
+    void refusedArgumentsNameTheirForm()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, said);
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("3"), QStringLiteral("--roster"), QStringLiteral("2")});
+        if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
+        const QJsonObject before = sim.terminal(105);
+        const AttctlRun r = attctl(over(sim, args));
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err.count(u'\n'), 1);
+        for (const QString &s : said) QVERIFY2(r.err.contains(s), qPrintable(r.err + QStringLiteral(" lacks ") + s));
+        QCOMPARE(sim.terminal(105), before);
+    }
+
+    void passwordAndRosterClearing()
+    {
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("3")});
+        if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
+        QCOMPARE(attctl(over(sim, {QStringLiteral("set-password"), QStringLiteral("7")})).code, 0);
+        const AttctlRun p = attctl(over(sim, {QStringLiteral("get-password")}));
+        QCOMPARE(p.code, 0);
+        QCOMPARE(p.out, QStringLiteral("0007\n"));
+        // The terminal clears its records with the roster: the help says so, and so does the refusal.
+        const AttctlRun h = attctl({QStringLiteral("clear-roster"), QStringLiteral("--help")});
+        QCOMPARE(h.code, 0);
+        QVERIFY2(h.out.contains(QStringLiteral("every record")), qPrintable(h.out));
+        const AttctlRun refused = attctl(over(sim, {QStringLiteral("clear-roster")}));
+        QCOMPARE(refused.code, 2);
+        QVERIFY(refused.err.contains(QStringLiteral("every record")));
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 3);
     }
 };
 

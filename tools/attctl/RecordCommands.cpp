@@ -1,4 +1,5 @@
 // Attendance records: collect, format, count, clear, check, send back, logs.
+#include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/LayoutText.h"
 #include "attctl/RecordFiles.h"
@@ -185,8 +186,8 @@ int check(CommandContext &c, Args &a)
 int sendRecord(CommandContext &c, Args &a)
 {
     const bool list = a.flag(QStringLiteral("--list"));
-    QString card = a.positional(QStringLiteral("the card number"));
-    QString when = a.positional(QStringLiteral("the date and time (YYMMDDhhmmss)"));
+    QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
+    QString when = ArgumentForms::recordTime(a.positional(QStringLiteral("the date and time (YYMMDDhhmmss)")));
     a.finish();
     // The two codes the console sends with a single record, or with the lines of its list.
     const QString code1 = list ? QStringLiteral("1") : QStringLiteral("FF");
