@@ -33,7 +33,7 @@ struct FleetTerminal {
 };
 
 // The fleet file (INI): one section per terminal, named by the section, with the keys `line`,
-// `address`, `clear-after-sync` and `clock-tolerance` (docs/fleet-file.md). Errors name the file and
+// `address`, `clear-after-sync` and `clock-tolerance` (docs/sync.md). Errors name the file and
 // the line.
 namespace FleetFile {
 

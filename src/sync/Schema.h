@@ -4,7 +4,7 @@
 
 class Database;
 
-// The punch database's tables and their versions (docs/database.md). Each version is a list of
+// The punch database's tables and their versions (docs/sync.md). Each version is a list of
 // statements applied in one transaction; the table zevo_schema holds the version a database is at.
 namespace Schema {
 
