@@ -1,7 +1,8 @@
-// Attendance records: collect, format, count, clear, check, send back, logs.
+// Attendance records: format, count, clear flags, check, send back, logs.
 #include "attctl/CommandTable.h"
 #include "attctl/LayoutText.h"
 #include "attctl/RecordFiles.h"
+#include "attctl/RecordOptions.h"
 
 #include "attlink/AttLink.h"
 #include "link/LinkResult.h"
@@ -13,40 +14,6 @@ namespace {
 
 const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
-
-RecordLayout layoutOf(const std::optional<QString> &text, bool decimal, bool fullYear)
-{
-    if (!text) {
-        RecordLayout l = RecordLayout::defaults();
-        l.decimalCards = decimal;
-        l.fullYear = fullYear;
-        return l;
-    }
-    QString error;
-    const std::optional<RecordLayout> l = LayoutText::parse(*text, decimal, fullYear, error);
-    if (!l) throw UsageError{QStringLiteral("--layout: ") + error};
-    return *l;
-}
-
-QString folderOf(const QString &dir)
-{
-    QDir d(dir);
-    if (!d.exists() && !QDir().mkpath(dir)) throw UsageError{QStringLiteral("cannot create the folder ") + dir};
-    return d.absolutePath();
-}
-
-// --from P --to P, both or neither; empty texts when neither.
-std::pair<QString, QString> packetRange(Args &a)
-{
-    const std::optional<QString> from = a.value(QStringLiteral("--from"));
-    const std::optional<QString> to = a.value(QStringLiteral("--to"));
-    if (from.has_value() != to.has_value()) throw UsageError{QStringLiteral("--from and --to go together")};
-    if (!from) return {};
-    const int f = wholeNumber(*from, 1, 65535, QStringLiteral("--from"));
-    const int t = wholeNumber(*to, 1, 65535, QStringLiteral("--to"));
-    if (t < f) throw UsageError{QStringLiteral("--to is before --from")};
-    return {QString::number(f), QString::number(t)};
-}
 
 int writeFormatted(CommandContext &c, const QString &rawPath, const QString &folder, const RecordLayout &layout,
                    qint64 *lines = nullptr)
@@ -63,51 +30,17 @@ int writeFormatted(CommandContext &c, const QString &rawPath, const QString &fol
     return ExitCode::Success;
 }
 
-int collect(CommandContext &c, Args &a)
-{
-    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
-    const bool decimal = a.flag(QStringLiteral("--decimal"));
-    bool fullYear = a.flag(QStringLiteral("--full-year"));
-    const QString sleep = a.value(QStringLiteral("--sleep"), QStringLiteral("2"));
-    const RecordLayout layout = layoutOf(a.value(QStringLiteral("--layout")), decimal, fullYear);
-    const auto [from, to] = packetRange(a);
-    a.finish();
-    const QString folder = folderOf(dir);
-
-    QString message;
-    qint32 count = 0;
-    const qint64 before = c.requests();
-    const QVariant r = from.isEmpty()
-                           ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
-                           : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
-                                                    fullYear, from, to);
-    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
-    // The formatted file follows the raw one; both stay as they were when the collection fails.
-    if (count > 0) {
-        const int code = writeFormatted(c, QDir(folder).filePath(RawName), folder, layout);
-        if (code != ExitCode::Success) return code;
-    } else {
-        QString error;
-        if (!RecordFiles::writeEmpty(QDir(folder).filePath(FormattedName), error)) {
-            c.err << "attctl: " << error << Qt::endl;
-            return ExitCode::Usage;
-        }
-    }
-    c.out << count << '\t' << message << Qt::endl;
-    return ExitCode::Success;
-}
-
 int formatCommand(CommandContext &c, Args &a)
 {
     const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
-    const RecordLayout layout = layoutOf(a.value(QStringLiteral("--layout")), decimal, fullYear);
+    const RecordLayout layout = RecordOptions::layout(a.value(QStringLiteral("--layout")), decimal, fullYear);
     const QString raw = a.positional(QStringLiteral("the raw record file"));
     a.finish();
     if (!QFileInfo(raw).isFile()) throw UsageError{QStringLiteral("no raw record file ") + raw};
     qint64 lines = 0;
-    const int code = writeFormatted(c, raw, folderOf(dir), layout, &lines);
+    const int code = writeFormatted(c, raw, RecordOptions::folder(dir), layout, &lines);
     if (code == ExitCode::Success) c.out << lines << Qt::endl;
     return code;
 }
@@ -186,20 +119,10 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
 
 void addRecordCommands(std::vector<CommandSpec> &t)
 {
-    t.push_back({QStringLiteral("collect"),
-                 QStringLiteral("[--dir D] [--decimal] [--full-year] [--from P --to P] [--layout TEXT] [--sleep S]"),
-                 QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
-                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P)"),
-                 true, collect});
     t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D] [--decimal] [--full-year] [--layout TEXT]"),
                  QStringLiteral("convert a raw record file into D/DataRecordSet.txt, without a terminal"), false, formatCommand});
     t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held (GatherRecordSum)"), true,
                  count});
-    t.push_back({QStringLiteral("clear-records"), QStringLiteral("--yes"),
-                 QStringLiteral("erase the terminal's records (ClearRecord)"), true, [](CommandContext &c, Args &a) {
-                     return confirmed(c, a, QStringLiteral("clear-records"), true,
-                                      [&] { return c.link->ClearRecord(c.address16()); });
-                 }});
     t.push_back({QStringLiteral("clear-flags"), QStringLiteral("--yes"),
                  QStringLiteral("clear the records' collected flags (ClearFlag)"), true, [](CommandContext &c, Args &a) {
                      return confirmed(c, a, QStringLiteral("clear-flags"), true,
