@@ -24,10 +24,11 @@ int writeFailure(CommandContext &c, const QString &error)
 }
 
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
-int collectAll(CommandContext &c, const QString &folder, bool decimal, bool fullYear, const QString &sleep,
+int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
                const RecordLayout &layout, const QString &from, const QString &to)
 {
-    FormattedStream formatted(QDir(folder).filePath(FormattedName), layout);
+    c.out.flush();
+    FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
     if (!formatted.open()) return writeFailure(c, formatted.error());
     c.link->setRawLinesObserver([&](const QByteArray &lines) { return formatted.add(lines); });
     QString message;
@@ -42,18 +43,20 @@ int collectAll(CommandContext &c, const QString &folder, bool decimal, bool full
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
     // The formatted file follows the raw one; both stay as they were when the collection fails.
     if (!formatted.commit()) return writeFailure(c, formatted.error());
-    c.out << count << '\t' << message << Qt::endl;
+    // Standard output carries the records themselves then; the summary goes beside them.
+    (toStdout ? c.err : c.out) << count << '\t' << message << Qt::endl;
     return ExitCode::Success;
 }
 
 // The records after serial `since` into the same two files.
-int collectSince(CommandContext &c, const QString &folder, bool decimal, bool fullYear, const RecordLayout &layout,
-                 quint64 since)
+int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
+                 const RecordLayout &layout, quint64 since)
 {
+    c.out.flush();
     QSaveFile raw(QDir(folder).filePath(RawName));
     if (!raw.open(QIODevice::WriteOnly))
         return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
-    FormattedStream formatted(QDir(folder).filePath(FormattedName), layout);
+    FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
     if (!formatted.open()) return writeFailure(c, formatted.error());
     RawLineWriter writer(c.address, decimal, fullYear);
     QByteArray lines;
@@ -79,14 +82,15 @@ int collectSince(CommandContext &c, const QString &folder, bool decimal, bool fu
     if (!raw.commit())
         return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
     if (!formatted.commit()) return writeFailure(c, formatted.error());
-    c.out << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;
-    c.out << "last-serial " << last << Qt::endl;
+    QTextStream &summary = toStdout ? c.err : c.out;
+    summary << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;
+    summary << "last-serial " << last << Qt::endl;
     return ExitCode::Success;
 }
 
 int collect(CommandContext &c, Args &a)
 {
-    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    const RecordOptions::Destination target = RecordOptions::destination(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
     const QString sleep = a.value(QStringLiteral("--sleep"), QStringLiteral("2"));
@@ -96,9 +100,9 @@ int collect(CommandContext &c, Args &a)
     a.finish();
     if (since && !from.isEmpty()) throw UsageError{QStringLiteral("--since does not go with --from and --to")};
     const quint64 serial = since ? RecordOptions::serial(*since, QStringLiteral("--since")) : 0;
-    const QString folder = RecordOptions::folder(dir);
-    if (since) return collectSince(c, folder, decimal, fullYear, layout, serial);
-    return collectAll(c, folder, decimal, fullYear, sleep, layout, from, to);
+    const QString folder = RecordOptions::folder(target.folder);
+    if (since) return collectSince(c, folder, target.toStdout, decimal, fullYear, layout, serial);
+    return collectAll(c, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
 }
 
 int clearRecords(CommandContext &c, Args &a)
@@ -141,10 +145,13 @@ int identify(CommandContext &c, Args &a)
 void addCollectCommands(std::vector<CommandSpec> &t)
 {
     t.push_back({QStringLiteral("collect"),
-                 QStringLiteral("[--dir D] [--decimal] [--full-year] [--from P --to P | --since S] [--layout TEXT] [--sleep S]"),
+                 QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P | --since S] "
+                                "[--layout TEXT] [--sleep S]"),
                  QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
-                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); with "
-                                "--since S only the records after serial S, the last line then `last-serial N`"),
+                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); "
+                                "--stdout writes the formatted records to standard output instead, --dir - "
+                                "keeps no file at all; with --since S only the records after serial S, the last "
+                                "line of the summary then `last-serial N`"),
                  true, collect});
     t.push_back({QStringLiteral("clear-records"), QStringLiteral("[--up-to S] --yes"),
                  QStringLiteral("erase the terminal's records (ClearRecord); with --up-to S only those with serial "

@@ -2,12 +2,14 @@
 
 #include "records/RecordLayout.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <QString>
 
 // The formatted record file written while a collection runs: raw lines in, the window's conversion
 // out, so that nothing is read back and memory stays the size of one packet. The file replaces the
-// earlier one only at commit().
+// earlier one only at commit(). An empty path writes to standard output instead (flush any text
+// stream on it first).
 class FormattedStream {
 public:
     FormattedStream(const QString &path, const RecordLayout &layout);
@@ -22,6 +24,8 @@ private:
     bool failed();
 
     QSaveFile file_;
+    QFile stdout_;
+    bool toStdout_;
     CompiledRecordLayout layout_;
     QString error_;
 };

@@ -1,4 +1,5 @@
 // Attendance records: format, count, clear flags, check, send back, logs.
+#include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/LayoutText.h"
 #include "attctl/RecordFiles.h"
@@ -15,33 +16,33 @@ namespace {
 const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
-int writeFormatted(CommandContext &c, const QString &rawPath, const QString &folder, const RecordLayout &layout,
+int writeFormatted(CommandContext &c, const QString &rawPath, const RecordOptions::Destination &to, const RecordLayout &layout,
                    qint64 *lines = nullptr)
 {
-    const RecordFiles::Result r = RecordFiles::format(rawPath, QDir(folder).filePath(FormattedName), layout);
+    c.out.flush();
+    const RecordFiles::Result r = to.toStdout ? RecordFiles::formatToStandardOutput(rawPath, layout)
+                                              : RecordFiles::format(rawPath, QDir(to.folder).filePath(FormattedName), layout);
     if (!r.ok) {
         c.err << "attctl: " << r.error << Qt::endl;
         return ExitCode::Usage;
     }
-    if (r.badWidthLines > 0)
-        c.err << "attctl: warning: " << r.badWidthLines << " raw lines (the first is line " << r.firstBadWidthLine
-              << ") do not have the width that --decimal and --full-year give" << Qt::endl;
     if (lines) *lines = r.lines;
     return ExitCode::Success;
 }
 
 int formatCommand(CommandContext &c, Args &a)
 {
-    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    const RecordOptions::Destination target = RecordOptions::destination(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
     const RecordLayout layout = RecordOptions::layout(a.value(QStringLiteral("--layout")), decimal, fullYear);
     const QString raw = a.positional(QStringLiteral("the raw record file"));
     a.finish();
     if (!QFileInfo(raw).isFile()) throw UsageError{QStringLiteral("no raw record file ") + raw};
+    if (!target.toStdout) RecordOptions::folder(target.folder);
     qint64 lines = 0;
-    const int code = writeFormatted(c, raw, RecordOptions::folder(dir), layout, &lines);
-    if (code == ExitCode::Success) c.out << lines << Qt::endl;
+    const int code = writeFormatted(c, raw, target, layout, &lines);
+    if (code == ExitCode::Success) (target.toStdout ? c.err : c.out) << lines << Qt::endl;
     return code;
 }
 
@@ -91,8 +92,8 @@ int check(CommandContext &c, Args &a)
 int sendRecord(CommandContext &c, Args &a)
 {
     const bool list = a.flag(QStringLiteral("--list"));
-    QString card = a.positional(QStringLiteral("the card number"));
-    QString when = a.positional(QStringLiteral("the date and time (YYMMDDhhmmss)"));
+    QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
+    QString when = ArgumentForms::recordTime(a.positional(QStringLiteral("the date and time (YYMMDDhhmmss)")));
     a.finish();
     // The two codes the console sends with a single record, or with the lines of its list.
     const QString code1 = list ? QStringLiteral("1") : QStringLiteral("FF");
@@ -119,8 +120,9 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
 
 void addRecordCommands(std::vector<CommandSpec> &t)
 {
-    t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D] [--decimal] [--full-year] [--layout TEXT]"),
-                 QStringLiteral("convert a raw record file into D/DataRecordSet.txt, without a terminal"), false, formatCommand});
+    t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
+                 QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "
+                                "or --dir -), without a terminal"), false, formatCommand});
     t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held (GatherRecordSum)"), true,
                  count});
     t.push_back({QStringLiteral("clear-flags"), QStringLiteral("--yes"),

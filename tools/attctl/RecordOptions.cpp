@@ -39,6 +39,21 @@ std::pair<QString, QString> packetRange(Args &a)
     return {QString::number(f), QString::number(t)};
 }
 
+Destination destination(Args &a)
+{
+    Destination d;
+    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    d.toStdout = a.flag(QStringLiteral("--stdout")) || dir == QLatin1String("-");
+    if (dir == QLatin1String("-")) {
+        d.scratch = std::make_unique<QTemporaryDir>();
+        if (!d.scratch->isValid()) throw UsageError{QStringLiteral("cannot create a temporary folder: ") + d.scratch->errorString()};
+        d.folder = d.scratch->path();
+    } else {
+        d.folder = dir;
+    }
+    return d;
+}
+
 quint64 serial(const QString &text, const QString &what)
 {
     bool ok = false;

@@ -4,6 +4,8 @@
 #include "records/RecordLayout.h"
 
 #include <QString>
+#include <QTemporaryDir>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -16,6 +18,16 @@ RecordLayout layout(const std::optional<QString> &text, bool decimal, bool fullY
 QString folder(const QString &dir);
 // --from P --to P, both or neither; empty texts when neither.
 std::pair<QString, QString> packetRange(Args &a);
+// Where the formatted records go: D/DataRecordSet.txt, or standard output with --stdout or --dir -
+// (then with --dir - the raw file goes to a temporary folder and nothing stays on disk).
+struct Destination {
+    QString folder;          // where the raw file goes (and the formatted one unless toStdout)
+    bool toStdout = false;
+    std::unique_ptr<QTemporaryDir> scratch;
+};
+// Takes --dir and --stdout.
+Destination destination(Args &a);
+
 // A serial number argument: 0 .. 2^64-1 in decimal.
 quint64 serial(const QString &text, const QString &what);
 
