@@ -23,7 +23,7 @@ class LinkRepeatSafe : public QObject {
         QDir().mkpath(folder);
         QFile ini(folder + QStringLiteral("/AttLink.ini"));
         if (!ini.open(QIODevice::WriteOnly)) return nullptr;
-        ini.write("[Link]\nResponseTimeout=40\nInterByteTimeout=40\nRetries=14\n[Serial]\nBaud=115200\n");
+        ini.write("[Link]\nResponseTimeout=15\nInterByteTimeout=40\nRetries=14\n[Serial]\nBaud=115200\n");
         if (!pty.isEmpty()) ini.write("[Ports]\nCom3=" + pty.toLocal8Bit() + "\n");
         ini.close();
         return std::make_unique<AttLink>(folder);
