@@ -140,7 +140,14 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
     if (count > 0 && firstSerial == 0) return fail("serial 0 in a record block");
     if (count > 0 && (firstTime < PackedTime::Min || firstTime > PackedTime::Max)) return fail("record time out of range");
 
+    // Every time of a sound block lies in PackedTime's range, so no step can be wider than the range
+    // twice over: anything wider is refused here, and the sums below stay far inside 64 bits.
+    constexpr int64_t Span = PackedTime::Max - PackedTime::Min;
+    if (timeBits > 40 || minDelta < -Span || minDelta > Span) return fail("record time step out of range");
+
     const uint8_t *tables = p + HeaderSize;
+    std::vector<uint32_t> cards(static_cast<size_t>(cardTable));
+    for (int i = 0; i < cardTable; ++i) cards[size_t(i)] = uint32_t(getU(tables + 4 * i, 4));
     std::vector<uint32_t> flagWords(static_cast<size_t>(flagTable));
     for (int i = 0; i < flagTable; ++i) {
         flagWords[size_t(i)] = uint32_t(getU(tables + 4 * (cardTable + i), 4));
@@ -149,22 +156,41 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
     out.resize(size_t(count));
     const uint8_t *fields = tables + 4 * (cardTable + flagTable);
     BitReader bits(fields, p + size - fields);
-    __int128 serial = firstSerial, time = firstTime;
+    // Records of at most 56 bits come out of the stream in one read and are split by shifts.
+    const bool oneRead = bitsPerRecord <= 56;
+    const uint64_t flagMask = (uint64_t(1) << flagBits) - 1, cardMask = (uint64_t(1) << cardBits) - 1;
+    const uint64_t timeMask = (uint64_t(1) << timeBits) - 1;
+    uint64_t serial = firstSerial;
+    int64_t time = firstTime;
     for (int i = 0; i < count; ++i) {
-        const uint64_t serialStep = bits.get(serialBits), timeStep = bits.get(timeBits);
-        const uint32_t card = uint32_t(bits.get(cardBits)), flag = uint32_t(bits.get(flagBits));
+        uint64_t serialStep, timeStep;
+        uint32_t card, flag;
+        if (oneRead) {
+            uint64_t v = bits.get(int(bitsPerRecord));
+            flag = uint32_t(v & flagMask);
+            v >>= flagBits;
+            card = uint32_t(v & cardMask);
+            v >>= cardBits;
+            timeStep = v & timeMask;
+            serialStep = timeBits < 64 ? v >> timeBits : 0;
+        } else {
+            serialStep = bits.get(serialBits);
+            timeStep = bits.get(timeBits);
+            card = uint32_t(bits.get(cardBits));
+            flag = uint32_t(bits.get(flagBits));
+        }
         if (i > 0) {
-            serial += __int128(serialStep) + 1;
-            time += __int128(minDelta) + __int128(timeStep);
-            if (serial > __int128(UINT64_MAX)) return fail("serial overflows");
+            if (serialStep == UINT64_MAX || __builtin_add_overflow(serial, serialStep + 1, &serial))
+                return fail("serial overflows");
+            time += minDelta + int64_t(timeStep);
             if (time < PackedTime::Min || time > PackedTime::Max) return fail("record time out of range");
         }
         PackedRecord &r = out[size_t(i)];
-        r.serial = uint64_t(serial);
-        r.when.secs = int64_t(time);
+        r.serial = serial;
+        r.when.secs = time;
         if (cardTable > 0) {
             if (card >= uint32_t(cardTable)) return fail("card index past its table");
-            r.card = uint32_t(getU(tables + 4 * card, 4));
+            r.card = cards[card];
         } else {
             r.card = card;
         }
