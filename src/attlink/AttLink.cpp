@@ -1,15 +1,17 @@
 #include "attlink/AttLink.h"
 
 #include "attlink/OperationArgs.h"
+#include "attlink/PacketCheck.h"
 #include "attlink/RawFileCheck.h"
 #include "attlink/protocol/Fields.h"
 #include "attlink/protocol/RecordWire.h"
+#include "common/DurableFile.h"
 #include "common/TextCodec.h"
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QSaveFile>
 #include <QThread>
 #include <QTime>
 
@@ -54,9 +56,22 @@ qint64 recordsIn(qint64 total, int first, int last, int perPacket)
 
 }  // namespace
 
-AttLink::AttLink(const QString &appFolder)
-    : settings_(LinkSettings::load(appFolder)), serialExchange_(serial_, settings_), tcpExchange_(tcp_, settings_)
+AttLink::AttLink(const QString &appFolder) : AttLink(LinkSettings::load(appFolder)) {}
+
+AttLink::AttLink(const LinkSettings &settings)
+    : settings_(settings), serialExchange_(serial_, settings_, true), tcpExchange_(tcp_, settings_, false)
 {
+    serial_.setAbandonFlag(&abandoned_);
+    tcp_.setAbandonFlag(&abandoned_);
+}
+
+bool AttLink::pause(int ms) const
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (qint64 left = ms; left > 0 && !abandoned_; left = ms - clock.elapsed())
+        QThread::msleep(ulong(qMin<qint64>(left, FdChannel::WaitSliceMs)));
+    return !abandoned_;
 }
 
 QVariant AttLink::SetPort(QVariant &port)
@@ -103,63 +118,72 @@ bool AttLink::simple(int address, uint8_t command, const QStringList &fields)
 
 // ---- records ----
 
+namespace {
+
+// What a packet check's fault tells the operator.
+QString packetFailure(PacketCheck::Fault fault, const QString &changed)
+{
+    return fault == PacketCheck::Fault::Changed ? changed : QStringLiteral("终端应答格式错误");
+}
+
+}  // namespace
+
+QVariant AttLink::fileFailed(const DurableFile &out, QString &message)
+{
+    fileError_ = out.errorNumber();
+    fileErrorPath_ = out.path();
+    message = QStringLiteral("无法写入文件 %1：%2").arg(out.path(), DurableFile::reasonText(fileError_));
+    return false;
+}
+
 QVariant AttLink::collectRecords(const QString &address, const QString &folder, const QString &fileName,
                                  QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
                                  int pauseMs)
 {
     count = 0;
+    fileError_ = 0;
     const int a = addressOf(address);
     if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
     if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
-    const bool whole = first == 1 && last == 65535;
-    // Written beside the target and renamed over it only once every packet has come: a failed
-    // collection leaves the earlier file as it was.
-    QSaveFile out(joinPath(folder, fileName));
-    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    const QString changed = QStringLiteral("采集中终端记录数发生变化，请重新采集");
+    // Written beside the target and renamed over it only once every packet has come and every byte
+    // is on the disk: a failed collection leaves the earlier file as it was.
+    DurableFile out(joinPath(folder, fileName));
+    if (!out.open()) return fileFailed(out, message);
+    PacketCheck check(RecordsPerPacket);
     int packet = first, lastPacket = last;
-    qint64 done = 0, total = 0;
+    qint64 done = 0;
     while (packet <= lastPacket) {
-        if (packet > first && pauseMs > 0) QThread::msleep(ulong(pauseMs));
+        if (packet > first && pauseMs > 0 && !pause(pauseMs)) { message = QStringLiteral("通讯失败：") + FdChannel::abandonedText(); return false; }
         const Exchange::Reply r = exchange().request(uint8_t(a), Command::RecordPacket, u16(packet));
-        if (!r.ok()) {
-            out.cancelWriting();
-            message = failure(r);
-            return false;
-        }
+        if (!r.ok()) { message = failure(r); return false; }
         RecordWire::PacketHeader h;
         const qsizetype body = r.data.size() - RecordWire::PacketHeaderSize;
-        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet || body % RecordWire::Size != 0
-            || body / RecordWire::Size > RecordsPerPacket) {
-            out.cancelWriting();
+        if (!RecordWire::decodeHeader(r.data, h) || body % RecordWire::Size != 0) {
             message = QStringLiteral("终端应答格式错误");
             return false;
         }
-        lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
-        total = h.totalItems;
         const int n = int(body / RecordWire::Size);
+        if (const PacketCheck::Fault f = check.accept(h, packet, n); f != PacketCheck::Fault::None) {
+            message = packetFailure(f, changed);
+            return false;
+        }
+        lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
         QByteArray lines;
         for (int i = 0; i < n; ++i) {
             WireRecord rec;
             if (!RecordWire::decode(r.data.mid(RecordWire::PacketHeaderSize + i * RecordWire::Size, RecordWire::Size), rec)) {
-                out.cancelWriting();
                 message = QStringLiteral("终端记录格式错误");
                 return false;
             }
             lines += RecordWire::rawLine(a, rec, decimal, fullYear) + "\r\n";
         }
-        out.write(lines);
+        if (!out.write(lines)) return fileFailed(out, message);
         done += n;
-        reportProgress(done, recordsIn(total, first, last, RecordsPerPacket));
+        reportProgress(done, recordsIn(h.totalItems, first, last, RecordsPerPacket));
         ++packet;
     }
-    if (done != recordsIn(total, first, lastPacket < first ? first - 1 : lastPacket, RecordsPerPacket)
-        || (whole && done != total)) {
-        // Records were added or cleared while the packets were read: the file would not match.
-        out.cancelWriting();
-        message = QStringLiteral("采集中终端记录数发生变化，请重新采集");
-        return false;
-    }
-    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    if (!out.commit()) return fileFailed(out, message);
     count = qint32(done);
     message = QStringLiteral("共采集 %1 条记录").arg(done);
     return true;
@@ -278,37 +302,39 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
                                 QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
 {
     count = 0;
+    fileError_ = 0;
     const int a = addressOf(address);
     if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
     if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
-    QSaveFile out(joinPath(folder, fileName));
-    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    const QString changed = QStringLiteral("采集中终端名单发生变化，请重新采集");
+    DurableFile out(joinPath(folder, fileName));
+    if (!out.open()) return fileFailed(out, message);
+    PacketCheck check(RosterPerPacket);
     int packet = first, lastPacket = last;
-    qint64 done = 0, total = 0;
+    qint64 done = 0;
     while (packet <= lastPacket) {
-        if (packet > first && pauseMs > 0) QThread::msleep(ulong(pauseMs));
+        if (packet > first && pauseMs > 0 && !pause(pauseMs)) { message = QStringLiteral("通讯失败：") + FdChannel::abandonedText(); return false; }
         const Exchange::Reply r = exchange().request(uint8_t(a), Command::RosterPacket, u16(packet));
+        if (!r.ok()) { message = failure(r); return false; }
         RecordWire::PacketHeader h;
-        if (!r.ok()) {
-            out.cancelWriting();
-            message = failure(r);
-            return false;
-        }
         const QStringList f = Fields::split(r.data.mid(RecordWire::PacketHeaderSize));
-        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet || f.size() % 3 != 0
-            || f.size() / 3 > RosterPerPacket) {
-            out.cancelWriting();
+        if (!RecordWire::decodeHeader(r.data, h) || f.size() % 3 != 0) {
             message = QStringLiteral("终端应答格式错误");
             return false;
         }
+        if (const PacketCheck::Fault fault = check.accept(h, packet, f.size() / 3); fault != PacketCheck::Fault::None) {
+            message = packetFailure(fault, changed);
+            return false;
+        }
         lastPacket = qMin<int>(last, h.totalPackets);
-        total = h.totalItems;
         QByteArray lines;
         for (int i = 0; i + 2 < f.size(); i += 3) {
             uint32_t card = 0;
-            if (!RecordWire::parseCard(f[i], card) || f[i].size() != 8) {
-                out.cancelWriting();
-                message = QStringLiteral("终端应答格式错误");
+            // An entry is held to the rules a sent card is held to, so that every line of the file
+            // reads back as exactly one entry of three fields.
+            if (f[i].size() != 8 || !RecordWire::parseCard(f[i], card) || !OperationArgs::jobNumber(f[i + 1])
+                || !OperationArgs::rosterName(f[i + 2], DeviceLink::NameFieldBytes)) {
+                message = QStringLiteral("终端名单第 %1 条格式错误").arg(done + 1);
                 return false;
             }
             // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
@@ -317,16 +343,11 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
             lines += TextCodec::encode(line) + "\r\n";
             ++done;
         }
-        out.write(lines);
-        reportProgress(done, recordsIn(total, first, last, RosterPerPacket));
+        if (!out.write(lines)) return fileFailed(out, message);
+        reportProgress(done, recordsIn(h.totalItems, first, last, RosterPerPacket));
         ++packet;
     }
-    if (done != recordsIn(total, first, lastPacket < first ? first - 1 : lastPacket, RosterPerPacket)) {
-        out.cancelWriting();
-        message = QStringLiteral("采集中终端名单发生变化，请重新采集");
-        return false;
-    }
-    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    if (!out.commit()) return fileFailed(out, message);
     count = qint32(done);
     message = QStringLiteral("共采集 %1 条名单").arg(done);
     return true;
@@ -380,7 +401,7 @@ QVariant AttLink::CardSendToMachine(qint16 address, const QString &card, const Q
     QString level;
     const bool never = code00000000 == QStringLiteral("00000000");
     if (!RecordWire::parseCard(card.trimmed(), c) || !OperationArgs::jobNumber(jobNo)
-        || TextCodec::encode(name).size() > DeviceLink::NameFieldBytes || name.contains(QChar(0x1F))
+        || !OperationArgs::rosterName(name, DeviceLink::NameFieldBytes) || name.contains(QChar(0x1F))
         || code00.size() != 2 || !OperationArgs::hexCode(code00, 2, level) || !OperationArgs::digits(code00000000, 8, 8)
         || (!never && !QDate::fromString(code00000000, QStringLiteral("yyyyMMdd")).isValid()))
         return false;
@@ -474,10 +495,10 @@ QVariant AttLink::GetMachinePassword(qint16 address)
 
 QVariant AttLink::GetStorageModel(const QString &address)
 {
+    // Only the two modes are answers: "65537" or "99" is a reply that cannot be read, not a mode.
     const Exchange::Reply r = ask(addressOf(address), Command::GetStorage);
-    bool ok = false;
-    const int v = r.ok() ? Fields::field(Fields::split(r.data), 0).toInt(&ok) : -1;
-    return qint16(ok ? v : -1);
+    const QString text = r.ok() ? Fields::field(Fields::split(r.data), 0) : QString();
+    return qint16(text == u"1" ? 1 : text == u"2" ? 2 : -1);
 }
 
 QVariant AttLink::SetStorageModel(const QString &address, qint16 code)

@@ -6,11 +6,18 @@
 #include "attlink/transport/TcpChannel.h"
 #include "link/DeviceLink.h"
 
+#include <atomic>
+
+class DurableFile;
+
 // Our device link: every operation is one or more exchanges of docs/protocol.md with the terminal
 // on the current transport (serial after Mode 0, TCP after Mode 1).
 class AttLink : public DeviceLink {
 public:
     explicit AttLink(const QString &appFolder);
+    explicit AttLink(const LinkSettings &settings);
+
+    void abandon() override { abandoned_ = true; }
 
     QVariant SetPort(QVariant &port) override;
     void Mode(qint16 value) override;
@@ -62,20 +69,30 @@ public:
     QVariant SendShortMsg(const QString &address, const QString &minutes, const QString &message) override;
     QVariant GetSounds(const QString &address, const QString &number) override;
 
+    // The system's error number when the last collection failed on writing its file, else 0.
+    int lastFileError() const { return fileError_; }
+    QString lastFileErrorPath() const { return fileErrorPath_; }
+
     const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
 
 private:
     Exchange &exchange() { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
+    // Waits between two packet requests; false when the call was abandoned meanwhile.
+    bool pause(int ms) const;
     Exchange::Reply ask(int address, uint8_t command, const QStringList &fields = {});
     bool simple(int address, uint8_t command, const QStringList &fields = {});
     // A count the terminal answers as its first field; false for no answer or a field that is no count.
     bool askCount(int address, uint8_t command, qint32 &count);
+    QVariant fileFailed(const DurableFile &out, QString &message);
     QVariant collectRecords(const QString &address, const QString &folder, const QString &fileName,
                             QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
                             int pauseMs);
     QVariant collectRoster(const QString &address, const QString &folder, const QString &fileName,
                            QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
 
+    std::atomic<bool> abandoned_{false};
+    int fileError_ = 0;
+    QString fileErrorPath_;
     LinkSettings settings_;
     SerialChannel serial_;
     TcpChannel tcp_;

@@ -9,6 +9,7 @@ enum : int {
     Refused = 1,        // the terminal answered and reported failure
     Usage = 2,          // the command line (or a file it names) is not usable; nothing was sent
     Communication = 3,  // the terminal could not be reached or did not answer
+    LocalWrite = 4,     // a file could not be written here (disk full, folder not writable); the earlier file is kept
 };
 }
 

@@ -1,5 +1,6 @@
 // Attendance records: collect, format, count, clear, check, send back, logs.
 #include "attctl/CommandTable.h"
+#include "attctl/VisibleText.h"
 #include "attctl/LayoutText.h"
 #include "attctl/RecordFiles.h"
 
@@ -54,7 +55,7 @@ int writeFormatted(CommandContext &c, const QString &rawPath, const QString &fol
     const RecordFiles::Result r = RecordFiles::format(rawPath, QDir(folder).filePath(FormattedName), layout);
     if (!r.ok) {
         c.err << "attctl: " << r.error << Qt::endl;
-        return ExitCode::Usage;
+        return r.writeFailed ? ExitCode::LocalWrite : ExitCode::Usage;
     }
     if (r.badWidthLines > 0)
         c.err << "attctl: warning: " << r.badWidthLines << " raw lines (the first is line " << r.firstBadWidthLine
@@ -90,7 +91,7 @@ int collect(CommandContext &c, Args &a)
         QString error;
         if (!RecordFiles::writeEmpty(QDir(folder).filePath(FormattedName), error)) {
             c.err << "attctl: " << error << Qt::endl;
-            return ExitCode::Usage;
+            return ExitCode::LocalWrite;
         }
     }
     c.out << count << '\t' << message << Qt::endl;
@@ -178,7 +179,7 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
     QString log;
     const qint64 before = c.requests();
     if (!LinkResult::toBool(call(log))) return c.failed(name, before);
-    c.out << log << Qt::endl;
+    c.out << visibleText(log) << Qt::endl;
     return ExitCode::Success;
 }
 

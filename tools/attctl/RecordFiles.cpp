@@ -1,19 +1,19 @@
 #include "attctl/RecordFiles.h"
 
+#include "common/DurableFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 namespace RecordFiles {
 
 namespace {
 bool save(const QString &path, const QByteArray &content, QString &error)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
-        error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + out.errorString();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (DurableFile::replace(path, content, &reason)) return true;
+    error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + reason
+            + QStringLiteral(" (the earlier file is kept)");
+    return false;
 }
 }  // namespace
 
@@ -42,6 +42,7 @@ Result format(const QString &rawPath, const QString &outPath, const RecordLayout
     }
     const QByteArray content = CompiledRecordLayout(layout).convertFile(raw, &r.lines);
     r.ok = save(outPath, content, r.error);
+    r.writeFailed = !r.ok;
     return r;
 }
 

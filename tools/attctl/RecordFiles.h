@@ -16,6 +16,7 @@ struct Result {
     qint64 badWidthLines = 0;  // raw lines whose width does not match the layout's two widths
     qint64 firstBadWidthLine = 0;
     QString error;
+    bool writeFailed = false;  // the error is the output file's (not the raw file's)
 };
 
 // Converts every non-empty line of rawPath into outPath, replacing it only when all was written.
