@@ -2,6 +2,7 @@
 // simulator's state after the commands that change it, and the exit status of each kind of failure.
 #include "attlink/protocol/RecordWire.h"
 #include "common/TextCodec.h"
+#include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
@@ -14,39 +15,7 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out, err;
-};
-
-QString attctlPath()
-{
-    const QString bin = qEnvironmentVariable("ZEVO_BIN_DIR");
-    return (bin.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/..") : bin)
-           + QStringLiteral("/tools/attctl");
-}
-
-Run attctl(const QStringList &args, int timeoutMs = 120000)
-{
-    QProcess p;
-    p.start(attctlPath(), args);
-    Run r;
-    if (!p.waitForStarted(10000)) {
-        r.err = QStringLiteral("attctl did not start: ") + p.errorString();
-        return r;
-    }
-    p.closeWriteChannel();
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("attctl did not finish");
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+using Run = AttctlRun;
 
 // Every line of a file written by the link or attctl, each of which must end in CR LF.
 QStringList crlfLines(const QString &path)
@@ -197,11 +166,12 @@ private slots:
         QCOMPARE(crlfLines(other + QStringLiteral("/DataRecordSet.txt")), collected);
         QCOMPARE(collected.size(), 300);
         QVERIFY(collected[0].startsWith(QStringLiteral("[0000] ")));
-        // The wrong width is converted all the same, with a warning.
+        // A layout of another width would shift every field: refused, and the earlier file stays.
         const Run narrow = attctl({QStringLiteral("format"), dir + QStringLiteral("/DataRecordSet_original.txt"),
                                    QStringLiteral("--dir"), other});
-        QCOMPARE(narrow.code, 0);
-        QVERIFY(narrow.err.contains(QStringLiteral("warning")));
+        QCOMPARE(narrow.code, 2);
+        QVERIFY2(narrow.err.contains(QStringLiteral("line 1 ")), qPrintable(narrow.err));
+        QCOMPARE(crlfLines(other + QStringLiteral("/DataRecordSet.txt")), collected);
     }
 
     void commandsChangeTheTerminal()

@@ -11,6 +11,7 @@
 #include "support/SimProcess.h"
 #include "ui/FrmZevo.h"
 #include "ui/ThreadedLinkCallRunner.h"
+#include "ui/RecordLineList.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -18,7 +19,6 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(w.DataCount->text(), QString("40"));
         w.Command19->click();
         QCOMPARE(w.statusText(), QString("第：39条发送成功"));
-        QCOMPARE(w.List1->selectedItems().size(), 0);
+        QCOMPARE(w.List1->selectedCount(), 0);
 
         const QJsonArray sent = records(sim, 18), arrived = records(sim, 19);
         QCOMPARE(arrived.size(), 40);

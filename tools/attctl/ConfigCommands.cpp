@@ -1,4 +1,5 @@
 // Clock and alarms, parameters, address, password, storage mode, pictures, messages, voice.
+#include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/VisibleText.h"
 
@@ -21,8 +22,8 @@ int answered(CommandContext &c, const QString &name, qint64 before, const QVaria
 int setTime(CommandContext &c, Args &a)
 {
     const QDateTime now = QDateTime::currentDateTime();
-    QString date = a.optionalPositional().value_or(now.toString(QStringLiteral("yyyy-MM-dd")));
-    QString time = a.optionalPositional().value_or(now.toString(QStringLiteral("HH:mm:ss")));
+    QString date = ArgumentForms::date(a.optionalPositional().value_or(now.toString(QStringLiteral("yyyy-MM-dd"))));
+    QString time = ArgumentForms::time(a.optionalPositional().value_or(now.toString(QStringLiteral("HH:mm:ss"))));
     a.finish();
     QString code = QStringLiteral("01");
     const qint64 before = c.requests();
@@ -31,7 +32,7 @@ int setTime(CommandContext &c, Args &a)
 
 int setAlarms(CommandContext &c, Args &a)
 {
-    const QString ring = a.value(QStringLiteral("--ring"), QStringLiteral("1"));
+    const QString ring = QString::number(wholeNumber(a.value(QStringLiteral("--ring"), QStringLiteral("1")), 0, 255, QStringLiteral("--ring")));
     // Eleven slots as the console sends them: up to ten times of day, the rest (and slot 10) zero.
     QVector<double> alarms(11, 0.0);
     int n = 0;
@@ -48,9 +49,9 @@ int setAlarms(CommandContext &c, Args &a)
 
 int setParameters(CommandContext &c, Args &a)
 {
-    QString relay = a.positional(QStringLiteral("the relay time"));
-    QString interval = a.positional(QStringLiteral("the interval"));
-    QString mode = a.positional(QStringLiteral("the mode"));
+    QString relay = ArgumentForms::parameterWord(a.positional(QStringLiteral("the relay time")), QStringLiteral("the relay time"));
+    QString interval = ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
+    QString mode = ArgumentForms::parameterWord(a.positional(QStringLiteral("the mode")), QStringLiteral("the mode"));
     a.finish();
     const qint64 before = c.requests();
     return answered(c, QStringLiteral("set-parameters"), before,
@@ -78,22 +79,22 @@ int setAddress(CommandContext &c, Args &a)
 
 int setPassword(CommandContext &c, Args &a)
 {
-    const QString password = a.positional(QStringLiteral("the menu password"));
+    const QString password = ArgumentForms::password(a.positional(QStringLiteral("the menu password")));
     a.finish();
     const qint64 before = c.requests();
     return answered(c, QStringLiteral("set-password"), before, c.link->SetMachinePassword(c.addressText(), password));
 }
 
-// Operations that answer a number, -1 meaning failure.
+// Operations that answer a number, -1 meaning failure; `digits` pads it with zeros on the left.
 template <typename Call>
-int number(CommandContext &c, Args &a, const QString &name, Call call)
+int number(CommandContext &c, Args &a, const QString &name, Call call, int digits = 0)
 {
     a.finish();
     const qint64 before = c.requests();
     bool ok = false;
     const int v = call().toInt(&ok);
     if (!ok || v < 0) return c.failed(name, before);
-    c.out << v << Qt::endl;
+    c.out << QStringLiteral("%1").arg(v, digits, 10, QLatin1Char('0')) << Qt::endl;
     return ExitCode::Success;
 }
 
@@ -126,8 +127,8 @@ int sendPicture(CommandContext &c, Args &a)
 
 int message(CommandContext &c, Args &a)
 {
-    const QString minutes = a.positional(QStringLiteral("the minutes to show the message"));
-    const QString text = a.positional(QStringLiteral("the message text"));
+    const QString minutes = ArgumentForms::minutes(a.positional(QStringLiteral("the minutes to show the message")));
+    const QString text = ArgumentForms::message(a.positional(QStringLiteral("the message text")));
     a.finish();
     const qint64 before = c.requests();
     return answered(c, QStringLiteral("message"), before, c.link->SendShortMsg(c.addressText(), minutes, text));
@@ -135,7 +136,7 @@ int message(CommandContext &c, Args &a)
 
 int voice(CommandContext &c, Args &a)
 {
-    const QString n = a.positional(QStringLiteral("the voice prompt number"));
+    const QString n = ArgumentForms::voicePrompt(a.positional(QStringLiteral("the voice prompt number")));
     a.finish();
     const qint64 before = c.requests();
     return answered(c, QStringLiteral("voice"), before, c.link->GetSounds(c.addressText(), n));
@@ -157,10 +158,10 @@ void addConfigCommands(std::vector<CommandSpec> &t)
                  QStringLiteral("give the terminal a new address 0..255 (RepairAddress)"), true, setAddress});
     t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"),
                  QStringLiteral("set the menu password (SetMachinePassword)"), true, setPassword});
-    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password (GetMachinePassword)"), true,
+    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps (GetMachinePassword)"), true,
                  [](CommandContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-password"),
-                                   [&] { return c.link->GetMachinePassword(c.address16()); });
+                                   [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
                  }});
     t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode (GetStorageModel)"), true,
                  [](CommandContext &c, Args &a) {

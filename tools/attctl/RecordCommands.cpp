@@ -1,4 +1,5 @@
 // Attendance records: collect, format, count, clear, check, send back, logs.
+#include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/VisibleText.h"
 #include "attctl/LayoutText.h"
@@ -9,6 +10,9 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <memory>
 
 namespace {
 
@@ -49,31 +53,53 @@ std::pair<QString, QString> packetRange(Args &a)
     return {QString::number(f), QString::number(t)};
 }
 
-int writeFormatted(CommandContext &c, const QString &rawPath, const QString &folder, const RecordLayout &layout,
+// Where the formatted records go: D/DataRecordSet.txt, or standard output with --stdout or --dir -
+// (then with --dir - the raw file goes to a temporary folder and nothing stays on disk).
+struct Destination {
+    QString folder;          // where the raw file goes (and the formatted one unless toStdout)
+    bool toStdout = false;
+    std::unique_ptr<QTemporaryDir> scratch;
+};
+
+Destination destinationOf(Args &a)
+{
+    Destination d;
+    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    d.toStdout = a.flag(QStringLiteral("--stdout")) || dir == QLatin1String("-");
+    if (dir == QLatin1String("-")) {
+        d.scratch = std::make_unique<QTemporaryDir>();
+        if (!d.scratch->isValid()) throw UsageError{QStringLiteral("cannot create a temporary folder: ") + d.scratch->errorString()};
+        d.folder = d.scratch->path();
+    } else {
+        d.folder = dir;
+    }
+    return d;
+}
+
+int writeFormatted(CommandContext &c, const QString &rawPath, const Destination &to, const RecordLayout &layout,
                    qint64 *lines = nullptr)
 {
-    const RecordFiles::Result r = RecordFiles::format(rawPath, QDir(folder).filePath(FormattedName), layout);
+    c.out.flush();
+    const RecordFiles::Result r = to.toStdout ? RecordFiles::formatToStandardOutput(rawPath, layout)
+                                              : RecordFiles::format(rawPath, QDir(to.folder).filePath(FormattedName), layout);
     if (!r.ok) {
         c.err << "attctl: " << r.error << Qt::endl;
         return r.writeFailed ? ExitCode::LocalWrite : ExitCode::Usage;
     }
-    if (r.badWidthLines > 0)
-        c.err << "attctl: warning: " << r.badWidthLines << " raw lines (the first is line " << r.firstBadWidthLine
-              << ") do not have the width that --decimal and --full-year give" << Qt::endl;
     if (lines) *lines = r.lines;
     return ExitCode::Success;
 }
 
 int collect(CommandContext &c, Args &a)
 {
-    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    Destination target = destinationOf(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     bool fullYear = a.flag(QStringLiteral("--full-year"));
     const QString sleep = a.value(QStringLiteral("--sleep"), QStringLiteral("2"));
     const RecordLayout layout = layoutOf(a.value(QStringLiteral("--layout")), decimal, fullYear);
     const auto [from, to] = packetRange(a);
     a.finish();
-    const QString folder = folderOf(dir);
+    const QString folder = folderOf(target.folder);
 
     QString message;
     qint32 count = 0;
@@ -84,8 +110,8 @@ int collect(CommandContext &c, Args &a)
                                                     fullYear, from, to);
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
     // The formatted file follows the raw one; both stay as they were when the collection fails.
-    if (count > 0) {
-        const int code = writeFormatted(c, QDir(folder).filePath(RawName), folder, layout);
+    if (count > 0 || target.toStdout) {
+        const int code = writeFormatted(c, QDir(folder).filePath(RawName), target, layout);
         if (code != ExitCode::Success) return code;
     } else {
         QString error;
@@ -94,22 +120,24 @@ int collect(CommandContext &c, Args &a)
             return ExitCode::LocalWrite;
         }
     }
-    c.out << count << '\t' << message << Qt::endl;
+    // Standard output carries the records themselves then; the summary goes beside them.
+    (target.toStdout ? c.err : c.out) << count << '\t' << message << Qt::endl;
     return ExitCode::Success;
 }
 
 int formatCommand(CommandContext &c, Args &a)
 {
-    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
+    const Destination target = destinationOf(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
     const RecordLayout layout = layoutOf(a.value(QStringLiteral("--layout")), decimal, fullYear);
     const QString raw = a.positional(QStringLiteral("the raw record file"));
     a.finish();
     if (!QFileInfo(raw).isFile()) throw UsageError{QStringLiteral("no raw record file ") + raw};
+    if (!target.toStdout) folderOf(target.folder);
     qint64 lines = 0;
-    const int code = writeFormatted(c, raw, folderOf(dir), layout, &lines);
-    if (code == ExitCode::Success) c.out << lines << Qt::endl;
+    const int code = writeFormatted(c, raw, target, layout, &lines);
+    if (code == ExitCode::Success) (target.toStdout ? c.err : c.out) << lines << Qt::endl;
     return code;
 }
 
@@ -159,8 +187,8 @@ int check(CommandContext &c, Args &a)
 int sendRecord(CommandContext &c, Args &a)
 {
     const bool list = a.flag(QStringLiteral("--list"));
-    QString card = a.positional(QStringLiteral("the card number"));
-    QString when = a.positional(QStringLiteral("the date and time (YYMMDDhhmmss)"));
+    QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
+    QString when = ArgumentForms::recordTime(a.positional(QStringLiteral("the date and time (YYMMDDhhmmss)")));
     a.finish();
     // The two codes the console sends with a single record, or with the lines of its list.
     const QString code1 = list ? QStringLiteral("1") : QStringLiteral("FF");
@@ -188,12 +216,15 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
 void addRecordCommands(std::vector<CommandSpec> &t)
 {
     t.push_back({QStringLiteral("collect"),
-                 QStringLiteral("[--dir D] [--decimal] [--full-year] [--from P --to P] [--layout TEXT] [--sleep S]"),
+                 QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P] [--layout TEXT] [--sleep S]"),
                  QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
-                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P)"),
+                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); "
+                                "--stdout writes the formatted records to standard output instead, --dir - "
+                                "keeps no file at all"),
                  true, collect});
-    t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D] [--decimal] [--full-year] [--layout TEXT]"),
-                 QStringLiteral("convert a raw record file into D/DataRecordSet.txt, without a terminal"), false, formatCommand});
+    t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
+                 QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "
+                                "or --dir -), without a terminal"), false, formatCommand});
     t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held (GatherRecordSum)"), true,
                  count});
     t.push_back({QStringLiteral("clear-records"), QStringLiteral("--yes"),

@@ -13,14 +13,16 @@ constexpr const char *FormattedName = "DataRecordSet.txt";
 struct Result {
     bool ok = false;
     qint64 lines = 0;
-    qint64 badWidthLines = 0;  // raw lines whose width does not match the layout's two widths
-    qint64 firstBadWidthLine = 0;
     QString error;
     bool writeFailed = false;  // the error is the output file's (not the raw file's)
 };
 
 // Converts every non-empty line of rawPath into outPath, replacing it only when all was written.
+// A line whose width is not the one of the layout's card and year forms fails the whole file.
 Result format(const QString &rawPath, const QString &outPath, const RecordLayout &layout);
+// The same conversion written to standard output (the bytes the file would hold). Flush any text
+// stream on stdout first.
+Result formatToStandardOutput(const QString &rawPath, const RecordLayout &layout);
 
 // Writes an empty formatted file (a collection that found no records).
 bool writeEmpty(const QString &outPath, QString &error);

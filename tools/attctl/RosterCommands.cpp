@@ -1,4 +1,5 @@
 // The roster and single cards.
+#include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/VisibleText.h"
 
@@ -48,7 +49,7 @@ int clearRoster(CommandContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
-    if (!yes) throw UsageError{QStringLiteral("clear-roster erases data on the terminal: add --yes")};
+    if (!yes) throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
     const qint64 before = c.requests();
     if (!LinkResult::toBool(c.link->ClearNameList(c.address16()))) return c.failed(QStringLiteral("clear-roster"), before);
     c.out << "ok" << Qt::endl;
@@ -68,12 +69,14 @@ int readCard(CommandContext &c, Args &a)
 
 int issueCard(CommandContext &c, Args &a)
 {
-    const QString job = a.value(QStringLiteral("--job"), QString());
-    const QString name = a.value(QStringLiteral("--name"), QString());
-    const QString card = a.positional(QStringLiteral("the card number"));
+    const std::optional<QString> job = a.value(QStringLiteral("--job"));
+    const QString name = ArgumentForms::name(a.value(QStringLiteral("--name"), QString()));
+    const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
+    if (!job) throw UsageError{QStringLiteral("issue-card needs --job J, the card's job number")};
+    ArgumentForms::jobNumber(*job);
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->CardSendToMachine(c.address16(), card, job, name, QStringLiteral("00"),
+    if (!LinkResult::toBool(c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"),
                                                       QStringLiteral("00000000"))))
         return c.failed(QStringLiteral("issue-card"), before);
     c.out << "ok" << Qt::endl;
@@ -82,7 +85,7 @@ int issueCard(CommandContext &c, Args &a)
 
 int withdrawCard(CommandContext &c, Args &a)
 {
-    const QString card = a.positional(QStringLiteral("the card number"));
+    const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
     const qint64 before = c.requests();
     if (!LinkResult::toBool(c.link->ClearName(c.address16(), card))) return c.failed(QStringLiteral("withdraw-card"), before);
@@ -92,7 +95,7 @@ int withdrawCard(CommandContext &c, Args &a)
 
 int findCard(CommandContext &c, Args &a)
 {
-    const QString card = a.positional(QStringLiteral("the card number"));
+    const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
     bool found = false;
     const qint64 before = c.requests();
@@ -111,11 +114,12 @@ void addRosterCommands(std::vector<CommandSpec> &t)
                  true, roster});
     t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster (GatherSendCardSum)"),
                  true, rosterCount});
-    t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"), QStringLiteral("erase the roster (ClearNameList)"),
+    t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"),
+                 QStringLiteral("erase the roster and, with it, every record the terminal holds (ClearNameList)"),
                  true, clearRoster});
     t.push_back({QStringLiteral("read-card"), QString(),
                  QStringLiteral("the card held to the reader: decimal number and reply (ReadCardNum)"), true, readCard});
-    t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD [--job J] [--name N]"),
+    t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD --job J [--name N]"),
                  QStringLiteral("add a card to the roster (CardSendToMachine)"), true, issueCard});
     t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster (ClearName)"),
                  true, withdrawCard});

@@ -1,5 +1,6 @@
 #include "attctl/Usage.h"
 
+#include "attctl/CommandLine.h"
 #include "attctl/LayoutText.h"
 
 QString commandUsage(const CommandSpec &c)
@@ -9,21 +10,8 @@ QString commandUsage(const CommandSpec &c)
 
 QString usageText(const std::vector<CommandSpec> &table)
 {
-    QString s = QStringLiteral(
-        "usage: attctl (--tcp HOST:PORT | --com N | --device PATH) [--baud B] [--address A] COMMAND [ARGS]\n"
-        "\n"
-        "Drives an attendance terminal through the device link.\n"
-        "\n"
-        "options:\n"
-        "  --tcp HOST:PORT   reach the terminal over TCP\n"
-        "  --com N           reach it over serial port COMn (mapped by AttLink.ini, else /dev/ttyS<N-1>)\n"
-        "  --device PATH     reach it over the serial device PATH\n"
-        "  --baud B          serial line rate (default: AttLink.ini, else 9600)\n"
-        "  --address A       terminal address 0..255 (default 105)\n"
-        "  --settings FILE   the device link's settings (AttLink.ini) to use instead of the one beside attctl\n"
-        "  --help            this text; COMMAND --help shows one command\n"
-        "\n"
-        "commands:\n");
+    QString s = CommandLine::optionsHelp();
+    s += QStringLiteral("\ncommands:\n");
     for (const CommandSpec &c : table) {
         s += QStringLiteral("  %1 %2\n").arg(c.name, c.synopsis);
         s += QStringLiteral("      %1\n").arg(c.summary);

@@ -1,4 +1,5 @@
 // attctl: every device-link operation as a command line.
+#include "attctl/CommandLine.h"
 #include "attctl/CommandTable.h"
 #include "attctl/Connection.h"
 #include "attctl/ExitCode.h"
@@ -14,48 +15,14 @@
 
 namespace {
 
-const QList<int> SerialRates = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
-
-struct Invocation {
-    ConnectionOptions connection;
-    int address = 105;
-    bool help = false;
-    QString command;
-    QStringList args;
-};
-
-Invocation parse(QStringList argv)
-{
-    Invocation in;
-    auto value = [&](const QString &option) {
-        if (argv.isEmpty()) throw UsageError{option + QStringLiteral(" needs a value")};
-        return argv.takeFirst();
-    };
-    while (!argv.isEmpty()) {
-        const QString a = argv.takeFirst();
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) in.help = true;
-        else if (a == QLatin1String("--tcp")) in.connection.tcp = value(a);
-        else if (a == QLatin1String("--com")) in.connection.com = wholeNumber(value(a), 1, 255, a);
-        else if (a == QLatin1String("--device")) in.connection.device = value(a);
-        else if (a == QLatin1String("--settings")) in.connection.settingsFile = value(a);
-        else if (a == QLatin1String("--address")) in.address = wholeNumber(value(a), 0, 255, a);
-        else if (a == QLatin1String("--baud")) {
-            in.connection.baud = wholeNumber(value(a), 1, 10000000, a);
-            if (!SerialRates.contains(in.connection.baud)) throw UsageError{QStringLiteral("unsupported --baud ") + QString::number(in.connection.baud)};
-        } else if (a.startsWith(QLatin1String("-"))) throw UsageError{QStringLiteral("unknown option ") + a};
-        else {
-            in.command = a;
-            in.args = argv;
-            break;
-        }
-    }
-    return in;
-}
-
 int run(QTextStream &out, QTextStream &err)
 {
     const std::vector<CommandSpec> table = commandTable();
-    const Invocation in = parse(QCoreApplication::arguments().mid(1));
+    const Invocation in = CommandLine::parse(QCoreApplication::arguments().mid(1));
+    if (in.version) {
+        out << "attctl " << QCoreApplication::applicationVersion() << Qt::endl;
+        return ExitCode::Success;
+    }
     if (in.command.isEmpty()) {
         if (in.help) {
             out << usageText(table);
@@ -97,6 +64,8 @@ int run(QTextStream &out, QTextStream &err)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("attctl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEVO_VERSION));
     QTextStream out(stdout);
     QTextStream err(stderr);
     try {

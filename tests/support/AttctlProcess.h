@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// attctl run as a program by a test: its exit status and both outputs.
+//
+//   AttctlRun r = attctl({"--tcp", "127.0.0.1:" + sim.portText(), "count"});
+//   QCOMPARE(r.code, 0);
+struct AttctlRun {
+    int code = -1;          // -1: it did not start, did not finish or crashed
+    QString out, err;       // decoded as UTF-8
+    QByteArray outBytes;    // standard output as written
+};
+
+struct AttctlOptions {
+    int timeoutMs = 120000;
+    QString workingDirectory;       // empty: the test's own
+    QString standardOutputFile;     // e.g. /dev/full; empty: captured
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+};
+
+// $ZEVO_BIN_DIR/tools/attctl (else beside the test's folder).
+QString attctlPath();
+AttctlRun attctl(const QStringList &args, const AttctlOptions &options = {});
