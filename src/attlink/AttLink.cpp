@@ -1,7 +1,6 @@
 #include "attlink/AttLink.h"
 
 #include "attlink/OperationArgs.h"
-#include "attlink/PacketCheck.h"
 #include "attlink/RawFileCheck.h"
 #include "attlink/protocol/Fields.h"
 #include "attlink/protocol/RecordWire.h"
@@ -27,8 +26,9 @@ QString joinPath(const QString &folder, const QString &name)
 
 QByteArray u16(int v) { QByteArray b(2, '\0'); b[0] = char(v >> 8); b[1] = char(v); return b; }
 
-// SleepDate: a pause in milliseconds between two packet requests (0..1000, anything else is 0),
-// for slow line converters that need time to turn the line around.
+// SleepDate: on a serial line, the least time in milliseconds between a reply's arrival and the next
+// packet request (0..1000, anything else is 0), for slow line converters that need time to turn the
+// line around. TCP turns nothing around and waits for nothing.
 int pauseOf(const QString &sleepDate)
 {
     bool ok = false;
@@ -36,43 +36,17 @@ int pauseOf(const QString &sleepDate)
     return ok && ms > 0 && ms <= 1000 ? ms : 0;
 }
 
-QString failure(const Exchange::Reply &r)
-{
-    if (!r.answered) return QStringLiteral("通讯失败：") + r.error;
-    switch (r.status) {
-    case ReplyStatus::NotSupported: return QStringLiteral("终端不支持此功能");
-    case ReplyStatus::BadRequest: return QStringLiteral("终端不接受此数据");
-    case ReplyStatus::Unknown: return QStringLiteral("终端不认识此命令");
-    default: return QStringLiteral("终端拒绝请求");
-    }
-}
-
-// Records in packets first..last of a terminal holding `total` (what a complete range delivers).
-qint64 recordsIn(qint64 total, int first, int last, int perPacket)
-{
-    const qint64 end = qMin<qint64>(total, qint64(last) * perPacket);
-    return qMax<qint64>(0, end - qint64(first - 1) * perPacket);
-}
-
 }  // namespace
 
 AttLink::AttLink(const QString &appFolder) : AttLink(LinkSettings::load(appFolder)) {}
 
 AttLink::AttLink(const LinkSettings &settings)
-    : settings_(settings), serialExchange_(serial_, settings_, true), tcpExchange_(tcp_, settings_, false)
+    : settings_(settings), serialExchange_(serial_, settings_), tcpExchange_(tcp_, settings_)
 {
     serial_.setAbandonFlag(&abandoned_);
     tcp_.setAbandonFlag(&abandoned_);
 }
 
-bool AttLink::pause(int ms) const
-{
-    QElapsedTimer clock;
-    clock.start();
-    for (qint64 left = ms; left > 0 && !abandoned_; left = ms - clock.elapsed())
-        QThread::msleep(ulong(qMin<qint64>(left, FdChannel::WaitSliceMs)));
-    return !abandoned_;
-}
 
 QVariant AttLink::SetPort(QVariant &port)
 {
@@ -118,16 +92,6 @@ bool AttLink::simple(int address, uint8_t command, const QStringList &fields)
 
 // ---- records ----
 
-namespace {
-
-// What a packet check's fault tells the operator.
-QString packetFailure(PacketCheck::Fault fault, const QString &changed)
-{
-    return fault == PacketCheck::Fault::Changed ? changed : QStringLiteral("终端应答格式错误");
-}
-
-}  // namespace
-
 QVariant AttLink::fileFailed(const DurableFile &out, QString &message)
 {
     fileError_ = out.errorNumber();
@@ -136,72 +100,19 @@ QVariant AttLink::fileFailed(const DurableFile &out, QString &message)
     return false;
 }
 
-QVariant AttLink::collectRecords(const QString &address, const QString &folder, const QString &fileName,
-                                 QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
-                                 int pauseMs)
-{
-    count = 0;
-    fileError_ = 0;
-    const int a = addressOf(address);
-    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
-    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
-    const QString changed = QStringLiteral("采集中终端记录数发生变化，请重新采集");
-    // Written beside the target and renamed over it only once every packet has come and every byte
-    // is on the disk: a failed collection leaves the earlier file as it was.
-    DurableFile out(joinPath(folder, fileName));
-    if (!out.open()) return fileFailed(out, message);
-    PacketCheck check(RecordsPerPacket);
-    int packet = first, lastPacket = last;
-    qint64 done = 0;
-    while (packet <= lastPacket) {
-        if (packet > first && pauseMs > 0 && !pause(pauseMs)) { message = QStringLiteral("通讯失败：") + FdChannel::abandonedText(); return false; }
-        const Exchange::Reply r = exchange().request(uint8_t(a), Command::RecordPacket, u16(packet));
-        if (!r.ok()) { message = failure(r); return false; }
-        RecordWire::PacketHeader h;
-        const qsizetype body = r.data.size() - RecordWire::PacketHeaderSize;
-        if (!RecordWire::decodeHeader(r.data, h) || body % RecordWire::Size != 0) {
-            message = QStringLiteral("终端应答格式错误");
-            return false;
-        }
-        const int n = int(body / RecordWire::Size);
-        if (const PacketCheck::Fault f = check.accept(h, packet, n); f != PacketCheck::Fault::None) {
-            message = packetFailure(f, changed);
-            return false;
-        }
-        lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
-        QByteArray lines;
-        for (int i = 0; i < n; ++i) {
-            WireRecord rec;
-            if (!RecordWire::decode(r.data.mid(RecordWire::PacketHeaderSize + i * RecordWire::Size, RecordWire::Size), rec)) {
-                message = QStringLiteral("终端记录格式错误");
-                return false;
-            }
-            lines += RecordWire::rawLine(a, rec, decimal, fullYear) + "\r\n";
-        }
-        if (!out.write(lines)) return fileFailed(out, message);
-        done += n;
-        reportProgress(done, recordsIn(h.totalItems, first, last, RecordsPerPacket));
-        ++packet;
-    }
-    if (!out.commit()) return fileFailed(out, message);
-    count = qint32(done);
-    message = QStringLiteral("共采集 %1 条记录").arg(done);
-    return true;
-}
-
 QVariant AttLink::GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
                              qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear)
 {
-    return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear, 1, 65535,
-                          pauseOf(sleepDate));
+    return collectRecordBlocks(address, folder, fileName, message, count, decimalCards != 0, fullYear, 1, 65535,
+                               pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherData_All(const QString &address, const QString &folder, const QString &fileName,
                                  QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
                                  bool &fullYear, const QString &firstPacket, const QString &lastPacket)
 {
-    return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear,
-                          OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
+    return collectRecordBlocks(address, folder, fileName, message, count, decimalCards != 0, fullYear,
+                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const QString &ok)
@@ -298,73 +209,18 @@ QVariant AttLink::ReadChangeTimeLog(qint16 address, QString &log)
 
 // ---- roster ----
 
-QVariant AttLink::collectRoster(const QString &address, const QString &folder, const QString &fileName,
-                                QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
-{
-    count = 0;
-    fileError_ = 0;
-    const int a = addressOf(address);
-    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
-    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
-    const QString changed = QStringLiteral("采集中终端名单发生变化，请重新采集");
-    DurableFile out(joinPath(folder, fileName));
-    if (!out.open()) return fileFailed(out, message);
-    PacketCheck check(RosterPerPacket);
-    int packet = first, lastPacket = last;
-    qint64 done = 0;
-    while (packet <= lastPacket) {
-        if (packet > first && pauseMs > 0 && !pause(pauseMs)) { message = QStringLiteral("通讯失败：") + FdChannel::abandonedText(); return false; }
-        const Exchange::Reply r = exchange().request(uint8_t(a), Command::RosterPacket, u16(packet));
-        if (!r.ok()) { message = failure(r); return false; }
-        RecordWire::PacketHeader h;
-        const QStringList f = Fields::split(r.data.mid(RecordWire::PacketHeaderSize));
-        if (!RecordWire::decodeHeader(r.data, h) || f.size() % 3 != 0) {
-            message = QStringLiteral("终端应答格式错误");
-            return false;
-        }
-        if (const PacketCheck::Fault fault = check.accept(h, packet, f.size() / 3); fault != PacketCheck::Fault::None) {
-            message = packetFailure(fault, changed);
-            return false;
-        }
-        lastPacket = qMin<int>(last, h.totalPackets);
-        QByteArray lines;
-        for (int i = 0; i + 2 < f.size(); i += 3) {
-            uint32_t card = 0;
-            // An entry is held to the rules a sent card is held to, so that every line of the file
-            // reads back as exactly one entry of three fields.
-            if (f[i].size() != 8 || !RecordWire::parseCard(f[i], card) || !OperationArgs::jobNumber(f[i + 1])
-                || !OperationArgs::rosterName(f[i + 2], DeviceLink::NameFieldBytes)) {
-                message = QStringLiteral("终端名单第 %1 条格式错误").arg(done + 1);
-                return false;
-            }
-            // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
-            const QString line = QStringLiteral("%1,%2,%3")
-                                     .arg(decimal ? RecordWire::cardDecimal(card) : RecordWire::cardHex(card), f[i + 1], f[i + 2]);
-            lines += TextCodec::encode(line) + "\r\n";
-            ++done;
-        }
-        if (!out.write(lines)) return fileFailed(out, message);
-        reportProgress(done, recordsIn(h.totalItems, first, last, RosterPerPacket));
-        ++packet;
-    }
-    if (!out.commit()) return fileFailed(out, message);
-    count = qint32(done);
-    message = QStringLiteral("共采集 %1 条名单").arg(done);
-    return true;
-}
-
 QVariant AttLink::GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
                                      QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards)
 {
-    return collectRoster(address, folder, fileName, message, count, decimalCards != 0, 1, 65535, pauseOf(sleepDate));
+    return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0, 1, 65535, pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
                                          QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
                                          const QString &firstPacket, const QString &lastPacket)
 {
-    return collectRoster(address, folder, fileName, message, count, decimalCards != 0,
-                         OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
+    return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0,
+                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardSum(const QString &address, qint32 &count)

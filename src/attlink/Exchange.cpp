@@ -1,13 +1,15 @@
 #include "attlink/Exchange.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <algorithm>
 
 namespace {
 // Whether a frame that failed its CRC was most likely our reply: one damaged byte leaves at least
 // two of the three header fields intact.
-bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, uint8_t sequence)
+bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, uint32_t sequence)
 {
     return (h.address == address) + (h.command == (command | Frame::ReplyBit)) + (h.sequence == sequence) >= 2;
 }
@@ -17,7 +19,9 @@ int Exchange::attemptDeadlineMs() const
 {
     if (settings_.replyDeadlineMs > 0) return settings_.replyDeadlineMs;
     const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
-    const qint64 lineMs = serialLine_ ? longest * 10 * 1000 * 5 / 4 / std::max(settings_.baud, 1200) : 1000;
+    // TCP has no line rate of its own; a terminal behind a serial converter is allowed 115200 baud.
+    const int rate = channel_.turnsAround() ? std::max(settings_.baud, 1200) : TcpAllowanceBaud;
+    const qint64 lineMs = longest * 10 * 1000 * 5 / 4 / rate;
     return int(settings_.responseTimeoutMs + settings_.interByteTimeoutMs + lineMs);
 }
 
@@ -45,20 +49,41 @@ Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteA
     return reply;
 }
 
+uint32_t Exchange::nextSequence()
+{
+    // A random start for each connection or port opened: two programs sending the same request one
+    // after the other on one line are then not taken for a retry of each other.
+    if (sequenceGeneration_ != channel_.generation()) {
+        sequenceGeneration_ = channel_.generation();
+        sequence_ = QRandomGenerator::system()->generate();
+    }
+    return ++sequence_;
+}
+
+void Exchange::guardTurnaround()
+{
+    if (turnaroundMs_ <= 0 || !channel_.turnsAround() || !lastReply_.isValid()) return;
+    // In slices, so that an abandoned call does not sit out the pause.
+    for (qint64 wait = turnaroundMs_ - lastReply_.elapsed(); wait > 0 && !channel_.abandoned();
+         wait = turnaroundMs_ - lastReply_.elapsed())
+        QThread::msleep(ulong(qMin<qint64>(wait, FdChannel::WaitSliceMs)));
+}
+
 Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QByteArray &payload)
 {
     Reply reply;
     // What a damaged attempt showed: a later silent attempt must not turn it into "no answer".
     Reply damage;
     const int attempts = 1 + settings_.retries;
+    const uint32_t seq = nextSequence();
+    const QByteArray frame = Frame::encode({address, command, seq, payload});
+    if (frame.isEmpty()) { fail(reply, Failure::TooLong, QStringLiteral("数据过长")); return reply; }
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (!channel_.isOpen()) { fail(reply, Failure::NotOpen, QStringLiteral("端口未打开")); return reply; }
         if (channel_.abandoned()) { failOnLine(reply); return reply; }
         if (attempt > 0) ++retriesUsed;
+        guardTurnaround();
         channel_.discardInput();
-        const uint8_t seq = ++sequence_;
-        const QByteArray frame = Frame::encode({address, command, seq, payload});
-        if (frame.isEmpty()) { fail(reply, Failure::TooLong, QStringLiteral("数据过长")); return reply; }
         if (!channel_.writeAll(frame, settings_.responseTimeoutMs)) {
             failOnLine(reply);
             if (reply.failure != Failure::LineFailed) return reply;
@@ -77,7 +102,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
     return reply;
 }
 
-Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Reply &reply)
+Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply)
 {
     Frame::Decoder decoder;
     QByteArray chunk;
@@ -127,6 +152,7 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t
                 fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
                 return Outcome::Damaged;
             }
+            lastReply_.start();
             reply.answered = true;
             reply.failure = Failure::None;
             reply.error.clear();
@@ -136,6 +162,7 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t
         }
         if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {
             // Our reply arrived damaged; the next attempt flushes whatever follows it.
+            lastReply_.start();
             badFrames += decoder.corruptFrames();
             fail(reply, Failure::Damaged, QStringLiteral("应答校验错误"));
             return Outcome::Damaged;

@@ -5,6 +5,8 @@
 #include "attlink/protocol/Frame.h"
 #include "attlink/transport/FdChannel.h"
 
+#include <QElapsedTimer>
+
 // One request and its reply over a channel: stale bytes flushed, the reply awaited with the response
 // and inter-byte timeouts, frames of another address, command or sequence discarded, bounded retries.
 //
@@ -27,16 +29,21 @@ public:
         bool ok() const { return answered && status == ReplyStatus::Ok; }
     };
 
-    // serialLine: the line's rate ([Serial] Baud) bounds how long the longest reply may take; on TCP
-    // the rate of the serial settings plays no part.
-    Exchange(FdChannel &channel, const LinkSettings &settings, bool serialLine = true)
-        : channel_(channel), settings_(settings), serialLine_(serialLine) {}
+    Exchange(FdChannel &channel, const LinkSettings &settings) : channel_(channel), settings_(settings) {}
+    // Every attempt of one request carries the same sequence number, so that a terminal which already
+    // carried it out answers a retry from its reply cache instead of doing it again.
     Reply request(uint8_t address, uint8_t command, const QByteArray &payload);
 
+    // On a line that turns around (serial), the least time between a reply's arrival and the next
+    // request; 0 for none. Nothing on TCP.
+    void setTurnaroundGuard(int ms) { turnaroundMs_ = ms; }
+
     // From the request's last byte to the reply's last byte: ReplyDeadline when set, else the
-    // response timeout, one inter-byte timeout and the time the longest legal reply takes (serial:
-    // at the line's rate with a quarter to spare; TCP: one second).
+    // response timeout, one inter-byte timeout and the time the longest frame takes with a quarter
+    // to spare: on a line that turns around (serial) at [Serial] Baud, on TCP at TcpAllowanceBaud
+    // (the serial rate plays no part there).
     int attemptDeadlineMs() const;
+    static constexpr int TcpAllowanceBaud = 115200;
 
     // Bytes on the line in both directions and bad frames seen, for the benchmarks.
     qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
@@ -51,12 +58,16 @@ public:
 private:
     enum class Outcome { Answered, Silent, Damaged, Final };
     Reply withRetries(uint8_t address, uint8_t command, const QByteArray &payload);
-    Outcome awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Reply &reply);
+    Outcome awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply);
     void fail(Reply &reply, Failure failure, const QString &text) const;
     void failOnLine(Reply &reply) const;
+    uint32_t nextSequence();
+    void guardTurnaround();
 
     FdChannel &channel_;
     const LinkSettings &settings_;
-    bool serialLine_;
-    uint8_t sequence_ = 0;
+    uint32_t sequence_ = 0;
+    quint64 sequenceGeneration_ = 0;  // the channel generation sequence_ was drawn for
+    int turnaroundMs_ = 0;
+    QElapsedTimer lastReply_;
 };

@@ -1,6 +1,9 @@
 #include "support/LyingTerminal.h"
 
+#include "attlink/protocol/BlockHeaders.h"
 #include "attlink/protocol/Fields.h"
+#include "attlink/protocol/RecordBlock.h"
+#include "attlink/protocol/RosterBlock.h"
 #include "common/TextCodec.h"
 
 #include <arpa/inet.h>
@@ -13,13 +16,15 @@ const QByteArray LyingTerminal::ControlParameters = QByteArray("\x1b]0;owned\x07
 
 namespace {
 
+// One packet a reply, whatever was asked: the link must take what comes.
 QByteArray header(uint32_t total, uint16_t packets, uint16_t packet)
 {
-    RecordWire::PacketHeader h;
+    BlockHeaders::RangeReply h;
     h.totalItems = total;
     h.totalPackets = packets;
-    h.packet = packet;
-    return RecordWire::encodeHeader(h);
+    h.firstPacket = packet;
+    h.packets = 1;
+    return BlockHeaders::encode(h);
 }
 
 uint16_t packetsFor(int total, int per) { return uint16_t((total + per - 1) / per); }
@@ -98,7 +103,7 @@ void LyingTerminal::serve()
 void LyingTerminal::answer(int fd, const Frame::Message &request)
 {
     ++requests_;
-    if (request.command == Command::RecordPacket || request.command == Command::RosterPacket) ++packetRequests_;
+    if (request.command == Command::RecordBlocks || request.command == Command::RosterBlocks) ++packetRequests_;
     if (mode_ == Mode::Trickle) {
         trickle(fd);
         return;
@@ -130,8 +135,8 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     switch (request.command) {
     case Command::RecordCount: return ok + QByteArray::number(records_);
     case Command::RosterCount: return ok + QByteArray::number(roster_);
-    case Command::RecordPacket: return ok + recordPacket(packet);
-    case Command::RosterPacket: return ok + rosterPacket(packet);
+    case Command::RecordBlocks: return ok + recordPacket(packet);
+    case Command::RosterBlocks: return ok + rosterPacket(packet);
     case Command::GetStorage:
         if (mode_ == Mode::StorageWraps) return ok + "65537";
         if (mode_ == Mode::StorageOutOfRange) return ok + "99";
@@ -175,30 +180,41 @@ QByteArray LyingTerminal::recordPacket(int packet)
         break;
     default: break;
     }
-    QByteArray out = header(uint32_t(total), packets, uint16_t(packet));
-    for (int i = 0; i < count; ++i) out += RecordWire::encode(record(offset + first + i));
-    return out;
+    std::vector<PackedRecord> packed;
+    for (int i = 0; i < count; ++i) {
+        const WireRecord r = record(offset + first + i);
+        packed.push_back({quint64(offset + first + i + 1), r.card, PackedTime::fromDateTime(r.when), {'0', '0', '0', '0'}});
+    }
+    return header(uint32_t(total), packets, uint16_t(packet)) + RecordBlock::encode(packed.data(), qsizetype(packed.size()));
 }
 
 QByteArray LyingTerminal::rosterPacket(int packet)
 {
     const int first = (packet - 1) * RosterPerPacket;
     const int count = qBound(0, roster_ - first, RosterPerPacket);
-    QStringList fields;
-    for (int i = 0; i < count; ++i) fields += rosterEntry(first + i);
-    QByteArray body = Fields::join(fields);
-    if (count > 0) {
-        // The lie goes into the last entry's fields, as raw bytes (Fields::join would keep them too).
-        const QList<QByteArray> parts = body.split(Fields::Separator);
-        QList<QByteArray> f = parts;
+    const bool lies = mode_ == Mode::RosterCrLfInName || mode_ == Mode::RosterCommaInJobNumber
+                      || mode_ == Mode::RosterControlBytes || mode_ == Mode::RosterLongName;
+    std::vector<PackedRosterEntry> packed;
+    for (int i = 0; i < count - (lies && count > 0 ? 1 : 0); ++i) {
+        const QStringList e = rosterEntry(first + i);
+        packed.push_back({0x00200000u + uint32_t(first + i), e[1].toLatin1(), TextCodec::encode(e[2])});
+    }
+    QByteArray block = RosterBlock::encode(packed.data(), qsizetype(packed.size()));
+    if (lies && count > 0) {
+        // The last entry carries the lie, written byte by byte (the encoder would refuse it).
+        QByteArray job = "00000004", name = TextCodec::encode(QStringLiteral("李四"));
         switch (mode_) {
-        case Mode::RosterCrLfInName: f.last() = "Li\r\n00DEAD00,99999999,Forged"; break;
-        case Mode::RosterCommaInJobNumber: f[f.size() - 2] = "12,34"; break;
-        case Mode::RosterControlBytes: f.last() = QByteArray("Bad\0\x1b[2J", 8); break;
-        case Mode::RosterLongName: f.last() = QByteArray(4000, 'N'); break;
+        case Mode::RosterCrLfInName: name = "Li\r\n00DEAD00,99999999,Forged"; break;
+        case Mode::RosterCommaInJobNumber: job = "12,34"; break;
+        case Mode::RosterControlBytes: name = QByteArray("Bad\0\x1b[2J", 8); break;
+        case Mode::RosterLongName: name = QByteArray(255, 'N'); break;
         default: break;
         }
-        body = f.join(Fields::Separator);
+        block[0] = char(count >> 8);
+        block[1] = char(count);
+        const uint32_t card = 0x00200000u + uint32_t(first + count - 1);
+        for (int shift = 24; shift >= 0; shift -= 8) block += char(card >> shift);
+        block += char(job.size()) + job + char(name.size()) + name;
     }
-    return header(uint32_t(roster_), packetsFor(roster_, RosterPerPacket), uint16_t(packet)) + body;
+    return header(uint32_t(roster_), packetsFor(roster_, RosterPerPacket), uint16_t(packet)) + block;
 }

@@ -29,7 +29,7 @@ public:
         RosterCrLfInName,          // a name with CR LF and a forged entry inside it
         RosterCommaInJobNumber,    // a job number "12,34"
         RosterControlBytes,        // a name with NUL and ESC bytes
-        RosterLongName,            // a name of 4,000 bytes
+        RosterLongName,            // a name of 255 bytes
         RecordsClearedMidway,      // 500 records at packet 1, then cleared and 300 punched
         RecordsWrongItemCount,     // packet 1 of 300 records carries 100
         AbsurdPacketCount,         // 5 records in 65,535 packets

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 #include <atomic>
 #include <sys/types.h>
 
@@ -26,6 +27,10 @@ public:
     QString lastError() const { return error_; }
     // The other end closed the connection (end of file, reset, broken pipe): retrying is pointless.
     bool peerGone() const { return peerGone_; }
+    // Counts the descriptors this channel has opened: a new value means a new connection or port.
+    quint64 generation() const { return generation_; }
+    // A line that must turn around between directions (a serial line, possibly half duplex).
+    virtual bool turnsAround() const { return false; }
 
     static constexpr int WaitSliceMs = 100;
     // The flag that abandons every wait (shared by the owner's channels; null: never abandoned).
@@ -34,7 +39,13 @@ public:
     static QString abandonedText() { return QStringLiteral("通讯已中止"); }
 
 protected:
-    void adopt(int fd) { close(); fd_ = fd; peerGone_ = false; }
+    void adopt(int fd)
+    {
+        close();
+        fd_ = fd;
+        peerGone_ = false;
+        ++generation_;
+    }
     int fd() const { return fd_; }
     void setError(const QString &e) { error_ = e; }
     // poll() for `events` on fd up to timeoutMs in slices: 1 ready, 0 timed out, -1 failed or
@@ -48,5 +59,6 @@ private:
     bool notSocket_ = false;
     bool peerGone_ = false;
     const std::atomic<bool> *abandon_ = nullptr;
+    quint64 generation_ = 0;
     QString error_;
 };

@@ -7,6 +7,7 @@ class SerialChannel : public FdChannel {
 public:
     bool open(const QString &devicePath, int baud);
     QString path() const { return path_; }
+    bool turnsAround() const override { return true; }
 
 private:
     QString path_;
