@@ -71,6 +71,7 @@ std::vector<CommandSpec> buildTable()
     addRecordCommands(table);
     addRosterCommands(table);
     addConfigCommands(table);
+    addSyncCommands(table);
     return table;
 }
 

@@ -23,7 +23,8 @@ QString usageText(const std::vector<CommandSpec> &table)
              "Fields: {%1}. At most 8 fields; {{ and }} stand for braces. Default: %2\n"
              "\n"
              "exit status: 0 success, 1 the terminal reported failure, 2 usage error, 3 communication failure,\n"
-             "  4 a file could not be written (disk full, folder not writable; the earlier file is kept)\n")
+             "  4 sync: a terminal failed or the database cannot be used,\n"
+             "  5 a file could not be written (disk full, folder not writable; the earlier file is kept)\n")
              .arg(LayoutText::fieldNames().join(QStringLiteral("} {")), LayoutText::toText(RecordLayout::defaults()));
     return s;
 }
