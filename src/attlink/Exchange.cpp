@@ -64,8 +64,10 @@ void Exchange::guardTurnaround()
 {
     if (turnaroundMs_ <= 0 || !channel_.turnsAround() || !lastReply_.isValid()) return;
     // In slices, so that an abandoned call does not sit out the pause.
-    for (qint64 wait = turnaroundMs_ - lastReply_.elapsed(); wait > 0 && !channel_.abandoned();
-         wait = turnaroundMs_ - lastReply_.elapsed())
+    qint64 wait = turnaroundMs_ - lastReply_.elapsed();
+    if (wait <= 0) return;
+    ++turnaroundWaits;
+    for (; wait > 0 && !channel_.abandoned(); wait = turnaroundMs_ - lastReply_.elapsed())
         QThread::msleep(ulong(qMin<qint64>(wait, FdChannel::WaitSliceMs)));
 }
 
