@@ -53,10 +53,14 @@ private:
     bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
     bool insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
     void rememberCard(uint32_t card);
+    bool copyBatchPostgres(const Punch *punches, int count, QString &error);
+    bool moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QString &error);
     bool insertCards(QString &error);
 
     Database &db_;
     QMutex *gate_ = nullptr;
+    bool copyRows_ = true;        // PostgreSQL: COPY through a temporary table
+    bool incomingReady_ = false;
     QSet<uint32_t> knownCards_;
     QList<uint32_t> newCards_;
     QString firstSeen_;
