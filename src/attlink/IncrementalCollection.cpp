@@ -101,6 +101,8 @@ bool AttLink::recordBatchesSince(int address, quint64 since,
             return failWith(QStringLiteral("damaged reply: more records than asked for or held"));
         if (!batch.empty() && (batch.front().serial <= last || batch.back().serial > h.newestSerial))
             return failWith(QStringLiteral("damaged reply: serials out of order"));
+        if (batch.empty() && h.remaining > 0)
+            return failWith(QStringLiteral("damaged reply: records held but none sent"));
         if (first) {
             // The newest serial now: records stored from here on are left for the next collection.
             target = h.newestSerial;
