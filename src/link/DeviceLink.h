@@ -24,6 +24,10 @@ public:
     using ProgressHandler = std::function<void(qint64 done, qint64 expected)>;
     virtual void setProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
 
+    // Safe from any thread: ends the call in progress as soon as possible (within a second) and makes
+    // every later call fail at once, for a program that is shutting down.
+    virtual void abandon() {}
+
     // Transport and component.
     virtual QVariant SetPort(QVariant &port) = 0;           // "2" (text) or 2 (integer); true = usable
     virtual void Mode(qint16 value) = 0;                    // 0 serial, 1 TCP
