@@ -62,6 +62,9 @@ public:
     QVariant SendShortMsg(const QString &address, const QString &minutes, const QString &message) override;
     QVariant GetSounds(const QString &address, const QString &number) override;
 
+    const LinkSettings &linkSettings() const { return settings_; }
+    PortFailure lastPortFailure() const override { return serial_.failure(); }
+
     const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
 
 private:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PortFailure.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -23,6 +25,9 @@ public:
     // Long transfers report (done, expected) through this handler, from the calling thread.
     using ProgressHandler = std::function<void(qint64 done, qint64 expected)>;
     virtual void setProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
+
+    // Why the last SetPort failed (nothing when it did not, or the link cannot say).
+    virtual PortFailure lastPortFailure() const { return {}; }
 
     // Transport and component.
     virtual QVariant SetPort(QVariant &port) = 0;           // "2" (text) or 2 (integer); true = usable

@@ -43,6 +43,7 @@ std::vector<CommandSpec> buildTable()
     addRecordCommands(table);
     addRosterCommands(table);
     addConfigCommands(table);
+    addPortCommands(table);
     return table;
 }
 

@@ -43,3 +43,4 @@ const CommandSpec *findCommand(const std::vector<CommandSpec> &table, const QStr
 void addRecordCommands(std::vector<CommandSpec> &table);
 void addRosterCommands(std::vector<CommandSpec> &table);
 void addConfigCommands(std::vector<CommandSpec> &table);
+void addPortCommands(std::vector<CommandSpec> &table);
