@@ -1,9 +1,9 @@
 #pragma once
 
-// Shared by the link benchmarks: attsim as a child process, and one timed collection through our
-// device link with the bytes it put on the line.
+// Shared by the link benchmarks: attsim and attctl as child processes, one timed collection through
+// our device link with both record files written, and a process's peak memory.
+#include "attctl/FormattedStream.h"
 #include "attlink/AttLink.h"
-#include "attlink/protocol/RecordWire.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +13,13 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <optional>
+#include <fcntl.h>
+#include <spawn.h>
+#include <unistd.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+inline QString binDir() { return QCoreApplication::applicationDirPath() + QStringLiteral("/.."); }
 
 struct BenchSim {
     QProcess process;
@@ -21,10 +28,9 @@ struct BenchSim {
     // Starts attsim with `args` on a free port; false when it does not report ready.
     bool start(const QStringList &args)
     {
-        const QString bin = QCoreApplication::applicationDirPath() + QStringLiteral("/../sim/attsim");
-        process.start(bin, args + QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+        process.start(binDir() + QStringLiteral("/sim/attsim"), args + QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
         if (!process.waitForStarted(10000)) return false;
-        while (process.waitForReadyRead(30000)) {
+        while (process.waitForReadyRead(120000)) {
             while (process.canReadLine()) {
                 const QString line = QString::fromUtf8(process.readLine()).trimmed();
                 if (line.startsWith(QStringLiteral("ready tcp "))) {
@@ -36,6 +42,15 @@ struct BenchSim {
             }
         }
         return false;
+    }
+    // The simulator's peak resident memory so far, in MB (VmHWM).
+    double peakMB() const
+    {
+        QFile f(QStringLiteral("/proc/%1/status").arg(process.processId()));
+        if (!f.open(QIODevice::ReadOnly)) return 0;
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+        return 0;
     }
     ~BenchSim()
     {
@@ -50,17 +65,18 @@ struct Collection {
     qint64 lineBytes = 0;     // both directions
     qint64 repliedBytes = 0;  // terminal to link
     qint64 turnArounds = 0;   // requests
-    double efficiency() const { return lineBytes ? double(records) * RecordWire::Size / lineBytes : 0; }
+    double bytesPerRecord() const { return records ? double(lineBytes) / records : 0; }
 };
 
-// One GatherData over TCP from the simulator at host:port into a temporary folder.
+// One GatherData over TCP from the simulator at host:port into a temporary folder, the formatted
+// file written alongside as attctl collect does. `baud` tells the link the line's rate (its reply
+// deadlines scale with it); 0 for TCP's own pace.
 inline std::optional<Collection> collectOnce(const QString &host, const QString &port, int baud)
 {
     QTemporaryDir dir;
     {
         QFile ini(dir.filePath(QStringLiteral("AttLink.ini")));
         if (!ini.open(QIODevice::WriteOnly)) return std::nullopt;
-        // The link's time limit for a reply scales with the rate it is told.
         ini.write(QStringLiteral("[Serial]\nBaud=%1\n").arg(baud > 0 ? baud : 230400).toLatin1());
     }
     AttLink link(dir.path());
@@ -69,11 +85,17 @@ inline std::optional<Collection> collectOnce(const QString &host, const QString 
     QString message;
     Collection c;
     bool fullYear = false;
+    RecordLayout layout = RecordLayout::defaults();
+    layout.separators = {"", ",", ",", "-", "-", " ", ":", ":", ""};
+    FormattedStream formatted(dir.filePath(QStringLiteral("DataRecordSet.txt")), layout);
     QElapsedTimer t;
     t.start();
+    if (!formatted.open()) return std::nullopt;
+    link.setRawLinesObserver([&](const QByteArray &lines) { return formatted.add(lines); });
     const bool ok = link.GatherData(QStringLiteral("105"), dir.path(), QStringLiteral("DataRecordSet_original.txt"), message,
                                     c.records, QStringLiteral("2"), 0, fullYear)
-                        .toBool();
+                        .toBool()
+                    && formatted.commit();
     c.seconds = t.nsecsElapsed() / 1e9;
     if (!ok) {
         std::fprintf(stderr, "collection failed: %s\n", message.toUtf8().constData());
@@ -84,4 +106,25 @@ inline std::optional<Collection> collectOnce(const QString &host, const QString 
     c.repliedBytes = x.bytesReceived;
     c.turnArounds = x.requests;
     return c;
+}
+
+// Runs a program to its end and gives its peak resident memory in MB (-1 when it failed).
+inline double runForPeakMB(const QString &program, const QStringList &args)
+{
+    QList<QByteArray> bytes{program.toLocal8Bit()};
+    for (const QString &a : args) bytes << a.toLocal8Bit();
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes) argv.push_back(b.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return usage.ru_maxrss / 1024.0;
 }

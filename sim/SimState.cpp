@@ -1,6 +1,10 @@
 #include "sim/SimState.h"
 
+#include "attlink/OperationArgs.h"
+#include "common/TextCodec.h"
+
 #include <QFile>
+#include <QRegularExpression>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -44,11 +48,16 @@ QJsonObject toJson(const Terminal &t)
 {
     QJsonObject o;
     o[QStringLiteral("address")] = t.address;
+    o[QStringLiteral("identity")] = t.identity;
+    // Serials as text: JSON numbers are doubles and lose digits past 2^53.
+    o[QStringLiteral("lastSerial")] = QString::number(t.lastSerial);
     QJsonArray records;
-    for (const WireRecord &r : t.records)
-        records.append(QJsonObject{{QStringLiteral("card"), RecordWire::cardHex(r.card)},
-                                   {QStringLiteral("time"), text(r.when)},
-                                   {QStringLiteral("flag"), QString::fromLatin1(r.flag)}});
+    quint64 serial = t.firstSerial();
+    for (const Terminal::Record &r : t.records)
+        records.append(QJsonObject{{QStringLiteral("serial"), QString::number(serial++)},
+                                   {QStringLiteral("card"), RecordWire::cardHex(r.card)},
+                                   {QStringLiteral("time"), text(r.when.toDateTime())},
+                                   {QStringLiteral("flag"), QString::fromLatin1(r.flag.data(), 4)}});
     o[QStringLiteral("records")] = records;
     QJsonObject flags;
     for (auto it = t.cardFlags.cbegin(); it != t.cardFlags.cend(); ++it)
@@ -100,18 +109,37 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
         if (a < 0 || a > 255) return fail(QStringLiteral("address"));
         t.address = a;
     }
+    if (o.contains(QStringLiteral("identity"))) {
+        const QString id = o[QStringLiteral("identity")].toString();
+        if (id.isEmpty() || id.size() > 32 || id.contains(QRegularExpression(QStringLiteral("[^0-9A-Fa-f]"))))
+            return fail(QStringLiteral("identity"));
+        t.identity = id.toUpper();
+    }
     if (o.contains(QStringLiteral("records"))) {
-        QList<WireRecord> records;
+        QList<Terminal::Record> records;
         for (const QJsonValue &v : o[QStringLiteral("records")].toArray()) {
             const QJsonObject r = v.toObject();
-            WireRecord w;
-            w.when = time(r[QStringLiteral("time")]);
-            w.flag = r[QStringLiteral("flag")].toString().toLatin1();
-            if (!card(r[QStringLiteral("card")], w.card) || !w.when.isValid() || w.flag.size() != 4)
+            Terminal::Record w;
+            const QDateTime when = time(r[QStringLiteral("time")]);
+            const QByteArray flag = r[QStringLiteral("flag")].toString().toLatin1();
+            bool flagOk = flag.size() == 4;
+            for (char c : flag) flagOk = flagOk && c >= 0x21 && c <= 0x7E;
+            if (!card(r[QStringLiteral("card")], w.card) || !when.isValid() || !flagOk)
                 return fail(QStringLiteral("record"));
+            w.when = PackedTime::fromDateTime(when);
+            std::copy(flag.begin(), flag.end(), w.flag.begin());
             records.append(w);
         }
         t.records = records;
+        t.lastSerial = quint64(records.size());
+    }
+    // The newest serial is at least the one of the last record held (files without serials: their
+    // records are numbered from 1).
+    if (o.contains(QStringLiteral("lastSerial"))) {
+        bool ok = false;
+        const quint64 last = o[QStringLiteral("lastSerial")].toString().toULongLong(&ok);
+        if (!ok || last < quint64(t.records.size())) return fail(QStringLiteral("lastSerial"));
+        t.lastSerial = last;
     }
     if (o.contains(QStringLiteral("cardFlags"))) {
         QMap<uint32_t, QByteArray> flags;
@@ -128,9 +156,12 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
         for (const QJsonValue &v : o[QStringLiteral("roster")].toArray()) {
             const QJsonObject r = v.toObject();
             Terminal::Card c;
-            if (!card(r[QStringLiteral("card")], c.card)) return fail(QStringLiteral("roster entry"));
             c.jobNo = r[QStringLiteral("jobNo")].toString();
             c.name = r[QStringLiteral("name")].toString();
+            // The terminal's own field rules: anything else could not travel in a roster block.
+            if (!card(r[QStringLiteral("card")], c.card) || !OperationArgs::jobNumber(c.jobNo)
+                || TextCodec::encode(c.name).size() > 16 || c.name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]"))))
+                return fail(QStringLiteral("roster entry"));
             c.level = r[QStringLiteral("level")].toString(QStringLiteral("00"));
             c.expires = r[QStringLiteral("expires")].toString(QStringLiteral("00000000"));
             roster.append(c);

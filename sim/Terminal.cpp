@@ -4,6 +4,8 @@
 #include "attlink/protocol/Fields.h"
 #include "common/TextCodec.h"
 
+#include <QRandomGenerator>
+
 namespace {
 
 using Reply = Terminal::Reply;
@@ -48,7 +50,12 @@ bool parseCard(const QString &text, uint32_t &card)
 
 }  // namespace
 
-Terminal::Terminal(int a) : address(a) {}
+Terminal::Terminal(int a) : address(a)
+{
+    // A fresh terminal's identity: random, so that terminals of several simulators never share one.
+    const quint64 id = QRandomGenerator::system()->generate64();
+    identity = QStringLiteral("%1").arg(id, 16, 16, QLatin1Char('0')).toUpper();
+}
 
 namespace {
 QDateTime hostWallClock()
@@ -71,12 +78,30 @@ void Terminal::setClock(const QDateTime &t)
 
 void Terminal::punch(uint32_t card, const QByteArray &flag)
 {
-    WireRecord r;
+    Record r;
     r.card = card;
-    r.when = now();
-    r.flag = flag;
-    records.append(r);
+    r.when = PackedTime::fromDateTime(now());
+    for (int i = 0; i < 4 && i < flag.size(); ++i) r.flag[size_t(i)] = flag[i];
+    append(r);
     cardFlags[card] = "01";
+}
+
+void Terminal::append(const Record &r)
+{
+    records.append(r);
+    ++lastSerial;
+}
+
+void Terminal::clearRecords()
+{
+    logClear(int(records.size()));
+    records.clear();
+}
+
+Terminal::Reply Terminal::identify() const
+{
+    return ok(QStringList{QStringLiteral("VX730K"), firmware.toString(Qt::ISODate), QString::number(address), identity,
+                          now().toString(QStringLiteral("yyyyMMddHHmmss")), QString::number(lastSerial)});
 }
 
 void Terminal::logClear(int count) { clearLog.append({count, now()}); }
@@ -93,13 +118,14 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
     const QStringList f = Fields::split(payload);
     auto field = [&](int i) { return Fields::field(f, i); };
     switch (command) {
-    case Command::Identify:
-        return ok(QStringList{QStringLiteral("VX730K"), firmware.toString(Qt::ISODate), QString::number(address)});
+    case Command::Identify: return identify();
     case Command::RecordCount: return ok(QStringList{QString::number(records.size())});
     case Command::RecordPacket: return recordPacket(payload);
+    case Command::RecordBlocks: return recordBlocks(payload);
+    case Command::RecordsSince: return recordsSince(payload);
+    case Command::DeleteRecordsUpTo: return deleteRecordsUpTo(f);
     case Command::ClearRecords:
-        logClear(int(records.size()));
-        records.clear();
+        clearRecords();
         return ok();
     case Command::ClearFlags:
         for (auto &flag : cardFlags) flag = "00";
@@ -120,11 +146,11 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
     }
     case Command::RosterCount: return ok(QStringList{QString::number(roster.size())});
     case Command::RosterPacket: return rosterPacket(payload);
+    case Command::RosterBlocks: return rosterBlocks(payload);
     case Command::ClearRoster:
         // Clearing the roster also deletes the records: they would name cards the terminal no longer knows.
         roster.clear();
-        logClear(int(records.size()));
-        records.clear();
+        clearRecords();
         return ok();
     case Command::AddCard: return addCard(f);
     case Command::RemoveCard: {
@@ -187,8 +213,13 @@ Terminal::Reply Terminal::recordPacket(const QByteArray &payload) const
     h.packet = uint16_t(packet);
     QByteArray data = RecordWire::encodeHeader(h);
     const qsizetype first = qsizetype(packet - 1) * RecordsPerPacket;
-    for (qsizetype i = first; i < records.size() && i < first + RecordsPerPacket; ++i)
-        data += RecordWire::encode(records[i]);
+    for (qsizetype i = first; i < records.size() && i < first + RecordsPerPacket; ++i) {
+        WireRecord w;
+        w.card = records[i].card;
+        w.when = records[i].when.toDateTime();
+        w.flag = QByteArray(records[i].flag.data(), 4);
+        data += RecordWire::encode(w);
+    }
     return ok(data);
 }
 
@@ -213,11 +244,12 @@ Terminal::Reply Terminal::putRecord(const QStringList &f)
     const QDateTime when = stamp(Fields::field(f, 1));
     const QString c1 = Fields::field(f, 2), c2 = Fields::field(f, 3);
     if (f.size() != 4 || !parseCard(f[0], card) || !when.isValid() || !isHex(c1, 2) || !isHex(c2, 2)) return bad();
-    WireRecord r;
+    Record r;
     r.card = card;
-    r.when = when;
-    r.flag = (c1 + c2).toLatin1();
-    records.append(r);
+    r.when = PackedTime::fromDateTime(when);
+    const QByteArray flag = (c1 + c2).toLatin1();
+    std::copy(flag.begin(), flag.end(), r.flag.begin());
+    append(r);
     return ok();
 }
 

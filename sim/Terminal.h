@@ -1,7 +1,10 @@
 #pragma once
 
 #include "attlink/protocol/Commands.h"
+#include "attlink/protocol/PackedTime.h"
 #include "attlink/protocol/RecordWire.h"
+
+#include <array>
 
 #include <QByteArray>
 #include <QDate>
@@ -36,6 +39,14 @@ public:
         ReplyStatus status = ReplyStatus::Ok;
         QByteArray data;  // after the status byte
     };
+    // A stored record, 16 bytes: a million of them fit in a small simulator. Serials are implicit:
+    // records are only ever appended or deleted from the oldest, so the records held carry the
+    // consecutive serials firstSerial() .. lastSerial.
+    struct Record {
+        PackedTime when;
+        uint32_t card = 0;
+        std::array<char, 4> flag{{'0', '0', '0', '0'}};
+    };
 
     // Firmware dates from which the logs exist; older terminals answer NotSupported.
     static QDate clearLogSince() { return QDate(2008, 7, 22); }
@@ -52,6 +63,9 @@ public:
     void present(uint32_t card) { presented_ = card; hasPresented_ = true; }
     void takeAway() { hasPresented_ = false; }
     void punch(uint32_t card, const QByteArray &flag = "0000");
+    // Stores a record with the next serial.
+    void append(const Record &r);
+    quint64 firstSerial() const { return lastSerial - quint64(records.size()) + 1; }
 
     // The terminal's clock: the host's wall-clock time moved by what SetDateTime set, without a zone.
     QDateTime now() const;
@@ -59,7 +73,9 @@ public:
 
     // State, public for SimState (JSON) and the generators.
     int address = 105;
-    QList<WireRecord> records;
+    QString identity;                      // 16 hex digits, kept through SetAddress and saved
+    QList<Record> records;
+    quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused
     QMap<uint32_t, QByteArray> cardFlags;  // "00" cleared, "01" punched since the last clearing
     QList<Card> roster;
     QStringList alarms;                    // "hh:mm" each
@@ -85,6 +101,12 @@ public:
 private:
     Reply recordPacket(const QByteArray &payload) const;
     Reply rosterPacket(const QByteArray &payload) const;
+    Reply recordBlocks(const QByteArray &payload) const;
+    Reply recordsSince(const QByteArray &payload) const;
+    Reply deleteRecordsUpTo(const QStringList &f);
+    Reply rosterBlocks(const QByteArray &payload) const;
+    Reply identify() const;
+    void clearRecords();
     Reply putRecord(const QStringList &f);
     Reply addCard(const QStringList &f);
     Reply setDateTime(const QStringList &f);

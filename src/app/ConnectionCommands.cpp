@@ -161,7 +161,9 @@ void ConnectionCommands::timerTick() {
     }
     QVariant s;
     try {
-        ctx_.runner.run([&] { s = ctx_.link.tcpstate(); });
+        // Reading the state only looks at the socket, it never waits: called here directly, not through
+        // the runner, which would drop the keys and clicks that arrive meanwhile.
+        s = ctx_.link.tcpstate();
     } catch (const RaisedError &e) {
         // Shown once per run of failing ticks, with the timer held while the box is open, so that a
         // broken link does not pile up a box every two seconds.

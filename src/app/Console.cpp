@@ -3,6 +3,7 @@
 #include "app/ConnectionCommands.h"
 #include "app/SettingsStore.h"
 #include "app/SysProfile.h"
+#include "common/AppFolders.h"
 #include "common/NumberText.h"
 #include "config/ConfigCommands.h"
 #include "link/LinkError.h"
@@ -15,6 +16,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,6 +74,9 @@ void Console::load() {
         if (startError.isEmpty()) startError = e.report();
     }
     if (!startError.isEmpty()) w.setStatusText(startError);
+    // Every file the commands write goes into this folder: say at once when it cannot be written.
+    if (!AppFolders::writable(appFolder_))
+        w.setStatusText(QStringLiteral("无法写入文件夹，记录文件和设置不能保存：") + QDir::toNativeSeparators(appFolder_));
 
     w.cmbStorageModel->clear();
     w.cmbStorageModel->addItem(QStringLiteral("实时"));

@@ -11,6 +11,8 @@ OperatorInterface::Answer DesktopOperator::message(const QString &text, Buttons 
                                                    const QString &title) {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
+    // Boxes show replies, file contents and paths: plain text, never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
     case Icon::None: box.setIcon(QMessageBox::NoIcon); break;

@@ -1,6 +1,10 @@
 #include "app/SignalCloser.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QSocketNotifier>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <csignal>
@@ -16,9 +20,13 @@ void onSignal(int) {
     const char byte = 1;
     if (writeFd >= 0) [[maybe_unused]] auto n = ::write(writeFd, &byte, 1);
 }
+
+// How often a close that waits for a command to finish looks again.
+constexpr int RetryMs = 20;
 }  // namespace
 
-SignalCloser::SignalCloser(QWidget &window, QObject *parent) : QObject(parent), window_(window) {
+SignalCloser::SignalCloser(QWidget &window, QObject *parent)
+    : QObject(parent), window_(window), windowLoopLevel_(QThread::currentThread()->loopLevel() + 1) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds_) != 0) return;
     writeFd = fds_[0];
     notifier_ = new QSocketNotifier(fds_[1], QSocketNotifier::Read, this);
@@ -26,7 +34,9 @@ SignalCloser::SignalCloser(QWidget &window, QObject *parent) : QObject(parent), 
         char buf[16];
         while (::read(fds_[1], buf, sizeof buf) > 0) {
         }
-        window_.close();
+        if (closing_) return;
+        closing_ = true;
+        closeWhenUnwound();
     });
     struct sigaction sa {};
     sa.sa_handler = onSignal;
@@ -42,4 +52,28 @@ SignalCloser::~SignalCloser() {
     writeFd = -1;
     for (int fd : fds_)
         if (fd >= 0) ::close(fd);
+}
+
+bool SignalCloser::cancelOpenDialogs() {
+    bool any = false;
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        auto *dialog = qobject_cast<QDialog *>(w);
+        if (!dialog) continue;
+        // A dialog drawn by the desktop leaves its widget hidden; the nested loop that waits for it
+        // keeps the close waiting until it is gone.
+        any = any || dialog->isVisible();
+        dialog->reject();  // a message box answers No (or OK), a file dialog chooses nothing
+    }
+    return any;
+}
+
+void SignalCloser::closeWhenUnwound() {
+    // A box may be followed by another one when the command reads the cancelled answer: each is
+    // cancelled in turn until the commands are done and the window's own loop runs again.
+    const bool cancelled = cancelOpenDialogs();
+    if (cancelled || QThread::currentThread()->loopLevel() > windowLoopLevel_) {
+        QTimer::singleShot(RetryMs, this, [this] { closeWhenUnwound(); });
+        return;
+    }
+    window_.close();
 }

@@ -1,6 +1,7 @@
 #include "app/ConsoleMain.h"
 #include "app/DesktopOperator.h"
 #include "attlink/AttLinkComponent.h"
+#include "common/AppFolders.h"
 #include "link/DeviceLinkFactory.h"
 #include "ui/ThreadedLinkCallRunner.h"
 
@@ -9,10 +10,11 @@
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zevo"));
-    const QString appFolder = QCoreApplication::applicationDirPath();
+    const AppFolders folders = AppFolders::resolve(QCoreApplication::applicationDirPath());
+    const QString appFolder = folders.data;
 
     DeviceLinkFactory factory;
-    factory.registerComponent(DeviceLinkFactory::ProgId, [appFolder] { return createAttLink(appFolder); });
+    factory.registerComponent(DeviceLinkFactory::ProgId, [config = folders.config] { return createAttLink(config); });
     DesktopOperator op;
     // Device-link calls run off the window's thread, so a long collection leaves the window painting.
     return runConsole(factory, op, appFolder, std::make_unique<ThreadedLinkCallRunner>(),

@@ -25,8 +25,9 @@ QString joinPath(const QString &folder, const QString &name)
 
 QByteArray u16(int v) { QByteArray b(2, '\0'); b[0] = char(v >> 8); b[1] = char(v); return b; }
 
-// SleepDate: a pause in milliseconds between two packet requests (0..1000, anything else is 0),
-// for slow line converters that need time to turn the line around.
+// SleepDate: on a serial line, the least time in milliseconds between a reply's arrival and the next
+// packet request (0..1000, anything else is 0), for slow line converters that need time to turn the
+// line around. TCP turns nothing around and waits for nothing.
 int pauseOf(const QString &sleepDate)
 {
     bool ok = false;
@@ -168,16 +169,16 @@ QVariant AttLink::collectRecords(const QString &address, const QString &folder, 
 QVariant AttLink::GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
                              qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear)
 {
-    return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear, 1, 65535,
-                          pauseOf(sleepDate));
+    return collectRecordBlocks(address, folder, fileName, message, count, decimalCards != 0, fullYear, 1, 65535,
+                               pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherData_All(const QString &address, const QString &folder, const QString &fileName,
                                  QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
                                  bool &fullYear, const QString &firstPacket, const QString &lastPacket)
 {
-    return collectRecords(address, folder, fileName, message, count, decimalCards != 0, fullYear,
-                          OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
+    return collectRecordBlocks(address, folder, fileName, message, count, decimalCards != 0, fullYear,
+                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const QString &ok)
@@ -335,15 +336,15 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
 QVariant AttLink::GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
                                      QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards)
 {
-    return collectRoster(address, folder, fileName, message, count, decimalCards != 0, 1, 65535, pauseOf(sleepDate));
+    return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0, 1, 65535, pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
                                          QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
                                          const QString &firstPacket, const QString &lastPacket)
 {
-    return collectRoster(address, folder, fileName, message, count, decimalCards != 0,
-                         OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
+    return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0,
+                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardSum(const QString &address, qint32 &count)

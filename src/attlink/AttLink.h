@@ -2,9 +2,15 @@
 
 #include "attlink/Exchange.h"
 #include "attlink/LinkSettings.h"
+#include "attlink/TerminalIdentity.h"
+#include "attlink/protocol/RecordBlock.h"
+#include "attlink/protocol/SerialRecord.h"
 #include "attlink/transport/SerialChannel.h"
 #include "attlink/transport/TcpChannel.h"
 #include "link/DeviceLink.h"
+
+#include <functional>
+#include <vector>
 
 // Our device link: every operation is one or more exchanges of docs/protocol.md with the terminal
 // on the current transport (serial after Mode 0, TCP after Mode 1).
@@ -67,6 +73,26 @@ public:
 
     const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
 
+    // ---- Incremental collection (protocol 2), outside the DeviceLink contract ----
+    // Each returns false on failure, and lastError() says why in one English line.
+    bool identify(int address, TerminalIdentity &out);
+    // Every record with serial > since, in serial order, handed to sink one by one as packets arrive;
+    // the sink returns false to abandon (then this returns false). lastSerial: the serial of the last
+    // record handed over, or `since` when nothing is new. Records stored while this runs are left for
+    // the next call once the newest serial of the first answer is reached.
+    bool recordsSince(int address, quint64 since, const std::function<bool(const SerialRecord &)> &sink,
+                      quint64 &lastSerial);
+    // The same, a decoded packet at a time (for callers that write files at line rate).
+    bool recordBatchesSince(int address, quint64 since,
+                            const std::function<bool(const std::vector<PackedRecord> &)> &sink, quint64 &lastSerial);
+    // Deletes on the terminal only records with serial <= upTo; deleted = how many went.
+    bool deleteRecordsUpTo(int address, quint64 upTo, qint64 &deleted);
+    QString lastError() const { return lastError_; }
+
+    // Sees the raw file's lines of a record collection as each packet's lines are written (CR LF
+    // ended), e.g. to write a formatted file alongside; returning false abandons the collection.
+    void setRawLinesObserver(std::function<bool(const QByteArray &lines)> observer) { rawLinesObserver_ = std::move(observer); }
+
 private:
     Exchange &exchange() { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
     Exchange::Reply ask(int address, uint8_t command, const QStringList &fields = {});
@@ -79,6 +105,19 @@ private:
     QVariant collectRoster(const QString &address, const QString &folder, const QString &fileName,
                            QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
 
+    QVariant collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
+                                 QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
+                                 int pauseMs);
+    QVariant collectRosterBlocks(const QString &address, const QString &folder, const QString &fileName,
+                                 QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
+    static QString replyFailure(const Exchange::Reply &r);
+    bool failWith(const QString &why);
+    bool failWith(const Exchange::Reply &reply);
+    // Records asked for in one RecordsSince or RecordBlocks request on the current line.
+    int recordsPerRequest() const;
+
+    QString lastError_;
+    std::function<bool(const QByteArray &)> rawLinesObserver_;
     LinkSettings settings_;
     SerialChannel serial_;
     TcpChannel tcp_;

@@ -5,5 +5,6 @@
 #include <QString>
 #include <memory>
 
-// Creates our device link. appFolder holds its own settings file AttLink.ini (ports, timeouts).
+// Creates our device link. appFolder holds its own settings file AttLink.ini (ports, timeouts): the
+// application folder of a portable copy, the user's configuration folder of an installed program.
 std::unique_ptr<DeviceLink> createAttLink(const QString &appFolder);

@@ -1,6 +1,8 @@
 #include "attlink/Exchange.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QThread>
 
 #include <algorithm>
 
@@ -9,7 +11,7 @@ const QString Disconnected = QStringLiteral("连接已断开");
 
 // Whether a frame that failed its CRC was most likely our reply: one damaged byte leaves at least
 // two of the three header fields intact.
-bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, uint8_t sequence)
+bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, uint32_t sequence)
 {
     return (h.address == address) + (h.command == (command | Frame::ReplyBit)) + (h.sequence == sequence) >= 2;
 }
@@ -24,17 +26,36 @@ Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteA
     return reply;
 }
 
+uint32_t Exchange::nextSequence()
+{
+    // A random start for each connection or port opened: two programs sending the same request one
+    // after the other on one line are then not taken for a retry of each other.
+    if (sequenceGeneration_ != channel_.generation()) {
+        sequenceGeneration_ = channel_.generation();
+        sequence_ = QRandomGenerator::system()->generate();
+    }
+    return ++sequence_;
+}
+
+void Exchange::guardTurnaround()
+{
+    if (turnaroundMs_ <= 0 || !channel_.turnsAround() || !lastReply_.isValid()) return;
+    const qint64 wait = turnaroundMs_ - lastReply_.elapsed();
+    if (wait > 0) QThread::msleep(ulong(wait));
+}
+
 Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QByteArray &payload)
 {
     Reply reply;
     const int attempts = 1 + settings_.retries;
+    const uint32_t seq = nextSequence();
+    const QByteArray frame = Frame::encode({address, command, seq, payload});
+    if (frame.isEmpty()) { reply.error = QStringLiteral("数据过长"); return reply; }
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (!channel_.isOpen()) { reply.error = QStringLiteral("端口未打开"); return reply; }
         if (attempt > 0) ++retriesUsed;
+        guardTurnaround();
         channel_.discardInput();
-        const uint8_t seq = ++sequence_;
-        const QByteArray frame = Frame::encode({address, command, seq, payload});
-        if (frame.isEmpty()) { reply.error = QStringLiteral("数据过长"); return reply; }
         if (!channel_.writeAll(frame, settings_.responseTimeoutMs)) {
             reply.error = channel_.lastError();
             if (!channel_.isOpen()) return reply;
@@ -48,7 +69,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
     return reply;
 }
 
-bool Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Reply &reply)
+bool Exchange::awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply)
 {
     Frame::Decoder decoder;
     QByteArray chunk;
@@ -85,6 +106,7 @@ bool Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Re
                 reply.error = QStringLiteral("应答无效");
                 return false;
             }
+            lastReply_.start();
             reply.answered = true;
             reply.status = ReplyStatus(uint8_t(m.payload[0]));
             reply.data = m.payload.mid(1);
@@ -92,6 +114,7 @@ bool Exchange::awaitReply(uint8_t address, uint8_t command, uint8_t sequence, Re
         }
         if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {
             // Our reply arrived damaged; the next attempt flushes whatever follows it.
+            lastReply_.start();
             badFrames += decoder.corruptFrames();
             reply.error = QStringLiteral("应答校验错误");
             return false;

@@ -1,5 +1,7 @@
 #include "attlink/OperationArgs.h"
 
+#include "common/NumberText.h"
+
 #include <cmath>
 
 namespace OperationArgs {
@@ -16,9 +18,10 @@ int number(const QString &s, int from, int len) { return s.mid(from, len).toInt(
 
 int address(const QString &text)
 {
-    bool ok = false;
-    const int a = text.trimmed().toInt(&ok);
-    return ok && a >= 0 && a <= 255 ? a : -1;
+    // The window's reading of an address text, so that a text reaches the same terminal whether a
+    // command passes it as text or converted to a number.
+    const auto a = NumberText::terminalAddress(text);
+    return a ? int(*a) : -1;
 }
 
 int address(qint16 value) { return value >= 0 && value <= 255 ? value : -1; }

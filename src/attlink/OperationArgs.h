@@ -9,7 +9,8 @@
 // that is not well formed, and the operation then refuses without sending anything.
 namespace OperationArgs {
 
-// A terminal address: a whole number 0..255 (the text trimmed), else -1.
+// A terminal address: the text converted to a 16-bit integer as the window converts it (blanks
+// around, a decimal point and an exponent allowed, halves rounded to even) when it lies in 0..255, else -1.
 int address(const QString &text);
 int address(qint16 value);
 // A packet number 1..65535, else 0.

@@ -34,7 +34,7 @@ public:
     virtual void Mode(qint16 value) = 0;                    // 0 serial, 1 TCP
     virtual QVariant Connect_Net(const QString &ip, const QString &port) = 0;
     virtual QVariant Disconnect_Net() = 0;
-    virtual QVariant tcpstate() = 0;                        // 0..9
+    virtual QVariant tcpstate() = 0;                        // 0..9; returns at once, never waits
     virtual QVariant Ver() = 0;
 
     // Attendance records.

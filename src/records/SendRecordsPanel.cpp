@@ -1,16 +1,16 @@
 #include "records/SendRecordsPanel.h"
 
-#include "common/TextCodec.h"
 #include "link/DeviceLink.h"
 #include "link/LinkResult.h"
+#include "records/RecordLineFile.h"
 #include "records/RecordSupport.h"
+#include "ui/CollectionProgress.h"
 #include "ui/FrmZevo.h"
 #include "ui/LinkCallRunner.h"
 #include "ui/OperatorInterface.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 
 using namespace RecordSupport;
 
@@ -44,25 +44,30 @@ void SendRecordsPanel::command21() {
     });
 }
 
-QStringList SendRecordsPanel::recordLines(const QByteArray &content) {
-    QStringList lines = TextCodec::splitLines(TextCodec::decode(content));
-    // A blank line carries no record; the lines after it are still records.
-    lines.removeIf([](const QString &line) { return line.trimmed().isEmpty(); });
-    return lines;
-}
-
 void SendRecordsPanel::command18() {
     auto &w = ctx_.window;
     const auto chosen = ctx_.op.chooseFile(QStringLiteral("Dlg_Open"), QStringLiteral("Text (*.txt)|*.txt"));
     if (!chosen || chosen->size() <= 2) return;
-    guarded(ctx_, [&] {
-        // Read before the list is emptied: a file that cannot be read leaves the loaded lines alone.
-        const QStringList lines = recordLines(readWholeFile(*chosen));
-        w.List1->clear();
-        w.List1->addItems(lines);
-        w.List1->selectAll();
-        w.DataCount->setText(QString::number(lines.size()));
-    });
+    const QString path = *chosen;
+    RecordLineFile::Result loaded;
+    {
+        // Read off the window's thread where the runner allows, with the progress bar beside the
+        // status text: a file of millions of lines leaves the window painting.
+        CollectionProgress progress(ctx_);
+        LinkCallRunner &runner = ctx_.runner;
+        runner.run([&] {
+            loaded = RecordLineFile::read(path, [&runner](qint64 done, qint64 size) { runner.forwardProgress(done, size); });
+        });
+    }
+    if (loaded.verdict != RecordLineFile::Result::Verdict::Loaded) {
+        // A file that is refused or cannot be read leaves the loaded lines alone.
+        ctx_.op.message(loaded.message(path));
+        return;
+    }
+    const qsizetype n = loaded.lines.size();
+    w.List1->setLines(std::move(loaded.lines));
+    w.List1->selectAll();
+    w.DataCount->setText(QString::number(n));
 }
 
 void SendRecordsPanel::label9() { ctx_.window.List1->selectAll(); }
@@ -76,9 +81,8 @@ void SendRecordsPanel::command19() {
     // exactly what did not arrive.
     guarded(ctx_, [&] {
         for (int i = 0; i < n; ++i) {
-            QListWidgetItem *item = w.List1->item(i);
-            if (!item || !item->isSelected()) continue;
-            const QString line = item->text().trimmed();
+            if (!w.List1->isSelected(i)) continue;
+            const QString line = w.List1->text(i).trimmed();
             QString card = line.mid(3, 8);
             QString dateTime = line.mid(11, 12);
             const QString address = w.Text4->text();
@@ -90,7 +94,7 @@ void SendRecordsPanel::command19() {
             const QString position = QStringLiteral("第：") + QString::number(i);
             if (LinkResult::toBool(r)) {
                 w.setStatusText(position + QStringLiteral("条发送成功"));
-                item->setSelected(false);
+                w.List1->setSelected(i, false);
             } else {
                 w.setStatusText(position + QStringLiteral("条发送失败"));
             }

@@ -2,7 +2,6 @@
 
 #include "ui/CommandContext.h"
 
-#include <QStringList>
 
 // The send-records panel Picture1: "下传打卡数据" (Command17) opens it, "返回" (Command20) closes it;
 // "发单条数据" (Command21) sends the record typed into Text1; "读入数据" (Command18) loads record lines
@@ -19,9 +18,6 @@ public:
     void label9();
     void label13();
     void command19();
-
-    // The record lines of a loaded file's content: every line but the blank ones, unchanged.
-    static QStringList recordLines(const QByteArray &content);
 
 private:
     CommandContext ctx_;

@@ -10,7 +10,7 @@ class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class RecordLineList;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
@@ -124,7 +124,7 @@ public:
     std::array<QFrame *, 4> ButBorder{};
     QFrame *Line2_0 = nullptr;
     QLabel *Label8 = nullptr, *Label9 = nullptr, *Label13 = nullptr, *DataCount = nullptr, *Label1_3 = nullptr;
-    QListWidget *List1 = nullptr;
+    RecordLineList *List1 = nullptr;
     QLineEdit *Text4 = nullptr;
     QPushButton *Command18 = nullptr, *Command19 = nullptr;
     QGroupBox *Frame3 = nullptr;

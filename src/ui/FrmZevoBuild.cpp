@@ -1,6 +1,7 @@
 #include "ui/FrmZevoBuild.h"
 
 #include "ui/FrmZevo.h"
+#include "ui/RecordLineList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,7 +10,6 @@
 #include <QIcon>
 #include <QLabel>
 #include <QLayout>
-#include <QListWidget>
 #include <QPainter>
 #include <QPixmap>
 #include <QProgressBar>
@@ -41,6 +41,7 @@ QFont face(const QString &family, double points) {
     return f;
 }
 
+// A control's own colours: background (the box's base and the label's window) and text.
 void colour(QWidget *w, const QColor &background, const QColor &text = QColor()) {
     QPalette p = w->palette();
     if (background.isValid()) {
@@ -63,6 +64,15 @@ T *make(QWidget *parent, const QString &name, int x, int y, int width, int heigh
     return w;
 }
 
+// A panel's background only: the boxes and lists inside keep their own base colour, so that they do
+// not look disabled.
+void panelBackground(QWidget *panel, const QColor &background) {
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, background);
+    panel->setPalette(p);
+    panel->setAutoFillBackground(true);
+}
+
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width,
                     int height = 24) {
     auto *b = make<QPushButton>(parent, name, x, y, width, height);
@@ -74,6 +84,8 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
 QLabel *label(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width,
               int height = 20) {
     auto *l = make<QLabel>(parent, name, x, y, width, height);
+    // Labels show text from terminals and files too: never read as markup.
+    l->setTextFormat(Qt::PlainText);
     l->setText(caption);
     return l;
 }
@@ -309,15 +321,19 @@ void FrmZevoBuild::build(FrmZevo &w) {
     // Picture3: the short-message panel, hidden and parked left of the frame.
     auto *p3 = make<QFrame>(f2, QStringLiteral("Picture3"), -212, 10, 296, 170);
     p3->setFrameShape(QFrame::Box);
-    colour(p3, Grey);
+    panelBackground(p3, Grey);
     w.Picture3 = p3;
     w.Label12 = label(p3, QStringLiteral("Label12"),
                       QStringLiteral("请输入短信内容：\n请注意：\n短信内容不能超过16个汉字。"), 8, 6, 280, 50);
     w.Label12->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     colour(w.Label12, Grey, Red);
     w.TxtMsg = edit(p3, QStringLiteral("TxtMsg"), QString(), 8, 60, 280, 16);
-    w.Label16 = label(p3, QStringLiteral("Label16"), QStringLiteral("显示时长              分钟"), 8, 92, 200);
-    w.Text6 = edit(p3, QStringLiteral("Text6"), QString(), 64, 91, 52);
+    // Text6 sits in the run of blanks between the two words of its label, whatever the font's widths.
+    const QString before = QStringLiteral("显示时长"), gap = QString(17, QLatin1Char(' '));
+    w.Label16 = label(p3, QStringLiteral("Label16"), before + gap + QStringLiteral("分钟"), 8, 92, 200);
+    const QFontMetrics labelFont = w.Label16->fontMetrics();
+    const int gapStart = 8 + labelFont.horizontalAdvance(before), gapWidth = labelFont.horizontalAdvance(gap);
+    w.Text6 = edit(p3, QStringLiteral("Text6"), QString(), gapStart + 3, 91, gapWidth - 6);
     w.Command26 = button(p3, QStringLiteral("Command26"), QStringLiteral("确定"), 60, 128, 76, 28);
     w.Command27 = button(p3, QStringLiteral("Command27"), QStringLiteral("取消"), 160, 128, 76, 28);
     p3->hide();
@@ -382,7 +398,7 @@ void FrmZevoBuild::build(FrmZevo &w) {
     // Picture1: the send-records panel, hidden and parked left of the window.
     auto *p1 = make<QFrame>(client, QStringLiteral("Picture1"), -320, 28, 418, 360);
     p1->setFrameShape(QFrame::Box);
-    colour(p1, w.palette().color(QPalette::Window));
+    panelBackground(p1, w.palette().color(QPalette::Window));
     w.Picture1 = p1;
     w.TitleBar = make<QWidget>(p1, QStringLiteral("TitleBar"), 1, 1, 416, 22);
     colour(w.TitleBar, Lilac);
@@ -395,6 +411,7 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Picture2 = make<QWidget>(w.TitleBar, QStringLiteral("Picture2"), 394, 2, 18, 17);
     w.Picture2->setMouseTracking(true);
     w.Image1 = make<QLabel>(w.Picture2, QStringLiteral("Image1"), 4, 4, 10, 9);
+    w.Image1->setTextFormat(Qt::PlainText);
     w.Image1->setPixmap(crossGlyph());
     w.Image1->setMouseTracking(true);
     w.ButBorder[0] = line(w.Picture2, indexed("ButBorder", 0), 0, 0, 18, 1, DarkBlue);
@@ -404,8 +421,7 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.showCloseFrame(false);
     w.Line2_0 = line(p1, QStringLiteral("Line2(0)"), 1, 23, 416, 1, QColor(128, 128, 128));
     w.Label8 = label(p1, QStringLiteral("Label8"), QStringLiteral("数据列表："), 8, 28, 80, 18);
-    w.List1 = make<QListWidget>(p1, QStringLiteral("List1"), 8, 46, 240, 170);
-    w.List1->setSelectionMode(QAbstractItemView::MultiSelection);
+    w.List1 = make<RecordLineList>(p1, QStringLiteral("List1"), 8, 46, 240, 170);
     w.Label9 = label(p1, QStringLiteral("Label9"), QStringLiteral("全选"), 8, 220, 30, 18);
     w.Label13 = label(p1, QStringLiteral("Label13"), QStringLiteral("全清"), 42, 220, 30, 18);
     for (QLabel *l : {w.Label9, w.Label13}) {
@@ -441,6 +457,7 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Sta_Info->setSizeGripEnabled(false);
     w.statusLabel_ = new QLabel(w.Sta_Info);
     w.statusLabel_->setObjectName(QStringLiteral("Sta_InfoText"));
+    w.statusLabel_->setTextFormat(Qt::PlainText);
     w.Sta_Info->addWidget(w.statusLabel_, 1);
     w.StatusProgress = new QProgressBar(w.Sta_Info);
     w.StatusProgress->setObjectName(QStringLiteral("StatusProgress"));

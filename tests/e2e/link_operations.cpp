@@ -5,6 +5,7 @@
 #include "common/TextCodec.h"
 #include "support/SimConsole.h"
 #include "support/SimProcess.h"
+#include "ui/RecordLineList.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>

@@ -5,7 +5,12 @@
 #include <QDir>
 #include <QSettings>
 
-WindowFixture::WindowFixture(bool loadNow) {
+WindowFixture::WindowFixture(bool loadNow) : WindowFixture(op, std::make_unique<DirectLinkCallRunner>(), loadNow) {}
+
+WindowFixture::WindowFixture(OperatorInterface &person, std::unique_ptr<LinkCallRunner> runner)
+    : WindowFixture(person, std::move(runner), true) {}
+
+WindowFixture::WindowFixture(OperatorInterface &person, std::unique_ptr<LinkCallRunner> runner, bool loadNow) {
     QDir().mkpath(appFolder());
     // Settings live under the test's own folder, never the user's.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path() + QStringLiteral("/settings"));
@@ -15,7 +20,7 @@ WindowFixture::WindowFixture(bool loadNow) {
         link = fake.get();
         return fake;
     });
-    console = std::make_unique<Console>(factory, op, appFolder(), std::make_unique<DirectLinkCallRunner>());
+    console = std::make_unique<Console>(factory, person, appFolder(), std::move(runner));
     console->setExitHandler([] {});
     if (loadNow) load();
 }

@@ -142,7 +142,7 @@ private slots:
             QByteArray out = reply(r, QByteArray("\x00", 1) + "payload-bytes");
             if (n == 0) {
                 if (damageAt > 0) out[out.size() - damageAt] = char(out[out.size() - damageAt] ^ 0x55);
-                else out[6] = char(out[6] - 3);
+                else out[9] = char(out[9] - 3);
             }
             return out;
         });
@@ -275,7 +275,7 @@ private slots:
     {
         Peer peer([](const Frame::Message &, int, bool &) {
             QByteArray junk;
-            for (int i = 0; i < 4000; ++i) junk += QByteArray("\xA5\x5A\x00\x00\x00\x00\x05", 7);  // headers that never finish
+            for (int i = 0; i < 4000; ++i) junk += QByteArray("\xA5\x5A\x00\x00\x00\x00\x00\x00\x00\x05", 10);  // headers that never finish
             return junk + junk;
         });
         const LinkSettings s = quick(0);

@@ -14,12 +14,12 @@ namespace {
 // A reply payload: the status byte 0 (ok) and the text.
 QByteArray ok(const char *text) { return QByteArray(1, '\0') + text; }
 
-Frame::Message msg(uint8_t address, uint8_t command, uint8_t sequence, const QByteArray &payload)
+Frame::Message msg(uint8_t address, uint8_t command, uint32_t sequence, const QByteArray &payload)
 {
     return Frame::Message{address, command, sequence, payload};
 }
 
-QByteArray frame(uint8_t address, uint8_t command, uint8_t sequence, const QByteArray &payload)
+QByteArray frame(uint8_t address, uint8_t command, uint32_t sequence, const QByteArray &payload)
 {
     return Frame::encode(msg(address, command, sequence, payload));
 }
@@ -62,6 +62,7 @@ private slots:
         QTest::newRow("broadcast-like address 255") << 255 << 0x91 << 255 << QByteArray("\x00", 1);
         QTest::newRow("markers inside the payload") << 105 << 0x11 << 7 << QByteArray("\xA5\x5A\xA5\x5A\x00\xFF", 6);
         QTest::newRow("largest payload") << 18 << 0x61 << 200 << QByteArray(Frame::MaxPayload, '\xA5');
+        QTest::newRow("sequence in all four bytes") << 18 << 0x17 << 0x7F5A01A5 << QByteArray("\x01", 1);
     }
     void roundTrip()
     {
@@ -69,7 +70,7 @@ private slots:
         QFETCH(int, command);
         QFETCH(int, sequence);
         QFETCH(QByteArray, payload);
-        const QByteArray bytes = frame(uint8_t(address), uint8_t(command), uint8_t(sequence), payload);
+        const QByteArray bytes = frame(uint8_t(address), uint8_t(command), uint32_t(sequence), payload);
         QCOMPARE(bytes.size(), Frame::OverheadSize + payload.size());
         const Frame::Decoded d = Frame::decode(bytes);
         QCOMPARE(d.status, Frame::Status::Complete);
@@ -95,14 +96,14 @@ private slots:
         QByteArray flippedPayload = good;
         flippedPayload[Frame::HeaderSize + 2] = 'X';
         QByteArray longer = good;  // length field says one byte more than was sent
-        longer[6] = char(longer[6] + 1);
+        longer[9] = char(longer[9] + 1);
         QByteArray shorter = good;
-        shorter[6] = char(shorter[6] - 1);
+        shorter[9] = char(shorter[9] - 1);
         QByteArray oversized = good;
-        oversized[5] = char(0x20), oversized[6] = char(0x01);  // 8193
+        oversized[8] = char(0xFD), oversized[9] = char(0xE9);  // 65001
         QTest::newRow("empty input") << QByteArray() << Frame::Status::NeedMore << 0 << false;
         QTest::newRow("first marker only") << good.left(1) << Frame::Status::NeedMore << 0 << false;
-        QTest::newRow("truncated header") << good.left(5) << Frame::Status::NeedMore << 0 << false;
+        QTest::newRow("truncated header") << good.left(8) << Frame::Status::NeedMore << 0 << false;
         QTest::newRow("truncated payload") << good.left(good.size() - 3) << Frame::Status::NeedMore << 0 << false;
         QTest::newRow("truncated CRC") << good.left(good.size() - 1) << Frame::Status::NeedMore << 0 << false;
         QTest::newRow("bad CRC") << badCrc << Frame::Status::Skipped << 1 << true;
@@ -159,10 +160,10 @@ private slots:
         QFETCH(int, step);
         const QByteArray a = frame(1, 0x81, 1, ok("first"));
         QByteArray damaged = frame(1, 0x81, 2, ok("damaged"));
-        damaged[9] = 'X';
+        damaged[12] = 'X';
         const QByteArray b = frame(2, 0x82, 3, QByteArray(300, '\xA5'));
         QByteArray stretched = frame(1, 0x81, 4, ok("stretched"));
-        stretched[6] = char(0x40);  // claims 64 bytes; the next frame's bytes fill it, the CRC fails
+        stretched[9] = char(0x40);  // claims 64 bytes; the next frame's bytes fill it, the CRC fails
         const QByteArray c = frame(3, 0x83, 5, QByteArray());
         const QByteArray stream = QByteArray("\x00\x5A noise ", 9) + a + damaged + b + "\xA5" + stretched + c
                                   + QByteArray(100, '\0') + c + "\xA5\x5A\x01";
@@ -179,10 +180,10 @@ private slots:
 
     void longGarbageStreamStaysBounded()
     {
-        // Many false markers with the largest length: every one costs a CRC over 8 KB at most,
+        // Many false markers with the largest length: every one costs a CRC over 64 KB at most,
         // and the buffer does not keep what was already dropped.
         Frame::Decoder d;
-        QByteArray fake("\xA5\x5A\x01\x81\x01\x20\x00", 7);
+        QByteArray fake("\xA5\x5A\x01\x81\x00\x00\x00\x01\xFD\xE8", 10);
         for (int i = 0; i < 200; ++i) {
             d.feed(fake + QByteArray(Frame::MaxPayload / 4, 'g'));
             Frame::Message m;

@@ -1,12 +1,12 @@
 #include "common/TextCodec.h"
 #include "support/WindowFixture.h"
+#include "ui/RecordLineList.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -19,15 +19,15 @@ QString writeFile(const WindowFixture &f, const QString &name, const QByteArray 
     return path;
 }
 
-QStringList items(const QListWidget *list) {
+QStringList items(const RecordLineList *list) {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->text();
+    for (int i = 0; i < list->count(); ++i) out << list->text(i);
     return out;
 }
 
-QList<bool> marks(const QListWidget *list) {
+QList<bool> marks(const RecordLineList *list) {
     QList<bool> out;
-    for (int i = 0; i < list->count(); ++i) out << list->item(i)->isSelected();
+    for (int i = 0; i < list->count(); ++i) out << list->isSelected(i);
     return out;
 }
 
@@ -174,7 +174,7 @@ private slots:
         QCOMPARE(w.List1->count(), 5);
         QCOMPARE(marks(w.List1), QList<bool>(5, true));
         QCOMPARE(w.DataCount->text(), QString("5"));
-        QCOMPARE(w.List1->item(4)->text(), QString("1050079A789070927093632"));
+        QCOMPARE(w.List1->text(4), QString("1050079A789070927093632"));
     }
 
     void loadSkipsBlankLines_data() {
@@ -231,7 +231,7 @@ private slots:
         w.Command18->click();
         QTest::mouseClick(w.Label13, Qt::LeftButton);
         QCOMPARE(marks(w.List1), QList<bool>(5, false));
-        w.List1->item(2)->setSelected(true);
+        w.List1->setSelected(2, true);
         QTest::mouseClick(w.Label9, Qt::LeftButton);
         QCOMPARE(marks(w.List1), QList<bool>(5, true));
         QCOMPARE(w.List1->count(), 5);

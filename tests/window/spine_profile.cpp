@@ -31,8 +31,9 @@ class SpineProfile : public QObject {
 
 private slots:
     void cleanup() {
-        QFile::remove(sys());
+        // The folder gets its write permission back first: without it the file cannot be removed.
         QFile(folder()).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::remove(sys());
     }
 
     void readsWhatIsThere_data() {

@@ -233,6 +233,14 @@ private slots:
         QVERIFY(!QFile::exists(elsewhere.filePath("Public.Sys")));
     }
 
+    // An application folder that cannot be written is named in the status text at start-up.
+    void unwritableFolderIsSaid() {
+        WindowFixture f(false);
+        QVERIFY(QDir(f.appFolder()).removeRecursively());
+        f.load();
+        QCOMPARE(f.w().statusText(), "无法写入文件夹，记录文件和设置不能保存：" + f.appFolder());
+    }
+
     // Hand-edited or damaged stores: the program keeps running and leaves the controls at design state.
     void malformedStoredValues_data() {
         QTest::addColumn<QString>("com");

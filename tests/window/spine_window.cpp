@@ -2,13 +2,13 @@
 // panels; the close button of the send-records panel; and a layout in which nothing is hidden, cut
 // off or covered at the design size.
 #include "support/WindowFixture.h"
+#include "ui/RecordLineList.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
@@ -36,6 +36,55 @@ int captionWidth(QWidget *c, const QString &text) {
     for (const QString &line : shown.split(QLatin1Char('\n')))
         widest = qMax(widest, c->fontMetrics().horizontalAdvance(line));
     return widest;
+}
+
+// Controls in `root`'s subtree that leave their container, cut their caption or cover a sibling. A box
+// may lie over a label only where the label's caption has blanks.
+QStringList layoutFaults(QWidget *root) {
+    QStringList faults;
+    for (QWidget *c : root->findChildren<QWidget *>()) {
+        if (!c->isVisible() || c->objectName().isEmpty() || c->objectName().startsWith("qt_")) continue;
+        QWidget *parent = c->parentWidget();
+        if (qobject_cast<QToolBar *>(parent)) continue;  // the toolbar test covers its buttons
+        if (!QRect(QPoint(0, 0), parent->size()).contains(c->geometry()))
+            faults << c->objectName() + " leaves " + parent->objectName();
+        const bool wraps = qobject_cast<QLabel *>(c) && static_cast<QLabel *>(c)->wordWrap();
+        if (!wraps && (qobject_cast<QPushButton *>(c) || qobject_cast<QLabel *>(c) || qobject_cast<QCheckBox *>(c) ||
+                       qobject_cast<QRadioButton *>(c))) {
+            const int room = qobject_cast<QLabel *>(c) ? c->width() : c->width() - 8;
+            int need = captionWidth(c, captionOf(c));
+            if (auto *b = qobject_cast<QAbstractButton *>(c); b && !b->icon().isNull()) need += b->iconSize().width() + 4;
+            if (qobject_cast<QCheckBox *>(c) || qobject_cast<QRadioButton *>(c)) need += 18;
+            if (need > room) faults << c->objectName() + " cuts its caption";
+        }
+        for (QWidget *other : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (other == c || !other->isVisible() || other->objectName().isEmpty()) continue;
+            if (other->objectName() < c->objectName()) continue;  // each pair once
+            if (!c->geometry().intersects(other->geometry())) continue;
+            auto *label = qobject_cast<QLabel *>(c);
+            QWidget *box = other;
+            if (!label) {
+                label = qobject_cast<QLabel *>(other);
+                box = c;
+            }
+            if (label && !qobject_cast<QLabel *>(box) && !label->wordWrap() && !label->text().contains('\n')) {
+                const QString text = label->text();
+                const QFontMetrics fm = label->fontMetrics();
+                for (int k = 0; k < text.size(); ++k) {
+                    if (text[k].isSpace()) continue;
+                    const int left = label->x() + fm.horizontalAdvance(text.left(k));
+                    const int right = label->x() + fm.horizontalAdvance(text.left(k + 1));
+                    if (left <= box->geometry().right() && right > box->x()) {
+                        faults << box->objectName() + " covers \"" + text[k] + "\" of " + label->objectName();
+                        break;
+                    }
+                }
+                continue;
+            }
+            faults << c->objectName() + " overlaps " + other->objectName();
+        }
+    }
+    return faults;
 }
 
 }  // namespace
@@ -309,39 +358,52 @@ private slots:
         QVERIFY(QRect(QPoint(0, 0), w.Frame6->size()).contains(w.tbComPort->geometry()));
     }
 
-    // Every visible control lies inside its container, shows its whole caption, and covers no sibling.
+    // Every visible control lies inside its container, shows its whole caption, and covers no sibling:
+    // with the panels hidden, and inside each panel as it is shown.
     void layoutAtDesignSize() {
         WindowFixture f;
         auto &w = f.w();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QStringList faults;
-        const QList<QWidget *> all = w.centralWidget()->findChildren<QWidget *>();
-        for (QWidget *c : all) {
-            if (!c->isVisible() || c->objectName().isEmpty() || c->objectName().startsWith("qt_")) continue;
-            QWidget *parent = c->parentWidget();
-            if (qobject_cast<QToolBar *>(parent)) continue;  // the toolbar test covers its buttons
-            if (!QRect(QPoint(0, 0), parent->size()).contains(c->geometry()))
-                faults << c->objectName() + " leaves " + parent->objectName();
-            const bool wraps = qobject_cast<QLabel *>(c) && static_cast<QLabel *>(c)->wordWrap();
-            if (!wraps && (qobject_cast<QPushButton *>(c) || qobject_cast<QLabel *>(c) || qobject_cast<QCheckBox *>(c) ||
-                           qobject_cast<QRadioButton *>(c))) {
-                const int room = qobject_cast<QLabel *>(c) ? c->width() : c->width() - 8;
-                int need = captionWidth(c, captionOf(c));
-                if (auto *b = qobject_cast<QAbstractButton *>(c); b && !b->icon().isNull()) need += b->iconSize().width() + 4;
-                if (qobject_cast<QCheckBox *>(c) || qobject_cast<QRadioButton *>(c)) need += 18;
-                if (need > room) faults << c->objectName() + " cuts its caption";
-            }
-            for (QWidget *other : parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-                if (other == c || !other->isVisible() || other->objectName().isEmpty()) continue;
-                if (other->objectName() < c->objectName()) continue;  // each pair once
-                const QSet<QString> pair{c->objectName(), other->objectName()};
-                if (pair == QSet<QString>{"Label16", "Text6"}) continue;  // the box sits in the label's gap
-                if (c->geometry().intersects(other->geometry()))
-                    faults << c->objectName() + " overlaps " + other->objectName();
-            }
+        QStringList faults = layoutFaults(w.centralWidget());
+        w.Command17->click();
+        w.cmdSendMsg->click();
+        QVERIFY(w.Picture1->isVisible());
+        QVERIFY(w.Picture3->isVisible());
+        QCOMPARE(w.Picture3->x(), 109);  // 1635 twips
+        for (QWidget *panel : {w.Picture1, w.Picture3}) {
+            if (!QRect(QPoint(0, 0), panel->parentWidget()->size()).contains(panel->geometry()))
+                faults << panel->objectName() + " leaves " + panel->parentWidget()->objectName();
+            faults << layoutFaults(panel);
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join("; ")));
+    }
+
+    // The short-message panel's label keeps a run of 17 blanks between its words, and Text6 sits in it
+    // without covering either word.
+    void displayTimeBoxSitsBetweenItsWords() {
+        WindowFixture f;
+        auto &w = f.w();
+        QCOMPARE(w.Label16->text(), QString("显示时长") + QString(17, ' ') + QString("分钟"));
+        const QFontMetrics fm = w.Label16->fontMetrics();
+        const int first = w.Label16->x() + fm.horizontalAdvance("显示时长");
+        const int second = w.Label16->x() + fm.horizontalAdvance("显示时长" + QString(17, ' '));
+        QVERIFY2(w.Text6->x() >= first, qPrintable(QString("%1 < %2").arg(w.Text6->x()).arg(first)));
+        QVERIFY2(w.Text6->geometry().right() < second,
+                 qPrintable(QString("%1 >= %2").arg(w.Text6->geometry().right()).arg(second)));
+        QVERIFY(w.Text6->width() >= 20);
+    }
+
+    // Only the panels' own background changes: their text boxes and list keep the colour of a box that
+    // can be typed into.
+    void panelBoxesLookEnabled() {
+        WindowFixture f;
+        auto &w = f.w();
+        const QColor base = QApplication::palette().color(QPalette::Active, QPalette::Base);
+        for (QWidget *box : std::initializer_list<QWidget *>{w.List1, w.Text1, w.TxtMsg, w.Text6})
+            QVERIFY2(box->palette().color(QPalette::Active, QPalette::Base) == base, qPrintable(box->objectName()));
+        QCOMPARE(w.Picture3->palette().color(QPalette::Window), QColor(192, 192, 192));
+        QVERIFY(w.Picture3->autoFillBackground());
     }
 
     // About 9315 x 7305 twips of client area (621 x 487 pixels), scaled for the fonts of this desktop;

@@ -40,6 +40,7 @@ std::vector<CommandSpec> buildTable()
                          c.out << c.link->tcpstate().toInt() << Qt::endl;
                          return int(ExitCode::Success);
                      }});
+    addCollectCommands(table);
     addRecordCommands(table);
     addRosterCommands(table);
     addConfigCommands(table);

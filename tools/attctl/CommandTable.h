@@ -40,6 +40,7 @@ std::vector<CommandSpec> commandTable();
 const CommandSpec *findCommand(const std::vector<CommandSpec> &table, const QString &name);
 
 // The groups of the table, one file each.
+void addCollectCommands(std::vector<CommandSpec> &table);
 void addRecordCommands(std::vector<CommandSpec> &table);
 void addRosterCommands(std::vector<CommandSpec> &table);
 void addConfigCommands(std::vector<CommandSpec> &table);

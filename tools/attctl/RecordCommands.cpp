@@ -1,81 +1,22 @@
-// Attendance records: collect, format, count, clear, check, send back, logs.
+// Attendance records: format, count, clear flags, check, send back, logs.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/LayoutText.h"
 #include "attctl/RecordFiles.h"
+#include "attctl/RecordOptions.h"
 
 #include "attlink/AttLink.h"
 #include "link/LinkResult.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
-
-#include <memory>
 
 namespace {
 
 const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
-RecordLayout layoutOf(const std::optional<QString> &text, bool decimal, bool fullYear)
-{
-    if (!text) {
-        RecordLayout l = RecordLayout::defaults();
-        l.decimalCards = decimal;
-        l.fullYear = fullYear;
-        return l;
-    }
-    QString error;
-    const std::optional<RecordLayout> l = LayoutText::parse(*text, decimal, fullYear, error);
-    if (!l) throw UsageError{QStringLiteral("--layout: ") + error};
-    return *l;
-}
-
-QString folderOf(const QString &dir)
-{
-    QDir d(dir);
-    if (!d.exists() && !QDir().mkpath(dir)) throw UsageError{QStringLiteral("cannot create the folder ") + dir};
-    return d.absolutePath();
-}
-
-// --from P --to P, both or neither; empty texts when neither.
-std::pair<QString, QString> packetRange(Args &a)
-{
-    const std::optional<QString> from = a.value(QStringLiteral("--from"));
-    const std::optional<QString> to = a.value(QStringLiteral("--to"));
-    if (from.has_value() != to.has_value()) throw UsageError{QStringLiteral("--from and --to go together")};
-    if (!from) return {};
-    const int f = wholeNumber(*from, 1, 65535, QStringLiteral("--from"));
-    const int t = wholeNumber(*to, 1, 65535, QStringLiteral("--to"));
-    if (t < f) throw UsageError{QStringLiteral("--to is before --from")};
-    return {QString::number(f), QString::number(t)};
-}
-
-// Where the formatted records go: D/DataRecordSet.txt, or standard output with --stdout or --dir -
-// (then with --dir - the raw file goes to a temporary folder and nothing stays on disk).
-struct Destination {
-    QString folder;          // where the raw file goes (and the formatted one unless toStdout)
-    bool toStdout = false;
-    std::unique_ptr<QTemporaryDir> scratch;
-};
-
-Destination destinationOf(Args &a)
-{
-    Destination d;
-    const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
-    d.toStdout = a.flag(QStringLiteral("--stdout")) || dir == QLatin1String("-");
-    if (dir == QLatin1String("-")) {
-        d.scratch = std::make_unique<QTemporaryDir>();
-        if (!d.scratch->isValid()) throw UsageError{QStringLiteral("cannot create a temporary folder: ") + d.scratch->errorString()};
-        d.folder = d.scratch->path();
-    } else {
-        d.folder = dir;
-    }
-    return d;
-}
-
-int writeFormatted(CommandContext &c, const QString &rawPath, const Destination &to, const RecordLayout &layout,
+int writeFormatted(CommandContext &c, const QString &rawPath, const RecordOptions::Destination &to, const RecordLayout &layout,
                    qint64 *lines = nullptr)
 {
     c.out.flush();
@@ -89,51 +30,16 @@ int writeFormatted(CommandContext &c, const QString &rawPath, const Destination 
     return ExitCode::Success;
 }
 
-int collect(CommandContext &c, Args &a)
-{
-    Destination target = destinationOf(a);
-    const bool decimal = a.flag(QStringLiteral("--decimal"));
-    bool fullYear = a.flag(QStringLiteral("--full-year"));
-    const QString sleep = a.value(QStringLiteral("--sleep"), QStringLiteral("2"));
-    const RecordLayout layout = layoutOf(a.value(QStringLiteral("--layout")), decimal, fullYear);
-    const auto [from, to] = packetRange(a);
-    a.finish();
-    const QString folder = folderOf(target.folder);
-
-    QString message;
-    qint32 count = 0;
-    const qint64 before = c.requests();
-    const QVariant r = from.isEmpty()
-                           ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
-                           : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
-                                                    fullYear, from, to);
-    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
-    // The formatted file follows the raw one; both stay as they were when the collection fails.
-    if (count > 0 || target.toStdout) {
-        const int code = writeFormatted(c, QDir(folder).filePath(RawName), target, layout);
-        if (code != ExitCode::Success) return code;
-    } else {
-        QString error;
-        if (!RecordFiles::writeEmpty(QDir(folder).filePath(FormattedName), error)) {
-            c.err << "attctl: " << error << Qt::endl;
-            return ExitCode::Usage;
-        }
-    }
-    // Standard output carries the records themselves then; the summary goes beside them.
-    (target.toStdout ? c.err : c.out) << count << '\t' << message << Qt::endl;
-    return ExitCode::Success;
-}
-
 int formatCommand(CommandContext &c, Args &a)
 {
-    const Destination target = destinationOf(a);
+    const RecordOptions::Destination target = RecordOptions::destination(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
-    const RecordLayout layout = layoutOf(a.value(QStringLiteral("--layout")), decimal, fullYear);
+    const RecordLayout layout = RecordOptions::layout(a.value(QStringLiteral("--layout")), decimal, fullYear);
     const QString raw = a.positional(QStringLiteral("the raw record file"));
     a.finish();
     if (!QFileInfo(raw).isFile()) throw UsageError{QStringLiteral("no raw record file ") + raw};
-    if (!target.toStdout) folderOf(target.folder);
+    if (!target.toStdout) RecordOptions::folder(target.folder);
     qint64 lines = 0;
     const int code = writeFormatted(c, raw, target, layout, &lines);
     if (code == ExitCode::Success) (target.toStdout ? c.err : c.out) << lines << Qt::endl;
@@ -214,23 +120,11 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
 
 void addRecordCommands(std::vector<CommandSpec> &t)
 {
-    t.push_back({QStringLiteral("collect"),
-                 QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P] [--layout TEXT] [--sleep S]"),
-                 QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
-                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); "
-                                "--stdout writes the formatted records to standard output instead, --dir - "
-                                "keeps no file at all"),
-                 true, collect});
     t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
                  QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "
                                 "or --dir -), without a terminal"), false, formatCommand});
     t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held (GatherRecordSum)"), true,
                  count});
-    t.push_back({QStringLiteral("clear-records"), QStringLiteral("--yes"),
-                 QStringLiteral("erase the terminal's records (ClearRecord)"), true, [](CommandContext &c, Args &a) {
-                     return confirmed(c, a, QStringLiteral("clear-records"), true,
-                                      [&] { return c.link->ClearRecord(c.address16()); });
-                 }});
     t.push_back({QStringLiteral("clear-flags"), QStringLiteral("--yes"),
                  QStringLiteral("clear the records' collected flags (ClearFlag)"), true, [](CommandContext &c, Args &a) {
                      return confirmed(c, a, QStringLiteral("clear-flags"), true,

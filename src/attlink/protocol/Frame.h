@@ -5,21 +5,21 @@
 #include <cstdint>
 
 // One frame of the terminal protocol (layout in docs/protocol.md):
-//   A5 5A | address | command | sequence | length (2 bytes, big endian) | payload | CRC-16 (big endian)
+//   A5 5A | address | command | sequence (4 bytes) | length (2 bytes) | payload | CRC-16, all big endian
 // The CRC (CCITT, polynomial 0x1021, initial 0xFFFF) covers address through payload.
 namespace Frame {
 
 constexpr uint8_t Start1 = 0xA5;
 constexpr uint8_t Start2 = 0x5A;
-constexpr int HeaderSize = 7;   // markers, address, command, sequence, length
+constexpr int HeaderSize = 10;  // markers, address, command, sequence, length
 constexpr int OverheadSize = HeaderSize + 2;
-constexpr int MaxPayload = 8192;  // hard limit: a longer length field is a bad frame
+constexpr int MaxPayload = 65000;  // hard limit: a longer length field is a bad frame
 constexpr uint8_t ReplyBit = 0x80;
 
 struct Message {
     uint8_t address = 0;
     uint8_t command = 0;
-    uint8_t sequence = 0;
+    uint32_t sequence = 0;
     QByteArray payload;
 };
 

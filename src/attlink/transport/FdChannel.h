@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 #include <sys/types.h>
 
 // A byte channel over one POSIX file descriptor (a TCP socket or a serial device), blocking with
@@ -22,9 +23,18 @@ public:
     // Drops whatever is waiting to be read (stale bytes of an earlier exchange).
     void discardInput();
     QString lastError() const { return error_; }
+    // Counts the descriptors this channel has opened: a new value means a new connection or port.
+    quint64 generation() const { return generation_; }
+    // A line that must turn around between directions (a serial line, possibly half duplex).
+    virtual bool turnsAround() const { return false; }
 
 protected:
-    void adopt(int fd) { close(); fd_ = fd; }
+    void adopt(int fd)
+    {
+        close();
+        fd_ = fd;
+        ++generation_;
+    }
     int fd() const { return fd_; }
     void setError(const QString &e) { error_ = e; }
 
@@ -33,5 +43,6 @@ private:
 
     int fd_ = -1;
     bool notSocket_ = false;
+    quint64 generation_ = 0;
     QString error_;
 };

@@ -18,6 +18,7 @@ public:
     QString path() const { return path_; }
     // Why the last open failed; empty after a successful one.
     const PortFailure &failure() const { return failure_; }
+    bool turnsAround() const override { return true; }
 
 private:
     bool fail(int systemError);

@@ -1,0 +1,163 @@
+// GatherData and GatherSendCardData over protocol 2's compact blocks: several packets a request,
+// each record decoded and written as its raw line in one pass.
+#include "attlink/AttLink.h"
+
+#include "attlink/BlockRangeCheck.h"
+#include "attlink/OperationArgs.h"
+#include "attlink/protocol/BlockHeaders.h"
+#include "attlink/protocol/RawLineWriter.h"
+#include "attlink/protocol/RosterBlock.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace {
+
+QString pathIn(const QString &folder, const QString &name) { return folder.isEmpty() ? name : QDir(folder).filePath(name); }
+
+// Items in packets first..last of a terminal holding `total`.
+qint64 itemsIn(qint64 total, int first, int last, int perPacket)
+{
+    const qint64 end = qMin<qint64>(total, qint64(last) * perPacket);
+    return qMax<qint64>(0, end - qint64(first - 1) * perPacket);
+}
+
+// Restores the exchange's turn-around guard when a collection ends, however it ends.
+struct TurnaroundGuard {
+    Exchange &x;
+    TurnaroundGuard(Exchange &e, int ms) : x(e) { x.setTurnaroundGuard(ms); }
+    ~TurnaroundGuard() { x.setTurnaroundGuard(0); }
+};
+
+QString hexCard(uint32_t card)
+{
+    static const char Hex[] = "0123456789ABCDEF";
+    QByteArray s(8, '0');
+    for (int i = 0; i < 8; ++i) s[i] = Hex[(card >> (28 - 4 * i)) & 0xF];
+    return QString::fromLatin1(s);
+}
+
+}  // namespace
+
+QString AttLink::replyFailure(const Exchange::Reply &r)
+{
+    if (!r.answered) return QStringLiteral("通讯失败：") + r.error;
+    switch (r.status) {
+    case ReplyStatus::NotSupported: return QStringLiteral("终端不支持此功能");
+    case ReplyStatus::BadRequest: return QStringLiteral("终端不接受此数据");
+    case ReplyStatus::Unknown: return QStringLiteral("终端不认识此命令");
+    default: return QStringLiteral("终端拒绝请求");
+    }
+}
+
+QVariant AttLink::collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
+                                      QString &message, qint32 &count, bool decimal, bool fullYear, int first,
+                                      int last, int pauseMs)
+{
+    count = 0;
+    const int a = OperationArgs::address(address);
+    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
+    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
+    const QString changed = QStringLiteral("采集中终端记录数发生变化，请重新采集");
+    // Written beside the target and renamed over it only once every packet has come: a failed
+    // collection leaves the earlier file as it was.
+    QSaveFile out(pathIn(folder, fileName));
+    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    const TurnaroundGuard guard(exchange(), pauseMs);
+    const int span = recordsPerRequest() / RecordsPerPacket;
+    BlockRangeCheck check(RecordsPerPacket);
+    RawLineWriter writer(a, decimal, fullYear);
+    std::vector<PackedRecord> batch;
+    QByteArray lines;
+    QString why;
+    int packet = first, lastPacket = last;
+    qint64 done = 0;
+    while (packet <= lastPacket) {
+        const int asked = qMin(span, lastPacket - packet + 1);
+        const Exchange::Reply r = exchange().request(
+            uint8_t(a), Command::RecordBlocks, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
+        if (!r.ok()) { message = replyFailure(r); return false; }
+        BlockHeaders::RangeReply h;
+        if (!BlockHeaders::decode(r.data, h)) { message = QStringLiteral("终端应答格式错误"); return false; }
+        if (!RecordBlock::decode(r.data.constData() + BlockHeaders::RangeReplySize,
+                                 r.data.size() - BlockHeaders::RangeReplySize, batch, why)) {
+            message = QStringLiteral("终端记录格式错误");
+            return false;
+        }
+        switch (check.accept(h, packet, asked, qint64(batch.size()))) {
+        case BlockRangeCheck::Fault::Malformed: message = QStringLiteral("终端应答格式错误"); return false;
+        case BlockRangeCheck::Fault::Changed: message = changed; return false;
+        case BlockRangeCheck::Fault::None: break;
+        }
+        lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
+        char *w = lines.data();
+        for (const PackedRecord &rec : batch) w += writer.write(rec, w);
+        lines.resize(w - lines.constData());
+        if (out.write(lines) != lines.size()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+        if (rawLinesObserver_ && !rawLinesObserver_(lines)) { message = QStringLiteral("采集已中止"); return false; }
+        done += qint64(batch.size());
+        reportProgress(done, itemsIn(check.total(), first, last, RecordsPerPacket));
+        lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
+        if (h.packets == 0) break;
+        packet += h.packets;
+    }
+    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = changed; return false; }
+    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    count = qint32(done);
+    message = QStringLiteral("共采集 %1 条记录").arg(done);
+    return true;
+}
+
+QVariant AttLink::collectRosterBlocks(const QString &address, const QString &folder, const QString &fileName,
+                                      QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
+{
+    count = 0;
+    const int a = OperationArgs::address(address);
+    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
+    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
+    const QString changed = QStringLiteral("采集中终端名单发生变化，请重新采集");
+    QSaveFile out(pathIn(folder, fileName));
+    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    const TurnaroundGuard guard(exchange(), pauseMs);
+    const int span = qMax(1, recordsPerRequest() / RecordsPerPacket);
+    BlockRangeCheck check(RosterPerPacket);
+    std::vector<PackedRosterEntry> batch;
+    QString why;
+    int packet = first, lastPacket = last;
+    qint64 done = 0;
+    while (packet <= lastPacket) {
+        const int asked = qMin(span, lastPacket - packet + 1);
+        const Exchange::Reply r = exchange().request(
+            uint8_t(a), Command::RosterBlocks, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
+        if (!r.ok()) { message = replyFailure(r); return false; }
+        BlockHeaders::RangeReply h;
+        if (!BlockHeaders::decode(r.data, h)
+            || !RosterBlock::decode(r.data.constData() + BlockHeaders::RangeReplySize,
+                                    r.data.size() - BlockHeaders::RangeReplySize, batch, why)) {
+            message = QStringLiteral("终端应答格式错误");
+            return false;
+        }
+        switch (check.accept(h, packet, asked, qint64(batch.size()))) {
+        case BlockRangeCheck::Fault::Malformed: message = QStringLiteral("终端应答格式错误"); return false;
+        case BlockRangeCheck::Fault::Changed: message = changed; return false;
+        case BlockRangeCheck::Fault::None: break;
+        }
+        // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
+        QByteArray lines;
+        for (const PackedRosterEntry &e : batch) {
+            lines += (decimal ? QStringLiteral("%1").arg(qulonglong(e.card), 10, 10, QLatin1Char('0')) : hexCard(e.card)).toLatin1();
+            lines += ',' + e.jobNo + ',' + e.name + "\r\n";
+        }
+        if (out.write(lines) != lines.size()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+        done += qint64(batch.size());
+        reportProgress(done, itemsIn(check.total(), first, last, RosterPerPacket));
+        lastPacket = qMin<int>(last, h.totalPackets);
+        if (h.packets == 0) break;
+        packet += h.packets;
+    }
+    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = changed; return false; }
+    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    count = qint32(done);
+    message = QStringLiteral("共采集 %1 条名单").arg(done);
+    return true;
+}

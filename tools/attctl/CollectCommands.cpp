@@ -1,0 +1,163 @@
+// Collections into the two record files (plain, or only the records after a serial), clearing the
+// records (all, or up to a serial), and the terminal's identity.
+#include "attctl/CommandTable.h"
+#include "attctl/FormattedStream.h"
+#include "attctl/RecordFiles.h"
+#include "attctl/RecordOptions.h"
+
+#include "attlink/AttLink.h"
+#include "attlink/protocol/RawLineWriter.h"
+#include "link/LinkResult.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace {
+
+const QString RawName = QString::fromLatin1(RecordFiles::RawName);
+const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
+
+int writeFailure(CommandContext &c, const QString &error)
+{
+    c.err << "attctl: " << error << Qt::endl;
+    return ExitCode::Usage;
+}
+
+// GatherData or GatherData_All, the formatted file written alongside the raw one.
+int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
+               const RecordLayout &layout, const QString &from, const QString &to)
+{
+    c.out.flush();
+    FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
+    if (!formatted.open()) return writeFailure(c, formatted.error());
+    c.link->setRawLinesObserver([&](const QByteArray &lines) { return formatted.add(lines); });
+    QString message;
+    qint32 count = 0;
+    const qint64 before = c.requests();
+    const QVariant r = from.isEmpty()
+                           ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
+                           : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
+                                                    fullYear, from, to);
+    c.link->setRawLinesObserver({});
+    if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
+    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
+    // The formatted file follows the raw one; both stay as they were when the collection fails.
+    if (!formatted.commit()) return writeFailure(c, formatted.error());
+    // Standard output carries the records themselves then; the summary goes beside them.
+    (toStdout ? c.err : c.out) << count << '\t' << message << Qt::endl;
+    return ExitCode::Success;
+}
+
+// The records after serial `since` into the same two files.
+int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
+                 const RecordLayout &layout, quint64 since)
+{
+    c.out.flush();
+    QSaveFile raw(QDir(folder).filePath(RawName));
+    if (!raw.open(QIODevice::WriteOnly))
+        return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
+    FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
+    if (!formatted.open()) return writeFailure(c, formatted.error());
+    RawLineWriter writer(c.address, decimal, fullYear);
+    QByteArray lines;
+    qint64 count = 0;
+    bool rawFailed = false;
+    quint64 last = since;
+    const qint64 before = c.requests();
+    const bool ok = c.link->recordBatchesSince(
+        c.address, since,
+        [&](const std::vector<PackedRecord> &batch) {
+            lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
+            char *w = lines.data();
+            for (const PackedRecord &r : batch) w += writer.write(r, w);
+            lines.resize(w - lines.constData());
+            rawFailed = raw.write(lines) != lines.size();
+            count += qint64(batch.size());
+            return !rawFailed && formatted.add(lines);
+        },
+        last);
+    if (rawFailed) return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
+    if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
+    if (!ok) return c.failed(QStringLiteral("collect"), before, c.link->lastError());
+    if (!raw.commit())
+        return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
+    if (!formatted.commit()) return writeFailure(c, formatted.error());
+    QTextStream &summary = toStdout ? c.err : c.out;
+    summary << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;
+    summary << "last-serial " << last << Qt::endl;
+    return ExitCode::Success;
+}
+
+int collect(CommandContext &c, Args &a)
+{
+    const RecordOptions::Destination target = RecordOptions::destination(a);
+    const bool decimal = a.flag(QStringLiteral("--decimal"));
+    const bool fullYear = a.flag(QStringLiteral("--full-year"));
+    const QString sleep = a.value(QStringLiteral("--sleep"), QStringLiteral("2"));
+    const RecordLayout layout = RecordOptions::layout(a.value(QStringLiteral("--layout")), decimal, fullYear);
+    const std::optional<QString> since = a.value(QStringLiteral("--since"));
+    const auto [from, to] = RecordOptions::packetRange(a);
+    a.finish();
+    if (since && !from.isEmpty()) throw UsageError{QStringLiteral("--since does not go with --from and --to")};
+    const quint64 serial = since ? RecordOptions::serial(*since, QStringLiteral("--since")) : 0;
+    const QString folder = RecordOptions::folder(target.folder);
+    if (since) return collectSince(c, folder, target.toStdout, decimal, fullYear, layout, serial);
+    return collectAll(c, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
+}
+
+int clearRecords(CommandContext &c, Args &a)
+{
+    const bool yes = a.flag(QStringLiteral("--yes"));
+    const std::optional<QString> upTo = a.value(QStringLiteral("--up-to"));
+    a.finish();
+    if (!yes) throw UsageError{QStringLiteral("clear-records erases data on the terminal: add --yes")};
+    const qint64 before = c.requests();
+    if (upTo) {
+        const quint64 serial = RecordOptions::serial(*upTo, QStringLiteral("--up-to"));
+        qint64 deleted = 0;
+        if (!c.link->deleteRecordsUpTo(c.address, serial, deleted))
+            return c.failed(QStringLiteral("clear-records"), before, c.link->lastError());
+        c.out << deleted << Qt::endl;
+        return ExitCode::Success;
+    }
+    if (!LinkResult::toBool(c.link->ClearRecord(c.address16()))) return c.failed(QStringLiteral("clear-records"), before);
+    c.out << "ok" << Qt::endl;
+    return ExitCode::Success;
+}
+
+int identify(CommandContext &c, Args &a)
+{
+    a.finish();
+    TerminalIdentity id;
+    const qint64 before = c.requests();
+    if (!c.link->identify(c.address, id)) return c.failed(QStringLiteral("identify"), before, c.link->lastError());
+    c.out << "identity " << id.identity << '\n'
+          << "model " << id.model << '\n'
+          << "firmware " << id.firmware << '\n'
+          << "address " << id.address << '\n'
+          << "clock " << id.clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\n'
+          << "last-serial " << id.lastSerial << Qt::endl;
+    return ExitCode::Success;
+}
+
+}  // namespace
+
+void addCollectCommands(std::vector<CommandSpec> &t)
+{
+    t.push_back({QStringLiteral("collect"),
+                 QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P | --since S] "
+                                "[--layout TEXT] [--sleep S]"),
+                 QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
+                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); "
+                                "--stdout writes the formatted records to standard output instead, --dir - "
+                                "keeps no file at all; with --since S only the records after serial S, the last "
+                                "line of the summary then `last-serial N`"),
+                 true, collect});
+    t.push_back({QStringLiteral("clear-records"), QStringLiteral("[--up-to S] --yes"),
+                 QStringLiteral("erase the terminal's records (ClearRecord); with --up-to S only those with serial "
+                                "up to S, printing how many went"),
+                 true, clearRecords});
+    t.push_back({QStringLiteral("identify"), QString(),
+                 QStringLiteral("the terminal's identity, model, firmware date, address, clock and last serial"), true,
+                 identify});
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "records/RecordLayout.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QString>
+
+// The formatted record file written while a collection runs: raw lines in, the window's conversion
+// out, so that nothing is read back and memory stays the size of one packet. The file replaces the
+// earlier one only at commit(). An empty path writes to standard output instead (flush any text
+// stream on it first).
+class FormattedStream {
+public:
+    FormattedStream(const QString &path, const RecordLayout &layout);
+
+    bool open();
+    // Raw lines, each ended by CR LF or LF.
+    bool add(const QByteArray &rawLines);
+    bool commit();
+    QString error() const { return error_; }
+
+private:
+    bool failed();
+
+    QSaveFile file_;
+    QFile stdout_;
+    bool toStdout_;
+    CompiledRecordLayout layout_;
+    QString error_;
+};
