@@ -44,6 +44,7 @@ std::vector<CommandSpec> buildTable()
     addRecordCommands(table);
     addRosterCommands(table);
     addConfigCommands(table);
+    addSyncCommands(table);
     addPortCommands(table);
     return table;
 }

@@ -44,4 +44,5 @@ void addCollectCommands(std::vector<CommandSpec> &table);
 void addRecordCommands(std::vector<CommandSpec> &table);
 void addRosterCommands(std::vector<CommandSpec> &table);
 void addConfigCommands(std::vector<CommandSpec> &table);
+void addSyncCommands(std::vector<CommandSpec> &table);
 void addPortCommands(std::vector<CommandSpec> &table);

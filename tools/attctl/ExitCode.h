@@ -9,6 +9,7 @@ enum : int {
     Refused = 1,        // the terminal answered and reported failure
     Usage = 2,          // the command line (or a file it names) is not usable; nothing was sent
     Communication = 3,  // the terminal could not be reached or did not answer
+    SomeFailed = 4,     // sync: a terminal failed (the others synced), or the database cannot be used
 };
 }
 

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "sync/DatabaseUrl.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
+#include <memory>
+#include <optional>
+
+// One connection to the punch database, owned by the thread that opened it (Qt SQL connections must
+// not cross threads). Every failure comes back as one line that names the database.
+class Database {
+public:
+    // Opens the connection (a SQLite file is created when missing); nothing with `error` otherwise.
+    static std::unique_ptr<Database> open(const DatabaseUrl &url, QString &error);
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    const DatabaseUrl &url() const { return url_; }
+    bool postgres() const { return url_.kind == DatabaseUrl::Postgres; }
+    QSqlDatabase &sql() { return db_; }
+
+    // Runs one statement; false with `error` ("database URL: what failed: why").
+    bool exec(const QString &statement, QString &error);
+    bool exec(QSqlQuery &query, QString &error);
+    // The first column of the first row of a query, or nothing with `error`.
+    std::optional<QVariant> value(const QString &statement, QString &error);
+
+    // A write transaction: SQLite takes its write lock at once (so that two writers queue on the busy
+    // timeout instead of failing), PostgreSQL begins as usual.
+    bool begin(QString &error);
+    bool commit(QString &error);
+    void rollback();
+
+    QString failure(const QString &what, const QString &why) const;
+    // Sets `error` from a query that failed; false.
+    bool failed(const QSqlQuery &query, const QString &what, QString &error) const;
+
+private:
+    Database(const DatabaseUrl &url, QString connectionName);
+
+    DatabaseUrl url_;
+    QString connectionName_;
+    QSqlDatabase db_;
+};

@@ -1,0 +1,200 @@
+#include "sync/FleetFile.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringDecoder>
+#include <QStringList>
+
+namespace {
+
+const QList<int> SerialRates = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
+                          QStringLiteral("clock-tolerance")};
+
+bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
+{
+    bool ok = false;
+    for (QChar c : text)
+        if (!c.isDigit() || c.unicode() > '9') return false;
+    out = text.toLongLong(&ok);
+    return ok && out >= low && out <= high;
+}
+
+bool hasControl(const QString &text)
+{
+    for (QChar c : text)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) return true;
+    return false;
+}
+
+}  // namespace
+
+QString LineSpec::text() const
+{
+    if (kind == Serial) return QStringLiteral("serial:") + device + (baud ? QStringLiteral(",%1").arg(baud) : QString());
+    return QStringLiteral("tcp:%1:%2").arg(host.contains(u':') ? u'[' + host + u']' : host).arg(port);
+}
+
+QString LineSpec::key() const
+{
+    if (kind == Serial) return QStringLiteral("serial:") + device;
+    return QStringLiteral("tcp:%1:%2").arg(host.toLower()).arg(port);
+}
+
+std::optional<LineSpec> LineSpec::parse(const QString &text, QString &error)
+{
+    LineSpec line;
+    qint64 n = 0;
+    if (text.startsWith(QLatin1String("tcp:"))) {
+        const QString rest = text.mid(4);
+        const qsizetype colon = rest.lastIndexOf(u':');
+        line.host = colon > 0 ? rest.left(colon) : QString();
+        if (line.host.startsWith(u'[') && line.host.endsWith(u']')) line.host = line.host.mid(1, line.host.size() - 2);
+        if (line.host.isEmpty() || line.host.contains(u' ') || !wholeNumber(rest.mid(colon + 1), 1, 65535, n)) {
+            error = QStringLiteral("line \"%1\" is not tcp:HOST:PORT (port 1 to 65535)").arg(text);
+            return std::nullopt;
+        }
+        line.port = int(n);
+        return line;
+    }
+    if (text.startsWith(QLatin1String("serial:"))) {
+        line.kind = Serial;
+        line.device = text.mid(7);
+        const qsizetype comma = line.device.lastIndexOf(u',');
+        if (comma >= 0) {
+            const QString rate = line.device.mid(comma + 1);
+            line.device = line.device.left(comma);
+            if (!wholeNumber(rate, 1, 10000000, n) || !SerialRates.contains(int(n))) {
+                error = QStringLiteral("line \"%1\": the baud rate %2 is not one of 1200, 2400, 4800, 9600, 19200, "
+                                       "38400, 57600, 115200, 230400").arg(text, rate);
+                return std::nullopt;
+            }
+            line.baud = int(n);
+        }
+        if (line.device.isEmpty()) {
+            error = QStringLiteral("line \"%1\" names no device (serial:DEVICE or serial:DEVICE,BAUD)").arg(text);
+            return std::nullopt;
+        }
+        return line;
+    }
+    error = QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT or serial:DEVICE[,BAUD]").arg(text);
+    return std::nullopt;
+}
+
+namespace FleetFile {
+
+std::optional<QList<FleetTerminal>> load(const QString &path, QString &error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("%1: cannot read the fleet file: %2").arg(path, f.errorString());
+        return std::nullopt;
+    }
+    // A fleet file is a few lines per terminal; anything huge is not one.
+    if (f.size() > 16 * 1024 * 1024) {
+        error = QStringLiteral("%1: too large for a fleet file").arg(path);
+        return std::nullopt;
+    }
+    const QByteArray content = f.readAll();
+    if (f.error() != QFileDevice::NoError) {
+        error = QStringLiteral("%1: cannot read the fleet file: %2").arg(path, f.errorString());
+        return std::nullopt;
+    }
+    return parse(content, path, error);
+}
+
+std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QString &path, QString &error)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(content);
+    if (utf8.hasError()) {
+        error = QStringLiteral("%1: not UTF-8 text").arg(path);
+        return std::nullopt;
+    }
+    if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+
+    QList<FleetTerminal> fleet;
+    QHash<QString, int> sectionLines;     // name -> line
+    QHash<QString, int> keyLines;         // key of the current section -> line
+    auto fail = [&](int lineNo, const QString &why) {
+        error = QStringLiteral("%1:%2: %3").arg(path).arg(lineNo).arg(why);
+        return std::nullopt;
+    };
+    auto finishSection = [&]() -> bool {
+        if (fleet.isEmpty()) return true;
+        const FleetTerminal &t = fleet.last();
+        for (const QString &required : {QStringLiteral("line"), QStringLiteral("address")})
+            if (!keyLines.contains(required)) {
+                error = QStringLiteral("%1:%2: terminal \"%3\" has no %4").arg(path).arg(t.fileLine).arg(t.name, required);
+                return false;
+            }
+        return true;
+    };
+
+    const QStringList lines = text.split(u'\n');
+    for (int i = 0; i < lines.size(); ++i) {
+        const int lineNo = i + 1;
+        QString line = lines[i];
+        if (line.endsWith(u'\r')) line.chop(1);
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(u';')) continue;
+        if (line.startsWith(u'[')) {
+            if (!line.endsWith(u']')) return fail(lineNo, QStringLiteral("a section needs a closing ]"));
+            const QString name = line.mid(1, line.size() - 2).trimmed();
+            if (name.isEmpty()) return fail(lineNo, QStringLiteral("a terminal needs a name between [ and ]"));
+            if (hasControl(name)) return fail(lineNo, QStringLiteral("the terminal's name holds control characters"));
+            if (sectionLines.contains(name))
+                return fail(lineNo, QStringLiteral("terminal \"%1\" is already defined at line %2").arg(name).arg(sectionLines[name]));
+            if (!finishSection()) return std::nullopt;
+            sectionLines.insert(name, lineNo);
+            keyLines.clear();
+            FleetTerminal t;
+            t.name = name;
+            t.fileLine = lineNo;
+            fleet.append(t);
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0) return fail(lineNo, QStringLiteral("expected [name] or key = value, not \"%1\"").arg(line));
+        const QString key = line.left(eq).trimmed().toLower();
+        const QString value = line.mid(eq + 1).trimmed();
+        if (fleet.isEmpty()) return fail(lineNo, QStringLiteral("\"%1\" stands before the first [terminal] section").arg(key));
+        if (!Keys.contains(key))
+            return fail(lineNo, QStringLiteral("unknown key \"%1\" (the keys are %2)").arg(key, Keys.join(QStringLiteral(", "))));
+        if (keyLines.contains(key))
+            return fail(lineNo, QStringLiteral("%1 is already given at line %2").arg(key).arg(keyLines[key]));
+        keyLines.insert(key, lineNo);
+        FleetTerminal &t = fleet.last();
+        qint64 n = 0;
+        if (key == QLatin1String("line")) {
+            QString why;
+            const std::optional<LineSpec> spec = LineSpec::parse(value, why);
+            if (!spec) return fail(lineNo, why);
+            t.line = *spec;
+        } else if (key == QLatin1String("address")) {
+            if (!wholeNumber(value, 0, 255, n)) return fail(lineNo, QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value));
+            t.address = int(n);
+        } else if (key == QLatin1String("clear-after-sync")) {
+            if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) t.clearAfterSync = true;
+            else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) t.clearAfterSync = false;
+            else return fail(lineNo, QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value));
+        } else {
+            if (!wholeNumber(value, 0, 366LL * 86400, n))
+                return fail(lineNo, QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value));
+            t.clockTolerance = n;
+        }
+    }
+    if (!finishSection()) return std::nullopt;
+    if (fleet.isEmpty()) {
+        error = QStringLiteral("%1: no terminal in the fleet file (one [name] section per terminal)").arg(path);
+        return std::nullopt;
+    }
+    for (int i = 0; i < fleet.size(); ++i)
+        for (int j = 0; j < i; ++j)
+            if (fleet[i].line.key() == fleet[j].line.key() && fleet[i].address == fleet[j].address)
+                return fail(fleet[i].fileLine, QStringLiteral("terminal \"%1\" has the line and address of \"%2\" (line %3)")
+                                                   .arg(fleet[i].name, fleet[j].name).arg(fleet[j].fileLine));
+    return fleet;
+}
+
+}  // namespace FleetFile

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+// The line a terminal is on: `tcp:HOST:PORT`, or `serial:DEVICE` with an optional `,BAUD`.
+struct LineSpec {
+    enum Kind { Tcp, Serial };
+    Kind kind = Tcp;
+    QString host;     // Tcp (an IPv6 address without its brackets)
+    int port = 0;     // Tcp
+    QString device;   // Serial
+    int baud = 0;     // Serial; 0 for the link's own setting
+
+    // The line as the fleet file writes it.
+    QString text() const;
+    // What identifies the line itself (the baud is not part of it): terminals with the same key share
+    // the line and are synced one after the other, and the line lock is taken on it.
+    QString key() const;
+
+    static std::optional<LineSpec> parse(const QString &text, QString &error);
+};
+
+// One terminal of a fleet: a section of the fleet file.
+struct FleetTerminal {
+    QString name;
+    int fileLine = 0;  // the section's line in the fleet file
+    LineSpec line;
+    int address = 0;
+    bool clearAfterSync = false;
+    std::optional<qint64> clockTolerance;  // seconds
+};
+
+// The fleet file (INI): one section per terminal, named by the section, with the keys `line`,
+// `address`, `clear-after-sync` and `clock-tolerance` (docs/sync.md). Errors name the file and
+// the line.
+namespace FleetFile {
+
+std::optional<QList<FleetTerminal>> load(const QString &path, QString &error);
+std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QString &path, QString &error);
+
+}  // namespace FleetFile

@@ -1,0 +1,170 @@
+#include "sync/FleetSync.h"
+
+#include "attlink/AttLink.h"
+#include "sync/Database.h"
+#include "sync/LineLock.h"
+#include "sync/PunchSpool.h"
+#include "sync/PunchStore.h"
+#include "sync/TerminalSync.h"
+
+#include <QFile>
+#include <QHash>
+#include <QMutex>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The COM number a serial line's device gets in the link's private settings.
+constexpr int LineCom = 1;
+
+struct Line {
+    LineSpec spec;
+    QList<int> members;  // indexes into the fleet, in file order
+};
+
+QList<Line> linesOf(const QList<FleetTerminal> &fleet)
+{
+    QList<Line> lines;
+    QHash<QString, qsizetype> byKey;
+    for (int i = 0; i < fleet.size(); ++i) {
+        const QString key = fleet[i].line.key();
+        auto it = byKey.find(key);
+        if (it == byKey.end()) {
+            it = byKey.insert(key, lines.size());
+            lines.append(Line{fleet[i].line, {}});
+        }
+        lines[*it].members.append(i);
+    }
+    return lines;
+}
+
+// The link's settings folder for a line: the user's AttLink.ini (timeouts, retries) with the line's
+// serial device and rate on top.
+bool prepareSettings(const QTemporaryDir &dir, const LineSpec &line, const QString &settingsFile, QString &error)
+{
+    if (!dir.isValid()) {
+        error = QStringLiteral("cannot create a temporary folder");
+        return false;
+    }
+    const QString copy = dir.filePath(QStringLiteral("AttLink.ini"));
+    if (!settingsFile.isEmpty() && QFile::exists(settingsFile) && !QFile::copy(settingsFile, copy)) {
+        error = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
+        return false;
+    }
+    if (line.kind == LineSpec::Serial) {
+        QSettings s(copy, QSettings::IniFormat);
+        s.setValue(QStringLiteral("Ports/Com%1").arg(LineCom), line.device);
+        if (line.baud > 0) s.setValue(QStringLiteral("Serial/Baud"), QString::number(line.baud));
+        s.sync();
+        if (s.status() != QSettings::NoError) {
+            error = QStringLiteral("cannot write the link settings in %1").arg(dir.path());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool openLine(AttLink &link, const LineSpec &line, QString &error)
+{
+    if (line.kind == LineSpec::Tcp) {
+        link.Mode(1);
+        if (link.Connect_Net(line.host, QString::number(line.port)).toBool()) return true;
+        error = QStringLiteral("cannot connect to ") + line.text();
+        return false;
+    }
+    link.Mode(0);
+    QVariant port = LineCom;
+    if (link.SetPort(port).toBool()) return true;
+    error = QStringLiteral("cannot open ") + line.text();
+    return false;
+}
+
+}  // namespace
+
+FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase)
+    : fleet_(std::move(fleet)), options_(std::move(options)), useDatabase_(useDatabase)
+{
+}
+
+QList<TerminalResult> FleetSync::run(const ResultHandler &onResult)
+{
+    const QList<Line> lines = linesOf(fleet_);
+    QList<TerminalResult> results(fleet_.size());
+    QMutex mutex;
+    int done = 0;
+    auto finish = [&](int index, TerminalResult r) {
+        QMutexLocker hold(&mutex);
+        results[index] = r;
+        ++done;
+        if (onResult) onResult(r, done, int(fleet_.size()));
+    };
+    auto failLine = [&](const Line &line, const QString &error) {
+        for (int i : line.members) {
+            TerminalResult r;
+            r.name = fleet_[i].name;
+            r.tolerance = fleet_[i].clockTolerance;
+            r.error = error;
+            finish(i, r);
+        }
+    };
+
+    std::atomic<qsizetype> next{0};
+    auto worker = [&] {
+        std::unique_ptr<Database> db;
+        std::unique_ptr<PunchStore> store;
+        QString dbError;
+        PunchSpool spool;
+        for (qsizetype n = next++; n < lines.size(); n = next++) {
+            const Line &line = lines[n];
+            if (useDatabase_ && !db && dbError.isEmpty()) {
+                db = Database::open(options_.database, dbError);
+                if (db) store = std::make_unique<PunchStore>(*db);
+            }
+            if (useDatabase_ && !db) {
+                failLine(line, dbError);
+                dbError.clear();  // the next line tries again: the server may be back
+                continue;
+            }
+            LineLock lock;
+            QString error;
+            if (!lock.acquire(options_.lockFolder, line.spec.key(), options_.lockWaitSeconds, error)) {
+                failLine(line, error);
+                continue;
+            }
+            QTemporaryDir settings;
+            if (!prepareSettings(settings, line.spec, options_.linkSettingsFile, error)) {
+                failLine(line, error);
+                continue;
+            }
+            AttLink link(settings.path());
+            if (!openLine(link, line.spec, error)) {
+                failLine(line, error);
+                continue;
+            }
+            bool failed = false;
+            for (int i : line.members) {
+                TerminalResult r = syncTerminal(link, fleet_[i], store.get(), spool, options_);
+                failed = failed || !r.ok();
+                finish(i, std::move(r));
+            }
+            if (line.spec.kind == LineSpec::Tcp) link.Disconnect_Net();
+            if (failed) {
+                // A fresh connection for the next line, in case this one's database session broke.
+                store.reset();
+                db.reset();
+            }
+        }
+    };
+    const int workers = int(qBound(qsizetype(1), qsizetype(options_.jobs), lines.size()));
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(workers));
+    for (int i = 0; i < workers; ++i) threads.emplace_back(worker);
+    for (std::thread &t : threads) t.join();
+    return results;
+}

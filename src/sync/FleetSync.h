@@ -1,0 +1,31 @@
+#pragma once
+
+#include "sync/FleetFile.h"
+#include "sync/SyncOptions.h"
+#include "sync/TerminalResult.h"
+
+#include <QList>
+#include <functional>
+
+// The sync of a whole fleet: terminals grouped by line, the groups run by up to `jobs` workers at
+// once, the terminals of one line one after the other on one connection. Each worker holds the lock
+// of the line it uses and its own database connection. A failure of a line, a terminal or the
+// database stops only the terminals it concerns.
+//
+// The database must be ready (schema current, writable) before run(); in a dry run it is only read,
+// and `useDatabase` false means there is none yet.
+class FleetSync {
+public:
+    FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase = true);
+
+    // Called as each terminal finishes, from the worker threads one at a time.
+    using ResultHandler = std::function<void(const TerminalResult &result, int done, int total)>;
+
+    // The results in the fleet file's order.
+    QList<TerminalResult> run(const ResultHandler &onResult);
+
+private:
+    QList<FleetTerminal> fleet_;
+    SyncOptions options_;
+    bool useDatabase_;
+};

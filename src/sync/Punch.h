@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <array>
+#include <cstdint>
+
+// One punch as the store keeps it. The time is the terminal's own clock (no zone), packed as the
+// decimal number yyyyMMddHHmmss so that a million of them convert to text without a date library.
+struct Punch {
+    quint64 serial = 0;
+    uint32_t card = 0;
+    quint64 stamp = 0;
+    std::array<char, 4> flag{'0', '0', '0', '0'};
+};
+
+namespace PunchTime {
+
+// yyyyMMddHHmmss of a date and time; 0 for an invalid one.
+quint64 stampOf(const QDateTime &when);
+QDateTime dateTimeOf(quint64 stamp);
+// "yyyy-MM-dd HH:mm:ss" (with 'T' instead of the blank when iso), written into 19 characters at out.
+void writeText(quint64 stamp, char *out, bool iso);
+QString text(quint64 stamp, bool iso);
+
+}  // namespace PunchTime

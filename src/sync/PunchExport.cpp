@@ -1,0 +1,212 @@
+#include "sync/PunchExport.h"
+
+#include "sync/Database.h"
+#include "sync/Punch.h"
+
+#include <QDateTime>
+#include <QIODevice>
+#include <QSqlQuery>
+#include <QSqlError>
+#include <QVariant>
+
+namespace {
+
+constexpr const char *TimeText = "yyyy-MM-dd HH:mm:ss";
+
+void appendCardDecimal(QByteArray &out, uint32_t card)
+{
+    char digits[10];
+    for (int i = 9; i >= 0; --i) {
+        digits[i] = char('0' + card % 10);
+        card /= 10;
+    }
+    out.append(digits, 10);
+}
+
+void appendCardHex(QByteArray &out, uint32_t card)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    for (int shift = 28; shift >= 0; shift -= 4) out.append(hex[(card >> shift) & 0xF]);
+}
+
+void appendCsvField(QByteArray &out, const QByteArray &field)
+{
+    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r')) {
+        out.append(field);
+        return;
+    }
+    out.append('"');
+    for (char c : field) {
+        if (c == '"') out.append('"');
+        out.append(c);
+    }
+    out.append('"');
+}
+
+void appendJsonString(QByteArray &out, const QByteArray &utf8)
+{
+    static const char hex[] = "0123456789abcdef";
+    out.append('"');
+    for (char c : utf8) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') out.append('\\').append(c);
+        else if (u < 0x20 || u == 0x7f) out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xF]);
+        else out.append(c);
+    }
+    out.append('"');
+}
+
+class CsvFormatter : public RowFormatter {
+public:
+    void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag\r\n"); }
+    void row(const ExportRow &r, QByteArray &out) override
+    {
+        appendCsvField(out, r.terminal.toUtf8());
+        out.append(',');
+        appendCsvField(out, r.identity.toUtf8());
+        out.append(',').append(QByteArray::number(r.serial)).append(',');
+        appendCardDecimal(out, r.card);
+        out.append(',');
+        appendCardHex(out, r.card);
+        out.append(',');
+        char time[19];
+        PunchTime::writeText(r.stamp, time, true);
+        out.append(time, 19).append(',');
+        appendCsvField(out, r.flag);
+        out.append("\r\n");
+    }
+};
+
+class JsonLinesFormatter : public RowFormatter {
+public:
+    void row(const ExportRow &r, QByteArray &out) override
+    {
+        out.append("{\"terminal\":");
+        appendJsonString(out, r.terminal.toUtf8());
+        out.append(",\"identity\":");
+        appendJsonString(out, r.identity.toUtf8());
+        out.append(",\"serial\":").append(QByteArray::number(r.serial)).append(",\"card\":\"");
+        appendCardDecimal(out, r.card);
+        out.append("\",\"card_hex\":\"");
+        appendCardHex(out, r.card);
+        out.append("\",\"time\":\"");
+        char time[19];
+        PunchTime::writeText(r.stamp, time, true);
+        out.append(time, 19).append("\",\"flag\":");
+        appendJsonString(out, r.flag);
+        out.append("}\n");
+    }
+};
+
+std::optional<QDateTime> readMoment(const QString &text, bool &dateOnly)
+{
+    const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    if (date.isValid()) {
+        dateOnly = true;
+        return QDateTime(date, QTime(0, 0));
+    }
+    dateOnly = false;
+    for (const QString &form : {QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm:ss"),
+                                QStringLiteral("yyyy-MM-ddTHH:mm"), QStringLiteral("yyyy-MM-dd HH:mm")}) {
+        const QDateTime t = QDateTime::fromString(text, form);
+        if (t.isValid()) return t;
+    }
+    return std::nullopt;
+}
+
+bool flush(QIODevice &out, QByteArray &buffer, QString &error)
+{
+    if (buffer.isEmpty()) return true;
+    if (out.write(buffer) != buffer.size()) {
+        error = QStringLiteral("cannot write the export: %1").arg(out.errorString());
+        return false;
+    }
+    buffer.clear();
+    return true;
+}
+
+}  // namespace
+
+namespace PunchExport {
+
+std::unique_ptr<RowFormatter> formatter(const QString &format)
+{
+    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>();
+    if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>();
+    return nullptr;
+}
+
+bool readFrom(const QString &text, ExportFilter &filter, QString &error)
+{
+    bool dateOnly = false;
+    const std::optional<QDateTime> t = readMoment(text, dateOnly);
+    if (!t) {
+        error = QStringLiteral("--from wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        return false;
+    }
+    filter.from = t->toString(QLatin1String(TimeText));
+    return true;
+}
+
+bool readTo(const QString &text, ExportFilter &filter, QString &error)
+{
+    bool dateOnly = false;
+    const std::optional<QDateTime> t = readMoment(text, dateOnly);
+    if (!t) {
+        error = QStringLiteral("--to wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        return false;
+    }
+    // A day includes all of it; a time includes that second.
+    filter.until = (dateOnly ? t->addDays(1) : t->addSecs(1)).toString(QLatin1String(TimeText));
+    return true;
+}
+
+bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, QIODevice &out, qint64 &rows,
+           QString &error)
+{
+    rows = 0;
+    const QString stamp = db.postgres() ? QStringLiteral("to_char(p.at, 'YYYYMMDDHH24MISS')")
+                                        : QStringLiteral("replace(replace(replace(p.at, '-', ''), ' ', ''), ':', '')");
+    QString sql = QStringLiteral("SELECT t.name, t.identity, t.address, p.serial, p.card, %1, p.flag "
+                                 "FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1").arg(stamp);
+    QVariantList binds;
+    if (!filter.from.isEmpty()) {
+        sql += db.postgres() ? QStringLiteral(" AND p.at >= CAST(? AS TIMESTAMP)") : QStringLiteral(" AND p.at >= ?");
+        binds << filter.from;
+    }
+    if (!filter.until.isEmpty()) {
+        sql += db.postgres() ? QStringLiteral(" AND p.at < CAST(? AS TIMESTAMP)") : QStringLiteral(" AND p.at < ?");
+        binds << filter.until;
+    }
+    if (!filter.terminal.isEmpty()) {
+        sql += QStringLiteral(" AND t.name = ?");
+        binds << filter.terminal;
+    }
+    sql += QStringLiteral(" ORDER BY p.at, t.identity, p.serial");
+    QSqlQuery q(db.sql());
+    q.setForwardOnly(true);
+    q.prepare(sql);
+    for (const QVariant &b : binds) q.addBindValue(b);
+    if (!db.exec(q, error)) return false;
+
+    QByteArray buffer;
+    buffer.reserve(1 << 17);
+    formatter.begin(buffer);
+    ExportRow r;
+    while (q.next()) {
+        r.terminal = q.value(0).toString();
+        r.identity = q.value(1).toString();
+        r.address = q.value(2).toInt();
+        r.serial = q.value(3).toULongLong();
+        r.card = uint32_t(q.value(4).toULongLong());
+        r.stamp = q.value(5).toString().toULongLong();
+        r.flag = q.value(6).toString().toUtf8();
+        formatter.row(r, buffer);
+        ++rows;
+        if (buffer.size() >= (1 << 16) && !flush(out, buffer, error)) return false;
+    }
+    if (q.lastError().isValid()) return db.failed(q, QStringLiteral("read punches"), error);
+    return flush(out, buffer, error);
+}
+
+}  // namespace PunchExport

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <optional>
+
+class Database;
+class QIODevice;
+
+// One stored punch with its terminal, as exports read it.
+struct ExportRow {
+    QString terminal;  // the terminal's name in the fleet file at its latest sync
+    QString identity;
+    int address = 0;
+    quint64 serial = 0;
+    uint32_t card = 0;
+    quint64 stamp = 0;  // yyyyMMddHHmmss (sync/Punch.h)
+    QByteArray flag;
+};
+
+// Which punches: times from `from` (inclusive) and before `until` (exclusive), both
+// "yyyy-MM-dd HH:mm:ss" in the terminals' clock; one terminal by name.
+struct ExportFilter {
+    QString from, until;
+    QString terminal;
+};
+
+// Turns rows into bytes of one export format.
+class RowFormatter {
+public:
+    virtual ~RowFormatter() = default;
+    virtual void begin(QByteArray &) {}
+    virtual void row(const ExportRow &row, QByteArray &out) = 0;
+};
+
+namespace PunchExport {
+
+// "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
+std::unique_ptr<RowFormatter> formatter(const QString &format);
+
+// Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
+// text; a date alone as the end takes the whole day. False with `error` naming the option.
+bool readFrom(const QString &text, ExportFilter &filter, QString &error);
+bool readTo(const QString &text, ExportFilter &filter, QString &error);
+
+// Writes every punch the filter selects, ordered by time, terminal identity and serial, to `out`.
+// False with `error` when the database or the output fails; `rows` counts the rows written.
+bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, QIODevice &out, qint64 &rows,
+           QString &error);
+
+}  // namespace PunchExport

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "sync/Punch.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <QString>
+#include <functional>
+
+class Database;
+
+// What a sync learnt about a terminal, kept in its row of the terminals table.
+struct TerminalFacts {
+    QString identity;
+    QString name;  // the terminal's name in the fleet file
+    QString model;
+    QString firmware;
+    int address = 0;
+    QString line;
+    qint64 clockDrift = 0;  // seconds, terminal minus computer
+    QDateTime syncedAt;
+};
+
+// The punches of the terminals in a database whose schema is current. A punch is keyed by
+// (terminal identity, serial) and inserted only when that key is new, so that any number of syncs,
+// in any order and in any number of processes, store each punch exactly once.
+class PunchStore {
+public:
+    explicit PunchStore(Database &db) : db_(db) {}
+
+    // The newest serial stored for a terminal identity, 0 when none; false with `error`.
+    bool lastSerial(const QString &identity, quint64 &serial, QString &error);
+
+    // In ONE transaction: the terminal's row (created or updated), every punch `next` yields (it
+    // returns false at the end, or sets `sourceError` to abandon), and the terminal's last serial
+    // raised to `newLast`. Nothing is kept when any part fails. `inserted` counts the punches that
+    // were new to the database.
+    bool store(const TerminalFacts &terminal, const std::function<bool(Punch &, QString &sourceError)> &next,
+               quint64 newLast, qint64 &inserted, QString &error);
+
+    // Rows per INSERT statement.
+    static constexpr int BatchRows = 1000;
+
+private:
+    bool upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error);
+    bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
+    bool insertCards(QString &error);
+
+    Database &db_;
+    QSet<uint32_t> knownCards_;
+    QList<uint32_t> newCards_;
+    QString firstSeen_;
+};

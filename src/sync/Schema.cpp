@@ -1,0 +1,117 @@
+#include "sync/Schema.h"
+
+#include "sync/Database.h"
+
+#include <QStringList>
+#include <QVariant>
+
+namespace {
+
+// Version 1: terminals by identity, the cards seen, the punches keyed by (terminal, serial).
+QStringList version1(bool postgres)
+{
+    if (postgres)
+        return {
+            QStringLiteral("CREATE TABLE zevo_schema (version INTEGER NOT NULL)"),
+            QStringLiteral("INSERT INTO zevo_schema (version) VALUES (0)"),
+            QStringLiteral("CREATE TABLE terminals (id BIGSERIAL PRIMARY KEY, identity TEXT NOT NULL UNIQUE, "
+                           "name TEXT NOT NULL, model TEXT, firmware TEXT, address INTEGER, line TEXT, "
+                           "last_serial BIGINT NOT NULL DEFAULT 0, last_sync TIMESTAMP(0), clock_drift BIGINT)"),
+            QStringLiteral("CREATE TABLE cards (card BIGINT PRIMARY KEY, job_number TEXT, name TEXT, "
+                           "first_seen TIMESTAMP(0))"),
+            QStringLiteral("CREATE TABLE punches (terminal_id BIGINT NOT NULL REFERENCES terminals (id), "
+                           "serial BIGINT NOT NULL, card BIGINT NOT NULL, at TIMESTAMP(0) NOT NULL, "
+                           "flag TEXT NOT NULL, PRIMARY KEY (terminal_id, serial))"),
+            QStringLiteral("CREATE INDEX punches_at ON punches (at)"),
+        };
+    return {
+        QStringLiteral("CREATE TABLE zevo_schema (version INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO zevo_schema (version) VALUES (0)"),
+        QStringLiteral("CREATE TABLE terminals (id INTEGER PRIMARY KEY, identity TEXT NOT NULL UNIQUE, "
+                       "name TEXT NOT NULL, model TEXT, firmware TEXT, address INTEGER, line TEXT, "
+                       "last_serial INTEGER NOT NULL DEFAULT 0, last_sync TEXT, clock_drift INTEGER)"),
+        QStringLiteral("CREATE TABLE cards (card INTEGER PRIMARY KEY, job_number TEXT, name TEXT, first_seen TEXT)"),
+        QStringLiteral("CREATE TABLE punches (terminal_id INTEGER NOT NULL REFERENCES terminals (id), "
+                       "serial INTEGER NOT NULL, card INTEGER NOT NULL, at TEXT NOT NULL, flag TEXT NOT NULL, "
+                       "PRIMARY KEY (terminal_id, serial)) WITHOUT ROWID"),
+        QStringLiteral("CREATE INDEX punches_at ON punches (at)"),
+    };
+}
+
+// The steps from version n-1 to n, index n-1.
+QList<QStringList> steps(bool postgres) { return {version1(postgres)}; }
+
+bool hasSchemaTable(Database &db, bool &has, QString &error)
+{
+    const auto v = db.value(db.postgres() ? QStringLiteral("SELECT to_regclass('zevo_schema') IS NOT NULL")
+                                          : QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                                           "AND name = 'zevo_schema'"),
+                            error);
+    if (!v) return false;
+    has = v->toBool();
+    return true;
+}
+
+}  // namespace
+
+namespace Schema {
+
+int version(Database &db, QString &error)
+{
+    bool has = false;
+    if (!hasSchemaTable(db, has, error)) return -1;
+    if (!has) return 0;
+    const auto v = db.value(QStringLiteral("SELECT max(version) FROM zevo_schema"), error);
+    if (!v) return -1;
+    return v->toInt();
+}
+
+bool migrate(Database &db, QString &error)
+{
+    if (!db.begin(error)) return false;
+    // Concurrent first runs against one server: the second waits here and then finds the tables made.
+    if (db.postgres() && !db.exec(QStringLiteral("SELECT pg_advisory_xact_lock(7419230001)"), error)) {
+        db.rollback();
+        return false;
+    }
+    const int at = version(db, error);
+    if (at < 0) {
+        db.rollback();
+        return false;
+    }
+    if (at > Current) {
+        db.rollback();
+        error = db.failure(QStringLiteral("cannot use"),
+                           QStringLiteral("its schema version %1 is newer than this program's %2").arg(at).arg(Current));
+        return false;
+    }
+    const QList<QStringList> all = steps(db.postgres());
+    for (int v = at + 1; v <= Current; ++v) {
+        for (const QString &statement : all[v - 1])
+            if (!db.exec(statement, error)) {
+                db.rollback();
+                return false;
+            }
+        if (!db.exec(QStringLiteral("UPDATE zevo_schema SET version = %1").arg(v), error)) {
+            db.rollback();
+            return false;
+        }
+    }
+    return db.commit(error);
+}
+
+bool checkWritable(Database &db, QString &error)
+{
+    QString why;
+    if (!db.begin(why) || !db.exec(QStringLiteral("UPDATE zevo_schema SET version = version"), why)
+        || !db.exec(QStringLiteral("UPDATE terminals SET name = name WHERE id = 0"), why)
+        || !db.exec(QStringLiteral("DELETE FROM punches WHERE terminal_id = 0 AND serial = 0"), why)) {
+        db.rollback();
+        error = why.startsWith(QLatin1String("database ")) ? why + QStringLiteral(" (the database does not accept writes)") : why;
+        return false;
+    }
+    db.rollback();
+    return true;
+}
+
+}  // namespace Schema

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+class Database;
+
+// The punch database's tables and their versions (docs/sync.md). Each version is a list of
+// statements applied in one transaction; the table zevo_schema holds the version a database is at.
+namespace Schema {
+
+// The version this program writes.
+constexpr int Current = 1;
+
+// Brings the database to Current: creates the tables of a new database, applies the steps an older
+// one lacks. Refuses a database of a newer version. Several programs may do this at once.
+bool migrate(Database &db, QString &error);
+
+// The version the database is at: 0 for a database without our tables; -1 with `error` on failure.
+int version(Database &db, QString &error);
+
+// Checks that the database accepts writes, changing nothing (a read-only file, a role that may not
+// write): false with a message naming the database.
+bool checkWritable(Database &db, QString &error);
+
+}  // namespace Schema
