@@ -1,5 +1,7 @@
 #include "attlink/Exchange.h"
 
+#include "attlink/WireTrace.h"
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QThread>
@@ -58,14 +60,20 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
         channel_.discardInput();
         if (!channel_.writeAll(frame, settings_.responseTimeoutMs)) {
             reply.error = channel_.lastError();
-            if (!channel_.isOpen()) return reply;
+            if (!channel_.isOpen()) break;
+            if (WireTrace::enabled() && attempt + 1 < attempts) WireTrace::retry(attempt + 2, attempts, reply.error);
             continue;
         }
         bytesSent += frame.size();
+        if (WireTrace::enabled()) WireTrace::sent({address, command, seq, payload}, frame, attempt + 1);
+        heard_.clear();
         if (awaitReply(address, command, seq, reply)) return reply;
-        if (reply.error == Disconnected) return reply;  // retrying a closed line is pointless
+        if (WireTrace::enabled() && !heard_.isEmpty()) WireTrace::unframed(heard_, reply.error);
+        if (reply.error == Disconnected) break;  // retrying a closed line is pointless
+        if (WireTrace::enabled() && attempt + 1 < attempts) WireTrace::retry(attempt + 2, attempts, reply.error);
     }
     if (reply.error.isEmpty()) reply.error = QStringLiteral("终端无应答");
+    if (WireTrace::enabled()) WireTrace::gaveUp(reply.error);
     return reply;
 }
 
@@ -96,8 +104,10 @@ bool Exchange::awaitReply(uint8_t address, uint8_t command, uint32_t sequence, R
         bytesReceived += n;
         received += n;
         decoder.feed(chunk);
+        if (WireTrace::enabled()) heard_ += chunk;
         Frame::Message m;
         while (decoder.next(m)) {
+            if (WireTrace::enabled()) WireTrace::received(m, m.address == address && m.sequence == sequence ? QStringLiteral("ours") : QStringLiteral("not ours"));
             // A late reply to an earlier try, or another terminal on the same line: not ours.
             if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit))
                 continue;
