@@ -1,4 +1,4 @@
-// Collects attsim's generated records over a line paced at 115200 and at 9600 baud (10 bits a byte)
+// Collects attsim's generated records over its pty paced at 115200 and at 9600 baud (10 bits a byte)
 // and compares the time with the line minimum of the records' information (10 bytes a record: card
 // 4, time 4, flag 2) at that rate. Goal: at most 0.5 of that minimum.
 #include "link_sim.h"
@@ -8,12 +8,14 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     int worst = 0;
     for (const auto &[baud, records] : {std::pair{115200, 10000}, std::pair{9600, 2000}}) {
+        QTemporaryDir dir;
+        const QString pty = dir.filePath(QStringLiteral("ttySIM"));
         BenchSim sim;
-        if (!sim.start({QStringLiteral("--records"), QString::number(records), QStringLiteral("--baud"), QString::number(baud)})) {
+        if (!sim.start({QStringLiteral("--records"), QString::number(records), QStringLiteral("--baud"), QString::number(baud)}, pty)) {
             std::fprintf(stderr, "attsim did not start\n");
             return 1;
         }
-        const std::optional<Collection> c = collectOnce(sim.host, sim.port, baud);
+        const std::optional<Collection> c = collectOnce(sim.host, sim.port, baud, pty);
         if (!c || c->records != records) return 1;
         const double minimum = records * 10.0 * 10.0 / baud;
         const double lineRate = c->lineBytes * 10.0 / baud;

@@ -25,11 +25,15 @@ struct BenchSim {
     QProcess process;
     QString host, port;
 
-    // Starts attsim with `args` on a free port; false when it does not report ready.
-    bool start(const QStringList &args)
+    // Starts attsim with `args` on a free port, and on a pty linked at `pty` when given; false when it
+    // does not report ready.
+    bool start(const QStringList &args, const QString &pty = {})
     {
-        process.start(binDir() + QStringLiteral("/sim/attsim"), args + QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")});
+        QStringList all = args + QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")};
+        if (!pty.isEmpty()) all << QStringLiteral("--pty") << pty;
+        process.start(binDir() + QStringLiteral("/sim/attsim"), all);
         if (!process.waitForStarted(10000)) return false;
+        bool tcpReady = false, ptyReady = pty.isEmpty();
         while (process.waitForReadyRead(120000)) {
             while (process.canReadLine()) {
                 const QString line = QString::fromUtf8(process.readLine()).trimmed();
@@ -37,8 +41,10 @@ struct BenchSim {
                     const QString hp = line.mid(10);
                     host = hp.left(hp.lastIndexOf(u':'));
                     port = hp.mid(hp.lastIndexOf(u':') + 1);
-                    return true;
+                    tcpReady = true;
                 }
+                if (line.startsWith(QStringLiteral("ready pty "))) ptyReady = true;
+                if (tcpReady && ptyReady) return true;
             }
         }
         return false;
@@ -68,20 +74,27 @@ struct Collection {
     double bytesPerRecord() const { return records ? double(lineBytes) / records : 0; }
 };
 
-// One GatherData over TCP from the simulator at host:port into a temporary folder, the formatted
-// file written alongside as attctl collect does. `baud` tells the link the line's rate (its reply
-// deadlines scale with it); 0 for TCP's own pace.
-inline std::optional<Collection> collectOnce(const QString &host, const QString &port, int baud)
+// One GatherData from the simulator into a temporary folder, the formatted file written alongside as
+// attctl collect does: over TCP at host:port, or over the serial line `pty` when given. `baud` tells
+// the link the line's rate (its requests and reply deadlines follow it); 0 for TCP's own pace.
+inline std::optional<Collection> collectOnce(const QString &host, const QString &port, int baud, const QString &pty = {})
 {
     QTemporaryDir dir;
     {
         QFile ini(dir.filePath(QStringLiteral("AttLink.ini")));
         if (!ini.open(QIODevice::WriteOnly)) return std::nullopt;
         ini.write(QStringLiteral("[Serial]\nBaud=%1\n").arg(baud > 0 ? baud : 230400).toLatin1());
+        if (!pty.isEmpty()) ini.write("[Ports]\nCom1=" + pty.toLocal8Bit() + "\n");
     }
     AttLink link(dir.path());
-    link.Mode(1);
-    if (!link.Connect_Net(host, port).toBool()) return std::nullopt;
+    if (pty.isEmpty()) {
+        link.Mode(1);
+        if (!link.Connect_Net(host, port).toBool()) return std::nullopt;
+    } else {
+        link.Mode(0);
+        QVariant com = 1;
+        if (!link.SetPort(com).toBool()) return std::nullopt;
+    }
     QString message;
     Collection c;
     bool fullYear = false;

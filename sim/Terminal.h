@@ -2,6 +2,7 @@
 
 #include "attlink/protocol/Commands.h"
 #include "attlink/protocol/PackedTime.h"
+#include "attlink/protocol/RecordBlock.h"
 #include "attlink/protocol/RecordWire.h"
 
 #include <array>
@@ -118,6 +119,8 @@ private:
     void logClear(int count);
     int findCard(uint32_t card) const;
 
+    // Records being encoded into a block, kept between requests so that a collection allocates once.
+    mutable std::vector<PackedRecord> packed_;
     qint64 clockOffset_ = 0;
     uint32_t presented_ = 0;
     bool hasPresented_ = false;

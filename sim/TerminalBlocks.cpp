@@ -40,7 +40,8 @@ Terminal::Reply Terminal::recordBlocks(const QByteArray &payload) const
     const qsizetype wanted = qMin<int>(q.packets, MaxPacketsPerReply);
     const qsizetype first = qsizetype(q.firstPacket - 1) * RecordsPerPacket;
     qsizetype n = qBound<qsizetype>(0, records.size() - first, wanted * RecordsPerPacket);
-    std::vector<PackedRecord> packed;
+    std::vector<PackedRecord> &packed = packed_;
+    const quint64 serial = firstSerial() + quint64(first);
     const QByteArray block = fitting(n, RecordsPerPacket, roomAfter(BlockHeaders::RangeReplySize), [&](qsizetype count) {
         // Whole packets only, so that the next request starts at a packet boundary.
         if (first + count < records.size()) count -= count % RecordsPerPacket;
@@ -48,7 +49,7 @@ Terminal::Reply Terminal::recordBlocks(const QByteArray &payload) const
         packed.resize(size_t(count));
         for (qsizetype i = 0; i < count; ++i) {
             const Record &r = records[first + i];
-            packed[size_t(i)] = {firstSerial() + quint64(first + i), r.card, r.when, r.flag};
+            packed[size_t(i)] = {serial + quint64(i), r.card, r.when, r.flag};
         }
         return RecordBlock::encode(packed.data(), count);
     });
@@ -68,12 +69,13 @@ Terminal::Reply Terminal::recordsSince(const QByteArray &payload) const
     if (q.since < lastSerial) start = q.since < firstSerial() ? 0 : qsizetype(q.since - firstSerial() + 1);
     const qsizetype remaining = records.size() - start;
     qsizetype n = qMin<qsizetype>(qMin<qsizetype>(remaining, q.maxRecords), RecordBlock::MaxRecords);
-    std::vector<PackedRecord> packed;
+    std::vector<PackedRecord> &packed = packed_;
+    const quint64 serial = firstSerial() + quint64(start);
     const QByteArray block = fitting(n, 1, roomAfter(BlockHeaders::SinceReplySize), [&](qsizetype count) {
         packed.resize(size_t(count));
         for (qsizetype i = 0; i < count; ++i) {
             const Record &r = records[start + i];
-            packed[size_t(i)] = {firstSerial() + quint64(start + i), r.card, r.when, r.flag};
+            packed[size_t(i)] = {serial + quint64(i), r.card, r.when, r.flag};
         }
         return RecordBlock::encode(packed.data(), count);
     });

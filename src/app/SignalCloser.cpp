@@ -34,10 +34,14 @@ SignalCloser::SignalCloser(QWidget &window, QObject *parent)
         char buf[16];
         while (::read(fds_[1], buf, sizeof buf) > 0) {
         }
-        if (closing_) return;
-        closing_ = true;
-        closeWhenUnwound();
+        if (watch_.isActive()) return;
+        watch_.start();
+        step();
     });
+    // Until the window is gone, every box or dialog is answered as cancelled, also one that the
+    // shut-down itself opens.
+    watch_.setInterval(RetryMs);
+    connect(&watch_, &QTimer::timeout, this, &SignalCloser::step);
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
@@ -67,13 +71,13 @@ bool SignalCloser::cancelOpenDialogs() {
     return any;
 }
 
-void SignalCloser::closeWhenUnwound() {
+void SignalCloser::step() {
     // A box may be followed by another one when the command reads the cancelled answer: each is
     // cancelled in turn until the commands are done and the window's own loop runs again.
     const bool cancelled = cancelOpenDialogs();
-    if (cancelled || QThread::currentThread()->loopLevel() > windowLoopLevel_) {
-        QTimer::singleShot(RetryMs, this, [this] { closeWhenUnwound(); });
-        return;
+    if (!closeAsked_ && !cancelled && QThread::currentThread()->loopLevel() <= windowLoopLevel_) {
+        closeAsked_ = true;
+        window_.close();  // held by a device-link call in progress until the call is over
     }
-    window_.close();
+    if (closeAsked_ && !window_.isVisible()) watch_.stop();
 }

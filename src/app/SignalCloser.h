@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 
 class QSocketNotifier;
 class QWidget;
@@ -18,12 +19,13 @@ public:
     ~SignalCloser() override;
 
 private:
-    void closeWhenUnwound();
+    void step();
     static bool cancelOpenDialogs();
 
     QWidget &window_;
     int fds_[2] = {-1, -1};
     QSocketNotifier *notifier_ = nullptr;
     int windowLoopLevel_ = 1;  // the depth of the window's own event loop
-    bool closing_ = false;
+    QTimer watch_;
+    bool closeAsked_ = false;
 };

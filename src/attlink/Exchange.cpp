@@ -43,7 +43,9 @@ void Exchange::guardTurnaround()
 {
     if (turnaroundMs_ <= 0 || !channel_.turnsAround() || !lastReply_.isValid()) return;
     const qint64 wait = turnaroundMs_ - lastReply_.elapsed();
-    if (wait > 0) QThread::msleep(ulong(wait));
+    if (wait <= 0) return;
+    ++turnaroundWaits;
+    QThread::msleep(ulong(wait));
 }
 
 Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QByteArray &payload)

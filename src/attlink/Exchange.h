@@ -30,6 +30,8 @@ public:
 
     // Bytes on the line in both directions and bad frames seen, for the benchmarks.
     qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
+    // Requests that waited for the turn-around guard.
+    qint64 turnaroundWaits = 0;
     // Requests made, and how the last one ended: callers that only see a false result (attctl) tell
     // a terminal's refusal from a failed line by these.
     qint64 requests = 0;

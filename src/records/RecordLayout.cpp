@@ -2,6 +2,9 @@
 
 #include "common/TextCodec.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstring>
 
 RecordLayout RecordLayout::defaults() {
@@ -133,4 +136,91 @@ QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *line
 
 QString DataBaseForm(QStringView raw, const RecordLayout &layout) {
     return CompiledRecordLayout(layout).format(raw);
+}
+
+namespace {
+
+// Copies n <= 16 bytes by moving 16 when both sides have room for that many: one vector move
+// instead of a library call for each of a line's few short fields.
+inline char *copySmall(char *w, const char *from, qsizetype n, bool room)
+{
+    if (room) std::memcpy(w, from, 16);
+    else std::memcpy(w, from, size_t(n));
+    return w + n;
+}
+
+bool asciiOnly(const char *p, qsizetype n)
+{
+    uint64_t any = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        any |= w;
+    }
+    for (; i < n; ++i) any |= uint8_t(p[i]);
+    return (any & 0x8080808080808080ull) == 0;
+}
+
+}  // namespace
+
+bool CompiledRecordLayout::appendConverted(const char *data, qsizetype size, QByteArray &out, qint64 *lineCount,
+                                           qsizetype requiredWidth) const
+{
+    // Literals padded to 16 bytes so that they too move in one piece.
+    std::vector<std::array<char, 16>> padded(encodedLiterals_.size());
+    qsizetype perLine = 2 + 16;
+    for (const Piece &p : pieces_) perLine += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
+    for (size_t i = 0; i < encodedLiterals_.size(); ++i)
+        std::memcpy(padded[i].data(), encodedLiterals_[i].constData(), size_t(std::min<qsizetype>(16, encodedLiterals_[i].size())));
+    qsizetype used = out.size();
+    out.resize(used + std::max<qsizetype>(perLine, size + size / 4 + perLine));
+    const char *end = data + size;
+    qint64 lines = 0;
+    for (const char *line = data; line < end;) {
+        const char *nl = static_cast<const char *>(std::memchr(line, '\n', size_t(end - line)));
+        const char *next = nl ? nl + 1 : end;
+        qsizetype len = (nl ? nl : end) - line;
+        if (len > 0 && line[len - 1] == '\r') --len;
+        if (len > 0 && requiredWidth > 0 && len != requiredWidth) {
+            out.resize(used);
+            if (lineCount) *lineCount += lines;
+            return false;
+        }
+        if (len > 0) {
+            QByteArray converted;
+            qsizetype need = perLine;
+            const bool ascii = asciiOnly(line, len);
+            if (!ascii) {
+                converted = TextCodec::encode(format(TextCodec::decode(QByteArray(line, len))));
+                need = converted.size() + 2;
+            }
+            if (out.size() - used < need) out.resize(used + need + out.size() / 2);
+            char *w = out.data() + used;
+            if (ascii) {
+                // Positions count characters; in ASCII a character is a byte.
+                for (const Piece &p : pieces_) {
+                    if (p.start < 0) {
+                        const QByteArray &lit = encodedLiterals_[size_t(p.length)];
+                        if (lit.size() <= 16) w = copySmall(w, padded[size_t(p.length)].data(), lit.size(), true);
+                        else w = static_cast<char *>(std::memcpy(w, lit.constData(), size_t(lit.size()))) + lit.size();
+                    } else if (p.start < len) {
+                        const qsizetype n = std::min<qsizetype>(p.length, len - p.start);
+                        w = copySmall(w, line + p.start, n, n <= 16 && end - (line + p.start) >= 16);
+                    }
+                }
+            } else {
+                std::memcpy(w, converted.constData(), size_t(converted.size()));
+                w += converted.size();
+            }
+            *w++ = '\r';
+            *w++ = '\n';
+            used = w - out.data();
+            ++lines;
+        }
+        line = next;
+    }
+    out.resize(used);
+    if (lineCount) *lineCount += lines;
+    return true;
 }

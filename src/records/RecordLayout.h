@@ -36,6 +36,12 @@ public:
     // content of the formatted file: one line per non-empty raw line, each ended by CR LF. Empty lines
     // are skipped. lineCount receives the number of lines written.
     QByteArray convertFile(const QByteArray &rawContent, qint64 *lineCount = nullptr) const;
+    // The same conversion of [data, data + size) appended to `out`, for a file read or received in
+    // pieces: the bytes end at a line end or at the end of the file; lineCount is added to. With a
+    // requiredWidth (> 0), stops at the first non-empty line of another width and returns false, the
+    // lines before it converted and counted.
+    bool appendConverted(const char *data, qsizetype size, QByteArray &out, qint64 *lineCount = nullptr,
+                         qsizetype requiredWidth = -1) const;
 
 private:
     struct Piece {

@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <limits>
+#include <sys/stat.h>
 
 namespace RecordLineFile {
 
@@ -40,12 +41,20 @@ QString Result::message(const QString &path) const {
     case Verdict::NotText:
         return QStringLiteral("文件第%1行含有控制字符，不是文本文件，未读入：").arg(lineNumber) + path;
     case Verdict::TooLarge: return QStringLiteral("文件太大，未读入：") + path;
+    case Verdict::NotAFile: return QStringLiteral("不是普通文件，未读入：") + path;
     }
     return QString();
 }
 
 Result read(const QString &path, const Progress &progress) {
     Result r;
+    // A device (a terminal, /dev/zero) or a socket is no file of lines and could be read for ever;
+    // a pipe ends when its writer closes it.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode)) {
+        r.verdict = Result::Verdict::NotAFile;
+        return r;
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         r.verdict = Result::Verdict::CannotOpen;

@@ -14,7 +14,7 @@ namespace RecordLineFile {
 constexpr int MaxLineBytes = 256;
 
 struct Result {
-    enum class Verdict { Loaded, CannotOpen, CannotRead, LineTooLong, NotText, TooLarge };
+    enum class Verdict { Loaded, CannotOpen, CannotRead, LineTooLong, NotText, TooLarge, NotAFile };
     Verdict verdict = Verdict::Loaded;
     qint64 lineNumber = 0;  // the offending line, counted from 1, for LineTooLong and NotText
     RecordLines lines;

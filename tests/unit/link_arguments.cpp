@@ -92,6 +92,16 @@ private slots:
         QCOMPARE(OperationArgs::address(QStringLiteral(" 255 ")), 255);
         QCOMPARE(OperationArgs::address(QStringLiteral("256")), -1);
         QCOMPARE(OperationArgs::address(QStringLiteral("")), -1);
+        // The window's 16-bit reading: a point, an exponent, halves to even; still 0..255 only.
+        QCOMPARE(OperationArgs::address(QStringLiteral("8.0")), 8);
+        QCOMPARE(OperationArgs::address(QStringLiteral("1e2")), 100);
+        QCOMPARE(OperationArgs::address(QStringLiteral("7.4")), 7);
+        QCOMPARE(OperationArgs::address(QStringLiteral("7.5")), 8);
+        QCOMPARE(OperationArgs::address(QStringLiteral(" 7")), 7);
+        QCOMPARE(OperationArgs::address(QStringLiteral("255.5")), -1);
+        QCOMPARE(OperationArgs::address(QStringLiteral("-0.4")), 0);
+        QCOMPARE(OperationArgs::address(QStringLiteral("0x10")), -1);
+        QCOMPARE(OperationArgs::address(QStringLiteral("1 8")), -1);
         QCOMPARE(OperationArgs::address(qint16(-1)), -1);
         QCOMPARE(OperationArgs::packet(QStringLiteral("0")), 0);
         QCOMPARE(OperationArgs::packet(QStringLiteral("65536")), 0);

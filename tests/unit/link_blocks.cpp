@@ -155,6 +155,9 @@ private slots:
         cardIndex.remove(RecordBlock::HeaderSize + 4, 4 * (cards - 1));
         QByteArray hugeStep = good;
         putAt(hugeStep, 18, uint64_t(INT64_MAX), 8);
+        // 100 steps of a third of the range each leave it soon.
+        QByteArray climbing = good;
+        putAt(climbing, 18, uint64_t((PackedTime::Max - PackedTime::Min) / 3), 8);
         QByteArray firstTime = good;
         putAt(firstTime, 10, uint64_t(PackedTime::Max + 1), 8);
         QByteArray serialZero = good;
@@ -173,8 +176,9 @@ private slots:
         QTest::newRow("block cut short") << good.left(good.size() - 1) << "shorter than its count needs";
         QTest::newRow("bytes after the block") << good + "x" << "bytes after";
         QTest::newRow("table index out of range") << cardIndex << "card index past its table";
-        QTest::newRow("time difference overflowing") << hugeStep << "time out of range";
+        QTest::newRow("time difference overflowing") << hugeStep << "time step out of range";
         QTest::newRow("first time out of range") << firstTime << "time out of range";
+        QTest::newRow("times adding up past the range") << climbing << "record time out of range";
         QTest::newRow("serial 0") << serialZero << "serial 0";
         QTest::newRow("serial overflowing") << serialOverflow << "serial overflows";
         QTest::newRow("field wider than 64 bits") << wideField << "width out of range";

@@ -55,6 +55,7 @@ private slots:
                                                 << "文件第2行含有控制字符，不是文本文件，未读入：";
         QTest::newRow("escape sequence") << QByteArray("\x1b[2J105\r\n") << "文件第1行含有控制字符，不是文本文件，未读入：";
         QTest::newRow("program file") << QByteArray("\x7f" "ELF\x02\x01\x01", 7) << "文件第1行含有控制字符，不是文本文件，未读入：";
+        QTest::newRow("device") << QByteArray() << "不是普通文件，未读入：";
     }
     void refusedFilesLeaveTheList() {
         QFETCH(QByteArray, content);
@@ -66,7 +67,7 @@ private slots:
         QCOMPARE(w.List1->count(), 3);
         w.List1->setSelected(1, false);
 
-        const QString path = writeFile(f.dir.path() + "/bad.txt", content);
+        const QString path = content.isEmpty() ? QString("/dev/zero") : writeFile(f.dir.path() + "/bad.txt", content);
         f.op.files.enqueue(path);
         w.Command18->click();
         QCOMPARE(f.op.boxes.size(), 1);

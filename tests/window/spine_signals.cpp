@@ -121,6 +121,32 @@ private slots:
         QCOMPARE(f.w().List1->text(0), QString("1050079A785070927093628"));
     }
 
+    // A box that the shut-down itself opens (a file that cannot be saved, say) is answered too.
+    void boxOpenedByTheShutDown() {
+        WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());
+        auto &w = f.w();
+        bool boxAnswered = false;
+        QObject::connect(&w, &FrmZevo::unloading, &w, [&] {
+            person_.message("无法保存", OperatorInterface::Buttons::Ok, OperatorInterface::Icon::Critical, QString());
+            boxAnswered = true;
+        });
+        w.show();
+        QApplication::setQuitOnLastWindowClosed(false);
+        SignalCloser closer(w);
+        QEventLoop windowLoop;
+        QTimer::singleShot(0, [] { ::raise(SIGTERM); });
+        QTimer done;
+        QObject::connect(&done, &QTimer::timeout, [&] {
+            if (boxAnswered && !w.isVisible()) windowLoop.quit();
+        });
+        done.start(10);
+        QTimer::singleShot(60000, &windowLoop, &QEventLoop::quit);
+        windowLoop.exec();
+        QVERIFY(boxAnswered);
+        QVERIFY(!w.isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
     // No box open: the window closes at once and saves.
     void noBox() {
         WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());

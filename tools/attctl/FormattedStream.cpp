@@ -21,8 +21,9 @@ bool FormattedStream::open()
 
 bool FormattedStream::add(const QByteArray &rawLines)
 {
-    const QByteArray out = layout_.convertFile(rawLines);
-    return (toStdout_ ? stdout_.write(out) : file_.write(out)) == out.size() || failed();
+    buffer_.resize(0);
+    layout_.appendConverted(rawLines.constData(), rawLines.size(), buffer_);
+    return (toStdout_ ? stdout_.write(buffer_) : file_.write(buffer_)) == buffer_.size() || failed();
 }
 
 bool FormattedStream::commit() { return (toStdout_ ? stdout_.flush() : file_.commit()) || failed(); }

@@ -28,4 +28,5 @@ private:
     bool toStdout_;
     CompiledRecordLayout layout_;
     QString error_;
+    QByteArray buffer_;  // one packet's formatted lines, its room kept from packet to packet
 };

@@ -1,61 +1,73 @@
 #pragma once
 
-#include <QByteArray>
+#include <QtGlobal>
 #include <cstdint>
+#include <cstring>
 
-// Fields of 0 to 64 bits packed one after the other, most significant bit first.
+// Fields of 0 to 64 bits packed one after the other, most significant bit first, into a buffer the
+// caller sized for them.
 class BitWriter {
 public:
-    explicit BitWriter(QByteArray &out) : out_(out) {}
+    explicit BitWriter(uint8_t *out) : out_(out) {}
     void put(uint64_t value, int bits)
     {
-        for (int left = bits; left > 0;) {
-            const int take = left < 8 - fill_ ? left : 8 - fill_;
-            const uint64_t part = (value >> (left - take)) & ((uint64_t(1) << take) - 1);
-            current_ = uint8_t(current_ | (part << (8 - fill_ - take)));
-            fill_ += take;
-            left -= take;
-            if (fill_ == 8) flush();
+        if (bits == 0) return;
+        if (bits > 32) {
+            put(value >> 32, bits - 32);
+            value &= 0xFFFFFFFFu;
+            bits = 32;
         }
+        acc_ = (acc_ << bits) | (value & ((uint64_t(1) << bits) - 1));
+        fill_ += bits;
+        while (fill_ >= 8) {
+            fill_ -= 8;
+            *out_++ = uint8_t(acc_ >> fill_);
+        }
+        acc_ &= (uint64_t(1) << fill_) - 1;
     }
-    // Pads the last byte with zero bits.
-    void finish()
+    // Pads the last byte with zero bits; returns the end of what was written.
+    uint8_t *finish()
     {
-        if (fill_ > 0) flush();
+        if (fill_ > 0) *out_++ = uint8_t(acc_ << (8 - fill_));
+        fill_ = 0;
+        acc_ = 0;
+        return out_;
     }
 
 private:
-    void flush()
-    {
-        out_.append(char(current_));
-        current_ = 0;
-        fill_ = 0;
-    }
-    QByteArray &out_;
-    uint8_t current_ = 0;
+    uint8_t *out_;
+    uint64_t acc_ = 0;
     int fill_ = 0;
 };
 
-// Reads what BitWriter wrote. The caller checks beforehand that the bytes hold every bit it reads.
+// Reads what BitWriter wrote from [data, data + size); bits past the end read as zero. The caller
+// checks beforehand that the bytes hold every field it means to use.
 class BitReader {
 public:
-    explicit BitReader(const uint8_t *data) : data_(data) {}
+    BitReader(const uint8_t *data, qsizetype size) : data_(data), size_(size) {}
     uint64_t get(int bits)
     {
-        uint64_t v = 0;
-        for (int left = bits; left > 0;) {
-            const int avail = 8 - int(pos_ & 7);
-            const int take = left < avail ? left : avail;
-            const uint64_t b = (data_[pos_ >> 3] >> (avail - take)) & ((1u << take) - 1);
-            v = (v << take) | b;
-            pos_ += uint64_t(take);
-            left -= take;
+        if (bits == 0) return 0;
+        if (bits > 56) {
+            const uint64_t high = get(bits - 32);
+            return (high << 32) | get(32);
         }
-        return v;
+        const qsizetype byte = qsizetype(pos_ >> 3);
+        uint64_t w = 0;
+        if (byte + 8 <= size_) {
+            std::memcpy(&w, data_ + byte, 8);
+            w = __builtin_bswap64(w);
+        } else {
+            for (int i = 0; i < 8 && byte + i < size_; ++i) w |= uint64_t(data_[byte + i]) << (56 - 8 * i);
+        }
+        const int offset = int(pos_ & 7);
+        pos_ += uint64_t(bits);
+        return (w << offset) >> (64 - bits);
     }
 
 private:
     const uint8_t *data_;
+    qsizetype size_;
     uint64_t pos_ = 0;
 };
 

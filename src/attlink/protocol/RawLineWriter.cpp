@@ -4,13 +4,20 @@
 
 namespace {
 
-constexpr char Hex[] = "0123456789ABCDEF";
+// "00".."99" and "00".."FF": two characters a look-up.
+struct DigitPairs {
+    char decimal[100][2];
+    char hex[256][2];
+    constexpr DigitPairs() : decimal{}, hex{}
+    {
+        for (int i = 0; i < 100; ++i) decimal[i][0] = char('0' + i / 10), decimal[i][1] = char('0' + i % 10);
+        constexpr char Hex[] = "0123456789ABCDEF";
+        for (int i = 0; i < 256; ++i) hex[i][0] = Hex[i >> 4], hex[i][1] = Hex[i & 15];
+    }
+};
+constexpr DigitPairs pairs;
 
-inline void two(char *p, int v)
-{
-    p[0] = char('0' + v / 10);
-    p[1] = char('0' + v % 10);
-}
+inline void two(char *p, int v) { std::memcpy(p, pairs.decimal[v], 2); }
 
 }  // namespace
 
@@ -32,7 +39,7 @@ int RawLineWriter::write(const PackedRecord &r, char *out)
         for (int i = 9; i >= 0; --i, v /= 10) p[i] = char('0' + v % 10);
         p += 10;
     } else {
-        for (int i = 0; i < 8; ++i) p[i] = Hex[(r.card >> (28 - 4 * i)) & 0xF];
+        for (int i = 0; i < 4; ++i) std::memcpy(p + 2 * i, pairs.hex[(r.card >> (24 - 8 * i)) & 0xFF], 2);
         p += 8;
     }
     qint64 days = r.when.secs / 86400, rest = r.when.secs % 86400;

@@ -2,7 +2,6 @@
 
 #include "attlink/protocol/BitStream.h"
 
-#include <QHash>
 #include <cstring>
 
 namespace RecordBlock {
@@ -34,7 +33,8 @@ bool printableFlag(uint32_t w)
     return true;
 }
 
-// Distinct values in first-seen order and each value's index; a table only when it saves bytes.
+// Distinct values in first-seen order and each record's index into them (open addressing: this runs
+// for every record a terminal sends); a table only when it saves bytes.
 struct Table {
     std::vector<uint32_t> values;
     std::vector<uint32_t> index;  // per record
@@ -43,21 +43,26 @@ struct Table {
 
     void build(const std::vector<uint32_t> &words)
     {
-        QHash<uint32_t, uint32_t> seen;
+        size_t capacity = 64;
+        while (capacity < 2 * words.size()) capacity *= 2;
+        std::vector<uint32_t> keys(capacity), slotOf(capacity, UINT32_MAX);
         index.resize(words.size());
         for (size_t i = 0; i < words.size(); ++i) {
-            auto it = seen.constFind(words[i]);
-            if (it == seen.cend()) {
+            const uint32_t w = words[i];
+            size_t h = (w * 0x9E3779B1u) & (capacity - 1);
+            while (slotOf[h] != UINT32_MAX && keys[h] != w) h = (h + 1) & (capacity - 1);
+            if (slotOf[h] == UINT32_MAX) {
                 if (values.size() == 65535) return;  // too many for a table
-                it = seen.insert(words[i], uint32_t(values.size()));
-                values.push_back(words[i]);
+                keys[h] = w;
+                slotOf[h] = uint32_t(values.size());
+                values.push_back(w);
             }
-            index[i] = *it;
+            index[i] = slotOf[h];
         }
         if (values.empty()) return;
         bits = bitsFor(values.size() - 1);
-        const uint64_t tableBytes = 4 * values.size() * 8 + uint64_t(bits) * words.size();
-        used = tableBytes < uint64_t(32) * words.size();
+        const uint64_t tableBits = 4 * values.size() * 8 + uint64_t(bits) * words.size();
+        used = tableBits < uint64_t(32) * words.size();
         if (!used) bits = 32;
     }
     uint32_t at(size_t i, const std::vector<uint32_t> &words) const { return used ? index[i] : words[i]; }
@@ -84,8 +89,9 @@ QByteArray encode(const PackedRecord *r, qsizetype n)
     const int serialBits = bitsFor(maxSerialStep), timeBits = bitsFor(maxTimeStep);
 
     QByteArray out;
+    const qsizetype tables = qsizetype(4 * ((cardTable.used ? cardTable.values.size() : 0) + (flagTable.used ? flagTable.values.size() : 0)));
     const uint64_t bits = uint64_t(serialBits + timeBits + cardTable.bits + flagTable.bits) * uint64_t(n);
-    out.reserve(qsizetype(HeaderSize + 4 * (cardTable.values.size() + flagTable.values.size()) + bits / 8 + 1));
+    out.reserve(HeaderSize + tables + qsizetype((bits + 7) / 8));
     putU16(out, uint32_t(n));
     putU64(out, n > 0 ? r[0].serial : 0);
     putU64(out, uint64_t(n > 0 ? r[0].when.secs : 0));
@@ -97,7 +103,9 @@ QByteArray encode(const PackedRecord *r, qsizetype n)
         for (uint32_t v : cardTable.values) putU32(out, v);
     if (flagTable.used)
         for (uint32_t v : flagTable.values) putU32(out, v);
-    BitWriter w(out);
+    const qsizetype fields = out.size();
+    out.resize(fields + qsizetype((bits + 7) / 8));
+    BitWriter w(reinterpret_cast<uint8_t *>(out.data()) + fields);
     for (qsizetype i = 0; i < n; ++i) {
         w.put(i > 0 ? r[i].serial - r[i - 1].serial - 1 : 0, serialBits);
         w.put(i > 0 ? uint64_t(r[i].when.secs - r[i - 1].when.secs - minDelta) : 0, timeBits);
@@ -132,30 +140,57 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
     if (count > 0 && firstSerial == 0) return fail("serial 0 in a record block");
     if (count > 0 && (firstTime < PackedTime::Min || firstTime > PackedTime::Max)) return fail("record time out of range");
 
+    // Every time of a sound block lies in PackedTime's range, so no step can be wider than the range
+    // twice over: anything wider is refused here, and the sums below stay far inside 64 bits.
+    constexpr int64_t Span = PackedTime::Max - PackedTime::Min;
+    if (timeBits > 40 || minDelta < -Span || minDelta > Span) return fail("record time step out of range");
+
     const uint8_t *tables = p + HeaderSize;
+    std::vector<uint32_t> cards(static_cast<size_t>(cardTable));
+    for (int i = 0; i < cardTable; ++i) cards[size_t(i)] = uint32_t(getU(tables + 4 * i, 4));
     std::vector<uint32_t> flagWords(static_cast<size_t>(flagTable));
     for (int i = 0; i < flagTable; ++i) {
         flagWords[size_t(i)] = uint32_t(getU(tables + 4 * (cardTable + i), 4));
         if (!printableFlag(flagWords[size_t(i)])) return fail("flag not printable");
     }
     out.resize(size_t(count));
-    BitReader bits(tables + 4 * (cardTable + flagTable));
-    __int128 serial = firstSerial, time = firstTime;
+    const uint8_t *fields = tables + 4 * (cardTable + flagTable);
+    BitReader bits(fields, p + size - fields);
+    // Records of at most 56 bits come out of the stream in one read and are split by shifts.
+    const bool oneRead = bitsPerRecord <= 56;
+    const uint64_t flagMask = (uint64_t(1) << flagBits) - 1, cardMask = (uint64_t(1) << cardBits) - 1;
+    const uint64_t timeMask = (uint64_t(1) << timeBits) - 1;
+    uint64_t serial = firstSerial;
+    int64_t time = firstTime;
     for (int i = 0; i < count; ++i) {
-        const uint64_t serialStep = bits.get(serialBits), timeStep = bits.get(timeBits);
-        const uint32_t card = uint32_t(bits.get(cardBits)), flag = uint32_t(bits.get(flagBits));
+        uint64_t serialStep, timeStep;
+        uint32_t card, flag;
+        if (oneRead) {
+            uint64_t v = bits.get(int(bitsPerRecord));
+            flag = uint32_t(v & flagMask);
+            v >>= flagBits;
+            card = uint32_t(v & cardMask);
+            v >>= cardBits;
+            timeStep = v & timeMask;
+            serialStep = timeBits < 64 ? v >> timeBits : 0;
+        } else {
+            serialStep = bits.get(serialBits);
+            timeStep = bits.get(timeBits);
+            card = uint32_t(bits.get(cardBits));
+            flag = uint32_t(bits.get(flagBits));
+        }
         if (i > 0) {
-            serial += __int128(serialStep) + 1;
-            time += __int128(minDelta) + __int128(timeStep);
-            if (serial > __int128(UINT64_MAX)) return fail("serial overflows");
+            if (serialStep == UINT64_MAX || __builtin_add_overflow(serial, serialStep + 1, &serial))
+                return fail("serial overflows");
+            time += minDelta + int64_t(timeStep);
             if (time < PackedTime::Min || time > PackedTime::Max) return fail("record time out of range");
         }
         PackedRecord &r = out[size_t(i)];
-        r.serial = uint64_t(serial);
-        r.when.secs = int64_t(time);
+        r.serial = serial;
+        r.when.secs = time;
         if (cardTable > 0) {
             if (card >= uint32_t(cardTable)) return fail("card index past its table");
-            r.card = uint32_t(getU(tables + 4 * card, 4));
+            r.card = cards[card];
         } else {
             r.card = card;
         }
