@@ -33,6 +33,10 @@ Console::Console(const DeviceLinkFactory &factory, OperatorInterface &op, const 
     roster_ = std::make_unique<RosterCommands>(ctx);
     config_ = std::make_unique<ConfigCommands>(ctx);
 
+    // Closing the window during a terminal exchange ends the exchange instead of waiting it out.
+    runner_->setAbandonHandler([this] {
+        if (link_) link_->abandon();
+    });
     QObject::connect(window_.get(), &FrmZevo::unloading, window_.get(), [this] { unload(); });
     QObject::connect(window_->Cmd_Exit, &QPushButton::clicked, window_.get(), [this] { exitWithoutSaving(); });
 }
@@ -91,7 +95,8 @@ void Console::unload() {
     settings_->write(QStringLiteral("Address"), w.TxtAddress->text());
     settings_->write(QStringLiteral("KqIP"), w.txtIP->text());
     settings_->write(QStringLiteral("KqTcpPort"), w.txtTcpPort->text());
-    SysProfile::WriteSys(w, appFolder_);
+    const QString error = SysProfile::WriteSys(w, appFolder_);
+    if (!error.isEmpty()) op_.message(error, OperatorInterface::Buttons::Ok, OperatorInterface::Icon::Critical);
 }
 
 void Console::exitWithoutSaving() {

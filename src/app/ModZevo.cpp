@@ -1,10 +1,10 @@
 #include "app/ModZevo.h"
 
+#include "common/DurableFile.h"
 #include "common/TextCodec.h"
 
 #include <QFile>
 #include <QList>
-#include <QSaveFile>
 
 namespace ModZevo {
 
@@ -17,16 +17,26 @@ QString pathOf(const QString &file, const QString &appFolder) {
 }
 
 // The file as byte lines, each without its line end. Working on bytes keeps lines we do not touch
-// exactly as they were, whatever their encoding.
-QList<QByteArray> readLines(const QString &path, bool *crlf = nullptr) {
+// exactly as they were, whatever their encoding. Lines end in CR LF, LF or a lone CR (files from
+// old editors); *ending receives the one a rewrite keeps (CR LF for a new file).
+QList<QByteArray> readLines(const QString &path, QByteArray *ending = nullptr) {
+    if (ending) *ending = "\r\n";
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray all = f.readAll();
-    if (crlf) *crlf = all.isEmpty() || all.contains("\r\n") || !all.contains('\n');
-    QList<QByteArray> lines = all.split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
-    for (QByteArray &l : lines)
-        if (l.endsWith('\r')) l.chop(1);
+    if (ending)
+        *ending = all.contains("\r\n") || (!all.contains('\n') && !all.contains('\r')) ? QByteArray("\r\n")
+                  : all.contains('\n')                                              ? QByteArray("\n")
+                                                                                     : QByteArray("\r");
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        if (all[i] != '\n' && all[i] != '\r') continue;
+        lines.append(all.mid(start, i - start));
+        if (all[i] == '\r' && i + 1 < all.size() && all[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < all.size()) lines.append(all.mid(start));
     return lines;
 }
 
@@ -75,15 +85,15 @@ QString ReadIniValue(const QString &section, const QString &key, const QString &
     return QString();
 }
 
-void WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
-                   const QString &appFolder) {
+bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
+                   const QString &appFolder, QString *error) {
     const QString path = pathOf(file, appFolder);
     const QByteArray wantSection = TextCodec::encode(section).trimmed();
     const QByteArray wantKey = TextCodec::encode(key).trimmed();
     const QByteArray newLine = wantKey + '=' + TextCodec::encode(value);
 
-    bool crlf = true;
-    QList<QByteArray> lines = readLines(path, &crlf);
+    QByteArray end;
+    QList<QByteArray> lines = readLines(path, &end);
     qsizetype sectionAt = -1, lastInSection = -1, keyAt = -1;
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
@@ -109,13 +119,12 @@ void WriteIniValue(const QString &section, const QString &key, const QString &va
         lines.append(newLine);
     }
 
-    const QByteArray end = crlf ? QByteArray("\r\n") : QByteArray("\n");
     QByteArray out;
     for (const QByteArray &l : lines) out += l + end;
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return;
-    f.write(out);
-    f.commit();
+    int number = 0;
+    if (DurableFile::replace(path, out, nullptr, &number)) return true;
+    if (error) *error = QStringLiteral("无法保存 %1：%2").arg(path, DurableFile::reasonText(number));
+    return false;
 }
 
 }  // namespace ModZevo

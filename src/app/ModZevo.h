@@ -13,8 +13,9 @@ QString defaultProfilePath(const QString &appFolder);
 // 1999 characters are cut to 1999.
 QString ReadIniValue(const QString &section, const QString &key, const QString &file, const QString &appFolder);
 
-// Creates the file and the section when missing. A failed write is silent.
-void WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
-                   const QString &appFolder);
+// Creates the file and the section when missing. The file is replaced only once the new content is
+// wholly on the disk; on failure the earlier file stays as it was and *error (when given) says why.
+bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
+                   const QString &appFolder, QString *error = nullptr);
 
 }  // namespace ModZevo

@@ -36,12 +36,17 @@ void ReadSys(FrmZevo &window, const QString &appFolder) {
     }
 }
 
-void WriteSys(const FrmZevo &window, const QString &appFolder) {
-    ModZevo::WriteIniValue(Section, QStringLiteral("IsCheck"), checkValue(window.IsCheck), QString(), appFolder);
-    ModZevo::WriteIniValue(Section, QStringLiteral("YearCheck"), checkValue(window.YearCheck), QString(), appFolder);
+QString WriteSys(const FrmZevo &window, const QString &appFolder) {
+    QList<std::pair<QString, QString>> values{{QStringLiteral("IsCheck"), checkValue(window.IsCheck)},
+                                              {QStringLiteral("YearCheck"), checkValue(window.YearCheck)}};
     for (int n = 0; n <= 8; ++n)
-        ModZevo::WriteIniValue(Section, separatorKey(n), QLatin1Char('{') + window.TxtF[n]->text() + QLatin1Char('}'),
-                               QString(), appFolder);
+        values.append({separatorKey(n), QLatin1Char('{') + window.TxtF[n]->text() + QLatin1Char('}')});
+    // Every key rewrites the whole file, each time replaced in one step; after a failure the rest would
+    // fail alike.
+    QString error;
+    for (const auto &[key, value] : values)
+        if (!ModZevo::WriteIniValue(Section, key, value, QString(), appFolder, &error)) return error;
+    return {};
 }
 
 }  // namespace SysProfile

@@ -11,6 +11,7 @@ namespace SysProfile {
 inline const QString Section = QStringLiteral("730KZevo");
 
 void ReadSys(FrmZevo &window, const QString &appFolder);
-void WriteSys(const FrmZevo &window, const QString &appFolder);
+// The empty text when saved; else what went wrong, naming the file and the reason.
+QString WriteSys(const FrmZevo &window, const QString &appFolder);
 
 }  // namespace SysProfile

@@ -4,12 +4,13 @@
 #include "attlink/RawFileCheck.h"
 #include "attlink/protocol/Fields.h"
 #include "attlink/protocol/RecordWire.h"
+#include "common/DurableFile.h"
 #include "common/TextCodec.h"
 
 #include <QDate>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QSaveFile>
 #include <QThread>
 #include <QTime>
 
@@ -35,30 +36,17 @@ int pauseOf(const QString &sleepDate)
     return ok && ms > 0 && ms <= 1000 ? ms : 0;
 }
 
-QString failure(const Exchange::Reply &r)
-{
-    if (!r.answered) return QStringLiteral("通讯失败：") + r.error;
-    switch (r.status) {
-    case ReplyStatus::NotSupported: return QStringLiteral("终端不支持此功能");
-    case ReplyStatus::BadRequest: return QStringLiteral("终端不接受此数据");
-    case ReplyStatus::Unknown: return QStringLiteral("终端不认识此命令");
-    default: return QStringLiteral("终端拒绝请求");
-    }
-}
-
-// Records in packets first..last of a terminal holding `total` (what a complete range delivers).
-qint64 recordsIn(qint64 total, int first, int last, int perPacket)
-{
-    const qint64 end = qMin<qint64>(total, qint64(last) * perPacket);
-    return qMax<qint64>(0, end - qint64(first - 1) * perPacket);
-}
-
 }  // namespace
 
-AttLink::AttLink(const QString &appFolder)
-    : settings_(LinkSettings::load(appFolder)), serialExchange_(serial_, settings_), tcpExchange_(tcp_, settings_)
+AttLink::AttLink(const QString &appFolder) : AttLink(LinkSettings::load(appFolder)) {}
+
+AttLink::AttLink(const LinkSettings &settings)
+    : settings_(settings), serialExchange_(serial_, settings_), tcpExchange_(tcp_, settings_)
 {
+    serial_.setAbandonFlag(&abandoned_);
+    tcp_.setAbandonFlag(&abandoned_);
 }
+
 
 QVariant AttLink::SetPort(QVariant &port)
 {
@@ -104,66 +92,12 @@ bool AttLink::simple(int address, uint8_t command, const QStringList &fields)
 
 // ---- records ----
 
-QVariant AttLink::collectRecords(const QString &address, const QString &folder, const QString &fileName,
-                                 QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
-                                 int pauseMs)
+QVariant AttLink::fileFailed(const DurableFile &out, QString &message)
 {
-    count = 0;
-    const int a = addressOf(address);
-    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
-    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
-    const bool whole = first == 1 && last == 65535;
-    // Written beside the target and renamed over it only once every packet has come: a failed
-    // collection leaves the earlier file as it was.
-    QSaveFile out(joinPath(folder, fileName));
-    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
-    int packet = first, lastPacket = last;
-    qint64 done = 0, total = 0;
-    while (packet <= lastPacket) {
-        if (packet > first && pauseMs > 0) QThread::msleep(ulong(pauseMs));
-        const Exchange::Reply r = exchange().request(uint8_t(a), Command::RecordPacket, u16(packet));
-        if (!r.ok()) {
-            out.cancelWriting();
-            message = failure(r);
-            return false;
-        }
-        RecordWire::PacketHeader h;
-        const qsizetype body = r.data.size() - RecordWire::PacketHeaderSize;
-        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet || body % RecordWire::Size != 0
-            || body / RecordWire::Size > RecordsPerPacket) {
-            out.cancelWriting();
-            message = QStringLiteral("终端应答格式错误");
-            return false;
-        }
-        lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
-        total = h.totalItems;
-        const int n = int(body / RecordWire::Size);
-        QByteArray lines;
-        for (int i = 0; i < n; ++i) {
-            WireRecord rec;
-            if (!RecordWire::decode(r.data.mid(RecordWire::PacketHeaderSize + i * RecordWire::Size, RecordWire::Size), rec)) {
-                out.cancelWriting();
-                message = QStringLiteral("终端记录格式错误");
-                return false;
-            }
-            lines += RecordWire::rawLine(a, rec, decimal, fullYear) + "\r\n";
-        }
-        out.write(lines);
-        done += n;
-        reportProgress(done, recordsIn(total, first, last, RecordsPerPacket));
-        ++packet;
-    }
-    if (done != recordsIn(total, first, lastPacket < first ? first - 1 : lastPacket, RecordsPerPacket)
-        || (whole && done != total)) {
-        // Records were added or cleared while the packets were read: the file would not match.
-        out.cancelWriting();
-        message = QStringLiteral("采集中终端记录数发生变化，请重新采集");
-        return false;
-    }
-    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
-    count = qint32(done);
-    message = QStringLiteral("共采集 %1 条记录").arg(done);
-    return true;
+    fileError_ = out.errorNumber();
+    fileErrorPath_ = out.path();
+    message = QStringLiteral("无法写入文件 %1：%2").arg(out.path(), DurableFile::reasonText(fileError_));
+    return false;
 }
 
 QVariant AttLink::GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
@@ -275,64 +209,6 @@ QVariant AttLink::ReadChangeTimeLog(qint16 address, QString &log)
 
 // ---- roster ----
 
-QVariant AttLink::collectRoster(const QString &address, const QString &folder, const QString &fileName,
-                                QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
-{
-    count = 0;
-    const int a = addressOf(address);
-    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
-    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
-    QSaveFile out(joinPath(folder, fileName));
-    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
-    int packet = first, lastPacket = last;
-    qint64 done = 0, total = 0;
-    while (packet <= lastPacket) {
-        if (packet > first && pauseMs > 0) QThread::msleep(ulong(pauseMs));
-        const Exchange::Reply r = exchange().request(uint8_t(a), Command::RosterPacket, u16(packet));
-        RecordWire::PacketHeader h;
-        if (!r.ok()) {
-            out.cancelWriting();
-            message = failure(r);
-            return false;
-        }
-        const QStringList f = Fields::split(r.data.mid(RecordWire::PacketHeaderSize));
-        if (!RecordWire::decodeHeader(r.data, h) || h.packet != packet || f.size() % 3 != 0
-            || f.size() / 3 > RosterPerPacket) {
-            out.cancelWriting();
-            message = QStringLiteral("终端应答格式错误");
-            return false;
-        }
-        lastPacket = qMin<int>(last, h.totalPackets);
-        total = h.totalItems;
-        QByteArray lines;
-        for (int i = 0; i + 2 < f.size(); i += 3) {
-            uint32_t card = 0;
-            if (!RecordWire::parseCard(f[i], card) || f[i].size() != 8) {
-                out.cancelWriting();
-                message = QStringLiteral("终端应答格式错误");
-                return false;
-            }
-            // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
-            const QString line = QStringLiteral("%1,%2,%3")
-                                     .arg(decimal ? RecordWire::cardDecimal(card) : RecordWire::cardHex(card), f[i + 1], f[i + 2]);
-            lines += TextCodec::encode(line) + "\r\n";
-            ++done;
-        }
-        out.write(lines);
-        reportProgress(done, recordsIn(total, first, last, RosterPerPacket));
-        ++packet;
-    }
-    if (done != recordsIn(total, first, lastPacket < first ? first - 1 : lastPacket, RosterPerPacket)) {
-        out.cancelWriting();
-        message = QStringLiteral("采集中终端名单发生变化，请重新采集");
-        return false;
-    }
-    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
-    count = qint32(done);
-    message = QStringLiteral("共采集 %1 条名单").arg(done);
-    return true;
-}
-
 QVariant AttLink::GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
                                      QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards)
 {
@@ -381,7 +257,7 @@ QVariant AttLink::CardSendToMachine(qint16 address, const QString &card, const Q
     QString level;
     const bool never = code00000000 == QStringLiteral("00000000");
     if (!RecordWire::parseCard(card.trimmed(), c) || !OperationArgs::jobNumber(jobNo)
-        || TextCodec::encode(name).size() > DeviceLink::NameFieldBytes || name.contains(QChar(0x1F))
+        || !OperationArgs::rosterName(name, DeviceLink::NameFieldBytes) || name.contains(QChar(0x1F))
         || code00.size() != 2 || !OperationArgs::hexCode(code00, 2, level) || !OperationArgs::digits(code00000000, 8, 8)
         || (!never && !QDate::fromString(code00000000, QStringLiteral("yyyyMMdd")).isValid()))
         return false;
@@ -475,10 +351,10 @@ QVariant AttLink::GetMachinePassword(qint16 address)
 
 QVariant AttLink::GetStorageModel(const QString &address)
 {
+    // Only the two modes are answers: "65537" or "99" is a reply that cannot be read, not a mode.
     const Exchange::Reply r = ask(addressOf(address), Command::GetStorage);
-    bool ok = false;
-    const int v = r.ok() ? Fields::field(Fields::split(r.data), 0).toInt(&ok) : -1;
-    return qint16(ok ? v : -1);
+    const QString text = r.ok() ? Fields::field(Fields::split(r.data), 0) : QString();
+    return qint16(text == u"1" ? 1 : text == u"2" ? 2 : -1);
 }
 
 QVariant AttLink::SetStorageModel(const QString &address, qint16 code)

@@ -11,12 +11,18 @@
 
 #include <functional>
 #include <vector>
+#include <atomic>
+
+class DurableFile;
 
 // Our device link: every operation is one or more exchanges of docs/protocol.md with the terminal
 // on the current transport (serial after Mode 0, TCP after Mode 1).
 class AttLink : public DeviceLink {
 public:
     explicit AttLink(const QString &appFolder);
+    explicit AttLink(const LinkSettings &settings);
+
+    void abandon() override { abandoned_ = true; }
 
     QVariant SetPort(QVariant &port) override;
     void Mode(qint16 value) override;
@@ -68,6 +74,9 @@ public:
     QVariant SendShortMsg(const QString &address, const QString &minutes, const QString &message) override;
     QVariant GetSounds(const QString &address, const QString &number) override;
 
+    // The system's error number when the last collection failed on writing its file, else 0.
+    int lastFileError() const { return fileError_; }
+    QString lastFileErrorPath() const { return fileErrorPath_; }
     const LinkSettings &linkSettings() const { return settings_; }
     PortFailure lastPortFailure() const override { return serial_.failure(); }
 
@@ -99,11 +108,7 @@ private:
     bool simple(int address, uint8_t command, const QStringList &fields = {});
     // A count the terminal answers as its first field; false for no answer or a field that is no count.
     bool askCount(int address, uint8_t command, qint32 &count);
-    QVariant collectRecords(const QString &address, const QString &folder, const QString &fileName,
-                            QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
-                            int pauseMs);
-    QVariant collectRoster(const QString &address, const QString &folder, const QString &fileName,
-                           QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
+    QVariant fileFailed(const DurableFile &out, QString &message);
 
     QVariant collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
                                  QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
@@ -118,6 +123,9 @@ private:
 
     QString lastError_;
     std::function<bool(const QByteArray &)> rawLinesObserver_;
+    std::atomic<bool> abandoned_{false};
+    int fileError_ = 0;
+    QString fileErrorPath_;
     LinkSettings settings_;
     SerialChannel serial_;
     TcpChannel tcp_;

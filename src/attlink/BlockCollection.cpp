@@ -4,12 +4,12 @@
 
 #include "attlink/BlockRangeCheck.h"
 #include "attlink/OperationArgs.h"
+#include "common/DurableFile.h"
 #include "attlink/protocol/BlockHeaders.h"
 #include "attlink/protocol/RawLineWriter.h"
 #include "attlink/protocol/RosterBlock.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace {
 
@@ -55,14 +55,15 @@ QVariant AttLink::collectRecordBlocks(const QString &address, const QString &fol
                                       int last, int pauseMs)
 {
     count = 0;
+    fileError_ = 0;
     const int a = OperationArgs::address(address);
     if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
     if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
     const QString changed = QStringLiteral("采集中终端记录数发生变化，请重新采集");
-    // Written beside the target and renamed over it only once every packet has come: a failed
-    // collection leaves the earlier file as it was.
-    QSaveFile out(pathIn(folder, fileName));
-    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    // Written beside the target and renamed over it only once every packet has come and every byte is
+    // on the disk: a failed collection, a full disk or a kill leaves the earlier file as it was.
+    DurableFile out(pathIn(folder, fileName));
+    if (!out.open()) return fileFailed(out, message);
     const TurnaroundGuard guard(exchange(), pauseMs);
     const int span = recordsPerRequest() / RecordsPerPacket;
     BlockRangeCheck check(RecordsPerPacket);
@@ -93,7 +94,7 @@ QVariant AttLink::collectRecordBlocks(const QString &address, const QString &fol
         char *w = lines.data();
         for (const PackedRecord &rec : batch) w += writer.write(rec, w);
         lines.resize(w - lines.constData());
-        if (out.write(lines) != lines.size()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+        if (!out.write(lines)) return fileFailed(out, message);
         if (rawLinesObserver_ && !rawLinesObserver_(lines)) { message = QStringLiteral("采集已中止"); return false; }
         done += qint64(batch.size());
         reportProgress(done, itemsIn(check.total(), first, last, RecordsPerPacket));
@@ -102,7 +103,7 @@ QVariant AttLink::collectRecordBlocks(const QString &address, const QString &fol
         packet += h.packets;
     }
     if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = changed; return false; }
-    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    if (!out.commit()) return fileFailed(out, message);
     count = qint32(done);
     message = QStringLiteral("共采集 %1 条记录").arg(done);
     return true;
@@ -112,12 +113,13 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
                                       QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
 {
     count = 0;
+    fileError_ = 0;
     const int a = OperationArgs::address(address);
     if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
     if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
     const QString changed = QStringLiteral("采集中终端名单发生变化，请重新采集");
-    QSaveFile out(pathIn(folder, fileName));
-    if (!out.open(QIODevice::WriteOnly)) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    DurableFile out(pathIn(folder, fileName));
+    if (!out.open()) return fileFailed(out, message);
     const TurnaroundGuard guard(exchange(), pauseMs);
     const int span = qMax(1, recordsPerRequest() / RecordsPerPacket);
     BlockRangeCheck check(RosterPerPacket);
@@ -148,7 +150,7 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
             lines += (decimal ? QStringLiteral("%1").arg(qulonglong(e.card), 10, 10, QLatin1Char('0')) : hexCard(e.card)).toLatin1();
             lines += ',' + e.jobNo + ',' + e.name + "\r\n";
         }
-        if (out.write(lines) != lines.size()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+        if (!out.write(lines)) return fileFailed(out, message);
         done += qint64(batch.size());
         reportProgress(done, itemsIn(check.total(), first, last, RosterPerPacket));
         lastPacket = qMin<int>(last, h.totalPackets);
@@ -156,7 +158,7 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
         packet += h.packets;
     }
     if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = changed; return false; }
-    if (!out.commit()) { message = QStringLiteral("无法写入文件 ") + out.fileName(); return false; }
+    if (!out.commit()) return fileFailed(out, message);
     count = qint32(done);
     message = QStringLiteral("共采集 %1 条名单").arg(done);
     return true;

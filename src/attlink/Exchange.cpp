@@ -9,8 +9,6 @@
 #include <algorithm>
 
 namespace {
-const QString Disconnected = QStringLiteral("连接已断开");
-
 // Whether a frame that failed its CRC was most likely our reply: one damaged byte leaves at least
 // two of the three header fields intact.
 bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, uint32_t sequence)
@@ -19,12 +17,38 @@ bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, ui
 }
 }  // namespace
 
+int Exchange::attemptDeadlineMs() const
+{
+    if (settings_.replyDeadlineMs > 0) return settings_.replyDeadlineMs;
+    const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
+    // TCP has no line rate of its own; a terminal behind a serial converter is allowed 115200 baud.
+    const int rate = channel_.turnsAround() ? std::max(settings_.baud, 1200) : TcpAllowanceBaud;
+    const qint64 lineMs = longest * 10 * 1000 * 5 / 4 / rate;
+    return int(settings_.responseTimeoutMs + settings_.interByteTimeoutMs + lineMs);
+}
+
+void Exchange::fail(Reply &reply, Failure failure, const QString &text) const
+{
+    reply.failure = failure;
+    reply.error = text;
+}
+
+void Exchange::failOnLine(Reply &reply) const
+{
+    if (channel_.abandoned()) fail(reply, Failure::Abandoned, FdChannel::abandonedText());
+    else if (!channel_.isOpen() || channel_.peerGone()) fail(reply, Failure::Disconnected, channel_.lastError());
+    else fail(reply, Failure::LineFailed, channel_.lastError());
+}
+
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
 {
     ++requests;
     Reply reply = withRetries(address, command, payload);
+    if (!reply.answered && WireTrace::enabled()) WireTrace::gaveUp(WireTrace::cause(reply.failure));
     lastAnswered = reply.answered;
     lastError = reply.error;
+    lastFailure = reply.failure;
+    lastDeadlineMs = attemptDeadlineMs();
     return reply;
 }
 
@@ -42,65 +66,91 @@ uint32_t Exchange::nextSequence()
 void Exchange::guardTurnaround()
 {
     if (turnaroundMs_ <= 0 || !channel_.turnsAround() || !lastReply_.isValid()) return;
-    const qint64 wait = turnaroundMs_ - lastReply_.elapsed();
+    // In slices, so that an abandoned call does not sit out the pause.
+    qint64 wait = turnaroundMs_ - lastReply_.elapsed();
     if (wait <= 0) return;
     ++turnaroundWaits;
-    QThread::msleep(ulong(wait));
+    for (; wait > 0 && !channel_.abandoned(); wait = turnaroundMs_ - lastReply_.elapsed())
+        QThread::msleep(ulong(qMin<qint64>(wait, FdChannel::WaitSliceMs)));
 }
 
 Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QByteArray &payload)
 {
     Reply reply;
+    // What a damaged attempt showed: a later silent attempt must not turn it into "no answer".
+    Reply damage;
     const int attempts = 1 + settings_.retries;
     const uint32_t seq = nextSequence();
     const QByteArray frame = Frame::encode({address, command, seq, payload});
-    if (frame.isEmpty()) { reply.error = QStringLiteral("数据过长"); return reply; }
+    if (frame.isEmpty()) { fail(reply, Failure::TooLong, QStringLiteral("数据过长")); return reply; }
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!channel_.isOpen()) { reply.error = QStringLiteral("端口未打开"); return reply; }
+        if (!channel_.isOpen()) { fail(reply, Failure::NotOpen, QStringLiteral("端口未打开")); return reply; }
+        if (channel_.abandoned()) { failOnLine(reply); return reply; }
         if (attempt > 0) ++retriesUsed;
         guardTurnaround();
         channel_.discardInput();
+        const bool more = attempt + 1 < attempts;
         if (!channel_.writeAll(frame, settings_.responseTimeoutMs)) {
-            reply.error = channel_.lastError();
-            if (!channel_.isOpen()) break;
-            if (WireTrace::enabled() && attempt + 1 < attempts) WireTrace::retry(attempt + 2, attempts, reply.error);
+            failOnLine(reply);
+            if (reply.failure != Failure::LineFailed) return reply;
+            if (more && WireTrace::enabled()) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
             continue;
         }
         bytesSent += frame.size();
         if (WireTrace::enabled()) WireTrace::sent({address, command, seq, payload}, frame, attempt + 1);
         heard_.clear();
-        if (awaitReply(address, command, seq, reply)) return reply;
-        if (WireTrace::enabled() && !heard_.isEmpty()) WireTrace::unframed(heard_, reply.error);
-        if (reply.error == Disconnected) break;  // retrying a closed line is pointless
-        if (WireTrace::enabled() && attempt + 1 < attempts) WireTrace::retry(attempt + 2, attempts, reply.error);
+        const Outcome outcome = awaitReply(address, command, seq, reply);
+        if (outcome != Outcome::Answered && WireTrace::enabled()) {
+            if (!heard_.isEmpty()) WireTrace::unframed(heard_, WireTrace::cause(reply.failure));
+            if (more && outcome != Outcome::Final) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
+        }
+        switch (outcome) {
+        case Outcome::Answered:
+        case Outcome::Final: return reply;
+        case Outcome::Damaged: damage = reply; break;
+        case Outcome::Silent: break;
+        }
     }
-    if (reply.error.isEmpty()) reply.error = QStringLiteral("终端无应答");
-    if (WireTrace::enabled()) WireTrace::gaveUp(reply.error);
+    if (damage.failure != Failure::None) return damage;
+    if (reply.failure == Failure::None) fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
     return reply;
 }
 
-bool Exchange::awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply)
+Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply)
 {
     Frame::Decoder decoder;
     QByteArray chunk;
     bool started = false;
     // A peer that keeps sending without ever completing our reply must not hold the caller: the
-    // limits leave room for the longest legal reply (and a late one before it) at the configured rate.
+    // byte limit leaves room for the longest legal reply and a late one before it, the deadline for
+    // the longest legal reply at the line's rate, however slowly the bytes come.
     const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
     const qint64 byteLimit = 3 * longest;
-    const qint64 timeLimitMs = qint64(settings_.responseTimeoutMs) * 4
-                               + byteLimit * 10 * 1000 / std::max(settings_.baud, 1200);
+    const int deadlineMs = attemptDeadlineMs();
     qint64 received = 0;
-    QElapsedTimer total;
-    total.start();
+    QElapsedTimer clock;
+    clock.start();
     for (;;) {
         chunk.clear();
-        const int n = channel_.readSome(chunk, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs);
-        if (n < 0) { reply.error = channel_.lastError(); return false; }
+        const qint64 left = deadlineMs - clock.elapsed();
+        if (left <= 0) {
+            if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
+            ++badFrames;
+            fail(reply, Failure::TooSlow, QStringLiteral("应答未在 %1 毫秒内完成").arg(deadlineMs));
+            return Outcome::Final;  // the terminal is sending, but no answer in time: asking again would not help
+        }
+        const int wait = int(std::min<qint64>(left, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs));
+        const int n = channel_.readSome(chunk, wait);
+        if (n < 0) {
+            failOnLine(reply);
+            return Outcome::Final;  // a closed line or an abandoned call: retrying is pointless
+        }
         if (n == 0) {
-            reply.error = QStringLiteral("终端无应答");
-            if (started) ++badFrames;  // a reply cut short or garbage only
-            return false;
+            if (wait == left) continue;  // the deadline, not a silence, ended the wait
+            if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
+            ++badFrames;  // a reply cut short, or bytes that were no reply of ours
+            fail(reply, Failure::CutShort, QStringLiteral("应答不完整"));
+            return Outcome::Damaged;
         }
         started = true;
         bytesReceived += n;
@@ -115,26 +165,28 @@ bool Exchange::awaitReply(uint8_t address, uint8_t command, uint32_t sequence, R
                 continue;
             if (m.payload.isEmpty()) {  // ours but without its status byte: ask again at once
                 ++badFrames;
-                reply.error = QStringLiteral("应答无效");
-                return false;
+                fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
+                return Outcome::Damaged;
             }
             lastReply_.start();
             reply.answered = true;
+            reply.failure = Failure::None;
+            reply.error.clear();
             reply.status = ReplyStatus(uint8_t(m.payload[0]));
             reply.data = m.payload.mid(1);
-            return true;
+            return Outcome::Answered;
         }
         if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {
             // Our reply arrived damaged; the next attempt flushes whatever follows it.
             lastReply_.start();
             badFrames += decoder.corruptFrames();
-            reply.error = QStringLiteral("应答校验错误");
-            return false;
+            fail(reply, Failure::Damaged, QStringLiteral("应答校验错误"));
+            return Outcome::Damaged;
         }
-        if (received > byteLimit || total.elapsed() > timeLimitMs) {
+        if (received > byteLimit) {
             ++badFrames;
-            reply.error = QStringLiteral("应答无效");
-            return false;
+            fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
+            return Outcome::Damaged;
         }
     }
 }

@@ -9,13 +9,23 @@
 
 // One request and its reply over a channel: stale bytes flushed, the reply awaited with the response
 // and inter-byte timeouts, frames of another address, command or sequence discarded, bounded retries.
+//
+// Every attempt ends by its deadline (attemptDeadlineMs()), however the bytes trickle in; an attempt
+// that ran out its deadline while bytes kept coming is not repeated (the terminal is sending, but not
+// an answer in time), so a request ends within (1 + Retries) deadlines, and a trickling terminal
+// within one. The channel's abandon flag ends any wait within WaitSliceMs.
 class Exchange {
 public:
+    // Why a request got no valid reply, for callers that word it in their own language.
+    enum class Failure { None, NotOpen, TooLong, LineFailed, Disconnected, Abandoned, NoAnswer, Damaged, CutShort,
+                         Invalid, TooSlow };
+
     struct Reply {
         bool answered = false;   // false: no valid reply after every retry (communication failure)
         ReplyStatus status = ReplyStatus::Unknown;
         QByteArray data;         // payload after the status byte
-        QString error;
+        QString error;           // the failure, as the console shows it
+        Failure failure = Failure::None;
         bool ok() const { return answered && status == ReplyStatus::Ok; }
     };
 
@@ -28,6 +38,13 @@ public:
     // request; 0 for none. Nothing on TCP.
     void setTurnaroundGuard(int ms) { turnaroundMs_ = ms; }
 
+    // From the request's last byte to the reply's last byte: ReplyDeadline when set, else the
+    // response timeout, one inter-byte timeout and the time the longest frame takes with a quarter
+    // to spare: on a line that turns around (serial) at [Serial] Baud, on TCP at TcpAllowanceBaud
+    // (the serial rate plays no part there).
+    int attemptDeadlineMs() const;
+    static constexpr int TcpAllowanceBaud = 115200;
+
     // Bytes on the line in both directions and bad frames seen, for the benchmarks.
     qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
     // Requests that waited for the turn-around guard.
@@ -37,10 +54,15 @@ public:
     qint64 requests = 0;
     bool lastAnswered = false;
     QString lastError;
+    Failure lastFailure = Failure::None;
+    int lastDeadlineMs = 0;
 
 private:
+    enum class Outcome { Answered, Silent, Damaged, Final };
     Reply withRetries(uint8_t address, uint8_t command, const QByteArray &payload);
-    bool awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply);
+    Outcome awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply);
+    void fail(Reply &reply, Failure failure, const QString &text) const;
+    void failOnLine(Reply &reply) const;
     uint32_t nextSequence();
     void guardTurnaround();
 

@@ -13,13 +13,21 @@ int bounded(const QSettings &s, const char *key, int fallback, int low, int high
 
 LinkSettings LinkSettings::load(const QString &appFolder)
 {
-    LinkSettings l;
+    LinkSettings l = loadFile(appFolder + QStringLiteral("/AttLink.ini"));
     l.folder = appFolder;
-    QSettings s(appFolder + QStringLiteral("/AttLink.ini"), QSettings::IniFormat);
+    return l;
+}
+
+LinkSettings LinkSettings::loadFile(const QString &iniPath)
+{
+    LinkSettings l;
+    l.file = iniPath;
+    QSettings s(iniPath, QSettings::IniFormat);
     l.responseTimeoutMs = bounded(s, "Link/ResponseTimeout", l.responseTimeoutMs, 10, 60000);
     l.interByteTimeoutMs = bounded(s, "Link/InterByteTimeout", l.interByteTimeoutMs, 1, 10000);
     l.retries = bounded(s, "Link/Retries", l.retries, 0, 20);
     l.connectTimeoutMs = bounded(s, "Link/ConnectTimeout", l.connectTimeoutMs, 10, 60000);
+    l.replyDeadlineMs = bounded(s, "Link/ReplyDeadline", l.replyDeadlineMs, 100, 600000);
     l.baud = bounded(s, "Serial/Baud", l.baud, 1200, 230400);
     return l;
 }
@@ -27,7 +35,8 @@ LinkSettings LinkSettings::load(const QString &appFolder)
 QString LinkSettings::devicePathFor(int n) const
 {
     if (n < 1 || n > 255) return {};
-    QSettings s(folder + QStringLiteral("/AttLink.ini"), QSettings::IniFormat);
+    if (ports.contains(n)) return ports.value(n);
+    QSettings s(file, QSettings::IniFormat);
     // The INI reading splits an unquoted value at commas; a device name may hold one.
     const QVariant v = s.value(QStringLiteral("Ports/Com%1").arg(n));
     const QString mapped =

@@ -1,6 +1,7 @@
 #include "attlink/OperationArgs.h"
 
 #include "common/NumberText.h"
+#include "common/TextCodec.h"
 
 #include <cmath>
 
@@ -92,6 +93,15 @@ bool jobNumber(const QString &text)
     for (QChar c : text)
         if (c.unicode() < 0x20 || c.unicode() > 0x7E || c == u',') return false;
     return true;
+}
+
+bool rosterName(const QString &text, int maxBytes)
+{
+    for (QChar c : text)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0)
+            || c == QChar::ReplacementCharacter)
+            return false;
+    return TextCodec::encode(text).size() <= maxBytes;
 }
 
 bool alarmTime(double value, QString &out)

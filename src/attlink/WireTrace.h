@@ -1,5 +1,6 @@
 #pragma once
 
+#include "attlink/Exchange.h"
 #include "attlink/protocol/Frame.h"
 
 #include <QByteArray>
@@ -27,6 +28,8 @@ void retry(int attempt, int attempts, const QString &cause);
 // A request given up.
 void gaveUp(const QString &cause);
 
+// Why an attempt or a request failed, in the trace's words.
+QString cause(Exchange::Failure failure);
 // The name of a command code ("RecordCount"), or its number.
 QString commandName(uint8_t command);
 

@@ -26,6 +26,10 @@ public:
     using ProgressHandler = std::function<void(qint64 done, qint64 expected)>;
     virtual void setProgressHandler(ProgressHandler handler) { progress_ = std::move(handler); }
 
+    // Safe from any thread: ends the call in progress as soon as possible (within a second) and makes
+    // every later call fail at once, for a program that is shutting down.
+    virtual void abandon() {}
+
     // Why the last SetPort failed (nothing when it did not, or the link cannot say).
     virtual PortFailure lastPortFailure() const { return {}; }
 

@@ -116,9 +116,12 @@ QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *line
                     }
                 }
             } else {
+                // Re-encoded, a line that is not ASCII may come out longer than perLine: the buffer
+                // must still hold it and every line after it at perLine each.
                 const QByteArray enc = TextCodec::encode(format(TextCodec::decode(QByteArray(line, len))));
                 const qsizetype used = w - out.data();
-                if (out.size() < used + enc.size() + 2) out.resize(used + enc.size() + 2 + (lineBound - lines) * perLine);
+                const qsizetype needed = used + enc.size() + 2 + (lineBound - lines - 1) * perLine;
+                if (out.size() < needed) out.resize(needed);
                 w = out.data() + used;
                 std::memcpy(w, enc.constData(), size_t(enc.size()));
                 w += enc.size();

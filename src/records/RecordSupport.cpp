@@ -1,12 +1,12 @@
 #include "records/RecordSupport.h"
 
+#include "common/DurableFile.h"
 #include "common/NumberText.h"
 #include "common/RaisedError.h"
 #include "ui/FrmZevo.h"
 #include "ui/OperatorInterface.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace RecordSupport {
 
@@ -41,9 +41,9 @@ void guarded(const CommandContext &ctx, const std::function<void()> &command) {
 }
 
 void replaceFile(const QString &path, const QByteArray &content) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size() || !f.commit())
-        throw RaisedError(FileAccessError, QStringLiteral("路径/文件访问错误：") + path);
+    int number = 0;
+    if (!DurableFile::replace(path, content, nullptr, &number))
+        throw RaisedError(FileAccessError, QStringLiteral("路径/文件访问错误：%1（%2）").arg(path, DurableFile::reasonText(number)));
 }
 
 QByteArray readWholeFile(const QString &path) {

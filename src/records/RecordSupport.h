@@ -27,8 +27,9 @@ QString filePath(const CommandContext &ctx, const QString &name);
 // "number:description" under the application's title, and the window stays usable.
 void guarded(const CommandContext &ctx, const std::function<void()> &command);
 
-// Replaces the file with the content in one step (written beside it, then renamed), so a failed
-// write leaves the earlier file as it was. Raises 75 ("路径/文件访问错误：" + path) on failure.
+// Replaces the file with the content in one step (written beside it, synced, then renamed), so a
+// failed write leaves the earlier file as it was. Raises 75 ("路径/文件访问错误：" + path and the
+// reason, e.g. the disk is full) on failure.
 void replaceFile(const QString &path, const QByteArray &content);
 
 // The content of a file; raises 53 ("文件未找到：" + path) when it cannot be read.

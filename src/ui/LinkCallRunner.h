@@ -15,6 +15,9 @@ public:
     virtual void run(const std::function<void()> &call) = 0;
 
     void setProgressListener(ProgressListener listener) { listener_ = std::move(listener); }
+    // What ends the call in progress early (the device link's abandon), for a runner that sees the
+    // window close during a call.
+    void setAbandonHandler(std::function<void()> handler) { abandon_ = std::move(handler); }
 
     // True while a call is running. A runner that keeps the window's events going during a call can
     // see a timer tick meanwhile; whenIdle() runs such work once the call is over (at once when idle).
@@ -29,6 +32,7 @@ public:
 
 protected:
     ProgressListener listener_;
+    std::function<void()> abandon_;
 };
 
 // The plain runner: calls on the current thread.

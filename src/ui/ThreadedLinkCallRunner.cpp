@@ -140,6 +140,7 @@ bool ThreadedLinkCallRunner::eventFilter(QObject *watched, QEvent *event) {
         bool held = false;
         for (const auto &p : heldCloses_) held = held || p == w;
         if (!held) heldCloses_.emplace_back(w);
+        if (abandon_) abandon_();
         event->ignore();
         return true;
     }

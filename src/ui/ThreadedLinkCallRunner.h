@@ -18,7 +18,8 @@
 // thread waits in a local event loop that leaves user input aside. The window keeps painting and
 // answering the desktop during a long transfer, yet takes no click or key: input that arrives during
 // the call is dropped, so an impatient second click cannot start the command again. A close of a
-// window during the call is held and carried out once the call is over. Progress that the link
+// window during the call (the close box, SIGTERM) abandons the call through the abandon handler and
+// is carried out once the call is over, so that the window goes within a second. Progress that the link
 // reports on the worker reaches the listener on the GUI thread; an error the call raises is rethrown
 // on the GUI thread, as from a direct call.
 //

@@ -55,6 +55,7 @@ private slots:
         QTest::newRow("second copy of the section is not read") << file << "730KZevo" << "YearCheck" << "";
         QTest::newRow("comment is not a key") << file << "730KZevo" << "; comment" << "";
         QTest::newRow("LF lines") << QByteArray("[S]\nk=v\n") << "S" << "k" << "v";
+        QTest::newRow("CR-only lines") << QByteArray("[T]\rk=w\r[S]\rk=v\r") << "S" << "k" << "v";
         QTest::newRow("no final line end") << QByteArray("[S]\r\nk=v") << "S" << "k" << "v";
         QTest::newRow("GB18030") << ("[S]\r\nk={" + TextCodec::encode("年月日") + "}\r\n") << "S" << "k" << "{年月日}";
         QTest::newRow("NUL in value") << QByteArray("[S]\r\nk=ab\0cd\r\n", 14) << "S" << "k" << "ab";

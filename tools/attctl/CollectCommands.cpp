@@ -7,20 +7,27 @@
 
 #include "attlink/AttLink.h"
 #include "attlink/protocol/RawLineWriter.h"
+#include "common/DurableFile.h"
 #include "link/LinkResult.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace {
 
 const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
+// A file here could not be written (disk full, folder not writable): its own exit status.
 int writeFailure(CommandContext &c, const QString &error)
 {
     c.err << "attctl: " << error << Qt::endl;
-    return ExitCode::Usage;
+    return ExitCode::LocalWrite;
+}
+
+QString rawFailure(const DurableFile &raw)
+{
+    return QStringLiteral("cannot write ") + raw.path() + QStringLiteral(": ") + raw.errorString()
+           + QStringLiteral(" (the earlier file is kept)");
 }
 
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
@@ -53,9 +60,8 @@ int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool d
                  const RecordLayout &layout, quint64 since)
 {
     c.out.flush();
-    QSaveFile raw(QDir(folder).filePath(RawName));
-    if (!raw.open(QIODevice::WriteOnly))
-        return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
+    DurableFile raw(QDir(folder).filePath(RawName));
+    if (!raw.open()) return writeFailure(c, rawFailure(raw));
     FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
     if (!formatted.open()) return writeFailure(c, formatted.error());
     RawLineWriter writer(c.address, decimal, fullYear);
@@ -71,16 +77,15 @@ int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool d
             char *w = lines.data();
             for (const PackedRecord &r : batch) w += writer.write(r, w);
             lines.resize(w - lines.constData());
-            rawFailed = raw.write(lines) != lines.size();
+            rawFailed = !raw.write(lines);
             count += qint64(batch.size());
             return !rawFailed && formatted.add(lines);
         },
         last);
-    if (rawFailed) return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
+    if (rawFailed) return writeFailure(c, rawFailure(raw));
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
     if (!ok) return c.failed(QStringLiteral("collect"), before, c.link->lastError());
-    if (!raw.commit())
-        return writeFailure(c, QStringLiteral("cannot write ") + raw.fileName() + QStringLiteral(": ") + raw.errorString());
+    if (!raw.commit()) return writeFailure(c, rawFailure(raw));
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     QTextStream &summary = toStdout ? c.err : c.out;
     summary << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;

@@ -2,18 +2,45 @@
 
 #include "attlink/AttLink.h"
 
+#include <cstring>
+
+namespace {
+// Why the last request got no valid reply, in attctl's words.
+QString communicationFailure(const Exchange &x)
+{
+    switch (x.lastFailure) {
+    case Exchange::Failure::NoAnswer: return QStringLiteral("the terminal did not answer");
+    case Exchange::Failure::Damaged: return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
+    case Exchange::Failure::CutShort: return QStringLiteral("the terminal's reply was cut short");
+    case Exchange::Failure::Invalid: return QStringLiteral("the terminal's reply was not valid");
+    case Exchange::Failure::TooSlow:
+        return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(x.lastDeadlineMs);
+    case Exchange::Failure::Disconnected: return QStringLiteral("the connection was closed");
+    case Exchange::Failure::Abandoned: return QStringLiteral("the exchange was abandoned");
+    case Exchange::Failure::NotOpen: return QStringLiteral("the line is not open");
+    case Exchange::Failure::TooLong: return QStringLiteral("the request is too long");
+    case Exchange::Failure::LineFailed:
+    case Exchange::Failure::None: break;
+    }
+    return QStringLiteral("the line failed");
+}
+}  // namespace
+
 int CommandContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
 {
     const Exchange &x = link->exchangeStats();
+    if (link->lastFileError() != 0) {
+        err << "attctl: " << what << ": cannot write " << link->lastFileErrorPath() << ": "
+            << QString::fromLocal8Bit(strerror(link->lastFileError())) << " (the earlier file is kept)" << Qt::endl;
+        return ExitCode::LocalWrite;
+    }
     const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
     if (x.requests == requestsBefore) {
         err << "attctl: " << what << " refused by the device link (an argument is not valid)" << detail << Qt::endl;
         return ExitCode::Usage;
     }
     if (!x.lastAnswered) {
-        err << "attctl: " << what << " failed, the terminal did not answer"
-            << (x.lastError.isEmpty() ? QString() : QStringLiteral(" (") + x.lastError + QLatin1Char(')')) << detail
-            << Qt::endl;
+        err << "attctl: " << what << " failed, " << communicationFailure(x) << Qt::endl;
         return ExitCode::Communication;
     }
     err << "attctl: " << what << " failed, the terminal reported failure" << detail << Qt::endl;

@@ -1,6 +1,7 @@
 // Clock and alarms, parameters, address, password, storage mode, pictures, messages, voice.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
+#include "attctl/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "common/OleDate.h"
@@ -64,7 +65,7 @@ int readParameters(CommandContext &c, Args &a)
     const qint64 before = c.requests();
     if (!LinkResult::toBool(c.link->ReadSystemParameter(c.addressText(), parameters)))
         return c.failed(QStringLiteral("read-parameters"), before);
-    c.out << parameters << Qt::endl;
+    c.out << visibleText(parameters) << Qt::endl;
     return ExitCode::Success;
 }
 

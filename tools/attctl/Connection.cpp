@@ -3,8 +3,7 @@
 #include "attctl/ExitCode.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QSettings>
+#include <QFileInfo>
 
 namespace {
 // The COM number attctl gives a --device path in its private settings.
@@ -42,21 +41,14 @@ Connection::Connection(const ConnectionOptions &options) : options_(options)
         const int port = colon > 0 ? options.tcp.mid(colon + 1).toInt(&ok) : 0;
         if (!ok || port < 1 || port > 65535) throw UsageError{QStringLiteral("--tcp needs HOST:PORT, not ") + options.tcp};
     }
-    QString folder = QCoreApplication::applicationDirPath();
-    if (!options.settingsFile.isEmpty() || !options.device.isEmpty() || options.baud > 0) {
-        if (!settingsDir_.isValid()) throw UsageError{QStringLiteral("cannot create a temporary folder")};
-        const QString source = options.settingsFile.isEmpty() ? folder + QStringLiteral("/AttLink.ini") : options.settingsFile;
-        if (!options.settingsFile.isEmpty() && !QFile::exists(source))
-            throw UsageError{QStringLiteral("no settings file ") + source};
-        const QString copy = settingsDir_.filePath(QStringLiteral("AttLink.ini"));
-        if (QFile::exists(source)) QFile::copy(source, copy);
-        QSettings s(copy, QSettings::IniFormat);
-        if (!options.device.isEmpty()) s.setValue(QStringLiteral("Ports/Com%1").arg(DeviceCom), options.device);
-        if (options.baud > 0) s.setValue(QStringLiteral("Serial/Baud"), QString::number(options.baud));
-        s.sync();
-        folder = settingsDir_.path();
-    }
-    link_ = std::make_unique<AttLink>(folder);
+    const QString folder = QCoreApplication::applicationDirPath();
+    if (!options.settingsFile.isEmpty() && !QFileInfo(options.settingsFile).isFile())
+        throw UsageError{QStringLiteral("no settings file ") + options.settingsFile};
+    LinkSettings settings = options.settingsFile.isEmpty() ? LinkSettings::load(folder)
+                                                           : LinkSettings::loadFile(options.settingsFile);
+    if (!options.device.isEmpty()) settings.ports.insert(DeviceCom, options.device);
+    if (options.baud > 0) settings.baud = options.baud;
+    link_ = std::make_unique<AttLink>(settings);
 }
 
 bool Connection::open(QString &reason)

@@ -3,7 +3,6 @@
 #include "attlink/AttLink.h"
 
 #include <QString>
-#include <QTemporaryDir>
 #include <memory>
 
 // How attctl reaches a terminal, from its global options.
@@ -17,8 +16,9 @@ struct ConnectionOptions {
     bool any() const { return !tcp.isEmpty() || com > 0 || !device.isEmpty(); }
 };
 
-// The device link attctl drives, set up from the options. The link reads its settings from a folder:
-// the one beside attctl, or, when the options override the settings, a private copy of them.
+// The device link attctl drives, set up from the options: the settings of AttLink.ini beside attctl
+// (or of --settings FILE) with --device and --baud applied on top, in memory (attctl leaves no file
+// or folder behind, whatever ends it).
 class Connection {
 public:
     // Throws UsageError for options that cannot work (two transports, a bad HOST:PORT).
@@ -30,6 +30,5 @@ public:
 
 private:
     ConnectionOptions options_;
-    QTemporaryDir settingsDir_;
     std::unique_ptr<AttLink> link_;
 };

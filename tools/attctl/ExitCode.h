@@ -10,6 +10,7 @@ enum : int {
     Usage = 2,          // the command line (or a file it names) is not usable; nothing was sent
     Communication = 3,  // the terminal could not be reached or did not answer
     SomeFailed = 4,     // sync: a terminal failed (the others synced), or the database cannot be used
+    LocalWrite = 5,     // a file could not be written here (disk full, folder not writable); the earlier file is kept
 };
 }
 

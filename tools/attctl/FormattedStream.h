@@ -1,9 +1,9 @@
 #pragma once
 
+#include "common/DurableFile.h"
 #include "records/RecordLayout.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QString>
 
 // The formatted record file written while a collection runs: raw lines in, the window's conversion
@@ -23,7 +23,7 @@ public:
 private:
     bool failed();
 
-    QSaveFile file_;
+    DurableFile file_;
     QFile stdout_;
     bool toStdout_;
     CompiledRecordLayout layout_;

@@ -1,6 +1,7 @@
 // Attendance records: format, count, clear flags, check, send back, logs.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
+#include "attctl/VisibleText.h"
 #include "attctl/LayoutText.h"
 #include "attctl/RecordFiles.h"
 #include "attctl/RecordOptions.h"
@@ -24,7 +25,7 @@ int writeFormatted(CommandContext &c, const QString &rawPath, const RecordOption
                                               : RecordFiles::format(rawPath, QDir(to.folder).filePath(FormattedName), layout);
     if (!r.ok) {
         c.err << "attctl: " << r.error << Qt::endl;
-        return ExitCode::Usage;
+        return r.writeFailed ? ExitCode::LocalWrite : ExitCode::Usage;
     }
     if (lines) *lines = r.lines;
     return ExitCode::Success;
@@ -112,7 +113,7 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
     QString log;
     const qint64 before = c.requests();
     if (!LinkResult::toBool(call(log))) return c.failed(name, before);
-    c.out << log << Qt::endl;
+    c.out << visibleText(log) << Qt::endl;
     return ExitCode::Success;
 }
 

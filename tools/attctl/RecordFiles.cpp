@@ -1,7 +1,8 @@
 #include "attctl/RecordFiles.h"
 
+#include "common/DurableFile.h"
+
 #include <QFile>
-#include <QSaveFile>
 
 #include <cstring>
 #include <functional>
@@ -12,12 +13,11 @@ namespace {
 
 bool save(const QString &path, const QByteArray &content, QString &error)
 {
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size() || !out.commit()) {
-        error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + out.errorString();
-        return false;
-    }
-    return true;
+    QString reason;
+    if (DurableFile::replace(path, content, &reason)) return true;
+    error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + reason
+            + QStringLiteral(" (the earlier file is kept)");
+    return false;
 }
 
 // The raw file is read and converted a megabyte at a time, so that memory does not grow with it.
@@ -92,22 +92,19 @@ void convert(const QString &rawPath, const RecordLayout &layout, Result &r,
 Result format(const QString &rawPath, const QString &outPath, const RecordLayout &layout)
 {
     Result r;
-    QSaveFile out(outPath);
-    if (!out.open(QIODevice::WriteOnly)) {
+    DurableFile out(outPath);
+    if (!out.open()) {
         r.error = QStringLiteral("cannot write ") + outPath + QStringLiteral(": ") + out.errorString();
+        r.writeFailed = true;
         return r;
     }
-    bool writeFailed = false;
-    convert(rawPath, layout, r, [&](const QByteArray &piece) {
-        writeFailed = out.write(piece) != piece.size();
-        return !writeFailed;
-    });
-    if (r.ok && (writeFailed || !out.commit())) {
+    convert(rawPath, layout, r, [&](const QByteArray &piece) { return out.write(piece); });
+    if (out.errorNumber() != 0 || (r.ok && !out.commit())) {
         r.ok = false;
-        r.error = QStringLiteral("cannot write ") + outPath + QStringLiteral(": ") + out.errorString();
+        r.writeFailed = true;
+        r.error = QStringLiteral("cannot write ") + outPath + QStringLiteral(": ") + out.errorString()
+                  + QStringLiteral(" (the earlier file is kept)");
     }
-    if (writeFailed && r.error.isEmpty())
-        r.error = QStringLiteral("cannot write ") + outPath + QStringLiteral(": ") + out.errorString();
     return r;
 }
 

@@ -14,6 +14,7 @@ struct Result {
     bool ok = false;
     qint64 lines = 0;
     QString error;
+    bool writeFailed = false;  // the error is the output file's (not the raw file's)
 };
 
 // Converts every non-empty line of rawPath into outPath, replacing it only when all was written.

@@ -1,6 +1,7 @@
 // The roster and single cards.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
+#include "attctl/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "link/LinkResult.h"
@@ -62,7 +63,7 @@ int readCard(CommandContext &c, Args &a)
     const qint64 before = c.requests();
     const QVariant card = c.link->ReadCardNum(c.address16(), reply);
     if (card.isNull() || card.toString().isEmpty()) return c.failed(QStringLiteral("read-card"), before);
-    c.out << card.toString() << '\t' << reply << Qt::endl;
+    c.out << card.toString() << '\t' << visibleText(reply) << Qt::endl;
     return ExitCode::Success;
 }
 

@@ -175,8 +175,10 @@ int exportCommand(CommandContext &c, Args &a)
         return ExitCode::Success;
     }
     // The file appears whole or not at all; an earlier file stays until the new one is complete.
+    // Unbuffered: every write reaches the file at once, so that a full disk fails the write and the
+    // commit (a buffered write's failure at the final flush would go unnoticed).
     QSaveFile out(outPath);
-    if (!out.open(QIODevice::WriteOnly)) {
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         c.err << "attctl: cannot write " << outPath << ": " << out.errorString() << Qt::endl;
         return ExitCode::Usage;
     }

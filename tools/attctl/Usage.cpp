@@ -22,7 +22,9 @@ QString usageText(const std::vector<CommandSpec> &table)
              "  {机号},{卡号},{年}-{月}-{日} {时}:{分}:{秒}\n"
              "Fields: {%1}. At most 8 fields; {{ and }} stand for braces. Default: %2\n"
              "\n"
-             "exit status: 0 success, 1 the terminal reported failure, 2 usage error, 3 communication failure\n")
+             "exit status: 0 success, 1 the terminal reported failure, 2 usage error, 3 communication failure,\n"
+             "  4 sync: a terminal failed or the database cannot be used,\n"
+             "  5 a file could not be written (disk full, folder not writable; the earlier file is kept)\n")
              .arg(LayoutText::fieldNames().join(QStringLiteral("} {")), LayoutText::toText(RecordLayout::defaults()));
     return s;
 }

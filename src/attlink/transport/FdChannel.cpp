@@ -1,5 +1,7 @@
 #include "attlink/transport/FdChannel.h"
 
+#include <QElapsedTimer>
+
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -15,18 +17,34 @@ void FdChannel::close()
     notSocket_ = false;
 }
 
+int FdChannel::waitFor(int fd, short events, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        if (abandoned()) { setError(abandonedText()); return -1; }
+        const qint64 left = qMax<qint64>(0, timeoutMs - clock.elapsed());
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, 1, int(qMin<qint64>(left, WaitSliceMs)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) { setError(QString::fromLocal8Bit(strerror(errno))); return -1; }
+        if (r > 0) return 1;
+        if (left <= WaitSliceMs) return 0;
+    }
+}
+
 bool FdChannel::writeAll(const QByteArray &bytes, int timeoutMs)
 {
     qsizetype done = 0;
     while (done < bytes.size()) {
         if (fd_ < 0) return false;
-        pollfd p{fd_, POLLOUT, 0};
-        const int r = ::poll(&p, 1, timeoutMs);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) { setError(r == 0 ? QStringLiteral("发送超时") : QString::fromLocal8Bit(strerror(errno))); return false; }
+        const int r = waitFor(fd_, POLLOUT, timeoutMs);
+        if (r < 0) return false;
+        if (r == 0) { setError(QStringLiteral("发送超时")); return false; }
         const ssize_t w = send(bytes.constData() + done, size_t(bytes.size() - done));
         if (w < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
+            peerGone_ = errno == EPIPE || errno == ECONNRESET;
             setError(QString::fromLocal8Bit(strerror(errno)));
             return false;
         }
@@ -50,15 +68,17 @@ int FdChannel::readSome(QByteArray &into, int timeoutMs)
 {
     if (fd_ < 0) return -1;
     for (;;) {
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, timeoutMs);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) { setError(QString::fromLocal8Bit(strerror(errno))); return -1; }
+        const int r = waitFor(fd_, POLLIN, timeoutMs);
+        if (r < 0) return -1;
         if (r == 0) return 0;
         char buf[16384];
         const ssize_t n = ::read(fd_, buf, sizeof buf);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0) { setError(n == 0 ? QStringLiteral("连接已断开") : QString::fromLocal8Bit(strerror(errno))); return -1; }
+        if (n <= 0) {
+            peerGone_ = n == 0 || errno == ECONNRESET;
+            setError(n == 0 ? QStringLiteral("连接已断开") : QString::fromLocal8Bit(strerror(errno)));
+            return -1;
+        }
         into.append(buf, n);
         return int(n);
     }

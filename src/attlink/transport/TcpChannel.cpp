@@ -33,8 +33,7 @@ bool TcpChannel::connectTo(const QString &host, const QString &port, int timeout
         if (s < 0) continue;
         int r = ::connect(s, a->ai_addr, a->ai_addrlen);
         if (r < 0 && errno == EINPROGRESS) {
-            pollfd p{s, POLLOUT, 0};
-            r = ::poll(&p, 1, timeoutMs) == 1 ? 0 : -1;
+            r = waitFor(s, POLLOUT, timeoutMs) == 1 ? 0 : -1;
             int err = 0;
             socklen_t len = sizeof err;
             if (r == 0 && (getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0 || err != 0)) r = -1;
@@ -49,7 +48,7 @@ bool TcpChannel::connectTo(const QString &host, const QString &port, int timeout
         ::close(s);
     }
     freeaddrinfo(found);
-    setError(QStringLiteral("连接失败"));
+    setError(abandoned() ? abandonedText() : QStringLiteral("连接失败"));
     return false;
 }
 

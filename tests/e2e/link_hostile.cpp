@@ -1,0 +1,252 @@
+// The device link against a terminal that lies (support/LyingTerminal): every reply is checked before
+// anything of it reaches a file, a failed collection keeps the earlier file, a trickling terminal
+// cannot hold a request past its deadline, and a call can be abandoned from another thread.
+#include "attlink/AttLink.h"
+#include "common/TextCodec.h"
+#include "support/LyingTerminal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <thread>
+
+namespace {
+
+using Mode = LyingTerminal::Mode;
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+}  // namespace
+
+class LinkHostile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    // A link with short timeouts (its AttLink.ini in a folder of its own), connected to `t`.
+    std::unique_ptr<AttLink> linkTo(const LyingTerminal &t, const QByteArray &extraLinkKeys = {})
+    {
+        const QString folder = dir_.filePath(QStringLiteral("link-%1").arg(t.port()));
+        QDir().mkpath(folder);
+        writeFile(folder + QStringLiteral("/AttLink.ini"),
+                  "[Link]\nResponseTimeout=300\nInterByteTimeout=200\nRetries=2\n" + extraLinkKeys);
+        auto link = std::make_unique<AttLink>(folder);
+        link->Mode(1);
+        if (!link->Connect_Net(QStringLiteral("127.0.0.1"), t.portText()).toBool()) qFatal("cannot connect");
+        return link;
+    }
+
+    QString folderWith(const QString &name, const QByteArray &earlier)
+    {
+        const QString folder = dir_.filePath(name);
+        QDir().mkpath(folder);
+        writeFile(folder + QStringLiteral("/NameList.txt"), earlier);
+        writeFile(folder + QStringLiteral("/DataRecordSet_original.txt"), earlier);
+        return folder;
+    }
+
+private slots:
+    void honestRosterLinesReadBackAsOneEntryEach()
+    {
+        LyingTerminal t(Mode::Honest, 5, 130);
+        const auto link = linkTo(t);
+        const QString folder = folderWith(QStringLiteral("honest"), "old\r\n");
+        QString message;
+        qint32 count = 0;
+        QVERIFY2(link->GatherSendCardData(QStringLiteral("105"), folder, QStringLiteral("NameList.txt"), message, count,
+                                          QStringLiteral("0"), 0)
+                     .toBool(),
+                 qPrintable(message));
+        QCOMPARE(count, 130);
+        const QStringList lines = TextCodec::decode(fileBytes(folder + QStringLiteral("/NameList.txt")))
+                                      .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 130);
+        QCOMPARE(lines[129], LyingTerminal::rosterEntry(129).join(u','));
+    }
+
+    // A reply that breaks the rules a sent card is held to fails the collection; the earlier file stays.
+    void rosterRepliesAreHeldToTheSendRules_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("CR LF inside a name") << int(Mode::RosterCrLfInName);
+        QTest::newRow("comma in a job number") << int(Mode::RosterCommaInJobNumber);
+        QTest::newRow("NUL and ESC in a name") << int(Mode::RosterControlBytes);
+        QTest::newRow("255-byte name") << int(Mode::RosterLongName);
+    }
+    void rosterRepliesAreHeldToTheSendRules()
+    {
+        QFETCH(int, mode);
+        LyingTerminal t{Mode(mode), 5, 4};
+        const auto link = linkTo(t);
+        const QByteArray earlier = "00000001,00000001,earlier\r\n";
+        const QString folder = folderWith(QStringLiteral("roster-%1").arg(mode), earlier);
+        QString message;
+        qint32 count = -1;
+        QVERIFY(!link->GatherSendCardData(QStringLiteral("105"), folder, QStringLiteral("NameList.txt"), message, count,
+                                          QStringLiteral("0"), 0)
+                     .toBool());
+        QCOMPARE(count, 0);
+        QCOMPARE(message, QStringLiteral("终端应答格式错误"));
+        QCOMPARE(fileBytes(folder + QStringLiteral("/NameList.txt")), earlier);
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);  // no temporary file left behind
+    }
+
+    // Packets whose headers disagree or whose item counts do not fit their position fail; an absurd
+    // packet count is refused at the first packet.
+    void inconsistentPacketsFailTheCollection_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("packetsAsked");
+        QTest::newRow("cleared and refilled between packets")
+            << int(Mode::RecordsClearedMidway) << QStringLiteral("采集中终端记录数发生变化，请重新采集") << 2;
+        QTest::newRow("item count not the position's") << int(Mode::RecordsWrongItemCount)
+                                                         << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("65,535 packets for 5 records") << int(Mode::AbsurdPacketCount)
+                                                        << QStringLiteral("终端应答格式错误") << 1;
+    }
+    void inconsistentPacketsFailTheCollection()
+    {
+        QFETCH(int, mode);
+        QFETCH(QString, message);
+        QFETCH(int, packetsAsked);
+        LyingTerminal t{Mode(mode)};
+        const auto link = linkTo(t);
+        const QByteArray earlier = "1050079A785070927093628IN01\r\n";
+        const QString folder = folderWith(QStringLiteral("records-%1").arg(mode), earlier);
+        QString got;
+        qint32 count = -1;
+        bool fullYear = false;
+        QVERIFY(!link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"), got, count,
+                                  QStringLiteral("0"), 0, fullYear)
+                     .toBool());
+        QCOMPARE(got, message);
+        QCOMPARE(count, 0);
+        QCOMPARE(t.packetRequests(), packetsAsked);
+        QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")), earlier);
+    }
+
+    // A trickle keeps the inter-byte timeout from ever running out: the attempt's deadline ends the
+    // request, and it is not asked again (the terminal is talking, but not answering).
+    void trickleEndsAtTheDeadlineWithoutRetries()
+    {
+        LyingTerminal t(Mode::Trickle);
+        const auto link = linkTo(t, "ReplyDeadline=900\n");
+        qint32 count = -1;
+        QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
+        const Exchange &x = link->exchangeStats();
+        QCOMPARE(x.lastFailure, Exchange::Failure::TooSlow);
+        QCOMPARE(x.lastError, QStringLiteral("应答未在 900 毫秒内完成"));
+        QCOMPARE(x.retriesUsed, 0);
+        QCOMPARE(t.requests(), 1);
+    }
+
+    // The default deadline: on TCP the serial rate plays no part; on a serial line the longest reply
+    // at the line's rate is allowed for.
+    void defaultDeadlineFollowsTheLine()
+    {
+        const QString folder = dir_.filePath(QStringLiteral("deadline"));
+        QDir().mkpath(folder);
+        writeFile(folder + QStringLiteral("/AttLink.ini"), "[Serial]\nBaud=1200\n");
+        LinkSettings s = LinkSettings::load(folder);
+        TcpChannel tcpChannel;
+        SerialChannel serialChannel;
+        const Exchange tcp(tcpChannel, s), serial(serialChannel, s);
+        const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
+        const int onTcp = int(1500 + 200 + longest * 10 * 1000 * 5 / 4 / 115200);
+        QCOMPARE(tcp.attemptDeadlineMs(), onTcp);
+        QCOMPARE(serial.attemptDeadlineMs(), int(1500 + 200 + longest * 10 * 1000 * 5 / 4 / 1200));
+        s.baud = 115200;
+        QCOMPARE(tcp.attemptDeadlineMs(), onTcp);
+        QCOMPARE(serial.attemptDeadlineMs(), onTcp);
+        s.replyDeadlineMs = 5000;
+        QCOMPARE(tcp.attemptDeadlineMs(), 5000);
+    }
+
+    // A damaged reply is reported as damaged, not as silence, even when later attempts hear nothing.
+    void damagedRepliesAreNotSilence()
+    {
+        LyingTerminal t(Mode::DamagedReplies);
+        const auto link = linkTo(t);
+        qint32 count = -1;
+        QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
+        QCOMPARE(link->exchangeStats().lastFailure, Exchange::Failure::Damaged);
+        QCOMPARE(link->exchangeStats().lastError, QStringLiteral("应答校验错误"));
+        QCOMPARE(t.requests(), 3);  // the first try and both retries
+    }
+
+    void storageModeIsOneOrTwo_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("2") << int(Mode::Honest) << 2;
+        QTest::newRow("65537 (16-bit wrap)") << int(Mode::StorageWraps) << -1;
+        QTest::newRow("99") << int(Mode::StorageOutOfRange) << -1;
+    }
+    void storageModeIsOneOrTwo()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, expected);
+        LyingTerminal t{Mode(mode)};
+        const auto link = linkTo(t);
+        QCOMPARE(link->GetStorageModel(QStringLiteral("105")).toInt(), expected);
+    }
+
+    // abandon() from another thread ends a request that would otherwise wait for minutes, and every
+    // later one fails at once.
+    void abandonEndsTheCallInProgress()
+    {
+        LyingTerminal t(Mode::Trickle);
+        const auto link = linkTo(t, "ReplyDeadline=600000\nRetries=0\n");
+        std::atomic<bool> started{false};
+        std::thread closer([&] {
+            while (t.requests() == 0) std::this_thread::yield();
+            started = true;
+            link->abandon();
+        });
+        QString message;
+        qint32 count = -1;
+        bool fullYear = false;
+        const QVariant r = link->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("abandoned.txt"), message,
+                                            count, QStringLiteral("0"), 0, fullYear);
+        closer.join();
+        QVERIFY(started);
+        QVERIFY(!r.toBool());
+        QCOMPARE(message, QStringLiteral("通讯失败：通讯已中止"));
+        QCOMPARE(link->exchangeStats().lastFailure, Exchange::Failure::Abandoned);
+        QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("abandoned.txt"))));
+        QVERIFY(!link->ClearFlag(105).toBool());
+        QCOMPARE(t.requests(), 1);
+    }
+
+    // What the link sends is held to the same name rule its replies are.
+    void namesWithControlCharactersAreNotSent()
+    {
+        LyingTerminal t(Mode::Honest);
+        const auto link = linkTo(t);
+        QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), QStringLiteral("王芳"),
+                                        QStringLiteral("00"), QStringLiteral("00000000"))
+                    .toBool());
+        for (const QString &name : {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0))})
+            QVERIFY(!link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), name,
+                                             QStringLiteral("00"), QStringLiteral("00000000"))
+                         .toBool());
+        QCOMPARE(t.requests(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(LinkHostile)
+#include "link_hostile.moc"
