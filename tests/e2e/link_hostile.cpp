@@ -5,7 +5,9 @@
 #include "common/TextCodec.h"
 #include "support/LyingTerminal.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -230,6 +232,31 @@ private slots:
         QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("abandoned.txt"))));
         QVERIFY(!link->ClearFlag(105).toBool());
         QCOMPARE(t.requests(), 1);
+    }
+
+    // attctl prints a terminal's text with its control characters made visible: no escape sequence
+    // or carriage return reaches the user's terminal raw.
+    void attctlShowsControlCharactersVisibly_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("parameters") << QStringLiteral("read-parameters")
+                                    << QStringLiteral("\\x1B]0;owned\\x07\\x1B[2J继电器延时0005\\x0DFORGED\\x1B[31m\n");
+        QTest::newRow("clear log") << QStringLiteral("read-clear-log")
+                                   << QStringLiteral("3,2009-03-05 08:07:06\\x1B[2J\\x0D;\\x7F\n");
+    }
+    void attctlShowsControlCharactersVisibly()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, expected);
+        LyingTerminal t(Mode::ControlText);
+        QProcess p;
+        p.start(qEnvironmentVariable("ZEVO_BIN_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."))
+                    + QStringLiteral("/tools/attctl"),
+                {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + t.portText(), command});
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), expected);
     }
 
     // What the link sends is held to the same name rule its replies are.

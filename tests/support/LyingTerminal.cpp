@@ -12,7 +12,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-const QByteArray LyingTerminal::ControlParameters = QByteArray("\x1b]0;owned\x07\x1b[2J继电器延时0005\rFORGED\x1b[31m", -1);
+QByteArray LyingTerminal::controlParameters()
+{
+    return "\x1b]0;owned\x07\x1b[2J" + TextCodec::encode(QStringLiteral("继电器延时")) + "0005\rFORGED\x1b[31m";
+}
 
 namespace {
 
@@ -142,7 +145,7 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
         if (mode_ == Mode::StorageOutOfRange) return ok + "99";
         return ok + "2";
     case Command::ReadParameters:
-        if (mode_ == Mode::ControlText) return ok + ControlParameters;
+        if (mode_ == Mode::ControlText) return ok + controlParameters();
         return ok + TextCodec::encode(QStringLiteral("继电器延时0005 打卡间隔001E 模式0000"));
     case Command::ClearLog:
     case Command::TimeChangeLog:

@@ -56,7 +56,7 @@ public:
     static QStringList rosterEntry(int i);  // card, job number, name
 
     static constexpr uint8_t Address = 105;
-    static const QByteArray ControlParameters;  // what ControlText answers to ReadParameters
+    static QByteArray controlParameters();  // what ControlText answers to ReadParameters
 
 private:
     void serve();

@@ -1,3 +1,4 @@
+#include "common/TextCodec.h"
 #include "records/RecordLayout.h"
 
 #include <QTest>
@@ -37,6 +38,23 @@ private slots:
                                    .convertFile("1050079A785070927093628FLAG\r\n\r\n1060079A785070927093629FLAG\n", &n);
         QCOMPARE(n, 2);
         QCOMPARE(out, QByteArray("1050079A785070927093628\r\n1060079A785070927093629\r\n"));
+    }
+    // Lines that are not ASCII come out longer re-encoded (0xFF becomes a 4-byte replacement) than
+    // the ASCII lines the output is sized for; every line after them must still fit.
+    void longerReencodedLinesBeforeOrdinaryOnes() {
+        QByteArray raw;
+        for (int i = 0; i < 100; ++i) raw += QByteArray(27, '\xff') + "\r\n";
+        for (int i = 0; i < 300; ++i) raw += "1050079A785070927093628FLAG\r\n";
+        const CompiledRecordLayout layout(separated());
+        QByteArray expected;
+        for (const QByteArray &line : raw.split('\n'))
+            if (line.size() > 1) expected += TextCodec::encode(layout.format(TextCodec::decode(line.chopped(1)))) + "\r\n";
+        qint64 n = 0;
+        QCOMPARE(layout.convertFile(raw, &n), expected);
+        QCOMPARE(n, 400);
+        QByteArray appended;
+        QVERIFY(layout.appendConverted(raw.constData(), raw.size(), appended));
+        QCOMPARE(appended, expected);
     }
 };
 

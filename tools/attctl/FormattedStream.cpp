@@ -3,7 +3,7 @@
 #include <cstdio>
 
 FormattedStream::FormattedStream(const QString &path, const RecordLayout &layout)
-    : file_(path), layout_(layout), toStdout_(path.isEmpty())
+    : file_(path), toStdout_(path.isEmpty()), layout_(layout)
 {
 }
 
