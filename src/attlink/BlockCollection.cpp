@@ -8,6 +8,7 @@
 #include "attlink/protocol/BlockHeaders.h"
 #include "attlink/protocol/RawLineWriter.h"
 #include "attlink/protocol/RosterBlock.h"
+#include "common/TextCodec.h"
 
 #include <QDir>
 
@@ -147,6 +148,14 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
         // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
         QByteArray lines;
         for (const PackedRosterEntry &e : batch) {
+            // An entry is held to the rules a sent card is held to (a job number of 1 to 8 characters,
+            // a name that is whole GB18030 without control characters), so that every line of the
+            // file reads back as exactly one entry of three fields.
+            if (!OperationArgs::jobNumber(QString::fromLatin1(e.jobNo))
+                || !OperationArgs::rosterName(TextCodec::decode(e.name), DeviceLink::NameFieldBytes)) {
+                message = QStringLiteral("终端名单第 %1 条格式错误").arg(done + 1 + (&e - batch.data()));
+                return false;
+            }
             lines += (decimal ? QStringLiteral("%1").arg(qulonglong(e.card), 10, 10, QLatin1Char('0')) : hexCard(e.card)).toLatin1();
             lines += ',' + e.jobNo + ',' + e.name + "\r\n";
         }

@@ -10,15 +10,24 @@
 
 namespace {
 
-// The exchange's reasons, which the console shows in Chinese, in the English of this interface.
-QString englishError(const QString &error)
+// Why the exchange failed, in the English of this interface (the console shows its own texts).
+QString englishError(const Exchange::Reply &r)
 {
-    if (error == QStringLiteral("终端无应答")) return QStringLiteral("no answer from the terminal");
-    if (error == QStringLiteral("应答校验错误")) return QStringLiteral("damaged reply (checksum)");
-    if (error == QStringLiteral("应答无效")) return QStringLiteral("invalid reply");
-    if (error == QStringLiteral("连接已断开")) return QStringLiteral("connection closed");
-    if (error == QStringLiteral("端口未打开")) return QStringLiteral("line not open");
-    return QStringLiteral("no answer from the terminal (%1)").arg(error);
+    using F = Exchange::Failure;
+    switch (r.failure) {
+    case F::NotOpen: return QStringLiteral("line not open");
+    case F::TooLong: return QStringLiteral("request too long");
+    case F::LineFailed: return QStringLiteral("line failed (%1)").arg(r.error);
+    case F::Disconnected: return QStringLiteral("connection closed");
+    case F::Abandoned: return QStringLiteral("abandoned");
+    case F::Damaged: return QStringLiteral("damaged reply (checksum)");
+    case F::CutShort: return QStringLiteral("damaged reply (cut short)");
+    case F::Invalid: return QStringLiteral("invalid reply");
+    case F::TooSlow: return QStringLiteral("reply not complete within its deadline");
+    case F::NoAnswer:
+    case F::None: break;
+    }
+    return QStringLiteral("no answer from the terminal");
 }
 
 }  // namespace
@@ -31,7 +40,7 @@ bool AttLink::failWith(const QString &why)
 
 bool AttLink::failWith(const Exchange::Reply &r)
 {
-    if (!r.answered) return failWith(englishError(r.error));
+    if (!r.answered) return failWith(englishError(r));
     switch (r.status) {
     case ReplyStatus::Refused: return failWith(QStringLiteral("refused by the terminal"));
     case ReplyStatus::Unknown: return failWith(QStringLiteral("the terminal does not know the command (firmware without protocol 2)"));
@@ -101,6 +110,8 @@ bool AttLink::recordBatchesSince(int address, quint64 since,
             return failWith(QStringLiteral("damaged reply: more records than asked for or held"));
         if (!batch.empty() && (batch.front().serial <= last || batch.back().serial > h.newestSerial))
             return failWith(QStringLiteral("damaged reply: serials out of order"));
+        if (batch.empty() && h.remaining > 0)
+            return failWith(QStringLiteral("damaged reply: records held but none sent"));
         if (first) {
             // The newest serial now: records stored from here on are left for the next collection.
             target = h.newestSerial;
