@@ -16,8 +16,8 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
         output = QString::fromUtf8(QJsonDocument(SimState::dump(terminals)).toJson(QJsonDocument::Compact));
         return true;
     }
-    if ((verb != u"present" && verb != u"punch") || words.size() < 2 || words.size() > 3) {
-        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], dump): ") + line;
+    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes") || words.size() < 2 || words.size() > 3) {
+        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], dump): ") + line;
         return false;
     }
     Terminal *t = terminals.isEmpty() ? nullptr : terminals.first().get();
@@ -35,6 +35,14 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
     if (!t) {
         error = QStringLiteral("no terminal");
         return false;
+    }
+    if (verb == u"refuse-deletes") {
+        if (words[1] != u"on" && words[1] != u"off") {
+            error = QStringLiteral("refuse-deletes wants on or off: ") + line;
+            return false;
+        }
+        t->refuseDeletes = words[1] == u"on";
+        return true;
     }
     if (verb == u"present" && words[1] == u"none") {
         t->takeAway();

@@ -96,6 +96,8 @@ public:
     bool hasPresented() const { return hasPresented_; }
     uint32_t presented() const { return presented_; }
 
+    bool refuseDeletes = false;            // a fault of the tests: DeleteRecordsUpTo answers Refused
+
     // SetAddress asks this whether another terminal on the line already answers to an address.
     std::function<bool(int address)> addressTaken;
 

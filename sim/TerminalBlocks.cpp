@@ -90,6 +90,7 @@ Terminal::Reply Terminal::deleteRecordsUpTo(const QStringList &f)
     bool ok = false;
     const quint64 upTo = Fields::field(f, 0).toULongLong(&ok);
     if (f.size() != 1 || !ok || Fields::field(f, 0).size() > 20) return bad();
+    if (refuseDeletes) return {ReplyStatus::Refused, {}};
     qsizetype n = 0;
     if (!records.isEmpty() && upTo >= firstSerial()) n = qsizetype(qMin<quint64>(quint64(records.size()), upTo - firstSerial() + 1));
     if (n > 0) {

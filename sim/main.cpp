@@ -2,6 +2,7 @@
 // attctl, the tests and the demo. Usage in docs/protocol.md and `attsim --help`.
 
 #include "sim/Control.h"
+#include "sim/Fleet.h"
 #include "sim/Generate.h"
 #include "sim/SimServer.h"
 #include "sim/SimState.h"
@@ -62,6 +63,10 @@ int main(int argc, char **argv)
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Milliseconds before each reply."), QStringLiteral("MS"));
     const QCommandLineOption cutAfter(QStringLiteral("disconnect-after"), QStringLiteral("Cut each connection after BYTES sent."), QStringLiteral("BYTES"));
     p.addOptions({tcp, pty, terminal, records, seed, loadRecords, roster, state, firmware, baud, corrupt, drop, delay, cutAfter});
+    const QCommandLineOption fleet(QStringLiteral("fleet"), QStringLiteral("Play N terminals, each alone on its own TCP port, at addresses 1..N."), QStringLiteral("N"));
+    const QCommandLineOption tcpBase(QStringLiteral("tcp-base"), QStringLiteral("With --fleet: the first terminal's port (default 0: free ports)."), QStringLiteral("PORT"));
+    const QCommandLineOption punchEvery(QStringLiteral("punch-every"), QStringLiteral("With --fleet: a punch on every terminal every MS milliseconds."), QStringLiteral("MS"));
+    p.addOptions({fleet, tcpBase, punchEvery});
     p.process(app);
     if (!p.positionalArguments().isEmpty()) return fail(QStringLiteral("unexpected argument ") + p.positionalArguments().first());
 
@@ -82,6 +87,24 @@ int main(int argc, char **argv)
     if (!number(cutAfter, 0, LLONG_MAX, -1, faults.disconnectAfter)) return fail(QStringLiteral("--disconnect-after wants a byte count"));
     if (p.isSet(corrupt) && !fraction(p.value(corrupt), faults.corrupt)) return fail(QStringLiteral("--corrupt wants a fraction 0..1"));
     if (p.isSet(drop) && !fraction(p.value(drop), faults.drop)) return fail(QStringLiteral("--drop wants a fraction 0..1"));
+
+    if (p.isSet(fleet)) {
+        SimFleet::Settings f;
+        if (!number(fleet, 1, 255, 0, v)) return fail(QStringLiteral("--fleet wants a count 1..255"));
+        f.count = int(v);
+        if (!number(tcpBase, 0, 65535, 0, v) || (v > 0 && v + f.count - 1 > 65535)) return fail(QStringLiteral("--tcp-base wants a port that leaves room for the fleet"));
+        f.basePort = int(v);
+        if (!number(punchEvery, 0, 3600000, 0, v)) return fail(QStringLiteral("--punch-every wants milliseconds"));
+        f.punchEveryMs = int(v);
+        if (!number(records, 0, 10000000, 0, v)) return fail(QStringLiteral("--records wants a count"));
+        f.records = int(v);
+        if (p.isSet(tcp)) f.host = p.value(tcp).section(u':', 0, 0);
+        if (p.isSet(firmware)) f.firmware = QDate::fromString(p.value(firmware), Qt::ISODate);
+        if (p.isSet(firmware) && !f.firmware.isValid()) return fail(QStringLiteral("--firmware wants YYYY-MM-DD"));
+        if (p.isSet(pty) || p.isSet(state) || p.isSet(terminal) || p.isSet(roster) || p.isSet(loadRecords))
+            return fail(QStringLiteral("--fleet goes without --pty, --state, --terminal, --roster and --load-records"));
+        return SimFleet::run(app, f, faults);
+    }
 
     QList<std::shared_ptr<Terminal>> terminals;
     const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QStringLiteral("105")};

@@ -66,16 +66,15 @@ std::unique_ptr<Database> Database::open(const DatabaseUrl &url, QString &error)
         return nullptr;
     }
     if (url.kind == DatabaseUrl::Sqlite) {
-        // Durable commits: records are deleted from terminals once their commit returned. WAL lets
-        // exports read while a sync writes. A read-only file refuses the journal mode; the write
-        // check reports that.
+        // Durable commits by default (the store relaxes it where nothing is deleted after). WAL
+        // lets exports read while a sync writes. A read-only file refuses the journal mode; the
+        // write check reports that.
         QSqlQuery q(d->db_);
         if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL"))) {
             error = d->failure(QStringLiteral("cannot use"), reasonOf(q.lastError()));
             return nullptr;
         }
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        q.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     }
     return d;
 }

@@ -114,6 +114,7 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult)
         }
     };
 
+    QMutex sqliteWrites;
     std::atomic<qsizetype> next{0};
     auto worker = [&] {
         std::unique_ptr<Database> db;
@@ -125,6 +126,7 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult)
             if (useDatabase_ && !db && dbError.isEmpty()) {
                 db = Database::open(options_.database, dbError);
                 if (db) store = std::make_unique<PunchStore>(*db);
+                if (store && !db->postgres()) store->setWriteGate(&sqliteWrites);
             }
             if (useDatabase_ && !db) {
                 failLine(line, dbError);

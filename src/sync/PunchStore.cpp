@@ -2,9 +2,14 @@
 
 #include "sync/Database.h"
 
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -33,7 +38,142 @@ void appendFlag(QByteArray &sql, const std::array<char, 4> &flag)
     sql.append('\'');
 }
 
+// The connection's own SQLite handle: its prepared statements insert a row for a fraction of what
+// parsing a statement of literal rows costs.
+sqlite3 *sqliteHandle(Database &db)
+{
+    const QVariant v = db.sql().driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3 *const *>(v.constData());
+}
+
+// A statement prepared on a SQLite connection, finalized when it goes.
+struct SqliteStatement {
+    sqlite3_stmt *statement = nullptr;
+    ~SqliteStatement() { sqlite3_finalize(statement); }
+};
+
+PGconn *postgresHandle(Database &db)
+{
+    const QVariant v = db.sql().driver()->handle();
+    // PGconn is a typedef: the metatype may carry either name.
+    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0)) return nullptr;
+    return *static_cast<PGconn *const *>(v.constData());
+}
+
+QString postgresReason(PGconn *conn) { return QString::fromUtf8(PQerrorMessage(conn)).simplified(); }
+
 }  // namespace
+
+bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &error)
+{
+    // Rows go by COPY into a temporary table of this session (emptied at each commit), and from there
+    // into punches with one INSERT that skips the keys stored already: COPY alone cannot skip them.
+    PGconn *conn = postgresHandle(db_);
+    if (!conn) {
+        error = db_.failure(QStringLiteral("insert punches"), QStringLiteral("no PostgreSQL handle"));
+        return false;
+    }
+    if (!incomingReady_) {
+        if (!db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
+                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL) ON COMMIT DELETE ROWS"), error))
+            return false;
+        incomingReady_ = true;
+    }
+    QByteArray data;
+    data.reserve(count * 48);
+    char time[19];
+    for (int i = 0; i < count; ++i) {
+        const Punch &p = punches[i];
+        if (p.serial == 0 || p.serial > LargestSerial) {
+            error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(p.serial));
+            return false;
+        }
+        appendNumber(data, p.serial);
+        data.append('\t');
+        appendNumber(data, p.card);
+        data.append('\t');
+        PunchTime::writeText(p.stamp, time, false);
+        data.append(time, 19).append('\t');
+        for (char c : p.flag) {
+            if (c == '\\') data.append("\\\\");
+            else data.append(c >= 0x20 && c < 0x7f ? c : '?');
+        }
+        data.append('\n');
+        rememberCard(p.card);
+    }
+    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag) FROM STDIN");
+    const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
+    PQclear(start);
+    if (!copying) {
+        error = db_.failure(QStringLiteral("copy punches"), postgresReason(conn));
+        return false;
+    }
+    const bool sent = PQputCopyData(conn, data.constData(), int(data.size())) == 1;
+    const bool ended = PQputCopyEnd(conn, sent ? nullptr : "abandoned") == 1;
+    bool ok = sent && ended;
+    while (PGresult *r = PQgetResult(conn)) {
+        ok = ok && PQresultStatus(r) == PGRES_COMMAND_OK;
+        PQclear(r);
+    }
+    if (!ok) error = db_.failure(QStringLiteral("copy punches"), postgresReason(conn));
+    return ok;
+}
+
+bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QString &error)
+{
+    if (!incomingReady_) return true;  // nothing was copied in this session
+    QSqlQuery q(db_.sql());
+    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag) SELECT %1, serial, card, at, flag "
+                               "FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
+        return db_.failed(q, QStringLiteral("insert punches"), error);
+    inserted += qMax(0, q.numRowsAffected());
+    return true;
+}
+
+void PunchStore::rememberCard(uint32_t card)
+{
+    if (!knownCards_.contains(card)) {
+        knownCards_.insert(card);
+        newCards_.append(card);
+    }
+}
+
+bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
+{
+    sqlite3 *h = sqliteHandle(db_);
+    SqliteStatement insert;
+    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag) VALUES (?1, ?2, ?3, ?4, ?5) "
+                                    "ON CONFLICT DO NOTHING", -1, &insert.statement, nullptr) != SQLITE_OK) {
+        error = db_.failure(QStringLiteral("insert punches"), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
+        return false;
+    }
+    sqlite3_stmt *st = insert.statement;
+    char time[19];
+    char flag[4];
+    for (int i = 0; i < count; ++i) {
+        const Punch &p = punches[i];
+        if (p.serial == 0 || p.serial > LargestSerial) {
+            error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(p.serial));
+            return false;
+        }
+        PunchTime::writeText(p.stamp, time, false);
+        for (int k = 0; k < 4; ++k) flag[k] = p.flag[size_t(k)] >= 0x20 && p.flag[size_t(k)] < 0x7f ? p.flag[size_t(k)] : '?';
+        sqlite3_bind_int64(st, 1, terminalId);
+        sqlite3_bind_int64(st, 2, sqlite3_int64(p.serial));
+        sqlite3_bind_int64(st, 3, sqlite3_int64(p.card));
+        sqlite3_bind_text(st, 4, time, 19, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 5, flag, 4, SQLITE_TRANSIENT);
+        if (sqlite3_step(st) != SQLITE_DONE) {
+            error = db_.failure(QStringLiteral("insert punches"), QString::fromUtf8(sqlite3_errmsg(h)));
+            return false;
+        }
+        inserted += sqlite3_changes(h);
+        sqlite3_reset(st);
+        rememberCard(p.card);
+    }
+    return true;
+}
 
 bool PunchStore::lastSerial(const QString &identity, quint64 &serial, QString &error)
 {
@@ -76,6 +216,8 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
 
 bool PunchStore::insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
 {
+    if (!db_.postgres()) return insertBatchSqlite(terminalId, punches, count, inserted, error);
+    if (copyRows_) return copyBatchPostgres(punches, count, error);
     // One statement of literal rows: every value is a number or a four-character flag quoted here,
     // and a statement per thousand rows is what makes a fleet's first sync fast on both databases.
     QByteArray sql;
@@ -100,10 +242,7 @@ bool PunchStore::insertBatch(qint64 terminalId, const Punch *punches, int count,
         sql.append(time, 19).append("',");
         appendFlag(sql, p.flag);
         sql.append(')');
-        if (!knownCards_.contains(p.card)) {
-            knownCards_.insert(p.card);
-            newCards_.append(p.card);
-        }
+        rememberCard(p.card);
     }
     sql.append(" ON CONFLICT DO NOTHING");
     QSqlQuery q(db_.sql());
@@ -128,18 +267,25 @@ bool PunchStore::insertCards(QString &error)
 }
 
 bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(Punch &, QString &)> &next,
-                       quint64 newLast, qint64 &inserted, QString &error)
+                       quint64 newLast, qint64 &inserted, QString &error, bool durable)
 {
     inserted = 0;
     if (newLast > LargestSerial) {
         error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(newLast));
         return false;
     }
+    std::optional<QMutexLocker<QMutex>> hold;
+    if (gate_) hold.emplace(gate_);
+    // In WAL mode NORMAL syncs at checkpoints only, FULL at every commit; a power cut after a
+    // NORMAL commit loses it whole (records and last serial alike), never half of it.
+    if (!db_.postgres() && !db_.exec(durable ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=NORMAL"), error))
+        return false;
     if (!db_.begin(error)) return false;
     // Cards remembered by this store may belong to a transaction that was rolled back.
     const QSet<uint32_t> cardsBefore = knownCards_;
     auto fail = [&] {
         db_.rollback();
+        incomingReady_ = false;  // a temporary table made in the failed transaction is gone
         knownCards_ = cardsBefore;
         newCards_.clear();
         inserted = 0;
@@ -163,6 +309,7 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
         }
         if (!more) break;
     }
+    if (db_.postgres() && copyRows_ && !moveIncomingPostgres(id, inserted, error)) return fail();
     QSqlQuery q(db_.sql());
     // Raised, never lowered: another sync may have stored further meanwhile.
     q.prepare(QStringLiteral("UPDATE terminals SET last_serial = ? WHERE id = ? AND last_serial < ?"));

@@ -3,6 +3,7 @@
 #include "sync/Punch.h"
 
 #include <QDateTime>
+#include <QMutex>
 #include <QSet>
 #include <QString>
 #include <functional>
@@ -34,9 +35,15 @@ public:
     // In ONE transaction: the terminal's row (created or updated), every punch `next` yields (it
     // returns false at the end, or sets `sourceError` to abandon), and the terminal's last serial
     // raised to `newLast`. Nothing is kept when any part fails. `inserted` counts the punches that
-    // were new to the database.
+    // were new to the database. `durable`: the commit reaches the disk before this returns, also
+    // against a power cut (needed before records are deleted from a terminal); otherwise a SQLite
+    // commit may wait for the next checkpoint, as the terminal still holds everything.
     bool store(const TerminalFacts &terminal, const std::function<bool(Punch &, QString &sourceError)> &next,
-               quint64 newLast, qint64 &inserted, QString &error);
+               quint64 newLast, qint64 &inserted, QString &error, bool durable = true);
+
+    // Stores of several connections of one process to one SQLite file queue on this instead of on
+    // SQLite's busy handler, which sleeps in steps of up to 100 ms.
+    void setWriteGate(QMutex *gate) { gate_ = gate; }
 
     // Rows per INSERT statement.
     static constexpr int BatchRows = 1000;
@@ -44,9 +51,16 @@ public:
 private:
     bool upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error);
     bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
+    bool insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
+    void rememberCard(uint32_t card);
+    bool copyBatchPostgres(const Punch *punches, int count, QString &error);
+    bool moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QString &error);
     bool insertCards(QString &error);
 
     Database &db_;
+    QMutex *gate_ = nullptr;
+    bool copyRows_ = true;        // PostgreSQL: COPY through a temporary table
+    bool incomingReady_ = false;
     QSet<uint32_t> knownCards_;
     QList<uint32_t> newCards_;
     QString firstSeen_;

@@ -120,7 +120,8 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     facts.clockDrift = result.drift.value_or(0);
     facts.syncedAt = QDateTime::currentDateTime();
     qint64 inserted = 0;
-    if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error)) {
+    if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
+                      terminal.clearAfterSync)) {
         result.error = QStringLiteral("storing failed, nothing kept: ") + error;
         return result;
     }

@@ -52,6 +52,9 @@ bool SimProcess::start()
             host_ = where.left(colon);
             port_ = quint16(where.mid(colon + 1).toUInt());
             tcpReady = true;
+        } else if (line.startsWith("ready fleet ")) {
+            for (const QByteArray &where : line.mid(12).trimmed().split(' '))
+                fleetPorts_.append(quint16(where.mid(where.lastIndexOf(':') + 1).toUInt()));
         } else if (line.startsWith("ready pty ")) {
             ptyReady = true;
         }

@@ -33,6 +33,8 @@ public:
     quint16 port() const { return port_; }
     QString portText() const { return QString::number(port_); }
     QString ptyPath() const { return ptyPath_; }  // empty without WithPty
+    // With --fleet: every terminal's port, in address order.
+    QList<quint16> fleetPorts() const { return fleetPorts_; }
 
     void send(const QString &line);
     // Sends "dump" and reads the one JSON line that answers it; the empty object on failure.
@@ -57,4 +59,5 @@ private:
     QString error_, host_, ptyPath_;
     QByteArray stderr_;
     quint16 port_ = 0;
+    QList<quint16> fleetPorts_;
 };

@@ -1,0 +1,301 @@
+// attctl sync and export as programs against attsim fleets and real databases: a fleet synced once
+// and again, syncs killed at random moments while punches arrive, a PostgreSQL server stopped in
+// the middle, a clear refused after the commit, a busy line, and the refusals that touch nothing.
+#include "support/AttctlProcess.h"
+#include "support/PgServer.h"
+#include "support/SimProcess.h"
+#include "sync/Database.h"
+#include "sync/LineLock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <csignal>
+
+namespace {
+
+struct FleetEntry {
+    QString name;
+    quint16 port;
+    int address;
+    bool clear;
+};
+
+QString fleetText(const QList<FleetEntry> &entries)
+{
+    QString text;
+    for (const FleetEntry &e : entries)
+        text += QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = %3\nclear-after-sync = %4\n\n")
+                    .arg(e.name).arg(e.port).arg(e.address).arg(e.clear ? QStringLiteral("true") : QStringLiteral("false"));
+    return text;
+}
+
+// The report line of a terminal.
+QString lineOf(const QString &out, const QString &name)
+{
+    for (const QString &l : out.split(u'\n'))
+        if (l.startsWith(u'[' + name + u']')) return l;
+    return {};
+}
+
+qint64 number(Database &db, const QString &sql)
+{
+    QString error;
+    const auto v = db.value(sql, error);
+    if (!v) qWarning("%s", qPrintable(error));
+    return v ? v->toLongLong() : -1;
+}
+
+}  // namespace
+
+class SyncFleet : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    int files_ = 0;
+
+    QString writeFleet(const QList<FleetEntry> &entries)
+    {
+        const QString path = dir_.filePath(QStringLiteral("fleet%1.ini").arg(++files_));
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly)) f.write(fleetText(entries).toUtf8());
+        return path;
+    }
+
+    QStringList syncArgs(const QString &fleet, const QString &db)
+    {
+        return {QStringLiteral("sync"), QStringLiteral("--fleet"), fleet, QStringLiteral("--db"), db,
+                QStringLiteral("--lock-dir"), dir_.filePath(QStringLiteral("locks"))};
+    }
+
+    // Every terminal of the simulator holds only records the database has, and the database holds
+    // each serial the terminal ever gave exactly once.
+    void checkExactlyOnce(SimProcess &sim, Database &db, bool expectEmptyWhenCleared, const QSet<int> &cleared)
+    {
+        const QJsonArray terminals = sim.dump()[QStringLiteral("terminals")].toArray();
+        QVERIFY(!terminals.isEmpty());
+        for (const QJsonValue &v : terminals) {
+            const QJsonObject t = v.toObject();
+            const QString identity = t[QStringLiteral("identity")].toString();
+            const qint64 last = t[QStringLiteral("lastSerial")].toString().toLongLong();
+            const QString where = QStringLiteral(" FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE t.identity = '%1'").arg(identity);
+            QCOMPARE(number(db, QStringLiteral("SELECT count(*)") + where), last);
+            QCOMPARE(number(db, QStringLiteral("SELECT count(DISTINCT p.serial)") + where), last);
+            QCOMPARE(number(db, QStringLiteral("SELECT coalesce(max(p.serial), 0)") + where), last);
+            const QJsonArray held = t[QStringLiteral("records")].toArray();
+            for (const QJsonValue &r : held) QVERIFY(r.toObject()[QStringLiteral("serial")].toString().toLongLong() <= last);
+            if (expectEmptyWhenCleared && cleared.contains(t[QStringLiteral("address")].toInt())) QCOMPARE(held.size(), 0);
+            if (!cleared.contains(t[QStringLiteral("address")].toInt())) QCOMPARE(held.size(), last);
+        }
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir_.isValid()); }
+
+    void syncsAFleetThenOnlyWhatIsNew()
+    {
+        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("3"), QStringLiteral("--records"), QStringLiteral("700")});
+        QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
+        // Two terminals sharing one line (multi-drop), synced one after the other.
+        SimProcess shared({QStringLiteral("--terminal"), QStringLiteral("7"), QStringLiteral("--terminal"), QStringLiteral("8"),
+                           QStringLiteral("--records"), QStringLiteral("50")});
+        QVERIFY2(shared.start(), qPrintable(shared.errorText()));
+        const QList<quint16> ports = fleet.fleetPorts();
+        QCOMPARE(ports.size(), 3);
+        const QString fleetFile = writeFleet({{QStringLiteral("正门"), ports[0], 1, true},
+                                              {QStringLiteral("side door"), ports[1], 2, false},
+                                              {QStringLiteral("back"), ports[2], 3, true},
+                                              {QStringLiteral("shared 7"), shared.port(), 7, false},
+                                              {QStringLiteral("shared 8"), shared.port(), 8, true}});
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("first.sqlite"));
+
+        AttctlRun dry = attctl(syncArgs(fleetFile, db) << QStringLiteral("--dry-run"));
+        QVERIFY2(dry.code == 0, qPrintable(dry.out + dry.err));
+        QVERIFY2(lineOf(dry.out, QStringLiteral("正门")).contains(QStringLiteral(" waiting=700 last-serial=0 ")), qPrintable(dry.out));
+        QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("first.sqlite"))));  // a dry run writes nothing
+
+        AttctlRun r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--jobs") << QStringLiteral("2"));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\[正门\\] identity=[0-9A-F]{16} new=700 last-serial=700 drift=[+-]\\d+s cleared=700 ok$"))
+                     .match(lineOf(r.out, QStringLiteral("正门"))).hasMatch(),
+                 qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=700 last-serial=700 ")), qPrintable(r.out));
+        QVERIFY2(!lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral("cleared")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("shared 7")).contains(QStringLiteral(" new=50 last-serial=50 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("shared 8")).contains(QStringLiteral(" new=0 last-serial=0 ")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("total: 5 terminals, 5 synced, 0 failed, 2150 new records")), qPrintable(r.out));
+
+        fleet.send(QStringLiteral("punch 0079A785 1"));
+        fleet.send(QStringLiteral("punch 0079A786 2"));
+        shared.send(QStringLiteral("punch 0079A787 8"));
+        fleet.dump();  // the punches are in once the dump answers
+        shared.dump();
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral(" new=1 last-serial=701 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=1 last-serial=701 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("back")).contains(QStringLiteral(" new=0 last-serial=700 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("shared 8")).contains(QStringLiteral(" new=1 last-serial=1 ")), qPrintable(r.out));
+
+        QString error;
+        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        QVERIFY2(database, qPrintable(error));
+        checkExactlyOnce(fleet, *database, true, {1, 3});
+        checkExactlyOnce(shared, *database, true, {8});
+
+        // The export of one terminal's day, written atomically to a file.
+        const QString csv = dir_.filePath(QStringLiteral("out.csv"));
+        AttctlRun e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--terminal"),
+                              QStringLiteral("shared 8"), QStringLiteral("--out"), csv});
+        QVERIFY2(e.code == 0, qPrintable(e.err));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> rows = f.readAll().split('\n');
+        f.close();
+        QCOMPARE(rows.size(), 3);  // header, one punch, the end
+        QVERIFY2(rows[1].startsWith("shared 8,") && rows[1].contains(",1,0007972743,0079A787,"), rows[1].constData());
+        // A failed export leaves the earlier file as it was.
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("none.sqlite")),
+                    QStringLiteral("--out"), csv});
+        QCOMPARE(e.code, 4);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().split('\n').size(), 3);
+    }
+
+    void killedSyncsLoseAndDoubleNothing()
+    {
+        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"), QStringLiteral("4000")});
+        QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
+        const QList<quint16> p = fleet.fleetPorts();
+        const QString fleetFile = writeFleet({{QStringLiteral("a"), p[0], 1, true}, {QStringLiteral("b"), p[1], 2, true},
+                                              {QStringLiteral("c"), p[2], 3, false}, {QStringLiteral("d"), p[3], 4, true}});
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("killed.sqlite"));
+        QRandomGenerator random(20261208);
+        int punches = 0;
+        for (int run = 0; run < 24; ++run) {
+            QProcess sync;
+            sync.start(attctlPath(), syncArgs(fleetFile, db));
+            QVERIFY(sync.waitForStarted(10000));
+            // Punches arrive while it runs; then it dies at some moment of its work.
+            for (int i = 0; i < 3; ++i) fleet.send(QStringLiteral("punch %1 %2").arg(0x00B00000 + punches++, 8, 16, QLatin1Char('0')).arg(1 + i % 4));
+            QThread::msleep(random.bounded(5, 160));
+            ::kill(pid_t(sync.processId()), SIGKILL);
+            sync.waitForFinished(30000);
+        }
+        AttctlRun r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QString error;
+        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        QVERIFY2(database, qPrintable(error));
+        checkExactlyOnce(fleet, *database, true, {1, 2, 4});
+        QCOMPARE(number(*database, QStringLiteral("SELECT count(*) FROM punches")), 16000 + punches);
+    }
+
+    void postgresStoppedMidSyncAndStartedAgain()
+    {
+        PgServer pg;
+        QVERIFY2(pg.start(), qPrintable(pg.errorText()));
+        const QString db = pg.createDatabase(QStringLiteral("site"));
+        QVERIFY2(!db.isEmpty(), qPrintable(pg.errorText()));
+        // Slow replies, so that the server can be stopped between two terminals' stores.
+        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"), QStringLiteral("3000"),
+                          QStringLiteral("--delay"), QStringLiteral("40")});
+        QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
+        const QList<quint16> p = fleet.fleetPorts();
+        const QString fleetFile = writeFleet({{QStringLiteral("a"), p[0], 1, true}, {QStringLiteral("b"), p[1], 2, true},
+                                              {QStringLiteral("c"), p[2], 3, true}, {QStringLiteral("d"), p[3], 4, true}});
+        QProcess sync;
+        sync.start(attctlPath(), syncArgs(fleetFile, db) << QStringLiteral("--jobs") << QStringLiteral("1"));
+        QVERIFY(sync.waitForStarted(10000));
+        while (!sync.canReadLine() && sync.state() == QProcess::Running) sync.waitForReadyRead(1000);
+        const QByteArray first = sync.readLine();
+        QVERIFY2(first.contains(" ok"), first.constData());
+        QVERIFY(pg.stop());
+        QVERIFY(sync.waitForFinished(120000));
+        const QString out = QString::fromUtf8(first + sync.readAllStandardOutput());
+        QCOMPARE(sync.exitCode(), 4);
+        QVERIFY2(out.contains(QStringLiteral(" error: ")) && out.contains(QStringLiteral("database postgresql://zevo@127.0.0.1:")), qPrintable(out));
+
+        QVERIFY2(pg.start(), qPrintable(pg.errorText()));
+        AttctlRun r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QString error;
+        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        QVERIFY2(database, qPrintable(error));
+        checkExactlyOnce(fleet, *database, true, {1, 2, 3, 4});
+        QCOMPARE(number(*database, QStringLiteral("SELECT count(*) FROM punches")), 12000);
+    }
+
+    void clearRefusedAfterTheCommitIsDoneNextTime()
+    {
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("90")});
+        QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+        const QString fleetFile = writeFleet({{QStringLiteral("door"), sim.port(), 105, true}});
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("refused.sqlite"));
+        sim.send(QStringLiteral("refuse-deletes on"));
+        AttctlRun r = attctl(syncArgs(fleetFile, db));
+        QCOMPARE(r.code, 4);
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=90 last-serial=90 drift=")) &&
+                     lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral("error: stored, but clearing the terminal failed")),
+                 qPrintable(r.out));
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 90);
+        sim.send(QStringLiteral("refuse-deletes off"));
+        sim.send(QStringLiteral("punch 0079A785"));
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=91 ")) &&
+                     lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" cleared=91 ok")),
+                 qPrintable(r.out));
+        QString error;
+        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        checkExactlyOnce(sim, *database, true, {105});
+    }
+
+    void refusalsTouchNothing()
+    {
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("20")});
+        QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+        const QString fleetFile = writeFleet({{QStringLiteral("door"), sim.port(), 105, true}});
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("refusals.sqlite"));
+
+        const QString bad = dir_.filePath(QStringLiteral("bad.ini"));
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[door]\nline = modem:123\naddress = 1\n");
+        f.close();
+        AttctlRun r = attctl(syncArgs(bad, db));
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.contains(bad + QStringLiteral(":2: line \"modem:123\" is of an unknown kind")), qPrintable(r.err));
+
+        r = attctl(syncArgs(fleetFile, QStringLiteral("mysql://x")));
+        QCOMPARE(r.code, 2);
+        r = attctl(syncArgs(fleetFile, QStringLiteral("sqlite:/nonexistent/punches.sqlite")));
+        QCOMPARE(r.code, 4);
+        QVERIFY2(r.err.contains(QStringLiteral("database sqlite:/nonexistent/punches.sqlite: the folder /nonexistent does not exist")), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+
+        // Another sync holds the line: this one reports it and leaves the terminal alone.
+        LineLock held;
+        QString error;
+        QVERIFY2(held.acquire(dir_.filePath(QStringLiteral("locks")), QStringLiteral("tcp:127.0.0.1:%1").arg(sim.port()), 0, error), qPrintable(error));
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--lock-wait") << QStringLiteral("0"));
+        QCOMPARE(r.code, 4);
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral("error: the line tcp:127.0.0.1:%1 is in use by another sync").arg(sim.port())), qPrintable(r.out));
+        // None of these changed the terminal.
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 20);
+        held.release();
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--lock-wait") << QStringLiteral("0"));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(SyncFleet)
+#include "sync_fleet.moc"
