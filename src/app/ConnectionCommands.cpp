@@ -1,5 +1,6 @@
 #include "app/ConnectionCommands.h"
 
+#include "app/PortFailureText.h"
 #include "app/SettingsStore.h"
 #include "common/NumberText.h"
 #include "link/LinkError.h"
@@ -53,9 +54,11 @@ void ConnectionCommands::comButtonClicked(int index) {
 void ConnectionCommands::SelectComPort(qint16 n) {
     FrmZevo &w = ctx_.window;
     bool r = false;
+    PortFailure failure;
     ctx_.runner.run([&] {
         QVariant port = n;
         r = LinkResult::toBool(ctx_.link.SetPort(port));
+        if (!r) failure = ctx_.link.lastPortFailure();
     });
     const QString number = QString::number(n);
     if (r) {
@@ -63,7 +66,7 @@ void ConnectionCommands::SelectComPort(qint16 n) {
         w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置成功!"));
     } else {
         w.setComButton(n, false, 2);
-        w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置失败!"));
+        w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置失败!") + portFailureText(failure));
     }
 }
 

@@ -77,6 +77,8 @@ public:
     // The system's error number when the last collection failed on writing its file, else 0.
     int lastFileError() const { return fileError_; }
     QString lastFileErrorPath() const { return fileErrorPath_; }
+    const LinkSettings &linkSettings() const { return settings_; }
+    PortFailure lastPortFailure() const override { return serial_.failure(); }
 
     const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
 

@@ -1,5 +1,7 @@
 #include "attlink/Exchange.h"
 
+#include "attlink/WireTrace.h"
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QThread>
@@ -42,6 +44,7 @@ Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteA
 {
     ++requests;
     Reply reply = withRetries(address, command, payload);
+    if (!reply.answered && WireTrace::enabled()) WireTrace::gaveUp(WireTrace::cause(reply.failure));
     lastAnswered = reply.answered;
     lastError = reply.error;
     lastFailure = reply.failure;
@@ -86,13 +89,22 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
         if (attempt > 0) ++retriesUsed;
         guardTurnaround();
         channel_.discardInput();
+        const bool more = attempt + 1 < attempts;
         if (!channel_.writeAll(frame, settings_.responseTimeoutMs)) {
             failOnLine(reply);
             if (reply.failure != Failure::LineFailed) return reply;
+            if (more && WireTrace::enabled()) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
             continue;
         }
         bytesSent += frame.size();
-        switch (awaitReply(address, command, seq, reply)) {
+        if (WireTrace::enabled()) WireTrace::sent({address, command, seq, payload}, frame, attempt + 1);
+        heard_.clear();
+        const Outcome outcome = awaitReply(address, command, seq, reply);
+        if (outcome != Outcome::Answered && WireTrace::enabled()) {
+            if (!heard_.isEmpty()) WireTrace::unframed(heard_, WireTrace::cause(reply.failure));
+            if (more && outcome != Outcome::Final) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
+        }
+        switch (outcome) {
         case Outcome::Answered:
         case Outcome::Final: return reply;
         case Outcome::Damaged: damage = reply; break;
@@ -144,8 +156,10 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         bytesReceived += n;
         received += n;
         decoder.feed(chunk);
+        if (WireTrace::enabled()) heard_ += chunk;
         Frame::Message m;
         while (decoder.next(m)) {
+            if (WireTrace::enabled()) WireTrace::received(m, m.address == address && m.sequence == sequence ? QStringLiteral("ours") : QStringLiteral("not ours"));
             // A late reply to an earlier try, or another terminal on the same line: not ours.
             if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit))
                 continue;

@@ -72,4 +72,5 @@ private:
     quint64 sequenceGeneration_ = 0;  // the channel generation sequence_ was drawn for
     int turnaroundMs_ = 0;
     QElapsedTimer lastReply_;
+    QByteArray heard_;  // what an attempt received, kept for the wire trace only
 };

@@ -37,6 +37,9 @@ QString LinkSettings::devicePathFor(int n) const
     if (n < 1 || n > 255) return {};
     if (ports.contains(n)) return ports.value(n);
     QSettings s(file, QSettings::IniFormat);
-    const QString mapped = s.value(QStringLiteral("Ports/Com%1").arg(n)).toString().trimmed();
+    // The INI reading splits an unquoted value at commas; a device name may hold one.
+    const QVariant v = s.value(QStringLiteral("Ports/Com%1").arg(n));
+    const QString mapped =
+        (v.metaType().id() == QMetaType::QStringList ? v.toStringList().join(u',') : v.toString()).trimmed();
     return mapped.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(n - 1) : mapped;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/PortFailure.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVector>
@@ -27,6 +29,9 @@ public:
     // Safe from any thread: ends the call in progress as soon as possible (within a second) and makes
     // every later call fail at once, for a program that is shutting down.
     virtual void abandon() {}
+
+    // Why the last SetPort failed (nothing when it did not, or the link cannot say).
+    virtual PortFailure lastPortFailure() const { return {}; }
 
     // Transport and component.
     virtual QVariant SetPort(QVariant &port) = 0;           // "2" (text) or 2 (integer); true = usable

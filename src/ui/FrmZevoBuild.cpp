@@ -2,6 +2,7 @@
 
 #include "ui/FrmZevo.h"
 #include "ui/RecordLineList.h"
+#include "ui/SvgIcon.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -144,21 +145,8 @@ QIcon clockIcon() {
     return QIcon(pm);
 }
 
-// The window icon: a card in front of a terminal.
-QIcon windowIcon() {
-    QPixmap pm(32, 32);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 60), 1.5));
-    p.setBrush(QColor(90, 110, 150));
-    p.drawRoundedRect(QRectF(4, 2, 20, 28), 3, 3);
-    p.setBrush(LightGreen);
-    p.drawRect(QRectF(7, 5, 14, 8));
-    p.setBrush(QColor(250, 210, 60));
-    p.drawRoundedRect(QRectF(14, 16, 16, 11), 2, 2);
-    return QIcon(pm);
-}
+// The window icon: a card in front of a terminal (the desktop entry's icon too).
+QIcon windowIcon() { return svgIcon(QStringLiteral(":/images/zevo.svg"), {16, 32, 48, 64, 128}); }
 
 }  // namespace
 

@@ -29,11 +29,15 @@ struct Parser {
                                 QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),
                                 QStringLiteral("FILE")};
 
+    QCommandLineOption trace{QStringLiteral("trace"),
+                             QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
+                                            "command, sequence) and every retry with its cause on standard error.")};
+
     Parser()
     {
         p.setApplicationDescription(QStringLiteral("Drives an attendance terminal through the device link."));
         p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-        p.addOptions({help, version, tcp, com, device, baud, address, settings});
+        p.addOptions({help, version, tcp, com, device, baud, address, settings, trace});
         p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command and its arguments (below)."),
                                 QStringLiteral("COMMAND [ARGS]"));
     }
@@ -52,6 +56,7 @@ Invocation parse(const QStringList &arguments)
     Invocation in;
     in.help = p.isSet(parser.help);
     in.version = p.isSet(parser.version);
+    in.trace = p.isSet(parser.trace);
     in.connection.tcp = p.value(parser.tcp);
     in.connection.device = p.value(parser.device);
     in.connection.settingsFile = p.value(parser.settings);

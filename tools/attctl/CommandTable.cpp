@@ -72,6 +72,7 @@ std::vector<CommandSpec> buildTable()
     addRosterCommands(table);
     addConfigCommands(table);
     addSyncCommands(table);
+    addPortCommands(table);
     return table;
 }
 

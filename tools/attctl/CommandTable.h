@@ -45,3 +45,4 @@ void addRecordCommands(std::vector<CommandSpec> &table);
 void addRosterCommands(std::vector<CommandSpec> &table);
 void addConfigCommands(std::vector<CommandSpec> &table);
 void addSyncCommands(std::vector<CommandSpec> &table);
+void addPortCommands(std::vector<CommandSpec> &table);

@@ -8,6 +8,27 @@
 namespace {
 // The COM number attctl gives a --device path in its private settings.
 constexpr int DeviceCom = 1;
+
+// What the system said about a port that did not open, and what to do about it.
+QString portFailureText(const PortFailure &f)
+{
+    QString s = f.deviceText() + QStringLiteral(": ");
+    if (f.busy()) {
+        QStringList who;
+        for (const PortHolder &h : f.holders)
+            who << (h.program.isEmpty() ? QStringLiteral("process %1").arg(h.pid)
+                                        : QStringLiteral("%1 (process %2)").arg(h.program).arg(h.pid));
+        return s + (who.isEmpty() ? QStringLiteral("in use by another program")
+                                  : QStringLiteral("in use by ") + who.join(QStringLiteral(", ")));
+    }
+    s += f.reason;
+    if (f.refused())
+        s += QStringLiteral("; to use serial ports, join the group %1 (sudo usermod -aG %1 $USER) and log in again")
+                 .arg(f.group.isEmpty() ? QStringLiteral("dialout") : f.group);
+    else if (f.missing())
+        s += QStringLiteral("; attctl ports lists the serial ports of this machine");
+    return s;
+}
 }  // namespace
 
 Connection::Connection(const ConnectionOptions &options) : options_(options)
@@ -44,6 +65,9 @@ bool Connection::open(QString &reason)
     link_->Mode(0);
     QVariant port = options_.device.isEmpty() ? options_.com : DeviceCom;
     if (link_->SetPort(port).toBool()) return true;
-    reason = QStringLiteral("cannot open ") + (options_.device.isEmpty() ? QStringLiteral("COM%1").arg(options_.com) : options_.device);
+    const PortFailure f = link_->lastPortFailure();
+    reason = QStringLiteral("cannot open ") + (options_.device.isEmpty() ? QStringLiteral("COM%1 ").arg(options_.com) : QString())
+             + (f.any() ? portFailureText(f) : options_.device);
+    reason = reason.trimmed();
     return false;
 }

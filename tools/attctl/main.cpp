@@ -8,6 +8,7 @@
 #include "common/RaisedError.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdio>
@@ -36,6 +37,7 @@ int run(QTextStream &out, QTextStream &err)
         out << commandUsage(*command) << "\n    " << command->summary << Qt::endl;
         return ExitCode::Success;
     }
+    if (in.trace) QLoggingCategory::setFilterRules(QStringLiteral("zevo.link.wire.debug=true"));
     if (command->needsTerminal && !in.connection.any())
         throw UsageError{in.command + QStringLiteral(" needs one of --tcp, --com or --device")};
 

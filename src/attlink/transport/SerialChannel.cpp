@@ -1,8 +1,16 @@
 #include "attlink/transport/SerialChannel.h"
 
+#include "attlink/transport/PortHolder.h"
+
+#include <QFileInfo>
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,20 +32,57 @@ speed_t speedFor(int baud)
 }
 }  // namespace
 
+SerialChannel::~SerialChannel() { release(); }
+
+void SerialChannel::release()
+{
+    if (isOpen()) ::ioctl(fd(), TIOCNXCL);
+    close();
+}
+
+bool SerialChannel::fail(int systemError)
+{
+    failure_.systemError = systemError;
+    failure_.reason = QString::fromLocal8Bit(strerror(systemError));
+    const QFileInfo info(failure_.device);
+    if (info.isSymLink()) failure_.resolved = info.canonicalFilePath();
+    if (failure_.busy()) failure_.holders = PortHolders::of(failure_.device);
+    if (failure_.refused()) {
+        struct stat s{};
+        if (::stat(failure_.device.toLocal8Bit().constData(), &s) == 0)
+            if (const group *g = ::getgrgid(s.st_gid)) failure_.group = QString::fromLocal8Bit(g->gr_name);
+    }
+    setError(failure_.reason);
+    return false;
+}
+
 bool SerialChannel::open(const QString &devicePath, int baud)
 {
-    close();
+    release();
     path_ = devicePath;
+    failure_ = PortFailure{};
+    failure_.device = devicePath;
     const speed_t speed = speedFor(baud);
-    if (speed == B0) { setError(QStringLiteral("不支持的波特率")); return false; }
-    const int f = ::open(devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (f < 0) { setError(QString::fromLocal8Bit(strerror(errno))); return false; }
-    termios t{};
-    if (tcgetattr(f, &t) != 0) {
-        setError(QString::fromLocal8Bit(strerror(errno)));
-        ::close(f);
+    if (speed == B0) {
+        failure_.systemError = EINVAL;
+        failure_.reason = QStringLiteral("unsupported rate %1").arg(baud);
+        setError(QStringLiteral("不支持的波特率"));
         return false;
     }
+    const int f = ::open(devicePath.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (f < 0) return fail(errno);
+    if (::flock(f, LOCK_EX | LOCK_NB) != 0) {
+        const int e = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(f);
+        return fail(e);
+    }
+    termios t{};
+    if (tcgetattr(f, &t) != 0) {
+        const int e = errno;
+        ::close(f);
+        return fail(e);
+    }
+    ::ioctl(f, TIOCEXCL);
     cfmakeraw(&t);
     t.c_cflag &= ~(PARENB | CSTOPB | CSIZE | CRTSCTS);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -47,11 +92,13 @@ bool SerialChannel::open(const QString &devicePath, int baud)
     cfsetispeed(&t, speed);
     cfsetospeed(&t, speed);
     if (tcsetattr(f, TCSANOW, &t) != 0) {
-        setError(QString::fromLocal8Bit(strerror(errno)));
+        const int e = errno;
+        ::ioctl(f, TIOCNXCL);
         ::close(f);
-        return false;
+        return fail(e);
     }
     tcflush(f, TCIOFLUSH);
     adopt(f);
+    failure_ = PortFailure{};
     return true;
 }
