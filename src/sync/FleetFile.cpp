@@ -29,21 +29,21 @@ bool hasControl(const QString &text)
 
 }  // namespace
 
-QString LineSpec::text() const
+QString LineTarget::text() const
 {
     if (kind == Serial) return QStringLiteral("serial:") + device + (baud ? QStringLiteral(",%1").arg(baud) : QString());
     return QStringLiteral("tcp:%1:%2").arg(host.contains(u':') ? u'[' + host + u']' : host).arg(port);
 }
 
-QString LineSpec::key() const
+QString LineTarget::key() const
 {
     if (kind == Serial) return QStringLiteral("serial:") + device;
     return QStringLiteral("tcp:%1:%2").arg(host.toLower()).arg(port);
 }
 
-std::optional<LineSpec> LineSpec::parse(const QString &text, QString &error)
+std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
 {
-    LineSpec line;
+    LineTarget line;
     qint64 n = 0;
     if (text.startsWith(QLatin1String("tcp:"))) {
         const QString rest = text.mid(4);
@@ -168,9 +168,9 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
         qint64 n = 0;
         if (key == QLatin1String("line")) {
             QString why;
-            const std::optional<LineSpec> spec = LineSpec::parse(value, why);
-            if (!spec) return fail(lineNo, why);
-            t.line = *spec;
+            const std::optional<LineTarget> target = LineTarget::parse(value, why);
+            if (!target) return fail(lineNo, why);
+            t.line = *target;
         } else if (key == QLatin1String("address")) {
             if (!wholeNumber(value, 0, 255, n)) return fail(lineNo, QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value));
             t.address = int(n);

@@ -5,7 +5,7 @@
 #include <optional>
 
 // The line a terminal is on: `tcp:HOST:PORT`, or `serial:DEVICE` with an optional `,BAUD`.
-struct LineSpec {
+struct LineTarget {
     enum Kind { Tcp, Serial };
     Kind kind = Tcp;
     QString host;     // Tcp (an IPv6 address without its brackets)
@@ -19,14 +19,14 @@ struct LineSpec {
     // the line and are synced one after the other, and the line lock is taken on it.
     QString key() const;
 
-    static std::optional<LineSpec> parse(const QString &text, QString &error);
+    static std::optional<LineTarget> parse(const QString &text, QString &error);
 };
 
 // One terminal of a fleet: a section of the fleet file.
 struct FleetTerminal {
     QString name;
     int fileLine = 0;  // the section's line in the fleet file
-    LineSpec line;
+    LineTarget line;
     int address = 0;
     bool clearAfterSync = false;
     std::optional<qint64> clockTolerance;  // seconds

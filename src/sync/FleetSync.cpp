@@ -24,7 +24,7 @@ namespace {
 constexpr int LineCom = 1;
 
 struct Line {
-    LineSpec spec;
+    LineTarget target;
     QList<int> members;  // indexes into the fleet, in file order
 };
 
@@ -46,7 +46,7 @@ QList<Line> linesOf(const QList<FleetTerminal> &fleet)
 
 // The link's settings folder for a line: the user's AttLink.ini (timeouts, retries) with the line's
 // serial device and rate on top.
-bool prepareSettings(const QTemporaryDir &dir, const LineSpec &line, const QString &settingsFile, QString &error)
+bool prepareSettings(const QTemporaryDir &dir, const LineTarget &line, const QString &settingsFile, QString &error)
 {
     if (!dir.isValid()) {
         error = QStringLiteral("cannot create a temporary folder");
@@ -57,7 +57,7 @@ bool prepareSettings(const QTemporaryDir &dir, const LineSpec &line, const QStri
         error = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
         return false;
     }
-    if (line.kind == LineSpec::Serial) {
+    if (line.kind == LineTarget::Serial) {
         QSettings s(copy, QSettings::IniFormat);
         s.setValue(QStringLiteral("Ports/Com%1").arg(LineCom), line.device);
         if (line.baud > 0) s.setValue(QStringLiteral("Serial/Baud"), QString::number(line.baud));
@@ -70,9 +70,9 @@ bool prepareSettings(const QTemporaryDir &dir, const LineSpec &line, const QStri
     return true;
 }
 
-bool openLine(AttLink &link, const LineSpec &line, QString &error)
+bool openLine(AttLink &link, const LineTarget &line, QString &error)
 {
-    if (line.kind == LineSpec::Tcp) {
+    if (line.kind == LineTarget::Tcp) {
         link.Mode(1);
         if (link.Connect_Net(line.host, QString::number(line.port)).toBool()) return true;
         error = QStringLiteral("cannot connect to ") + line.text();
@@ -135,17 +135,17 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult)
             }
             LineLock lock;
             QString error;
-            if (!lock.acquire(options_.lockFolder, line.spec.key(), options_.lockWaitSeconds, error)) {
+            if (!lock.acquire(options_.lockFolder, line.target.key(), options_.lockWaitSeconds, error)) {
                 failLine(line, error);
                 continue;
             }
             QTemporaryDir settings;
-            if (!prepareSettings(settings, line.spec, options_.linkSettingsFile, error)) {
+            if (!prepareSettings(settings, line.target, options_.linkSettingsFile, error)) {
                 failLine(line, error);
                 continue;
             }
             AttLink link(settings.path());
-            if (!openLine(link, line.spec, error)) {
+            if (!openLine(link, line.target, error)) {
                 failLine(line, error);
                 continue;
             }
@@ -155,7 +155,7 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult)
                 failed = failed || !r.ok();
                 finish(i, std::move(r));
             }
-            if (line.spec.kind == LineSpec::Tcp) link.Disconnect_Net();
+            if (line.target.kind == LineTarget::Tcp) link.Disconnect_Net();
             if (failed) {
                 // A fresh connection for the next line, in case this one's database session broke.
                 store.reset();

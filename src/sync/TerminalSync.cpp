@@ -6,8 +6,8 @@
 
 namespace {
 
-// The computer's wall-clock time in the form the link gives the terminal's (fields as they read, UTC
-// spec): their difference is the drift, whatever the time zone.
+// The computer's wall-clock time in the form the link gives the terminal's (fields as they read, taken
+// as UTC): their difference is the drift, whatever the time zone.
 QDateTime computerWallClock()
 {
     const QDateTime now = QDateTime::currentDateTime();

@@ -31,14 +31,14 @@ private slots:
         const FleetTerminal &a = fleet->at(0);
         QCOMPARE(a.name, QStringLiteral("门口 1"));
         QCOMPARE(a.fileLine, 2);
-        QCOMPARE(a.line.kind, LineSpec::Tcp);
+        QCOMPARE(a.line.kind, LineTarget::Tcp);
         QCOMPARE(a.line.host, QStringLiteral("10.0.0.5"));
         QCOMPARE(a.line.port, 1001);
         QCOMPARE(a.address, 18);
         QVERIFY(a.clearAfterSync);
         QCOMPARE(a.clockTolerance.value_or(-1), 30);
         const FleetTerminal &b = fleet->at(1);
-        QCOMPARE(b.line.kind, LineSpec::Serial);
+        QCOMPARE(b.line.kind, LineTarget::Serial);
         QCOMPARE(b.line.device, QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(b.line.baud, 115200);
         QVERIFY(!b.clearAfterSync);

@@ -147,7 +147,7 @@ int identify(CommandContext &c, Args &a)
 
 }  // namespace
 
-void addCollectCommands(std::vector<CommandSpec> &t)
+void addCollectCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("collect"),
                  QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P | --since S] "

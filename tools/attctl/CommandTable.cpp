@@ -51,9 +51,9 @@ qint64 CommandContext::requests() const { return link ? link->exchangeStats().re
 
 namespace {
 
-std::vector<CommandSpec> buildTable()
+std::vector<CommandEntry> buildTable()
 {
-    std::vector<CommandSpec> table;
+    std::vector<CommandEntry> table;
     table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the device link's version (Ver)"), false,
                      [](CommandContext &c, Args &a) {
                          a.finish();
@@ -78,11 +78,11 @@ std::vector<CommandSpec> buildTable()
 
 }  // namespace
 
-std::vector<CommandSpec> commandTable() { return buildTable(); }
+std::vector<CommandEntry> commandTable() { return buildTable(); }
 
-const CommandSpec *findCommand(const std::vector<CommandSpec> &table, const QString &name)
+const CommandEntry *findCommand(const std::vector<CommandEntry> &table, const QString &name)
 {
-    for (const CommandSpec &c : table)
+    for (const CommandEntry &c : table)
         if (c.name == name) return &c;
     return nullptr;
 }

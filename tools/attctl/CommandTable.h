@@ -27,7 +27,7 @@ struct CommandContext {
     qint64 requests() const;
 };
 
-struct CommandSpec {
+struct CommandEntry {
     QString name;
     QString synopsis;   // arguments, for --help
     QString summary;    // one line, for --help
@@ -36,13 +36,13 @@ struct CommandSpec {
 };
 
 // Every command, in the order --help lists them.
-std::vector<CommandSpec> commandTable();
-const CommandSpec *findCommand(const std::vector<CommandSpec> &table, const QString &name);
+std::vector<CommandEntry> commandTable();
+const CommandEntry *findCommand(const std::vector<CommandEntry> &table, const QString &name);
 
 // The groups of the table, one file each.
-void addCollectCommands(std::vector<CommandSpec> &table);
-void addRecordCommands(std::vector<CommandSpec> &table);
-void addRosterCommands(std::vector<CommandSpec> &table);
-void addConfigCommands(std::vector<CommandSpec> &table);
-void addSyncCommands(std::vector<CommandSpec> &table);
-void addPortCommands(std::vector<CommandSpec> &table);
+void addCollectCommands(std::vector<CommandEntry> &table);
+void addRecordCommands(std::vector<CommandEntry> &table);
+void addRosterCommands(std::vector<CommandEntry> &table);
+void addConfigCommands(std::vector<CommandEntry> &table);
+void addSyncCommands(std::vector<CommandEntry> &table);
+void addPortCommands(std::vector<CommandEntry> &table);

@@ -144,7 +144,7 @@ int voice(CommandContext &c, Args &a)
 
 }  // namespace
 
-void addConfigCommands(std::vector<CommandSpec> &t)
+void addConfigCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("set-time"), QStringLiteral("[YYYY-MM-DD [hh:mm:ss]]"),
                  QStringLiteral("set the terminal's clock, to now by default (ModifyDateTime)"), true, setTime});

@@ -21,7 +21,7 @@ int ports(CommandContext &c, Args &a)
 
 }  // namespace
 
-void addPortCommands(std::vector<CommandSpec> &t)
+void addPortCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("ports"), QStringLiteral("[--by-id DIR]"),
                  QStringLiteral("list the serial ports, one a line: stable name (from DIR, default /dev/serial/by-id; "

@@ -119,7 +119,7 @@ int readLog(CommandContext &c, Args &a, const QString &name, Call call)
 
 }  // namespace
 
-void addRecordCommands(std::vector<CommandSpec> &t)
+void addRecordCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
                  QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "

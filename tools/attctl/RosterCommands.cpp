@@ -106,7 +106,7 @@ int findCard(CommandContext &c, Args &a)
 
 }  // namespace
 
-void addRosterCommands(std::vector<CommandSpec> &t)
+void addRosterCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("roster"), QStringLiteral("[--dir D] [--decimal] [--from P --to P] [--sleep S]"),
                  QStringLiteral("collect the roster into D/NameList.txt (GatherSendCardData, or "

@@ -197,7 +197,7 @@ int exportCommand(CommandContext &c, Args &a)
 
 }  // namespace
 
-void addSyncCommands(std::vector<CommandSpec> &t)
+void addSyncCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("sync"),
                  QStringLiteral("--fleet FILE [--db URL] [--jobs N] [--dry-run] [--set-clock-beyond SECONDS] "

@@ -3,16 +3,16 @@
 #include "attctl/CommandLine.h"
 #include "attctl/LayoutText.h"
 
-QString commandUsage(const CommandSpec &c)
+QString commandUsage(const CommandEntry &c)
 {
     return QStringLiteral("attctl [OPTIONS] %1 %2").arg(c.name, c.synopsis).trimmed();
 }
 
-QString usageText(const std::vector<CommandSpec> &table)
+QString usageText(const std::vector<CommandEntry> &table)
 {
     QString s = CommandLine::optionsHelp();
     s += QStringLiteral("\ncommands:\n");
-    for (const CommandSpec &c : table) {
+    for (const CommandEntry &c : table) {
         s += QStringLiteral("  %1 %2\n").arg(c.name, c.synopsis);
         s += QStringLiteral("      %1\n").arg(c.summary);
     }

@@ -5,6 +5,6 @@
 #include <QString>
 
 // The text of attctl --help: the global options and every command.
-QString usageText(const std::vector<CommandSpec> &table);
+QString usageText(const std::vector<CommandEntry> &table);
 // One command's line of help.
-QString commandUsage(const CommandSpec &command);
+QString commandUsage(const CommandEntry &command);

@@ -18,7 +18,7 @@ namespace {
 
 int run(QTextStream &out, QTextStream &err)
 {
-    const std::vector<CommandSpec> table = commandTable();
+    const std::vector<CommandEntry> table = commandTable();
     const Invocation in = CommandLine::parse(QCoreApplication::arguments().mid(1));
     if (in.version) {
         out << "attctl " << QCoreApplication::applicationVersion() << Qt::endl;
@@ -31,7 +31,7 @@ int run(QTextStream &out, QTextStream &err)
         }
         throw UsageError{QStringLiteral("no command given (attctl --help lists them)")};
     }
-    const CommandSpec *command = findCommand(table, in.command);
+    const CommandEntry *command = findCommand(table, in.command);
     if (!command) throw UsageError{QStringLiteral("unknown command ") + in.command + QStringLiteral(" (attctl --help lists them)")};
     if (in.help || in.args.contains(QStringLiteral("--help"))) {
         out << commandUsage(*command) << "\n    " << command->summary << Qt::endl;

@@ -14,7 +14,7 @@ struct PackedTime {
     bool inRange() const { return secs >= Min && secs <= Max; }
 
     static PackedTime fromCivil(int year, int month, int day, int hour, int minute, int second);
-    // The date and time fields of `t`, whatever its time spec says.
+    // The date and time fields of `t` as they read, whatever its time zone.
     static PackedTime fromDateTime(const QDateTime &t);
     // The same wall-clock time as a QDateTime with Qt::UTC (no daylight-saving gaps), as the link's
     // other record types keep it.
