@@ -51,15 +51,25 @@ QString AttLink::replyFailure(const Exchange::Reply &r)
     }
 }
 
+// The terminal address of a range collection, or -1 with the message when the address or the packet
+// range is unusable (nothing is asked of the terminal then).
+static int collectionAddress(const QString &address, int first, int last, QString &message)
+{
+    const int a = OperationArgs::address(address);
+    if (a < 0) message = QStringLiteral("考勤机地址无效");
+    else if (first < 1 || last < first) message = QStringLiteral("包号无效");
+    else return a;
+    return -1;
+}
+
 QVariant AttLink::collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
                                       QString &message, qint32 &count, bool decimal, bool fullYear, int first,
                                       int last, int pauseMs)
 {
     count = 0;
     fileError_ = 0;
-    const int a = OperationArgs::address(address);
-    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
-    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
+    const int a = collectionAddress(address, first, last, message);
+    if (a < 0) return false;
     const QString changed = QStringLiteral("采集中终端记录数发生变化，请重新采集");
     // Written beside the target and renamed over it only once every packet has come and every byte is
     // on the disk: a failed collection, a full disk or a kill leaves the earlier file as it was.
@@ -115,9 +125,8 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
 {
     count = 0;
     fileError_ = 0;
-    const int a = OperationArgs::address(address);
-    if (a < 0) { message = QStringLiteral("考勤机地址无效"); return false; }
-    if (first < 1 || last < first) { message = QStringLiteral("包号无效"); return false; }
+    const int a = collectionAddress(address, first, last, message);
+    if (a < 0) return false;
     const QString changed = QStringLiteral("采集中终端名单发生变化，请重新采集");
     DurableFile out(pathIn(folder, fileName));
     if (!out.open()) return fileFailed(out, message);

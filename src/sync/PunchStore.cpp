@@ -16,6 +16,13 @@ namespace {
 
 constexpr quint64 LargestSerial = quint64(std::numeric_limits<qint64>::max());
 
+// Serials are stored in a signed 64-bit column; 0 is never a terminal's serial.
+bool serialStorable(quint64 serial) { return serial != 0 && serial <= LargestSerial; }
+QString serialOutOfRange(quint64 serial) { return QStringLiteral("serial %1 is out of range").arg(serial); }
+
+// A flag character as stored: anything unprintable becomes '?'.
+char storedFlagChar(char c) { return c >= 0x20 && c < 0x7f ? c : '?'; }
+
 void appendNumber(QByteArray &sql, quint64 n)
 {
     char digits[20];
@@ -33,7 +40,7 @@ void appendFlag(QByteArray &sql, const std::array<char, 4> &flag)
     sql.append('\'');
     for (char c : flag) {
         if (c == '\'') sql.append("''");
-        else sql.append(c >= 0x20 && c < 0x7f ? c : '?');
+        else sql.append(storedFlagChar(c));
     }
     sql.append('\'');
 }
@@ -85,8 +92,8 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
     char time[19];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        if (p.serial == 0 || p.serial > LargestSerial) {
-            error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(p.serial));
+        if (!serialStorable(p.serial)) {
+            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
             return false;
         }
         appendNumber(data, p.serial);
@@ -97,7 +104,7 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         data.append(time, 19).append('\t');
         for (char c : p.flag) {
             if (c == '\\') data.append("\\\\");
-            else data.append(c >= 0x20 && c < 0x7f ? c : '?');
+            else data.append(storedFlagChar(c));
         }
         data.append('\n');
         rememberCard(p.card);
@@ -153,12 +160,12 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
     char flag[4];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        if (p.serial == 0 || p.serial > LargestSerial) {
-            error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(p.serial));
+        if (!serialStorable(p.serial)) {
+            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
             return false;
         }
         PunchTime::writeText(p.stamp, time, false);
-        for (int k = 0; k < 4; ++k) flag[k] = p.flag[size_t(k)] >= 0x20 && p.flag[size_t(k)] < 0x7f ? p.flag[size_t(k)] : '?';
+        for (int k = 0; k < 4; ++k) flag[k] = storedFlagChar(p.flag[size_t(k)]);
         sqlite3_bind_int64(st, 1, terminalId);
         sqlite3_bind_int64(st, 2, sqlite3_int64(p.serial));
         sqlite3_bind_int64(st, 3, sqlite3_int64(p.card));
@@ -228,8 +235,8 @@ bool PunchStore::insertBatch(qint64 terminalId, const Punch *punches, int count,
     char time[19];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        if (p.serial == 0 || p.serial > LargestSerial) {
-            error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(p.serial));
+        if (!serialStorable(p.serial)) {
+            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
             return false;
         }
         if (i) sql.append(',');
@@ -271,7 +278,7 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
 {
     inserted = 0;
     if (newLast > LargestSerial) {
-        error = db_.failure(QStringLiteral("store"), QStringLiteral("serial %1 is out of range").arg(newLast));
+        error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
         return false;
     }
     std::optional<QMutexLocker<QMutex>> hold;
