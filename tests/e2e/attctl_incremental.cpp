@@ -4,6 +4,7 @@
 // and a restart from the state file.
 #include "attlink/AttLink.h"
 #include "common/TextCodec.h"
+#include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
@@ -18,29 +19,7 @@
 
 namespace {
 
-struct Run {
-    int code = -1;
-    QString out, err;
-    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
-};
-
-Run attctl(const QStringList &args)
-{
-    const QString bin = qEnvironmentVariable("ZEVO_BIN_DIR");
-    QProcess p;
-    p.start((bin.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/..") : bin) + QStringLiteral("/tools/attctl"), args);
-    Run r;
-    if (!p.waitForStarted(10000) || !p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        r.err = QStringLiteral("attctl did not run");
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+using Run = AttctlRun;
 
 QStringList crlfLines(const QString &path)
 {

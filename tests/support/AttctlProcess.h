@@ -13,6 +13,7 @@ struct AttctlRun {
     int code = -1;          // -1: it did not start, did not finish or crashed
     QString out, err;       // decoded as UTF-8
     QByteArray outBytes;    // standard output as written
+    QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
 };
 
 struct AttctlOptions {
