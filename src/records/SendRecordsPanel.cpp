@@ -50,7 +50,8 @@ void SendRecordsPanel::command18() {
     if (!chosen || chosen->size() <= 2) return;
     const QString path = *chosen;
     RecordLineFile::Result loaded;
-    {
+    bool read = false;
+    guarded(ctx_, [&] {
         // Read off the window's thread where the runner allows, with the progress bar beside the
         // status text: a file of millions of lines leaves the window painting.
         CollectionProgress progress(ctx_);
@@ -58,7 +59,9 @@ void SendRecordsPanel::command18() {
         runner.run([&] {
             loaded = RecordLineFile::read(path, [&runner](qint64 done, qint64 size) { runner.forwardProgress(done, size); });
         });
-    }
+        read = true;
+    });
+    if (!read) return;
     if (loaded.verdict != RecordLineFile::Result::Verdict::Loaded) {
         // A file that is refused or cannot be read leaves the loaded lines alone.
         ctx_.op.message(loaded.message(path));

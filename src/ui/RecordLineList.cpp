@@ -8,7 +8,10 @@
 QString RecordLines::line(qsizetype i) const { return TextCodec::decode(bytes(i)); }
 
 bool RecordLines::append(const char *data, qsizetype length) {
-    if (qsizetype(text.size()) + length > qsizetype(std::numeric_limits<quint32>::max())) return false;
+    // Offsets are 32 bits and a list counts its rows in int.
+    if (qsizetype(text.size()) + length > qsizetype(std::numeric_limits<quint32>::max())
+        || starts.size() >= std::numeric_limits<int>::max())
+        return false;
     text.append(data, length);
     starts.append(quint32(text.size()));
     return true;
