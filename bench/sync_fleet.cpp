@@ -107,10 +107,13 @@ struct Fleet {
         QByteArray lines;
         for (int t = 1; t <= Terminals; ++t)
             for (int i = 0; i < perTerminal; ++i) lines += QStringLiteral("punch %1 %2\n").arg(0x00C00000 + i, 8, 16, QLatin1Char('0')).arg(t).toLatin1();
-        // No "dump" to confirm: its answer would hold every record. A busy machine may need seconds
-        // for these lines; the report prints how many the second sync found.
-        if (process.write(lines) != lines.size() || !process.waitForBytesWritten(30000)) return false;
-        QThread::msleep(5000);
+        // The lines outgrow the pipe: each waitForBytesWritten moves only what the pipe takes, so
+        // wait until nothing is left. No "dump" to confirm: its answer would hold every record. A busy
+        // machine may need a moment for the last lines; the report prints how many the second sync found.
+        if (process.write(lines) != lines.size()) return false;
+        while (process.bytesToWrite() > 0)
+            if (!process.waitForBytesWritten(30000)) return false;
+        QThread::msleep(2000);
         return true;
     }
     ~Fleet()

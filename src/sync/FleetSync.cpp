@@ -92,7 +92,7 @@ FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDa
 {
 }
 
-QList<TerminalResult> FleetSync::run(const ResultHandler &onResult)
+QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
 {
     const QList<Line> lines = linesOf(fleet_);
     QList<TerminalResult> results(fleet_.size());

@@ -21,8 +21,9 @@ public:
     // Called as each terminal finishes, from the worker threads one at a time.
     using ResultHandler = std::function<void(const TerminalResult &result, int done, int total)>;
 
-    // The results in the fleet file's order.
-    QList<TerminalResult> run(const ResultHandler &onResult);
+    // The results in the fleet file's order. Const because the workers share the fleet: a non-const
+    // QList access detaches, and two threads detaching one list at once corrupt the heap.
+    QList<TerminalResult> run(const ResultHandler &onResult) const;
 
 private:
     QList<FleetTerminal> fleet_;
