@@ -4,7 +4,6 @@
 #include "sync/Punch.h"
 
 #include <QDateTime>
-#include <QIODevice>
 #include <QSqlQuery>
 #include <QSqlError>
 #include <QVariant>
@@ -114,11 +113,11 @@ std::optional<QDateTime> readMoment(const QString &text, bool &dateOnly)
     return std::nullopt;
 }
 
-bool flush(QIODevice &out, QByteArray &buffer, QString &error)
+bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
 {
     if (buffer.isEmpty()) return true;
-    if (out.write(buffer) != buffer.size()) {
-        error = QStringLiteral("cannot write the export: %1").arg(out.errorString());
+    if (!out(buffer)) {
+        error = QStringLiteral("cannot write the export");
         return false;
     }
     buffer.clear();
@@ -161,7 +160,7 @@ bool readTo(const QString &text, ExportFilter &filter, QString &error)
     return true;
 }
 
-bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, QIODevice &out, qint64 &rows,
+bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, const Sink &out, qint64 &rows,
            QString &error)
 {
     rows = 0;

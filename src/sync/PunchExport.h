@@ -2,11 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
 class Database;
-class QIODevice;
 
 // One stored punch with its terminal, as exports read it.
 struct ExportRow {
@@ -44,9 +44,13 @@ std::unique_ptr<RowFormatter> formatter(const QString &format);
 bool readFrom(const QString &text, ExportFilter &filter, QString &error);
 bool readTo(const QString &text, ExportFilter &filter, QString &error);
 
+// Takes the export a piece at a time; false when the piece could not be written (the sink keeps
+// its own reason).
+using Sink = std::function<bool(const QByteArray &piece)>;
+
 // Writes every punch the filter selects, ordered by time, terminal identity and serial, to `out`.
 // False with `error` when the database or the output fails; `rows` counts the rows written.
-bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, QIODevice &out, qint64 &rows,
+bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, const Sink &out, qint64 &rows,
            QString &error);
 
 }  // namespace PunchExport

@@ -168,6 +168,16 @@ private slots:
         QCOMPARE(e.code, 4);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().split('\n').size(), 3);
+        f.close();
+        // An output that cannot be written is a local write failure, named, not a success.
+        AttctlOptions full;
+        full.standardOutputFile = QStringLiteral("/dev/full");
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db}, full);
+        QCOMPARE(e.code, 5);
+        QVERIFY2(e.err.contains(QStringLiteral("cannot write to standard output")), qPrintable(e.err));
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--out"), dir_.filePath(QStringLiteral("no/such/folder.csv"))});
+        QCOMPARE(e.code, 5);
+        QVERIFY2(e.err.contains(QStringLiteral("no/such/folder.csv")), qPrintable(e.err));
     }
 
     void killedSyncsLoseAndDoubleNothing()

@@ -3,6 +3,7 @@
 #include "attctl/LayoutText.h"
 
 #include "attlink/protocol/RecordWire.h"
+#include "common/DurableFile.h"
 #include "common/TextCodec.h"
 #include "sync/Database.h"
 #include "sync/FleetFile.h"
@@ -18,7 +19,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <unistd.h>
 
@@ -168,27 +168,33 @@ int exportCommand(CommandContext &c, Args &a)
     qint64 rows = 0;
     if (outPath.isEmpty()) {
         QFile out;
-        if (!out.open(stdout, QIODevice::WriteOnly) || !PunchExport::write(*db, filter, *formatter, out, rows, error) || !out.flush()) {
-            c.err << "attctl: " << (error.isEmpty() ? QStringLiteral("cannot write to standard output") : error) << Qt::endl;
+        bool writeFailed = !out.open(stdout, QIODevice::WriteOnly);
+        const bool written = !writeFailed && PunchExport::write(*db, filter, *formatter, [&](const QByteArray &piece) {
+            writeFailed = out.write(piece) != piece.size();
+            return !writeFailed;
+        }, rows, error);
+        if (writeFailed || (written && !out.flush())) {
+            c.err << "attctl: cannot write to standard output: " << out.errorString() << Qt::endl;
+            return ExitCode::LocalWrite;
+        }
+        if (!written) {
+            c.err << "attctl: " << error << Qt::endl;
             return ExitCode::SomeFailed;
         }
         return ExitCode::Success;
     }
-    // The file appears whole or not at all; an earlier file stays until the new one is complete.
-    // Unbuffered: every write reaches the file at once, so that a full disk fails the write and the
-    // commit (a buffered write's failure at the final flush would go unnoticed).
-    QSaveFile out(outPath);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        c.err << "attctl: cannot write " << outPath << ": " << out.errorString() << Qt::endl;
-        return ExitCode::Usage;
+    // The file appears whole or not at all: an earlier file stays until the new one is complete and
+    // on the disk.
+    DurableFile out(outPath);
+    const bool written = out.open() && PunchExport::write(*db, filter, *formatter, [&](const QByteArray &piece) {
+        return out.write(piece);
+    }, rows, error);
+    if (out.errorNumber() != 0 || (written && !out.commit())) {
+        c.err << "attctl: cannot write " << outPath << ": " << out.errorString() << " (the earlier file is kept)" << Qt::endl;
+        return ExitCode::LocalWrite;
     }
-    if (!PunchExport::write(*db, filter, *formatter, out, rows, error)) {
-        out.cancelWriting();
+    if (!written) {
         c.err << "attctl: " << error << Qt::endl;
-        return ExitCode::SomeFailed;
-    }
-    if (!out.commit()) {
-        c.err << "attctl: cannot write " << outPath << ": " << out.errorString() << Qt::endl;
         return ExitCode::SomeFailed;
     }
     c.err << "attctl: " << rows << " punches written to " << outPath << Qt::endl;
