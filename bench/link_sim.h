@@ -2,6 +2,7 @@
 
 // Shared by the link benchmarks: attsim and attctl as child processes, one timed collection through
 // our device link with both record files written, and a process's peak memory.
+#include "child_memory.h"
 #include "attctl/FormattedStream.h"
 #include "attlink/AttLink.h"
 
@@ -16,7 +17,6 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 inline QString binDir() { return QCoreApplication::applicationDirPath() + QStringLiteral("/.."); }
@@ -49,15 +49,8 @@ struct BenchSim {
         }
         return false;
     }
-    // The simulator's peak resident memory so far, in MB (VmHWM).
-    double peakMB() const
-    {
-        QFile f(QStringLiteral("/proc/%1/status").arg(process.processId()));
-        if (!f.open(QIODevice::ReadOnly)) return 0;
-        for (const QByteArray &line : f.readAll().split('\n'))
-            if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-        return 0;
-    }
+    // The simulator's peak resident memory so far, in MB.
+    double peakMB() const { return peakResidentMB(process.processId()); }
     ~BenchSim()
     {
         process.terminate();
@@ -137,7 +130,7 @@ inline double runForPeakMB(const QString &program, const QStringList &args)
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return -1;
     int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return usage.ru_maxrss / 1024.0;
+    double peak = 0;
+    if (!waitTrackingPeak(pid, status, peak) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return peak;
 }

@@ -2,6 +2,7 @@
 // PostgreSQL (a server of the benchmark's own), the second sync after 1% new punches, and attctl's
 // peak memory. Baseline of the same run: the same records collected by `attctl collect --since 0`
 // into files, as many at once as the sync's jobs, i.e. the link and the simulator without a database.
+#include "child_memory.h"
 #include "support/PgServer.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -61,19 +61,8 @@ Run runAttctl(const QStringList &args, const QString &outPath)
     t.start();
     const pid_t pid = spawn(args, outPath);
     if (pid < 0) return r;
-    // The child's own high-water mark, read while it runs: the rusage of a spawned child also counts
-    // the parent's memory at the moment of the spawn.
     int status = 0;
-    for (;;) {
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) break;
-        if (done < 0) return r;
-        QFile f(QStringLiteral("/proc/%1/status").arg(pid));
-        if (f.open(QIODevice::ReadOnly))
-            for (const QByteArray &line : f.readAll().split('\n'))
-                if (line.startsWith("VmHWM:")) r.peakMB = qMax(r.peakMB, line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0);
-        usleep(5000);
-    }
+    if (!waitTrackingPeak(pid, status, r.peakMB)) return r;
     r.seconds = t.nsecsElapsed() / 1e9;
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     QFile f(outPath);
