@@ -244,6 +244,40 @@ private slots:
         QCOMPARE(number(*database, QStringLiteral("SELECT count(*) FROM punches")), 12000);
     }
 
+    // A clock beyond the tolerance is marked; only --set-clock-beyond sets it, and only beyond its limit.
+    void clockDriftMarkedAndSetBeyondTheLimit()
+    {
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("5")});
+        QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+        const QString fleetFile = dir_.filePath(QStringLiteral("clock.ini"));
+        QFile f(fleetFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[door]\nline = tcp:127.0.0.1:%1\naddress = 105\nclock-tolerance = 30\n").arg(sim.port()).toUtf8());
+        f.close();
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("clock.sqlite"));
+        const QDateTime behind = QDateTime::currentDateTime().addSecs(-3600);
+        AttctlRun r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.port()), QStringLiteral("set-time"),
+                              behind.toString(QStringLiteral("yyyy-MM-dd")), behind.toString(QStringLiteral("HH:mm:ss"))});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+
+        // An hour behind: marked, not set without the option, and not set when the limit is above it.
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(QRegularExpression(QStringLiteral(" drift=-3[56]\\d\\ds \\(beyond 30s\\) ok$")).match(lineOf(r.out, QStringLiteral("door"))).hasMatch(),
+                 qPrintable(r.out));
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("7200"));
+        QVERIFY2(r.code == 0 && !r.out.contains(QStringLiteral("clock-set")), qPrintable(r.out + r.err));
+
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" (beyond 30s) clock-set ok")), qPrintable(r.out));
+        // The next sync finds the clock right.
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(QRegularExpression(QStringLiteral(" drift=[+-][0-2]s ok$")).match(lineOf(r.out, QStringLiteral("door"))).hasMatch(),
+                 qPrintable(r.out));
+    }
+
     void clearRefusedAfterTheCommitIsDoneNextTime()
     {
         SimProcess sim({QStringLiteral("--records"), QStringLiteral("90")});
