@@ -244,6 +244,36 @@ private slots:
         QCOMPARE(number(*database, QStringLiteral("SELECT count(*) FROM punches")), 12000);
     }
 
+    // Two terminals on one serial line (multi-drop), through the simulator's pty at a given rate.
+    void serialLineSharedByTwoTerminals()
+    {
+        SimProcess sim({QStringLiteral("--terminal"), QStringLiteral("3"), QStringLiteral("--terminal"), QStringLiteral("4"),
+                        QStringLiteral("--records"), QStringLiteral("120")},
+                       SimProcess::WithPty);
+        QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+        const QString fleetFile = dir_.filePath(QStringLiteral("serial.ini"));
+        QFile f(fleetFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("[east]\nline = serial:%1,115200\naddress = 3\nclear-after-sync = true\n\n"
+                               "[west]\nline = serial:%1,115200\naddress = 4\n").arg(sim.ptyPath()).toUtf8());
+        f.close();
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("serial.sqlite"));
+        AttctlRun r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(lineOf(r.out, QStringLiteral("east")).contains(QStringLiteral(" new=120 last-serial=120 ")) &&
+                     lineOf(r.out, QStringLiteral("east")).contains(QStringLiteral(" cleared=120 ok")),
+                 qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("west")).contains(QStringLiteral(" new=0 last-serial=0 ")), qPrintable(r.out));
+        sim.send(QStringLiteral("punch 0079A785 4"));
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(lineOf(r.out, QStringLiteral("west")).contains(QStringLiteral(" new=1 last-serial=1 ")), qPrintable(r.out));
+        QString error;
+        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        QVERIFY2(database, qPrintable(error));
+        checkExactlyOnce(sim, *database, true, {3});
+    }
+
     // A clock beyond the tolerance is marked; only --set-clock-beyond sets it, and only beyond its limit.
     void clockDriftMarkedAndSetBeyondTheLimit()
     {
