@@ -98,6 +98,24 @@ private slots:
         QCOMPARE(QDir(usr_).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
     }
 
+    // systemd itself reads the service and the timer as valid units (with ExecStart pointed at the
+    // attctl of this tree, since /usr/bin/attctl need not exist here).
+    void systemdAcceptsTheUnits()
+    {
+        const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+        if (analyze.isEmpty()) QSKIP("systemd-analyze is not installed");
+        QTemporaryDir units;
+        const QString service = readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service"));
+        QVERIFY(!service.isEmpty());
+        QFile s(units.filePath(QStringLiteral("zevo-sync.service")));
+        QVERIFY(s.open(QIODevice::WriteOnly));
+        s.write(QString(service).replace(QStringLiteral("ExecStart=/usr/bin/attctl "), QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_)).toUtf8());
+        s.close();
+        QVERIFY(QFile::copy(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.timer"), units.filePath(QStringLiteral("zevo-sync.timer"))));
+        const Ran r = run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
+        QVERIFY2(r.code == 0 && r.err.trimmed().isEmpty(), qPrintable(r.out + r.err));
+    }
+
     void installedProgramsRun()
     {
         const Ran v = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")});
