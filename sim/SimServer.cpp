@@ -43,6 +43,11 @@ bool SimServer::listenTcp(const QString &hostPort, QString &error)
     tcp_ = new QTcpServer(this);
     if (!tcp_->listen(address, quint16(port))) {
         error = QStringLiteral("cannot listen on %1: %2").arg(hostPort, tcp_->errorString());
+        // The terminal's own port 1001 is below 1024, which only root may take.
+        if (tcp_->serverError() == QAbstractSocket::SocketAccessError && port < 1024)
+            error += QStringLiteral(" (ports below 1024 need root; try --tcp %1:%2)")
+                         .arg(host.contains(u':') ? u'[' + host + u']' : host)
+                         .arg(port + 10000);
         return false;
     }
     connect(tcp_, &QTcpServer::newConnection, this, [this] {
