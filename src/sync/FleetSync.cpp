@@ -53,6 +53,10 @@ bool prepareSettings(const QTemporaryDir &dir, const LineTarget &line, const QSt
         return false;
     }
     const QString copy = dir.filePath(QStringLiteral("AttLink.ini"));
+    if (QFile::exists(copy) && !QFile::remove(copy)) {
+        error = QStringLiteral("cannot write the link settings in %1").arg(dir.path());
+        return false;
+    }
     if (!settingsFile.isEmpty() && QFile::exists(settingsFile) && !QFile::copy(settingsFile, copy)) {
         error = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
         return false;
@@ -121,6 +125,10 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
         std::unique_ptr<PunchStore> store;
         QString dbError;
         PunchSpool spool;
+        // The link's settings folder, made once a worker and rewritten only when a line needs other
+        // settings than the one before (every TCP line takes the same).
+        QTemporaryDir settings;
+        QString settingsFor;
         for (qsizetype n = next++; n < lines.size(); n = next++) {
             const Line &line = lines[n];
             if (useDatabase_ && !db && dbError.isEmpty()) {
@@ -139,10 +147,14 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
                 failLine(line, error);
                 continue;
             }
-            QTemporaryDir settings;
-            if (!prepareSettings(settings, line.target, options_.linkSettingsFile, error)) {
-                failLine(line, error);
-                continue;
+            const QString wanted = line.target.kind == LineTarget::Tcp ? QStringLiteral("tcp") : line.target.text();
+            if (wanted != settingsFor) {
+                settingsFor.clear();
+                if (!prepareSettings(settings, line.target, options_.linkSettingsFile, error)) {
+                    failLine(line, error);
+                    continue;
+                }
+                settingsFor = wanted;
             }
             AttLink link(settings.path());
             if (!openLine(link, line.target, error)) {

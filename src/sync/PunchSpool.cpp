@@ -22,10 +22,16 @@ PunchSpool::~PunchSpool()
 
 bool PunchSpool::reset(QString &error)
 {
-    if (file_) std::fclose(file_);
-    file_ = nullptr;
     count_ = read_ = 0;
     writeFailed_ = false;
+    // One file serves every terminal of a worker: emptied, not made anew, since creating and
+    // deleting a file per terminal contends for the temporary folder across the workers.
+    if (file_) {
+        std::rewind(file_);
+        if (::ftruncate(::fileno(file_), 0) == 0) return true;
+        std::fclose(file_);
+        file_ = nullptr;
+    }
     QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/zevo-spool-XXXXXX"));
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
