@@ -298,9 +298,12 @@ private slots:
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("7200"));
         QVERIFY2(r.code == 0 && !r.out.contains(QStringLiteral("clock-set")), qPrintable(r.out + r.err));
 
+        const qsizetype changesBefore = sim.terminal(105)[QStringLiteral("timeChangeLog")].toArray().size();
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" (beyond 30s) clock-set ok")), qPrintable(r.out));
+        // The terminal logs the change, as it does for the console's setting of the clock.
+        QCOMPARE(sim.terminal(105)[QStringLiteral("timeChangeLog")].toArray().size(), changesBefore + 1);
         // The next sync finds the clock right.
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
