@@ -137,6 +137,9 @@ bool ThreadedLinkCallRunner::eventFilter(QObject *watched, QEvent *event) {
     if (isOperatorInput(event)) return true;
     if (event->type() == QEvent::Close && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow()) {
         auto *w = static_cast<QWidget *>(watched);
+        // Tooltips and popups close themselves (a timer, a click elsewhere): that is no one asking
+        // to leave, and abandoning would end the call and every later one.
+        if (w->windowType() == Qt::ToolTip || w->windowType() == Qt::Popup) return false;
         bool held = false;
         for (const auto &p : heldCloses_) held = held || p == w;
         if (!held) heldCloses_.emplace_back(w);

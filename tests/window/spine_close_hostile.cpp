@@ -62,6 +62,36 @@ private slots:
         QTRY_VERIFY(!w.isVisible());
     }
 
+    // A tooltip that closes itself during an exchange is no close of the console: the call runs to its
+    // own end and the link stays usable.
+    void closingTooltipLeavesTheExchangeAlone()
+    {
+        LyingTerminal terminal(LyingTerminal::Mode::Trickle);
+        const QString app = dir_.filePath(QStringLiteral("tooltip"));
+        QDir().mkpath(app);
+        QFile ini(app + QStringLiteral("/AttLink.ini"));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Link]\nReplyDeadline=1500\nRetries=0\n");
+        ini.close();
+        ScriptedOperator op;
+        auto c = console(op, app);
+        FrmZevo &w = c->window();
+        w.show();
+        QVERIFY(c->link().Connect_Net(QStringLiteral("127.0.0.1"), terminal.portText()).toBool());
+        c->link().Mode(1);
+        w.TxtAddress->setText(QStringLiteral("105"));
+        QWidget tip(nullptr, Qt::ToolTip);
+        tip.show();
+        QTimer::singleShot(0, &w, [&] {
+            QVERIFY(QTest::qWaitFor([&] { return terminal.requests() > 0; }, 20000));
+            tip.close();
+        });
+        w.Command4->click();
+        QVERIFY2(!w.statusText().contains(QStringLiteral("通讯已中止")), qPrintable(w.statusText()));
+        QVERIFY(!tip.isVisible());
+        QVERIFY(w.isVisible());
+    }
+
     // Public.Sys cannot be replaced (a folder holds its name): the close says so in a box.
     void failedSaveAtCloseIsSaid()
     {
