@@ -98,7 +98,8 @@ int main(int argc, char **argv)
         f.punchEveryMs = int(v);
         if (!number(records, 0, 10000000, 0, v)) return fail(QStringLiteral("--records wants a count"));
         f.records = int(v);
-        if (p.isSet(tcp)) f.host = p.value(tcp).section(u':', 0, 0);
+        // The host as given, brackets of an IPv6 address kept (the listener takes them off).
+        if (p.isSet(tcp)) f.host = p.value(tcp).left(p.value(tcp).lastIndexOf(u':'));
         if (p.isSet(firmware)) f.firmware = QDate::fromString(p.value(firmware), Qt::ISODate);
         if (p.isSet(firmware) && !f.firmware.isValid()) return fail(QStringLiteral("--firmware wants YYYY-MM-DD"));
         if (p.isSet(pty) || p.isSet(state) || p.isSet(terminal) || p.isSet(roster) || p.isSet(loadRecords))
