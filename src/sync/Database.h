@@ -19,7 +19,6 @@ public:
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
 
-    const DatabaseUrl &url() const { return url_; }
     bool postgres() const { return url_.kind == DatabaseUrl::Postgres; }
     QSqlDatabase &sql() { return db_; }
 

@@ -1,6 +1,7 @@
 #include "sync/FleetSync.h"
 
 #include "attlink/AttLink.h"
+#include "attlink/LinkSettings.h"
 #include "sync/Database.h"
 #include "sync/LineLock.h"
 #include "sync/PunchSpool.h"
@@ -8,10 +9,9 @@
 #include "sync/TerminalSync.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QMutex>
-#include <QSettings>
-#include <QTemporaryDir>
 
 #include <atomic>
 #include <memory>
@@ -44,34 +44,16 @@ QList<Line> linesOf(const QList<FleetTerminal> &fleet)
     return lines;
 }
 
-// The link's settings folder for a line: the user's AttLink.ini (timeouts, retries) with the line's
-// serial device and rate on top.
-bool prepareSettings(const QTemporaryDir &dir, const LineTarget &line, const QString &settingsFile, QString &error)
+// The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the line's serial
+// device and rate on top.
+LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line)
 {
-    if (!dir.isValid()) {
-        error = QStringLiteral("cannot create a temporary folder");
-        return false;
-    }
-    const QString copy = dir.filePath(QStringLiteral("AttLink.ini"));
-    if (QFile::exists(copy) && !QFile::remove(copy)) {
-        error = QStringLiteral("cannot write the link settings in %1").arg(dir.path());
-        return false;
-    }
-    if (!settingsFile.isEmpty() && QFile::exists(settingsFile) && !QFile::copy(settingsFile, copy)) {
-        error = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
-        return false;
-    }
+    LinkSettings s = base;
     if (line.kind == LineTarget::Serial) {
-        QSettings s(copy, QSettings::IniFormat);
-        s.setValue(QStringLiteral("Ports/Com%1").arg(LineCom), line.device);
-        if (line.baud > 0) s.setValue(QStringLiteral("Serial/Baud"), QString::number(line.baud));
-        s.sync();
-        if (s.status() != QSettings::NoError) {
-            error = QStringLiteral("cannot write the link settings in %1").arg(dir.path());
-            return false;
-        }
+        s.ports.insert(LineCom, line.device);
+        if (line.baud > 0) s.baud = line.baud;
     }
-    return true;
+    return s;
 }
 
 bool openLine(AttLink &link, const LineTarget &line, QString &error)
@@ -118,6 +100,15 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
         }
     };
 
+    // The settings file is read once for every line.
+    LinkSettings baseSettings;
+    QString settingsError;
+    const QString &settingsFile = options_.linkSettingsFile;
+    if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
+        if (QFileInfo(settingsFile).isReadable()) baseSettings = LinkSettings::loadFile(settingsFile);
+        else settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
+    }
+
     QMutex sqliteWrites;
     std::atomic<qsizetype> next{0};
     auto worker = [&] {
@@ -125,10 +116,6 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
         std::unique_ptr<PunchStore> store;
         QString dbError;
         PunchSpool spool;
-        // The link's settings folder, made once a worker and rewritten only when a line needs other
-        // settings than the one before (every TCP line takes the same).
-        QTemporaryDir settings;
-        QString settingsFor;
         for (qsizetype n = next++; n < lines.size(); n = next++) {
             const Line &line = lines[n];
             if (useDatabase_ && !db && dbError.isEmpty()) {
@@ -147,16 +134,11 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
                 failLine(line, error);
                 continue;
             }
-            const QString wanted = line.target.kind == LineTarget::Tcp ? QStringLiteral("tcp") : line.target.text();
-            if (wanted != settingsFor) {
-                settingsFor.clear();
-                if (!prepareSettings(settings, line.target, options_.linkSettingsFile, error)) {
-                    failLine(line, error);
-                    continue;
-                }
-                settingsFor = wanted;
+            if (!settingsError.isEmpty()) {
+                failLine(line, settingsError);
+                continue;
             }
-            AttLink link(settings.path());
+            AttLink link(settingsFor(baseSettings, line.target));
             if (!openLine(link, line.target, error)) {
                 failLine(line, error);
                 continue;

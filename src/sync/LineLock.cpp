@@ -12,17 +12,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-LineLock::~LineLock() { release(); }
+namespace {
 
-QString LineLock::defaultFolder()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString base = !runtime.isEmpty() && QDir(runtime).exists() ? runtime : QDir::tempPath();
-    return !runtime.isEmpty() && QDir(runtime).exists() ? base + QStringLiteral("/zevo-sync")
-                                                     : base + QStringLiteral("/zevo-sync-%1").arg(::getuid());
-}
-
-QString LineLock::pathOf(const QString &folder, const QString &lineKey)
+// The lock file of a line in a folder.
+QString pathOf(const QString &folder, const QString &lineKey)
 {
     // The name shows what is locked and stays a valid file name whatever the device path holds.
     QString readable = lineKey;
@@ -30,6 +23,17 @@ QString LineLock::pathOf(const QString &folder, const QString &lineKey)
         if (!c.isLetterOrNumber() && c != u'.' && c != u'-') c = u'_';
     const QByteArray hash = QCryptographicHash::hash(lineKey.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
     return folder + u'/' + readable.left(60) + u'-' + QString::fromLatin1(hash) + QStringLiteral(".lock");
+}
+
+}  // namespace
+
+LineLock::~LineLock() { release(); }
+
+QString LineLock::defaultFolder()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir(runtime).exists()) return runtime + QStringLiteral("/zevo-sync");
+    return QDir::tempPath() + QStringLiteral("/zevo-sync-%1").arg(::getuid());
 }
 
 bool LineLock::acquire(const QString &folder, const QString &lineKey, int waitSeconds, QString &error)

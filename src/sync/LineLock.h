@@ -16,12 +16,9 @@ public:
     // another process holds it all that time or the lock file cannot be used.
     bool acquire(const QString &folder, const QString &lineKey, int waitSeconds, QString &error);
     void release();
-    bool held() const { return fd_ >= 0; }
 
     // The default folder of the lock files: $XDG_RUNTIME_DIR/zevo-sync, else the temporary folder.
     static QString defaultFolder();
-    // The lock file of a line in a folder.
-    static QString pathOf(const QString &folder, const QString &lineKey);
 
 private:
     int fd_ = -1;

@@ -2,14 +2,10 @@
 
 namespace PunchTime {
 
-quint64 stampOf(const QDateTime &when)
+quint64 stampOf(const PackedTime::Civil &c)
 {
-    if (!when.isValid()) return 0;
-    const QDate d = when.date();
-    const QTime t = when.time();
-    if (d.year() < 1 || d.year() > 9999) return 0;
-    return ((((quint64(d.year()) * 100 + d.month()) * 100 + d.day()) * 100 + t.hour()) * 100 + t.minute()) * 100
-           + t.second();
+    return ((((quint64(c.year) * 100 + quint64(c.month)) * 100 + quint64(c.day)) * 100 + quint64(c.hour)) * 100
+            + quint64(c.minute)) * 100 + quint64(c.second);
 }
 
 QDateTime dateTimeOf(quint64 stamp)
@@ -37,13 +33,6 @@ void writeText(quint64 stamp, char *out, bool iso)
     out[4] = out[7] = '-';
     out[10] = iso ? 'T' : ' ';
     out[13] = out[16] = ':';
-}
-
-QString text(quint64 stamp, bool iso)
-{
-    char buffer[19];
-    writeText(stamp, buffer, iso);
-    return QString::fromLatin1(buffer, 19);
 }
 
 }  // namespace PunchTime

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "attlink/protocol/PackedTime.h"
+
 #include <QDateTime>
-#include <QString>
 #include <array>
 #include <cstdint>
 
@@ -16,11 +17,10 @@ struct Punch {
 
 namespace PunchTime {
 
-// yyyyMMddHHmmss of a date and time; 0 for an invalid one.
-quint64 stampOf(const QDateTime &when);
+// yyyyMMddHHmmss of a terminal's time.
+quint64 stampOf(const PackedTime::Civil &c);
 QDateTime dateTimeOf(quint64 stamp);
 // "yyyy-MM-dd HH:mm:ss" (with 'T' instead of the blank when iso), written into 19 characters at out.
 void writeText(quint64 stamp, char *out, bool iso);
-QString text(quint64 stamp, bool iso);
 
 }  // namespace PunchTime

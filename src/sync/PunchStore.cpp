@@ -34,17 +34,6 @@ void appendNumber(QByteArray &sql, quint64 n)
     while (i) sql.append(digits[--i]);
 }
 
-// A flag as an SQL literal: its four characters, quotes doubled, anything unprintable as '?'.
-void appendFlag(QByteArray &sql, const std::array<char, 4> &flag)
-{
-    sql.append('\'');
-    for (char c : flag) {
-        if (c == '\'') sql.append("''");
-        else sql.append(storedFlagChar(c));
-    }
-    sql.append('\'');
-}
-
 // The connection's own SQLite handle: its prepared statements insert a row for a fraction of what
 // parsing a statement of literal rows costs.
 sqlite3 *sqliteHandle(Database &db)
@@ -92,10 +81,6 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
     char time[19];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        if (!serialStorable(p.serial)) {
-            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
-            return false;
-        }
         appendNumber(data, p.serial);
         data.append('\t');
         appendNumber(data, p.card);
@@ -107,7 +92,6 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
             else data.append(storedFlagChar(c));
         }
         data.append('\n');
-        rememberCard(p.card);
     }
     PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag) FROM STDIN");
     const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
@@ -160,10 +144,6 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
     char flag[4];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        if (!serialStorable(p.serial)) {
-            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
-            return false;
-        }
         PunchTime::writeText(p.stamp, time, false);
         for (int k = 0; k < 4; ++k) flag[k] = storedFlagChar(p.flag[size_t(k)]);
         sqlite3_bind_int64(st, 1, terminalId);
@@ -177,7 +157,6 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
         }
         inserted += sqlite3_changes(h);
         sqlite3_reset(st);
-        rememberCard(p.card);
     }
     return true;
 }
@@ -223,39 +202,8 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
 
 bool PunchStore::insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
 {
-    if (!db_.postgres()) return insertBatchSqlite(terminalId, punches, count, inserted, error);
-    if (copyRows_) return copyBatchPostgres(punches, count, error);
-    // One statement of literal rows: every value is a number or a four-character flag quoted here,
-    // and a statement per thousand rows is what makes a fleet's first sync fast on both databases.
-    QByteArray sql;
-    sql.reserve(64 + count * 64);
-    sql.append("INSERT INTO punches (terminal_id, serial, card, at, flag) VALUES ");
-    QByteArray id;
-    appendNumber(id, quint64(terminalId));
-    char time[19];
-    for (int i = 0; i < count; ++i) {
-        const Punch &p = punches[i];
-        if (!serialStorable(p.serial)) {
-            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
-            return false;
-        }
-        if (i) sql.append(',');
-        sql.append('(').append(id).append(',');
-        appendNumber(sql, p.serial);
-        sql.append(',');
-        appendNumber(sql, p.card);
-        sql.append(",'");
-        PunchTime::writeText(p.stamp, time, false);
-        sql.append(time, 19).append("',");
-        appendFlag(sql, p.flag);
-        sql.append(')');
-        rememberCard(p.card);
-    }
-    sql.append(" ON CONFLICT DO NOTHING");
-    QSqlQuery q(db_.sql());
-    if (!q.exec(QString::fromLatin1(sql))) return db_.failed(q, QStringLiteral("insert punches"), error);
-    inserted += qMax(0, q.numRowsAffected());
-    return true;
+    // PostgreSQL counts what it inserted when the batches move on from the temporary table.
+    return db_.postgres() ? copyBatchPostgres(punches, count, error) : insertBatchSqlite(terminalId, punches, count, inserted, error);
 }
 
 bool PunchStore::insertCards(QString &error)
@@ -309,14 +257,22 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
             error = sourceError;
             return fail();
         }
-        if (more) ++filled;
+        if (more) {
+            const Punch &p = batch[filled];
+            if (!serialStorable(p.serial)) {
+                error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
+                return fail();
+            }
+            rememberCard(p.card);
+            ++filled;
+        }
         if (filled == BatchRows || (!more && filled > 0)) {
             if (!insertBatch(id, batch.data(), filled, inserted, error) || !insertCards(error)) return fail();
             filled = 0;
         }
         if (!more) break;
     }
-    if (db_.postgres() && copyRows_ && !moveIncomingPostgres(id, inserted, error)) return fail();
+    if (db_.postgres() && !moveIncomingPostgres(id, inserted, error)) return fail();
     QSqlQuery q(db_.sql());
     // Raised, never lowered: another sync may have stored further meanwhile.
     q.prepare(QStringLiteral("UPDATE terminals SET last_serial = ? WHERE id = ? AND last_serial < ?"));

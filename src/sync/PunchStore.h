@@ -59,7 +59,6 @@ private:
 
     Database &db_;
     QMutex *gate_ = nullptr;
-    bool copyRows_ = true;        // PostgreSQL: COPY through a temporary table
     bool incomingReady_ = false;
     QSet<uint32_t> knownCards_;
     QList<uint32_t> newCards_;

@@ -17,11 +17,9 @@ QDateTime computerWallClock()
 bool toPunch(const SerialRecord &r, Punch &p)
 {
     if (!r.when.inRange() || r.flag.size() != 4) return false;
-    const PackedTime::Civil c = r.when.civil();
     p.serial = r.serial;
     p.card = r.card;
-    p.stamp = ((((quint64(c.year) * 100 + quint64(c.month)) * 100 + quint64(c.day)) * 100 + quint64(c.hour)) * 100
-               + quint64(c.minute)) * 100 + quint64(c.second);
+    p.stamp = PunchTime::stampOf(r.when.civil());
     for (int i = 0; i < 4; ++i) p.flag[size_t(i)] = r.flag[i];
     return true;
 }

@@ -62,13 +62,14 @@ class SyncFleet : public QObject {
     QTemporaryDir dir_;
     int files_ = 0;
 
-    QString writeFleet(const QList<FleetEntry> &entries)
+    QString writeFleet(const QString &text)
     {
         const QString path = dir_.filePath(QStringLiteral("fleet%1.ini").arg(++files_));
         QFile f(path);
-        if (f.open(QIODevice::WriteOnly)) f.write(fleetText(entries).toUtf8());
+        if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
         return path;
     }
+    QString writeFleet(const QList<FleetEntry> &entries) { return writeFleet(fleetText(entries)); }
 
     QStringList syncArgs(const QString &fleet, const QString &db)
     {
@@ -251,12 +252,8 @@ private slots:
                         QStringLiteral("--records"), QStringLiteral("120")},
                        SimProcess::WithPty);
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-        const QString fleetFile = dir_.filePath(QStringLiteral("serial.ini"));
-        QFile f(fleetFile);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[east]\nline = serial:%1,115200\naddress = 3\nclear-after-sync = true\n\n"
-                               "[west]\nline = serial:%1,115200\naddress = 4\n").arg(sim.ptyPath()).toUtf8());
-        f.close();
+        const QString fleetFile = writeFleet(QStringLiteral("[east]\nline = serial:%1,115200\naddress = 3\nclear-after-sync = true\n\n"
+                                                            "[west]\nline = serial:%1,115200\naddress = 4\n").arg(sim.ptyPath()));
         const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("serial.sqlite"));
         AttctlRun r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
@@ -279,11 +276,8 @@ private slots:
     {
         SimProcess sim({QStringLiteral("--records"), QStringLiteral("5")});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-        const QString fleetFile = dir_.filePath(QStringLiteral("clock.ini"));
-        QFile f(fleetFile);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("[door]\nline = tcp:127.0.0.1:%1\naddress = 105\nclock-tolerance = 30\n").arg(sim.port()).toUtf8());
-        f.close();
+        const QString fleetFile =
+            writeFleet(QStringLiteral("[door]\nline = tcp:127.0.0.1:%1\naddress = 105\nclock-tolerance = 30\n").arg(sim.port()));
         const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("clock.sqlite"));
         const QDateTime behind = QDateTime::currentDateTime().addSecs(-3600);
         AttctlRun r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.port()), QStringLiteral("set-time"),

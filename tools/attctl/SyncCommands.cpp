@@ -1,6 +1,6 @@
 // Unattended collection: sync a fleet into a database, export what it holds.
 #include "attctl/CommandTable.h"
-#include "attctl/LayoutText.h"
+#include "attctl/RecordOptions.h"
 
 #include "attlink/protocol/RecordWire.h"
 #include "common/DurableFile.h"
@@ -137,15 +137,7 @@ int exportCommand(CommandContext &c, Args &a)
 
     std::unique_ptr<RowFormatter> formatter;
     if (format == QLatin1String("layout")) {
-        RecordLayout layout = RecordLayout::defaults();
-        layout.decimalCards = decimal;
-        layout.fullYear = fullYear;
-        if (layoutText) {
-            const std::optional<RecordLayout> l = LayoutText::parse(*layoutText, decimal, fullYear, error);
-            if (!l) throw UsageError{QStringLiteral("--layout: ") + error};
-            layout = *l;
-        }
-        formatter = std::make_unique<LayoutFormatter>(layout);
+        formatter = std::make_unique<LayoutFormatter>(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
         if (layoutText || decimal || fullYear) throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
         formatter = PunchExport::formatter(format);
