@@ -94,7 +94,7 @@ Terminal::Reply Terminal::deleteRecordsUpTo(const QStringList &f)
     qsizetype n = 0;
     if (!records.isEmpty() && upTo >= firstSerial()) n = qsizetype(qMin<quint64>(quint64(records.size()), upTo - firstSerial() + 1));
     if (n > 0) {
-        clearLog.append({int(n), now()});
+        logClear(int(n));
         records.remove(0, n);
     }
     return {ReplyStatus::Ok, Fields::join({QString::number(n)})};

@@ -9,20 +9,13 @@
 
 #include <QDate>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
 #include <QTime>
 
 namespace {
 
 int addressOf(const QString &text) { return OperationArgs::address(text); }
 int addressOf(qint16 value) { return OperationArgs::address(value); }
-
-QString joinPath(const QString &folder, const QString &name)
-{
-    return folder.isEmpty() ? name : QDir(folder).filePath(name);
-}
 
 QByteArray u16(int v) { QByteArray b(2, '\0'); b[0] = char(v >> 8); b[1] = char(v); return b; }
 
@@ -37,6 +30,11 @@ int pauseOf(const QString &sleepDate)
 }
 
 }  // namespace
+
+QString AttLink::pathIn(const QString &folder, const QString &name)
+{
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
 
 AttLink::AttLink(const QString &appFolder) : AttLink(LinkSettings::load(appFolder)) {}
 
@@ -153,7 +151,7 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
         message = QStringLiteral("校验参数无效");
         return -1;
     }
-    const QString path = joinPath(folder, fileName);
+    const QString path = pathIn(folder, fileName);
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly) || f.size() > 512 * 1024 * 1024) {
         message = QStringLiteral("找不到记录文件 ") + path;

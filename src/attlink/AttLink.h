@@ -116,6 +116,8 @@ private:
     QVariant collectRosterBlocks(const QString &address, const QString &folder, const QString &fileName,
                                  QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
     static QString replyFailure(const Exchange::Reply &r);
+    // A file of the caller's folder (the name alone when the folder is empty).
+    static QString pathIn(const QString &folder, const QString &name);
     bool failWith(const QString &why);
     bool failWith(const Exchange::Reply &reply);
     // Records asked for in one RecordsSince or RecordBlocks request on the current line.

@@ -7,14 +7,12 @@
 #include "common/DurableFile.h"
 #include "attlink/protocol/BlockHeaders.h"
 #include "attlink/protocol/RawLineWriter.h"
+#include "attlink/protocol/RecordWire.h"
 #include "attlink/protocol/RosterBlock.h"
 #include "common/TextCodec.h"
 
-#include <QDir>
 
 namespace {
-
-QString pathIn(const QString &folder, const QString &name) { return folder.isEmpty() ? name : QDir(folder).filePath(name); }
 
 // Items in packets first..last of a terminal holding `total`.
 qint64 itemsIn(qint64 total, int first, int last, int perPacket)
@@ -29,14 +27,6 @@ struct TurnaroundGuard {
     TurnaroundGuard(Exchange &e, int ms) : x(e) { x.setTurnaroundGuard(ms); }
     ~TurnaroundGuard() { x.setTurnaroundGuard(0); }
 };
-
-QString hexCard(uint32_t card)
-{
-    static const char Hex[] = "0123456789ABCDEF";
-    QByteArray s(8, '0');
-    for (int i = 0; i < 8; ++i) s[i] = Hex[(card >> (28 - 4 * i)) & 0xF];
-    return QString::fromLatin1(s);
-}
 
 }  // namespace
 
@@ -165,7 +155,7 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
                 message = QStringLiteral("终端名单第 %1 条格式错误").arg(done + 1 + (&e - batch.data()));
                 return false;
             }
-            lines += (decimal ? QStringLiteral("%1").arg(qulonglong(e.card), 10, 10, QLatin1Char('0')) : hexCard(e.card)).toLatin1();
+            lines += (decimal ? RecordWire::cardDecimal(e.card) : RecordWire::cardHex(e.card)).toLatin1();
             lines += ',' + e.jobNo + ',' + e.name + "\r\n";
         }
         if (!out.write(lines)) return fileFailed(out, message);
