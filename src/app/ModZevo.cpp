@@ -85,38 +85,39 @@ QString ReadIniValue(const QString &section, const QString &key, const QString &
     return QString();
 }
 
-bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
-                   const QString &appFolder, QString *error) {
+bool WriteIniValues(const QString &section, const QList<std::pair<QString, QString>> &values, const QString &file,
+                    const QString &appFolder, QString *error) {
     const QString path = pathOf(file, appFolder);
     const QByteArray wantSection = TextCodec::encode(section).trimmed();
-    const QByteArray wantKey = TextCodec::encode(key).trimmed();
-    const QByteArray newLine = wantKey + '=' + TextCodec::encode(value);
-
     QByteArray end;
     QList<QByteArray> lines = readLines(path, &end);
-    qsizetype sectionAt = -1, lastInSection = -1, keyAt = -1;
-    bool inSection = false;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray name, k, v;
-        if (sectionHeader(lines[i], &name)) {
-            if (inSection) break;  // the first matching section is the one read and written
-            inSection = same(name, wantSection);
-            if (inSection) sectionAt = lastInSection = i;
-        } else if (inSection) {
-            if (!lines[i].trimmed().isEmpty()) lastInSection = i;
-            if (keyLine(lines[i], &k, &v) && same(k, wantKey)) {
-                keyAt = i;
-                break;
+    for (const auto &[key, value] : values) {
+        const QByteArray wantKey = TextCodec::encode(key).trimmed();
+        const QByteArray newLine = wantKey + '=' + TextCodec::encode(value);
+        qsizetype sectionAt = -1, lastInSection = -1, keyAt = -1;
+        bool inSection = false;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QByteArray name, k, v;
+            if (sectionHeader(lines[i], &name)) {
+                if (inSection) break;  // the first matching section is the one read and written
+                inSection = same(name, wantSection);
+                if (inSection) sectionAt = lastInSection = i;
+            } else if (inSection) {
+                if (!lines[i].trimmed().isEmpty()) lastInSection = i;
+                if (keyLine(lines[i], &k, &v) && same(k, wantKey)) {
+                    keyAt = i;
+                    break;
+                }
             }
         }
-    }
-    if (keyAt >= 0) {
-        lines[keyAt] = newLine;
-    } else if (sectionAt >= 0) {
-        lines.insert(lastInSection + 1, newLine);
-    } else {
-        lines.append('[' + wantSection + ']');
-        lines.append(newLine);
+        if (keyAt >= 0) {
+            lines[keyAt] = newLine;
+        } else if (sectionAt >= 0) {
+            lines.insert(lastInSection + 1, newLine);
+        } else {
+            lines.append('[' + wantSection + ']');
+            lines.append(newLine);
+        }
     }
 
     QByteArray out;
@@ -125,6 +126,11 @@ bool WriteIniValue(const QString &section, const QString &key, const QString &va
     if (DurableFile::replace(path, out, nullptr, &number)) return true;
     if (error) *error = QStringLiteral("无法保存 %1：%2").arg(path, DurableFile::reasonText(number));
     return false;
+}
+
+bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
+                   const QString &appFolder, QString *error) {
+    return WriteIniValues(section, {{key, value}}, file, appFolder, error);
 }
 
 }  // namespace ModZevo

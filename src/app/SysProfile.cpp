@@ -41,12 +41,9 @@ QString WriteSys(const FrmZevo &window, const QString &appFolder) {
                                               {QStringLiteral("YearCheck"), checkValue(window.YearCheck)}};
     for (int n = 0; n <= 8; ++n)
         values.append({separatorKey(n), QLatin1Char('{') + window.TxtF[n]->text() + QLatin1Char('}')});
-    // Every key rewrites the whole file, each time replaced in one step; after a failure the rest would
-    // fail alike.
+    // All keys in one replacement of the file: one write at close, never a half-updated file.
     QString error;
-    for (const auto &[key, value] : values)
-        if (!ModZevo::WriteIniValue(Section, key, value, QString(), appFolder, &error)) return error;
-    return {};
+    return ModZevo::WriteIniValues(Section, values, QString(), appFolder, &error) ? QString() : error;
 }
 
 }  // namespace SysProfile

@@ -24,7 +24,6 @@ bool DurableFile::fail(int number)
     return false;
 }
 
-bool DurableFile::diskFull() const { return errno_ == ENOSPC || errno_ == EDQUOT; }
 
 bool DurableFile::open()
 {

@@ -31,8 +31,6 @@ public:
     // The system's reason for the first failure, empty while all is well.
     QString errorString() const { return error_; }
     int errorNumber() const { return errno_; }
-    // True when the failure was the disk (or the user's quota) running out of space.
-    bool diskFull() const;
 
     // The reason for a failure in the console's language: the common ones said plainly (the disk is
     // full, the folder cannot be written), any other as the system gives it.

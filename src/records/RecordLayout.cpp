@@ -57,6 +57,12 @@ CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
     }
     addLiteral(layout.separators[8]);
     for (const QString &l : literals_) encodedLiterals_.push_back(TextCodec::encode(l));
+    paddedLiterals_.resize(encodedLiterals_.size());
+    for (size_t i = 0; i < encodedLiterals_.size(); ++i)
+        std::memcpy(paddedLiterals_[i].data(), encodedLiterals_[i].constData(),
+                    size_t(std::min<qsizetype>(16, encodedLiterals_[i].size())));
+    asciiLineBound_ = 2 + 16;
+    for (const Piece &p : pieces_) asciiLineBound_ += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
 }
 
 void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const {
@@ -77,62 +83,9 @@ QString CompiledRecordLayout::format(QStringView raw) const {
 }
 
 QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *lineCount) const {
-    // Worst case per line: every slice full, every literal, CR LF. Written through a raw pointer
-    // into a buffer sized once, since this runs over whole collections.
-    qsizetype perLine = 2;
-    for (const Piece &p : pieces_) perLine += p.start < 0 ? encodedLiterals_[p.length].size() : p.length;
-    const char *data = raw.constData();
-    const qsizetype size = raw.size();
-    qsizetype lineBound = 1;
-    for (const char *c = data; (c = static_cast<const char *>(std::memchr(c, '\n', size_t(data + size - c))));
-         ++c)
-        ++lineBound;
     QByteArray out;
-    out.resize(lineBound * perLine);
-    char *w = out.data();
     qint64 lines = 0;
-    qsizetype pos = 0;
-    while (pos < size) {
-        const char *nl = static_cast<const char *>(std::memchr(data + pos, '\n', size_t(size - pos)));
-        const qsizetype end = nl ? nl - data : size;
-        qsizetype len = end - pos;
-        if (len > 0 && data[pos + len - 1] == '\r') --len;
-        if (len > 0) {
-            const char *line = data + pos;
-            bool ascii = true;
-            for (qsizetype i = 0; i < len; ++i)
-                if (static_cast<unsigned char>(line[i]) >= 0x80) { ascii = false; break; }
-            if (ascii) {
-                // Positions count characters; in ASCII a character is a byte.
-                for (const Piece &p : pieces_) {
-                    if (p.start < 0) {
-                        const QByteArray &lit = encodedLiterals_[p.length];
-                        std::memcpy(w, lit.constData(), size_t(lit.size()));
-                        w += lit.size();
-                    } else if (p.start < len) {
-                        const qsizetype n = std::min<qsizetype>(p.length, len - p.start);
-                        std::memcpy(w, line + p.start, size_t(n));
-                        w += n;
-                    }
-                }
-            } else {
-                // Re-encoded, a line that is not ASCII may come out longer than perLine: the buffer
-                // must still hold it and every line after it at perLine each.
-                const QByteArray enc = TextCodec::encode(format(TextCodec::decode(QByteArray(line, len))));
-                const qsizetype used = w - out.data();
-                const qsizetype needed = used + enc.size() + 2 + (lineBound - lines - 1) * perLine;
-                if (out.size() < needed) out.resize(needed);
-                w = out.data() + used;
-                std::memcpy(w, enc.constData(), size_t(enc.size()));
-                w += enc.size();
-            }
-            *w++ = '\r';
-            *w++ = '\n';
-            ++lines;
-        }
-        pos = end + 1;
-    }
-    out.resize(w - out.data());
+    appendConverted(raw.constData(), raw.size(), out, &lines);
     if (lineCount) *lineCount = lines;
     return out;
 }
@@ -170,12 +123,7 @@ bool asciiOnly(const char *p, qsizetype n)
 bool CompiledRecordLayout::appendConverted(const char *data, qsizetype size, QByteArray &out, qint64 *lineCount,
                                            qsizetype requiredWidth) const
 {
-    // Literals padded to 16 bytes so that they too move in one piece.
-    std::vector<std::array<char, 16>> padded(encodedLiterals_.size());
-    qsizetype perLine = 2 + 16;
-    for (const Piece &p : pieces_) perLine += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
-    for (size_t i = 0; i < encodedLiterals_.size(); ++i)
-        std::memcpy(padded[i].data(), encodedLiterals_[i].constData(), size_t(std::min<qsizetype>(16, encodedLiterals_[i].size())));
+    const qsizetype perLine = asciiLineBound_;
     qsizetype used = out.size();
     out.resize(used + std::max<qsizetype>(perLine, size + size / 4 + perLine));
     const char *end = data + size;
@@ -205,7 +153,7 @@ bool CompiledRecordLayout::appendConverted(const char *data, qsizetype size, QBy
                 for (const Piece &p : pieces_) {
                     if (p.start < 0) {
                         const QByteArray &lit = encodedLiterals_[size_t(p.length)];
-                        if (lit.size() <= 16) w = copySmall(w, padded[size_t(p.length)].data(), lit.size(), true);
+                        if (lit.size() <= 16) w = copySmall(w, paddedLiterals_[size_t(p.length)].data(), lit.size(), true);
                         else w = static_cast<char *>(std::memcpy(w, lit.constData(), size_t(lit.size()))) + lit.size();
                     } else if (p.start < len) {
                         const qsizetype n = std::min<qsizetype>(p.length, len - p.start);

@@ -51,4 +51,8 @@ private:
     std::vector<Piece> pieces_;
     std::vector<QString> literals_;
     std::vector<QByteArray> encodedLiterals_;
+    // The literals padded to 16 bytes, so that they too move in one piece, and the most an ASCII line
+    // can take converted (with 16 bytes of room for those moves).
+    std::vector<std::array<char, 16>> paddedLiterals_;
+    qsizetype asciiLineBound_ = 0;
 };
