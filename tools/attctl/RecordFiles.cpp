@@ -11,15 +11,6 @@ namespace RecordFiles {
 
 namespace {
 
-bool save(const QString &path, const QByteArray &content, QString &error)
-{
-    QString reason;
-    if (DurableFile::replace(path, content, &reason)) return true;
-    error = QStringLiteral("cannot write ") + path + QStringLiteral(": ") + reason
-            + QStringLiteral(" (the earlier file is kept)");
-    return false;
-}
-
 // The raw file is read and converted a megabyte at a time, so that memory does not grow with it.
 constexpr qsizetype ChunkBytes = 1 << 20;
 
@@ -128,6 +119,5 @@ Result formatToStandardOutput(const QString &rawPath, const RecordLayout &layout
     return r;
 }
 
-bool writeEmpty(const QString &outPath, QString &error) { return save(outPath, QByteArray(), error); }
 
 }  // namespace RecordFiles

@@ -24,7 +24,5 @@ Result format(const QString &rawPath, const QString &outPath, const RecordLayout
 // stream on stdout first.
 Result formatToStandardOutput(const QString &rawPath, const RecordLayout &layout);
 
-// Writes an empty formatted file (a collection that found no records).
-bool writeEmpty(const QString &outPath, QString &error);
 
 }  // namespace RecordFiles
