@@ -3,6 +3,7 @@
 // with no temporary file beside it.
 #include "app/ModZevo.h"
 #include "attlink/AttLink.h"
+#include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
@@ -27,12 +28,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
-}
-
-QString attctl()
-{
-    return qEnvironmentVariable("ZEVO_BIN_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."))
-           + QStringLiteral("/tools/attctl");
 }
 
 }  // namespace
@@ -132,7 +127,7 @@ private slots:
         const QString folder = folderWithEarlierFiles(QStringLiteral("attctl-") + command[0]);
         fillLeaving(8 * 1024);
         QProcess p;
-        p.start(attctl(), QStringList{QStringLiteral("--tcp"), sim.host() + QLatin1Char(':') + sim.portText()} + command
+        p.start(attctlPath(), QStringList{QStringLiteral("--tcp"), sim.host() + QLatin1Char(':') + sim.portText()} + command
                               + QStringList{QStringLiteral("--dir"), folder});
         QVERIFY(p.waitForFinished(60000));
         const QString err = QString::fromUtf8(p.readAllStandardError());

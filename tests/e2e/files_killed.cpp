@@ -1,6 +1,7 @@
 // kill -9 at random moments: attctl in the middle of a collection, the console in the middle of saving
 // Public.Sys at its close. Every file under its own name is whole afterwards: the earlier content or
 // the complete new one, never a part.
+#include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
@@ -15,11 +16,6 @@
 #include <csignal>
 
 namespace {
-
-QString binDir()
-{
-    return qEnvironmentVariable("ZEVO_BIN_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-}
 
 QByteArray fileBytes(const QString &path)
 {
@@ -60,7 +56,7 @@ private slots:
         const QStringList connection{QStringLiteral("--tcp"), sim.host() + QLatin1Char(':') + sim.portText()};
         auto collect = [&](const QString &folder) {
             auto *p = new QProcess(this);
-            p->start(binDir() + QStringLiteral("/tools/attctl"),
+            p->start(attctlPath(),
                      connection + QStringList{QStringLiteral("collect"), QStringLiteral("--dir"), folder});
             return p;
         };

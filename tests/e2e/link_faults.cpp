@@ -4,6 +4,7 @@
 #include "attlink/AttLink.h"
 #include "attlink/protocol/RecordWire.h"
 #include "common/TextCodec.h"
+#include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
 #include <QCoreApplication>
@@ -165,8 +166,7 @@ private slots:
                           QStringLiteral("60000")});
         if (!again.start()) QFAIL(qPrintable(again.errorText()));
         QProcess p;
-        p.start(qEnvironmentVariable("ZEVO_BIN_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."))
-                    + QStringLiteral("/tools/attctl"),
+        p.start(attctlPath(),
                 {QStringLiteral("--settings"), settings, QStringLiteral("--tcp"), again.host() + QLatin1Char(':') + again.portText(),
                  QStringLiteral("collect"), QStringLiteral("--dir"), folder});
         QVERIFY(p.waitForFinished(60000));

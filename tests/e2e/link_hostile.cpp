@@ -3,6 +3,7 @@
 // cannot hold a request past its deadline, and a call can be abandoned from another thread.
 #include "attlink/AttLink.h"
 #include "common/TextCodec.h"
+#include "support/AttctlProcess.h"
 #include "support/LyingTerminal.h"
 
 #include <QCoreApplication>
@@ -251,8 +252,7 @@ private slots:
         QFETCH(QString, expected);
         LyingTerminal t(Mode::ControlText);
         QProcess p;
-        p.start(qEnvironmentVariable("ZEVO_BIN_DIR", QCoreApplication::applicationDirPath() + QStringLiteral("/.."))
-                    + QStringLiteral("/tools/attctl"),
+        p.start(attctlPath(),
                 {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + t.portText(), command});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);

@@ -3,12 +3,13 @@
 #include <QCoreApplication>
 #include <QProcess>
 
-QString attctlPath()
+QString binDir()
 {
     const QString bin = qEnvironmentVariable("ZEVO_BIN_DIR");
-    return (bin.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/..") : bin)
-           + QStringLiteral("/tools/attctl");
+    return bin.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/..") : bin;
 }
+
+QString attctlPath() { return binDir() + QStringLiteral("/tools/attctl"); }
 
 AttctlRun attctl(const QStringList &args, const AttctlOptions &options)
 {

@@ -23,6 +23,8 @@ struct AttctlOptions {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 
-// $ZEVO_BIN_DIR/tools/attctl (else beside the test's folder).
+// The build's folder of programs: $ZEVO_BIN_DIR, else the folder above the test's.
+QString binDir();
+// binDir()/tools/attctl.
 QString attctlPath();
 AttctlRun attctl(const QStringList &args, const AttctlOptions &options = {});
