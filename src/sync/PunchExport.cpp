@@ -97,20 +97,22 @@ public:
     }
 };
 
+// A terminal's clock has no zone: the moment is read as wall-clock fields (held as UTC, which has no
+// gaps), so that a daylight-saving change of this computer's zone neither refuses nor shifts it.
 std::optional<QDateTime> readMoment(const QString &text, bool &dateOnly)
 {
     const QDate date = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
     if (date.isValid()) {
         dateOnly = true;
-        return QDateTime(date, QTime(0, 0));
+        return QDateTime(date, QTime(0, 0), Qt::UTC);
     }
     dateOnly = false;
-    for (const QString &form : {QStringLiteral("yyyy-MM-ddTHH:mm:ss"), QStringLiteral("yyyy-MM-dd HH:mm:ss"),
-                                QStringLiteral("yyyy-MM-ddTHH:mm"), QStringLiteral("yyyy-MM-dd HH:mm")}) {
-        const QDateTime t = QDateTime::fromString(text, form);
-        if (t.isValid()) return t;
-    }
-    return std::nullopt;
+    if (text.size() < 16 || (text[10] != u'T' && text[10] != u' ')) return std::nullopt;
+    const QDate day = QDate::fromString(text.left(10), QStringLiteral("yyyy-MM-dd"));
+    QTime time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm:ss"));
+    if (!time.isValid()) time = QTime::fromString(text.mid(11), QStringLiteral("HH:mm"));
+    if (!day.isValid() || !time.isValid()) return std::nullopt;
+    return QDateTime(day, time, Qt::UTC);
 }
 
 bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
