@@ -1,6 +1,7 @@
 #include "sync/FleetFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringList>
@@ -37,7 +38,10 @@ QString LineTarget::text() const
 
 QString LineTarget::key() const
 {
-    if (kind == Serial) return QStringLiteral("serial:") + device;
+    if (kind == Serial) {
+        const QString resolved = QFileInfo(device).canonicalFilePath();
+        return QStringLiteral("serial:") + (resolved.isEmpty() ? device : resolved);
+    }
     return QStringLiteral("tcp:%1:%2").arg(host.toLower()).arg(port);
 }
 

@@ -16,7 +16,8 @@ struct LineTarget {
     // The line as the fleet file writes it.
     QString text() const;
     // What identifies the line itself (the baud is not part of it): terminals with the same key share
-    // the line and are synced one after the other, and the line lock is taken on it.
+    // the line and are synced one after the other, and the line lock is taken on it. A serial device
+    // counts by the file it resolves to, so a /dev/serial/by-id name and its /dev/tty name are one line.
     QString key() const;
 
     static std::optional<LineTarget> parse(const QString &text, QString &error);

@@ -2,6 +2,8 @@
 // line named.
 #include "sync/FleetFile.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 class SyncFleetFile : public QObject {
@@ -107,6 +109,28 @@ private slots:
         QString error;
         QVERIFY(!FleetFile::load(QStringLiteral("/nonexistent/fleet.ini"), error));
         QVERIFY2(error.startsWith(QStringLiteral("/nonexistent/fleet.ini: cannot read")), qPrintable(error));
+    }
+
+    // A stable by-id name and the device it points to are one line: one lock, one terminal at a time,
+    // and the same address on both is the same terminal twice.
+    void serialNamesOfOneDeviceAreOneLine()
+    {
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyUSB0"));
+        const QString byId = dir.filePath(QStringLiteral("usb-FTDI_A50285BI-if00-port0"));
+        QFile f(device);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.close();
+        QVERIFY(QFile::link(device, byId));
+        QString error;
+        const auto a = LineTarget::parse(QStringLiteral("serial:") + byId + QStringLiteral(",9600"), error);
+        const auto b = LineTarget::parse(QStringLiteral("serial:") + device, error);
+        QVERIFY(a && b);
+        QCOMPARE(a->key(), b->key());
+        QCOMPARE(a->text(), QStringLiteral("serial:") + byId + QStringLiteral(",9600"));  // reported as written
+        const QByteArray twice = QStringLiteral("[a]\nline = serial:%1\naddress = 1\n[b]\nline = serial:%2\naddress = 1\n")
+                                     .arg(byId, device).toUtf8();
+        QVERIFY(!FleetFile::parse(twice, QStringLiteral("f.ini"), error));
     }
 };
 
