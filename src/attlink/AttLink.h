@@ -110,6 +110,9 @@ private:
     bool askCount(int address, uint8_t command, qint32 &count);
     QVariant fileFailed(const DurableFile &out, QString &message);
 
+    struct BlockKind;
+    QVariant collectBlocks(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                           qint32 &count, int first, int last, int pauseMs, const BlockKind &kind);
     QVariant collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
                                  QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
                                  int pauseMs);

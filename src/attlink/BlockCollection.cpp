@@ -52,122 +52,122 @@ static int collectionAddress(const QString &address, int first, int last, QStrin
     return -1;
 }
 
-QVariant AttLink::collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
-                                      QString &message, qint32 &count, bool decimal, bool fullYear, int first,
-                                      int last, int pauseMs)
+// What differs between collecting records and the roster: the command, the items a packet holds,
+// the words of the messages, and how a reply's block becomes lines of the file.
+struct AttLink::BlockKind {
+    uint8_t command;
+    int perPacket;
+    QString changed;  // the terminal's content changed during the collection
+    QString summary;  // %1: the items collected
+    bool observed;    // the raw-lines observer sees the lines (records)
+    // Decodes a reply's block: the item count, or -1 with `message` set.
+    std::function<qint64(const char *data, qsizetype size, QString &message)> decode;
+    // The items decoded last as lines of the file (`done` items came before); false with `message` set.
+    std::function<bool(qint64 done, QByteArray &lines, QString &message)> lines;
+};
+
+QVariant AttLink::collectBlocks(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                                qint32 &count, int first, int last, int pauseMs, const BlockKind &kind)
 {
     count = 0;
     fileError_ = 0;
     const int a = collectionAddress(address, first, last, message);
     if (a < 0) return false;
-    const QString changed = QStringLiteral("采集中终端记录数发生变化，请重新采集");
     // Written beside the target and renamed over it only once every packet has come and every byte is
     // on the disk: a failed collection, a full disk or a kill leaves the earlier file as it was.
     DurableFile out(pathIn(folder, fileName));
     if (!out.open()) return fileFailed(out, message);
     const TurnaroundGuard guard(exchange(), pauseMs);
-    const int span = recordsPerRequest() / RecordsPerPacket;
-    BlockRangeCheck check(RecordsPerPacket);
-    RawLineWriter writer(a, decimal, fullYear);
-    std::vector<PackedRecord> batch;
+    const int span = qMax(1, recordsPerRequest() / RecordsPerPacket);
+    BlockRangeCheck check(kind.perPacket);
     QByteArray lines;
-    QString why;
     int packet = first, lastPacket = last;
     qint64 done = 0;
     while (packet <= lastPacket) {
         const int asked = qMin(span, lastPacket - packet + 1);
         const Exchange::Reply r = exchange().request(
-            uint8_t(a), Command::RecordBlocks, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
+            uint8_t(a), kind.command, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
         if (!r.ok()) { message = replyFailure(r); return false; }
         BlockHeaders::RangeReply h;
         if (!BlockHeaders::decode(r.data, h)) { message = QStringLiteral("终端应答格式错误"); return false; }
-        if (!RecordBlock::decode(r.data.constData() + BlockHeaders::RangeReplySize,
-                                 r.data.size() - BlockHeaders::RangeReplySize, batch, why)) {
-            message = QStringLiteral("终端记录格式错误");
-            return false;
-        }
-        switch (check.accept(h, packet, asked, qint64(batch.size()))) {
+        const qint64 items = kind.decode(r.data.constData() + BlockHeaders::RangeReplySize,
+                                         r.data.size() - BlockHeaders::RangeReplySize, message);
+        if (items < 0) return false;
+        switch (check.accept(h, packet, asked, items)) {
         case BlockRangeCheck::Fault::Malformed: message = QStringLiteral("终端应答格式错误"); return false;
-        case BlockRangeCheck::Fault::Changed: message = changed; return false;
+        case BlockRangeCheck::Fault::Changed: message = kind.changed; return false;
         case BlockRangeCheck::Fault::None: break;
         }
-        lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
-        char *w = lines.data();
-        for (const PackedRecord &rec : batch) w += writer.write(rec, w);
-        lines.resize(w - lines.constData());
+        if (!kind.lines(done, lines, message)) return false;
         if (!out.write(lines)) return fileFailed(out, message);
-        if (rawLinesObserver_ && !rawLinesObserver_(lines)) { message = QStringLiteral("采集已中止"); return false; }
-        done += qint64(batch.size());
-        reportProgress(done, itemsIn(check.total(), first, last, RecordsPerPacket));
+        if (kind.observed && rawLinesObserver_ && !rawLinesObserver_(lines)) { message = QStringLiteral("采集已中止"); return false; }
+        done += items;
+        reportProgress(done, itemsIn(check.total(), first, last, kind.perPacket));
         lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
         if (h.packets == 0) break;
         packet += h.packets;
     }
-    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = changed; return false; }
+    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = kind.changed; return false; }
     if (!out.commit()) return fileFailed(out, message);
     count = qint32(done);
-    message = QStringLiteral("共采集 %1 条记录").arg(done);
+    message = kind.summary.arg(done);
     return true;
+}
+
+QVariant AttLink::collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
+                                      QString &message, qint32 &count, bool decimal, bool fullYear, int first,
+                                      int last, int pauseMs)
+{
+    RawLineWriter writer(OperationArgs::address(address), decimal, fullYear);
+    std::vector<PackedRecord> batch;
+    const BlockKind kind{
+        Command::RecordBlocks, RecordsPerPacket, QStringLiteral("采集中终端记录数发生变化，请重新采集"),
+        QStringLiteral("共采集 %1 条记录"), true,
+        [&](const char *data, qsizetype size, QString &message) -> qint64 {
+            QString why;
+            if (RecordBlock::decode(data, size, batch, why)) return qint64(batch.size());
+            message = QStringLiteral("终端记录格式错误");
+            return -1;
+        },
+        [&](qint64, QByteArray &lines, QString &) {
+            lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
+            char *w = lines.data();
+            for (const PackedRecord &rec : batch) w += writer.write(rec, w);
+            lines.resize(w - lines.constData());
+            return true;
+        }};
+    return collectBlocks(address, folder, fileName, message, count, first, last, pauseMs, kind);
 }
 
 QVariant AttLink::collectRosterBlocks(const QString &address, const QString &folder, const QString &fileName,
                                       QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs)
 {
-    count = 0;
-    fileError_ = 0;
-    const int a = collectionAddress(address, first, last, message);
-    if (a < 0) return false;
-    const QString changed = QStringLiteral("采集中终端名单发生变化，请重新采集");
-    DurableFile out(pathIn(folder, fileName));
-    if (!out.open()) return fileFailed(out, message);
-    const TurnaroundGuard guard(exchange(), pauseMs);
-    const int span = qMax(1, recordsPerRequest() / RecordsPerPacket);
-    BlockRangeCheck check(RosterPerPacket);
     std::vector<PackedRosterEntry> batch;
-    QString why;
-    int packet = first, lastPacket = last;
-    qint64 done = 0;
-    while (packet <= lastPacket) {
-        const int asked = qMin(span, lastPacket - packet + 1);
-        const Exchange::Reply r = exchange().request(
-            uint8_t(a), Command::RosterBlocks, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
-        if (!r.ok()) { message = replyFailure(r); return false; }
-        BlockHeaders::RangeReply h;
-        if (!BlockHeaders::decode(r.data, h)
-            || !RosterBlock::decode(r.data.constData() + BlockHeaders::RangeReplySize,
-                                    r.data.size() - BlockHeaders::RangeReplySize, batch, why)) {
+    const BlockKind kind{
+        Command::RosterBlocks, RosterPerPacket, QStringLiteral("采集中终端名单发生变化，请重新采集"),
+        QStringLiteral("共采集 %1 条名单"), false,
+        [&](const char *data, qsizetype size, QString &message) -> qint64 {
+            QString why;
+            if (RosterBlock::decode(data, size, batch, why)) return qint64(batch.size());
             message = QStringLiteral("终端应答格式错误");
-            return false;
-        }
-        switch (check.accept(h, packet, asked, qint64(batch.size()))) {
-        case BlockRangeCheck::Fault::Malformed: message = QStringLiteral("终端应答格式错误"); return false;
-        case BlockRangeCheck::Fault::Changed: message = changed; return false;
-        case BlockRangeCheck::Fault::None: break;
-        }
-        // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
-        QByteArray lines;
-        for (const PackedRosterEntry &e : batch) {
-            // An entry is held to the rules a sent card is held to (a job number of 1 to 8 characters,
-            // a name that is whole GB18030 without control characters), so that every line of the
-            // file reads back as exactly one entry of three fields.
-            if (!OperationArgs::jobNumber(QString::fromLatin1(e.jobNo))
-                || !OperationArgs::rosterName(TextCodec::decode(e.name), DeviceLink::NameFieldBytes)) {
-                message = QStringLiteral("终端名单第 %1 条格式错误").arg(done + 1 + (&e - batch.data()));
-                return false;
+            return -1;
+        },
+        [&](qint64 done, QByteArray &lines, QString &message) {
+            // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless).
+            lines.clear();
+            for (const PackedRosterEntry &e : batch) {
+                // An entry is held to the rules a sent card is held to (a job number of 1 to 8
+                // characters, a name that is whole GB18030 without control characters), so that every
+                // line of the file reads back as exactly one entry of three fields.
+                if (!OperationArgs::jobNumber(QString::fromLatin1(e.jobNo))
+                    || !OperationArgs::rosterName(TextCodec::decode(e.name), DeviceLink::NameFieldBytes)) {
+                    message = QStringLiteral("终端名单第 %1 条格式错误").arg(done + 1 + (&e - batch.data()));
+                    return false;
+                }
+                lines += (decimal ? RecordWire::cardDecimal(e.card) : RecordWire::cardHex(e.card)).toLatin1();
+                lines += ',' + e.jobNo + ',' + e.name + "\r\n";
             }
-            lines += (decimal ? RecordWire::cardDecimal(e.card) : RecordWire::cardHex(e.card)).toLatin1();
-            lines += ',' + e.jobNo + ',' + e.name + "\r\n";
-        }
-        if (!out.write(lines)) return fileFailed(out, message);
-        done += qint64(batch.size());
-        reportProgress(done, itemsIn(check.total(), first, last, RosterPerPacket));
-        lastPacket = qMin<int>(last, h.totalPackets);
-        if (h.packets == 0) break;
-        packet += h.packets;
-    }
-    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = changed; return false; }
-    if (!out.commit()) return fileFailed(out, message);
-    count = qint32(done);
-    message = QStringLiteral("共采集 %1 条名单").arg(done);
-    return true;
+            return true;
+        }};
+    return collectBlocks(address, folder, fileName, message, count, first, last, pauseMs, kind);
 }
