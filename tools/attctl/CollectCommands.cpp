@@ -125,9 +125,7 @@ int clearRecords(CommandContext &c, Args &a)
         c.out << deleted << Qt::endl;
         return ExitCode::Success;
     }
-    if (!LinkResult::toBool(c.link->ClearRecord(c.address16()))) return c.failed(QStringLiteral("clear-records"), before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
+    return c.answered(QStringLiteral("clear-records"), before, c.link->ClearRecord(c.address16()));
 }
 
 int identify(CommandContext &c, Args &a)

@@ -1,6 +1,7 @@
 #include "attctl/CommandTable.h"
 
 #include "attlink/AttLink.h"
+#include "link/LinkResult.h"
 
 #include <cstring>
 
@@ -25,6 +26,13 @@ QString communicationFailure(const Exchange &x)
     return QStringLiteral("the line failed");
 }
 }  // namespace
+
+int CommandContext::answered(const QString &what, qint64 requestsBefore, const QVariant &result) const
+{
+    if (!LinkResult::toBool(result)) return failed(what, requestsBefore);
+    out << "ok" << Qt::endl;
+    return ExitCode::Success;
+}
 
 int CommandContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
 {

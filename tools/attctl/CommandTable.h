@@ -3,6 +3,7 @@
 #include "attctl/Args.h"
 
 #include <QTextStream>
+#include <QVariant>
 #include <functional>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct CommandContext {
     // Usage when the link sent nothing (it refused the arguments), Communication when the last
     // request went unanswered, otherwise Refused. `what` says which operation failed.
     int failed(const QString &what, qint64 requestsBefore, const QString &message = {}) const;
+    // A call that answers only yes or no: "ok" on standard output, else failed().
+    int answered(const QString &what, qint64 requestsBefore, const QVariant &result) const;
     // Requests made so far, to pass to failed().
     qint64 requests() const;
 };

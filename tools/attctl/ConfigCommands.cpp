@@ -12,13 +12,6 @@
 
 namespace {
 
-int answered(CommandContext &c, const QString &name, qint64 before, const QVariant &result)
-{
-    if (!LinkResult::toBool(result)) return c.failed(name, before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
-}
-
 int setTime(CommandContext &c, Args &a)
 {
     const QDateTime now = QDateTime::currentDateTime();
@@ -27,7 +20,7 @@ int setTime(CommandContext &c, Args &a)
     a.finish();
     QString code = QStringLiteral("01");
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("set-time"), before, c.link->ModifyDateTime(c.address16(), date, time, code));
+    return c.answered(QStringLiteral("set-time"), before, c.link->ModifyDateTime(c.address16(), date, time, code));
 }
 
 int setAlarms(CommandContext &c, Args &a)
@@ -44,7 +37,7 @@ int setAlarms(CommandContext &c, Args &a)
     }
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("set-alarms"), before, c.link->SetClock(c.address16(), alarms, ring));
+    return c.answered(QStringLiteral("set-alarms"), before, c.link->SetClock(c.address16(), alarms, ring));
 }
 
 int setParameters(CommandContext &c, Args &a)
@@ -54,7 +47,7 @@ int setParameters(CommandContext &c, Args &a)
     QString mode = ArgumentForms::parameterWord(a.positional(QStringLiteral("the mode")), QStringLiteral("the mode"));
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("set-parameters"), before,
+    return c.answered(QStringLiteral("set-parameters"), before,
                     c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
 }
 
@@ -74,7 +67,7 @@ int setAddress(CommandContext &c, Args &a)
     const int to = wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("set-address"), before, c.link->RepairAddress(c.address16(), qint16(to)));
+    return c.answered(QStringLiteral("set-address"), before, c.link->RepairAddress(c.address16(), qint16(to)));
 }
 
 int setPassword(CommandContext &c, Args &a)
@@ -82,7 +75,7 @@ int setPassword(CommandContext &c, Args &a)
     const QString password = ArgumentForms::password(a.positional(QStringLiteral("the menu password")));
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("set-password"), before, c.link->SetMachinePassword(c.addressText(), password));
+    return c.answered(QStringLiteral("set-password"), before, c.link->SetMachinePassword(c.addressText(), password));
 }
 
 // Operations that answer a number, -1 meaning failure; `digits` pads it with zeros on the left.
@@ -103,7 +96,7 @@ int setStorage(CommandContext &c, Args &a)
     const int code = wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("set-storage"), before, c.link->SetStorageModel(c.addressText(), qint16(code)));
+    return c.answered(QStringLiteral("set-storage"), before, c.link->SetStorageModel(c.addressText(), qint16(code)));
 }
 
 int logo(CommandContext &c, Args &a)
@@ -113,7 +106,7 @@ int logo(CommandContext &c, Args &a)
     a.finish();
     if (restore == custom) throw UsageError{QStringLiteral("logo needs one of --restore and --custom")};
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("logo"), before, c.link->SetLogoMode(c.address16(), restore));
+    return c.answered(QStringLiteral("logo"), before, c.link->SetLogoMode(c.address16(), restore));
 }
 
 int sendPicture(CommandContext &c, Args &a)
@@ -122,7 +115,7 @@ int sendPicture(CommandContext &c, Args &a)
     a.finish();
     if (!QFileInfo(file).isFile()) throw UsageError{QStringLiteral("no picture file ") + file};
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("send-picture"), before, c.link->SendPictureMach(c.addressText(), file));
+    return c.answered(QStringLiteral("send-picture"), before, c.link->SendPictureMach(c.addressText(), file));
 }
 
 int message(CommandContext &c, Args &a)
@@ -131,7 +124,7 @@ int message(CommandContext &c, Args &a)
     const QString text = ArgumentForms::message(a.positional(QStringLiteral("the message text")));
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("message"), before, c.link->SendShortMsg(c.addressText(), minutes, text));
+    return c.answered(QStringLiteral("message"), before, c.link->SendShortMsg(c.addressText(), minutes, text));
 }
 
 int voice(CommandContext &c, Args &a)
@@ -139,7 +132,7 @@ int voice(CommandContext &c, Args &a)
     const QString n = ArgumentForms::voicePrompt(a.positional(QStringLiteral("the voice prompt number")));
     a.finish();
     const qint64 before = c.requests();
-    return answered(c, QStringLiteral("voice"), before, c.link->GetSounds(c.addressText(), n));
+    return c.answered(QStringLiteral("voice"), before, c.link->GetSounds(c.addressText(), n));
 }
 
 }  // namespace

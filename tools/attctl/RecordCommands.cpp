@@ -66,9 +66,7 @@ int confirmed(CommandContext &c, Args &a, const QString &name, bool needsYes, Ca
     a.finish();
     if (needsYes && !yes) throw UsageError{name + QStringLiteral(" erases data on the terminal: add --yes")};
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(call())) return c.failed(name, before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
+    return c.answered(name, before, call());
 }
 
 int check(CommandContext &c, Args &a)
@@ -100,10 +98,7 @@ int sendRecord(CommandContext &c, Args &a)
     const QString code1 = list ? QStringLiteral("1") : QStringLiteral("FF");
     const QString code2 = list ? QStringLiteral("2") : QStringLiteral("99");
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->SendRecordToMachine(c.addressText(), card, when, code1, code2)))
-        return c.failed(QStringLiteral("send-record"), before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
+    return c.answered(QStringLiteral("send-record"), before, c.link->SendRecordToMachine(c.addressText(), card, when, code1, code2));
 }
 
 template <typename Call>

@@ -51,9 +51,7 @@ int clearRoster(CommandContext &c, Args &a)
     a.finish();
     if (!yes) throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->ClearNameList(c.address16()))) return c.failed(QStringLiteral("clear-roster"), before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
+    return c.answered(QStringLiteral("clear-roster"), before, c.link->ClearNameList(c.address16()));
 }
 
 int readCard(CommandContext &c, Args &a)
@@ -76,11 +74,8 @@ int issueCard(CommandContext &c, Args &a)
     if (!job) throw UsageError{QStringLiteral("issue-card needs --job J, the card's job number")};
     ArgumentForms::jobNumber(*job);
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"),
-                                                      QStringLiteral("00000000"))))
-        return c.failed(QStringLiteral("issue-card"), before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
+    return c.answered(QStringLiteral("issue-card"), before,
+                      c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
 }
 
 int withdrawCard(CommandContext &c, Args &a)
@@ -88,9 +83,7 @@ int withdrawCard(CommandContext &c, Args &a)
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->ClearName(c.address16(), card))) return c.failed(QStringLiteral("withdraw-card"), before);
-    c.out << "ok" << Qt::endl;
-    return ExitCode::Success;
+    return c.answered(QStringLiteral("withdraw-card"), before, c.link->ClearName(c.address16(), card));
 }
 
 int findCard(CommandContext &c, Args &a)
