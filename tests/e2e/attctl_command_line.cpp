@@ -1,5 +1,6 @@
 // attctl's command line as a program: the global options and their errors, --version, the formatted
 // records on standard output, and the messages of refused arguments.
+#include "support/FileContent.h"
 #include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
@@ -11,37 +12,24 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-}  // namespace
-
 class AttctlCommandLine : public QObject {
     Q_OBJECT
 
     QTemporaryDir work_;
     QString settings_;
 
+    // The global options that reach `sim` over TCP, with quick timeouts so failures come fast.
     QStringList over(const SimProcess &sim, const QStringList &rest) const
     {
-        return QStringList{QStringLiteral("--settings"), settings_, QStringLiteral("--tcp"),
-                           sim.host() + QLatin1Char(':') + sim.portText()}
-               + rest;
+        return attctlOverTcp(settings_, sim.host(), sim.portText(), rest);
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(attctlPath()), qPrintable(attctlPath()));
-        settings_ = work_.filePath(QStringLiteral("AttLink.ini"));
-        QFile f(settings_);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[Link]\nResponseTimeout=400\nInterByteTimeout=100\nRetries=1\n");
+        settings_ = writeQuickLinkSettings(work_.path());
+        QVERIFY(!settings_.isEmpty());
     }
 
     void versionAndHelp()

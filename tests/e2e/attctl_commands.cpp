@@ -2,6 +2,7 @@
 // simulator's state after the commands that change it, and the exit status of each kind of failure.
 #include "attlink/protocol/RecordWire.h"
 #include "common/TextCodec.h"
+#include "support/FileContent.h"
 #include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
@@ -17,19 +18,6 @@ namespace {
 
 using Run = AttctlRun;
 
-// Every line of a file written by the link or attctl, each of which must end in CR LF.
-QStringList crlfLines(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {QStringLiteral("<missing>")};
-    const QString all = TextCodec::decode(f.readAll());
-    if (all.isEmpty()) return {};
-    if (!all.endsWith(QStringLiteral("\r\n"))) return {QStringLiteral("<no CR LF at the end>")};
-    QStringList lines = all.split(QStringLiteral("\r\n"));
-    lines.removeLast();
-    return lines;
-}
-
 }  // namespace
 
 class AttctlCommands : public QObject {
@@ -41,19 +29,15 @@ class AttctlCommands : public QObject {
     // The global options that reach `sim` over TCP, with quick timeouts so failures come fast.
     QStringList over(const SimProcess &sim, const QStringList &rest) const
     {
-        return QStringList{QStringLiteral("--settings"), settings_, QStringLiteral("--tcp"),
-                           sim.host() + QLatin1Char(':') + sim.portText()}
-               + rest;
+        return attctlOverTcp(settings_, sim.host(), sim.portText(), rest);
     }
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(QFile::exists(attctlPath()), qPrintable(attctlPath()));
-        settings_ = work_.filePath(QStringLiteral("AttLink.ini"));
-        QFile f(settings_);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[Link]\nResponseTimeout=400\nInterByteTimeout=100\nRetries=1\n");
+        settings_ = writeQuickLinkSettings(work_.path());
+        QVERIFY(!settings_.isEmpty());
     }
 
     void helpListsEveryOperation()

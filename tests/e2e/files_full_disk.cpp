@@ -3,6 +3,7 @@
 // with no temporary file beside it.
 #include "app/ModZevo.h"
 #include "attlink/AttLink.h"
+#include "support/FileContent.h"
 #include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
@@ -17,12 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {

@@ -1,6 +1,7 @@
 // kill -9 at random moments: attctl in the middle of a collection, the console in the middle of saving
 // Public.Sys at its close. Every file under its own name is whole afterwards: the earlier content or
 // the complete new one, never a part.
+#include "support/FileContent.h"
 #include "support/AttctlProcess.h"
 #include "support/SimProcess.h"
 
@@ -16,12 +17,6 @@
 #include <csignal>
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 bool writeFile(const QString &path, const QByteArray &bytes)
 {

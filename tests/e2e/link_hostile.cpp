@@ -3,6 +3,7 @@
 // cannot hold a request past its deadline, and a call can be abandoned from another thread.
 #include "attlink/AttLink.h"
 #include "common/TextCodec.h"
+#include "support/FileContent.h"
 #include "support/AttctlProcess.h"
 #include "support/LyingTerminal.h"
 
@@ -18,12 +19,6 @@
 namespace {
 
 using Mode = LyingTerminal::Mode;
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {

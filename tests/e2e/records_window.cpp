@@ -6,6 +6,7 @@
 #include "app/Console.h"
 #include "attlink/AttLinkComponent.h"
 #include "common/TextCodec.h"
+#include "support/FileContent.h"
 #include "support/ScriptedOperator.h"
 #include "support/SimConsole.h"
 #include "support/SimProcess.h"
@@ -29,17 +30,6 @@
 #include <QTimer>
 
 namespace {
-
-QStringList crlfLines(const QString &path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return {QStringLiteral("<missing>")};
-    const QString all = TextCodec::decode(f.readAll());
-    if (all.isEmpty()) return {};
-    if (!all.endsWith(QStringLiteral("\r\n"))) return {QStringLiteral("<no CR LF at the end>")};
-    QStringList lines = all.split(QStringLiteral("\r\n"));
-    lines.removeLast();
-    return lines;
-}
 
 QJsonArray records(SimProcess &sim, int address) { return sim.terminal(address).value("records").toArray(); }
 

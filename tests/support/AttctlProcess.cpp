@@ -1,6 +1,7 @@
 #include "support/AttctlProcess.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 
 QString binDir()
@@ -35,4 +36,17 @@ AttctlRun attctl(const QStringList &args, const AttctlOptions &options)
     r.out = QString::fromUtf8(r.outBytes);
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+QString writeQuickLinkSettings(const QString &folder)
+{
+    const QString path = folder + QStringLiteral("/AttLink.ini");
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write("[Link]\nResponseTimeout=400\nInterByteTimeout=100\nRetries=1\n") < 0) return {};
+    return path;
+}
+
+QStringList attctlOverTcp(const QString &settings, const QString &host, const QString &port, const QStringList &rest)
+{
+    return QStringList{QStringLiteral("--settings"), settings, QStringLiteral("--tcp"), host + u':' + port} + rest;
 }

@@ -28,3 +28,8 @@ QString binDir();
 // binDir()/tools/attctl.
 QString attctlPath();
 AttctlRun attctl(const QStringList &args, const AttctlOptions &options = {});
+
+// attctl's link settings with quick timeouts (failures come fast), written into `folder`; their path.
+QString writeQuickLinkSettings(const QString &folder);
+// The global options that reach host:port over TCP with the link settings `settings`, then `rest`.
+QStringList attctlOverTcp(const QString &settings, const QString &host, const QString &port, const QStringList &rest);
