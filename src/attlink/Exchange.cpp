@@ -190,3 +190,21 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         }
     }
 }
+
+QString Exchange::failureText(Failure failure, int deadlineMs)
+{
+    switch (failure) {
+    case Failure::NoAnswer: return QStringLiteral("the terminal did not answer");
+    case Failure::Damaged: return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
+    case Failure::CutShort: return QStringLiteral("the terminal's reply was cut short");
+    case Failure::Invalid: return QStringLiteral("the terminal's reply was not valid");
+    case Failure::TooSlow: return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(deadlineMs);
+    case Failure::Disconnected: return QStringLiteral("the connection was closed");
+    case Failure::Abandoned: return QStringLiteral("the exchange was abandoned");
+    case Failure::NotOpen: return QStringLiteral("the line is not open");
+    case Failure::TooLong: return QStringLiteral("the request is too long");
+    case Failure::LineFailed:
+    case Failure::None: break;
+    }
+    return QStringLiteral("the line failed");
+}

@@ -19,6 +19,8 @@ public:
     // Why a request got no valid reply, for callers that word it in their own language.
     enum class Failure { None, NotOpen, TooLong, LineFailed, Disconnected, Abandoned, NoAnswer, Damaged, CutShort,
                          Invalid, TooSlow };
+    // A failure in the English of attctl and the sync report; a reply too slow names `deadlineMs`.
+    static QString failureText(Failure failure, int deadlineMs);
 
     struct Reply {
         bool answered = false;   // false: no valid reply after every retry (communication failure)

@@ -8,30 +8,6 @@
 #include <QDate>
 #include <QRegularExpression>
 
-namespace {
-
-// Why the exchange failed, in the English of this interface (the console shows its own texts).
-QString englishError(const Exchange::Reply &r)
-{
-    using F = Exchange::Failure;
-    switch (r.failure) {
-    case F::NotOpen: return QStringLiteral("line not open");
-    case F::TooLong: return QStringLiteral("request too long");
-    case F::LineFailed: return QStringLiteral("line failed (%1)").arg(r.error);
-    case F::Disconnected: return QStringLiteral("connection closed");
-    case F::Abandoned: return QStringLiteral("abandoned");
-    case F::Damaged: return QStringLiteral("damaged reply (checksum)");
-    case F::CutShort: return QStringLiteral("damaged reply (cut short)");
-    case F::Invalid: return QStringLiteral("invalid reply");
-    case F::TooSlow: return QStringLiteral("reply not complete within its deadline");
-    case F::NoAnswer:
-    case F::None: break;
-    }
-    return QStringLiteral("no answer from the terminal");
-}
-
-}  // namespace
-
 bool AttLink::failWith(const QString &why)
 {
     lastError_ = why;
@@ -40,7 +16,7 @@ bool AttLink::failWith(const QString &why)
 
 bool AttLink::failWith(const Exchange::Reply &r)
 {
-    if (!r.answered) return failWith(englishError(r));
+    if (!r.answered) return failWith(Exchange::failureText(r.failure, exchange().lastDeadlineMs));
     switch (r.status) {
     case ReplyStatus::Refused: return failWith(QStringLiteral("refused by the terminal"));
     case ReplyStatus::Unknown: return failWith(QStringLiteral("the terminal does not know the command (firmware without protocol 2)"));

@@ -5,28 +5,6 @@
 
 #include <cstring>
 
-namespace {
-// Why the last request got no valid reply, in attctl's words.
-QString communicationFailure(const Exchange &x)
-{
-    switch (x.lastFailure) {
-    case Exchange::Failure::NoAnswer: return QStringLiteral("the terminal did not answer");
-    case Exchange::Failure::Damaged: return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
-    case Exchange::Failure::CutShort: return QStringLiteral("the terminal's reply was cut short");
-    case Exchange::Failure::Invalid: return QStringLiteral("the terminal's reply was not valid");
-    case Exchange::Failure::TooSlow:
-        return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(x.lastDeadlineMs);
-    case Exchange::Failure::Disconnected: return QStringLiteral("the connection was closed");
-    case Exchange::Failure::Abandoned: return QStringLiteral("the exchange was abandoned");
-    case Exchange::Failure::NotOpen: return QStringLiteral("the line is not open");
-    case Exchange::Failure::TooLong: return QStringLiteral("the request is too long");
-    case Exchange::Failure::LineFailed:
-    case Exchange::Failure::None: break;
-    }
-    return QStringLiteral("the line failed");
-}
-}  // namespace
-
 int CommandContext::answered(const QString &what, qint64 requestsBefore, const QVariant &result) const
 {
     if (!LinkResult::toBool(result)) return failed(what, requestsBefore);
@@ -48,7 +26,7 @@ int CommandContext::failed(const QString &what, qint64 requestsBefore, const QSt
         return ExitCode::Usage;
     }
     if (!x.lastAnswered) {
-        err << "attctl: " << what << " failed, " << communicationFailure(x) << Qt::endl;
+        err << "attctl: " << what << " failed, " << Exchange::failureText(x.lastFailure, x.lastDeadlineMs) << Qt::endl;
         return ExitCode::Communication;
     }
     err << "attctl: " << what << " failed, the terminal reported failure" << detail << Qt::endl;
