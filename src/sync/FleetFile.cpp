@@ -1,5 +1,7 @@
 #include "sync/FleetFile.h"
 
+#include "attlink/transport/SerialChannel.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -8,7 +10,6 @@
 
 namespace {
 
-const QList<int> SerialRates = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
 const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
                           QStringLiteral("clock-tolerance")};
 
@@ -68,9 +69,8 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
         if (comma >= 0) {
             const QString rate = line.device.mid(comma + 1);
             line.device = line.device.left(comma);
-            if (!wholeNumber(rate, 1, 10000000, n) || !SerialRates.contains(int(n))) {
-                error = QStringLiteral("line \"%1\": the baud rate %2 is not one of 1200, 2400, 4800, 9600, 19200, "
-                                       "38400, 57600, 115200, 230400").arg(text, rate);
+            if (!wholeNumber(rate, 1, 10000000, n) || !SerialChannel::supportedRates().contains(int(n))) {
+                error = QStringLiteral("line \"%1\": the baud rate %2 is not one of %3").arg(text, rate, SerialChannel::supportedRatesText());
                 return std::nullopt;
             }
             line.baud = int(n);

@@ -2,12 +2,11 @@
 
 #include "attctl/Args.h"
 #include "attctl/ExitCode.h"
+#include "attlink/transport/SerialChannel.h"
 
 #include <QCommandLineParser>
 
 namespace {
-
-const QList<int> SerialRates = {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
 
 struct Parser {
     QCommandLineParser p;
@@ -66,11 +65,8 @@ Invocation parse(const QStringList &arguments)
         const QString text = p.value(parser.baud);
         bool ok = false;
         in.connection.baud = text.trimmed().toInt(&ok);
-        if (!ok || !SerialRates.contains(in.connection.baud)) {
-            QStringList rates;
-            for (int r : SerialRates) rates << QString::number(r);
-            throw UsageError{QStringLiteral("--baud must be one of %1, not \"%2\"").arg(rates.join(QStringLiteral(", ")), text)};
-        }
+        if (!ok || !SerialChannel::supportedRates().contains(in.connection.baud))
+            throw UsageError{QStringLiteral("--baud must be one of %1, not \"%2\"").arg(SerialChannel::supportedRatesText(), text)};
     }
     const QStringList rest = p.positionalArguments();
     if (!rest.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "attlink/transport/SerialChannel.h"
 
+#include <QStringList>
+
 #include "attlink/transport/PortHolder.h"
 
 #include <QFileInfo>
@@ -31,6 +33,19 @@ speed_t speedFor(int baud)
     }
 }
 }  // namespace
+
+const QList<int> &SerialChannel::supportedRates()
+{
+    static const QList<int> rates{1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400};
+    return rates;
+}
+
+QString SerialChannel::supportedRatesText()
+{
+    QStringList texts;
+    for (int r : supportedRates()) texts << QString::number(r);
+    return texts.join(QStringLiteral(", "));
+}
 
 SerialChannel::~SerialChannel() { release(); }
 

@@ -3,6 +3,8 @@
 #include "attlink/transport/FdChannel.h"
 #include "link/PortFailure.h"
 
+#include <QList>
+
 // A serial line (termios, 8 data bits, no parity, 1 stop bit, no flow control), held exclusively
 // while open: flock() on the device, which the kernel drops when the holder ends however it ends
 // (no stale lock files), binds root too, and names the holder in /proc/locks; and TIOCEXCL, which
@@ -19,6 +21,10 @@ public:
     // Why the last open failed; empty after a successful one.
     const PortFailure &failure() const { return failure_; }
     bool turnsAround() const override { return true; }
+
+    // The rates a line can be opened at, and the same as "1200, 2400, ..." for messages.
+    static const QList<int> &supportedRates();
+    static QString supportedRatesText();
 
 private:
     bool fail(int systemError);
