@@ -76,15 +76,9 @@ bool migrate(Database &db, QString &error)
         db.rollback();
         return false;
     }
-    const int at = version(db, error);
+    const int at = usableVersion(db, error);
     if (at < 0) {
         db.rollback();
-        return false;
-    }
-    if (at > Current) {
-        db.rollback();
-        error = db.failure(QStringLiteral("cannot use"),
-                           QStringLiteral("its schema version %1 is newer than this program's %2").arg(at).arg(Current));
         return false;
     }
     const QList<QStringList> all = steps(db.postgres());
@@ -100,6 +94,15 @@ bool migrate(Database &db, QString &error)
         }
     }
     return db.commit(error);
+}
+
+int usableVersion(Database &db, QString &error)
+{
+    const int at = version(db, error);
+    if (at <= Current) return at;
+    error = db.failure(QStringLiteral("cannot use"),
+                       QStringLiteral("its schema version %1 is newer than this program's %2").arg(at).arg(Current));
+    return -1;
 }
 
 bool checkWritable(Database &db, QString &error)

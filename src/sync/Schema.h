@@ -17,6 +17,8 @@ bool migrate(Database &db, QString &error);
 
 // The version the database is at: 0 for a database without our tables; -1 with `error` on failure.
 int version(Database &db, QString &error);
+// The same, and -1 with `error` for a version newer than this program's, which it cannot use.
+int usableVersion(Database &db, QString &error);
 
 // Checks that the database accepts writes, changing nothing (a read-only file, a role that may not
 // write): false with a message naming the database.

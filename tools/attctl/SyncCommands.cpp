@@ -84,10 +84,8 @@ int syncCommand(CommandContext &c, Args &a)
         if (options.database.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(options.database.path)) useDatabase = false;
         else {
             auto db = Database::open(options.database, error);
-            const int version = db ? Schema::version(*db, error) : -1;
-            if (version < 0 || version > Schema::Current) {
-                if (version > Schema::Current)
-                    error = db->failure(QStringLiteral("cannot use"), QStringLiteral("its schema version %1 is newer than this program's %2").arg(version).arg(Schema::Current));
+            const int version = db ? Schema::usableVersion(*db, error) : -1;
+            if (version < 0) {
                 c.err << "attctl: " << error << Qt::endl;
                 return ExitCode::SomeFailed;
             }
@@ -148,11 +146,11 @@ int exportCommand(CommandContext &c, Args &a)
         return ExitCode::SomeFailed;
     }
     auto db = Database::open(url, error);
-    const int version = db ? Schema::version(*db, error) : -1;
-    if (db && version != Schema::Current && version >= 0)
+    const int version = db ? Schema::usableVersion(*db, error) : -1;
+    if (version >= 0 && version != Schema::Current)
         error = db->failure(QStringLiteral("cannot export"), version == 0 ? QStringLiteral("it holds no punches (no sync has run)")
-                                                                          : QStringLiteral("its schema version %1 is not this program's %2").arg(version).arg(Schema::Current));
-    if (!db || version != Schema::Current) {
+                                                                          : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)").arg(version).arg(Schema::Current));
+    if (version != Schema::Current) {
         c.err << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
