@@ -1,9 +1,8 @@
 #pragma once
 
-#include "common/DurableFile.h"
+#include "attctl/OutputFile.h"
 #include "records/RecordLayout.h"
 
-#include <QFile>
 #include <QString>
 
 // The formatted record file written while a collection runs: raw lines in, the window's conversion
@@ -14,19 +13,14 @@ class FormattedStream {
 public:
     FormattedStream(const QString &path, const RecordLayout &layout);
 
-    bool open();
+    bool open() { return out_.open(); }
     // Raw lines, each ended by CR LF or LF.
     bool add(const QByteArray &rawLines);
-    bool commit();
-    QString error() const { return error_; }
+    bool commit() { return out_.commit(); }
+    QString error() const { return out_.error(); }
 
 private:
-    bool failed();
-
-    DurableFile file_;
-    QFile stdout_;
-    bool toStdout_;
+    OutputFile out_;
     CompiledRecordLayout layout_;
-    QString error_;
     QByteArray buffer_;  // one packet's formatted lines, its room kept from packet to packet
 };

@@ -21,8 +21,7 @@ int writeFormatted(CommandContext &c, const QString &rawPath, const RecordOption
                    qint64 *lines = nullptr)
 {
     c.out.flush();
-    const RecordFiles::Result r = to.toStdout ? RecordFiles::formatToStandardOutput(rawPath, layout)
-                                              : RecordFiles::format(rawPath, QDir(to.folder).filePath(FormattedName), layout);
+    const RecordFiles::Result r = RecordFiles::format(rawPath, to.toStdout ? QString() : QDir(to.folder).filePath(FormattedName), layout);
     if (!r.ok) {
         c.err << "attctl: " << r.error << Qt::endl;
         return r.writeFailed ? ExitCode::LocalWrite : ExitCode::Usage;

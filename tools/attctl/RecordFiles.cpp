@@ -1,6 +1,6 @@
 #include "attctl/RecordFiles.h"
 
-#include "common/DurableFile.h"
+#include "attctl/OutputFile.h"
 
 #include <QFile>
 
@@ -83,41 +83,14 @@ void convert(const QString &rawPath, const RecordLayout &layout, Result &r,
 Result format(const QString &rawPath, const QString &outPath, const RecordLayout &layout)
 {
     Result r;
-    DurableFile out(outPath);
-    if (!out.open()) {
-        r.error = QStringLiteral("cannot write ") + outPath + QStringLiteral(": ") + out.errorString();
-        r.writeFailed = true;
-        return r;
-    }
-    convert(rawPath, layout, r, [&](const QByteArray &piece) { return out.write(piece); });
-    if (out.errorNumber() != 0 || (r.ok && !out.commit())) {
+    OutputFile out(outPath);
+    if (out.open()) convert(rawPath, layout, r, [&](const QByteArray &piece) { return out.write(piece); });
+    if (!out.error().isEmpty() || (r.ok && !out.commit())) {
         r.ok = false;
         r.writeFailed = true;
-        r.error = QStringLiteral("cannot write ") + outPath + QStringLiteral(": ") + out.errorString()
-                  + QStringLiteral(" (the earlier file is kept)");
+        r.error = out.error();
     }
     return r;
 }
-
-Result formatToStandardOutput(const QString &rawPath, const RecordLayout &layout)
-{
-    Result r;
-    QFile out;
-    if (!out.open(stdout, QIODevice::WriteOnly)) {
-        r.error = QStringLiteral("cannot write the records to standard output: ") + out.errorString();
-        return r;
-    }
-    bool writeFailed = false;
-    convert(rawPath, layout, r, [&](const QByteArray &piece) {
-        writeFailed = out.write(piece) != piece.size();
-        return !writeFailed;
-    });
-    if (writeFailed || (r.ok && !out.flush())) {
-        r.ok = false;
-        r.error = QStringLiteral("cannot write the records to standard output: ") + out.errorString();
-    }
-    return r;
-}
-
 
 }  // namespace RecordFiles

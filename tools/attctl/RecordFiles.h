@@ -17,12 +17,9 @@ struct Result {
     bool writeFailed = false;  // the error is the output file's (not the raw file's)
 };
 
-// Converts every non-empty line of rawPath into outPath, replacing it only when all was written.
-// A line whose width is not the one of the layout's card and year forms fails the whole file.
+// Converts every non-empty line of rawPath into outPath, replacing it only when all was written; an
+// empty outPath writes the same bytes to standard output (flush any text stream on it first). A line
+// whose width is not the one of the layout's card and year forms fails the whole file.
 Result format(const QString &rawPath, const QString &outPath, const RecordLayout &layout);
-// The same conversion written to standard output (the bytes the file would hold). Flush any text
-// stream on stdout first.
-Result formatToStandardOutput(const QString &rawPath, const RecordLayout &layout);
-
 
 }  // namespace RecordFiles

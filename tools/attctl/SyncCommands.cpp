@@ -1,9 +1,9 @@
 // Unattended collection: sync a fleet into a database, export what it holds.
 #include "attctl/CommandTable.h"
+#include "attctl/OutputFile.h"
 #include "attctl/RecordOptions.h"
 
 #include "attlink/protocol/RecordWire.h"
-#include "common/DurableFile.h"
 #include "common/TextCodec.h"
 #include "sync/Database.h"
 #include "sync/FleetFile.h"
@@ -155,38 +155,22 @@ int exportCommand(CommandContext &c, Args &a)
         return ExitCode::SomeFailed;
     }
 
+    // A file appears whole or not at all: an earlier one stays until the new one is complete and on
+    // the disk. Without --out the punches go to standard output.
     qint64 rows = 0;
-    if (outPath.isEmpty()) {
-        QFile out;
-        bool writeFailed = !out.open(stdout, QIODevice::WriteOnly);
-        const bool written = !writeFailed && PunchExport::write(*db, filter, *formatter, [&](const QByteArray &piece) {
-            writeFailed = out.write(piece) != piece.size();
-            return !writeFailed;
-        }, rows, error);
-        if (writeFailed || (written && !out.flush())) {
-            c.err << "attctl: cannot write to standard output: " << out.errorString() << Qt::endl;
-            return ExitCode::LocalWrite;
-        }
-        if (!written) {
-            c.err << "attctl: " << error << Qt::endl;
-            return ExitCode::SomeFailed;
-        }
-        return ExitCode::Success;
-    }
-    // The file appears whole or not at all: an earlier file stays until the new one is complete and
-    // on the disk.
-    DurableFile out(outPath);
+    OutputFile out(outPath);
     const bool written = out.open() && PunchExport::write(*db, filter, *formatter, [&](const QByteArray &piece) {
         return out.write(piece);
     }, rows, error);
-    if (out.errorNumber() != 0 || (written && !out.commit())) {
-        c.err << "attctl: cannot write " << outPath << ": " << out.errorString() << " (the earlier file is kept)" << Qt::endl;
+    if (!out.error().isEmpty() || (written && !out.commit())) {
+        c.err << "attctl: " << out.error() << Qt::endl;
         return ExitCode::LocalWrite;
     }
     if (!written) {
         c.err << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
+    if (outPath.isEmpty()) return ExitCode::Success;
     c.err << "attctl: " << rows << " punches written to " << outPath << Qt::endl;
     return ExitCode::Success;
 }
