@@ -77,10 +77,13 @@ void Console::load() {
     } catch (const RaisedError &e) {
         if (startError.isEmpty()) startError = e.report();
     }
+    // Every file the commands write goes into this folder: say at once when it cannot be written, after
+    // any error of the start itself.
+    if (!AppFolders::writable(appFolder_)) {
+        const QString unwritable = QStringLiteral("无法写入文件夹，记录文件和设置不能保存：") + QDir::toNativeSeparators(appFolder_);
+        startError = startError.isEmpty() ? unwritable : startError + QStringLiteral("  ") + unwritable;
+    }
     if (!startError.isEmpty()) w.setStatusText(startError);
-    // Every file the commands write goes into this folder: say at once when it cannot be written.
-    if (!AppFolders::writable(appFolder_))
-        w.setStatusText(QStringLiteral("无法写入文件夹，记录文件和设置不能保存：") + QDir::toNativeSeparators(appFolder_));
 
     w.cmbStorageModel->clear();
     w.cmbStorageModel->addItem(QStringLiteral("实时"));

@@ -241,6 +241,15 @@ private slots:
         QCOMPARE(f.w().statusText(), "无法写入文件夹，记录文件和设置不能保存：" + f.appFolder());
     }
 
+    // Both said when the start also failed: the link's error first, the folder after it.
+    void unwritableFolderAfterAStartError() {
+        WindowFixture f(false);
+        QVERIFY(QDir(f.appFolder()).removeRecursively());
+        f.link->scriptError("Ver", 5, "端口不存在");
+        f.load();
+        QCOMPARE(f.w().statusText(), "5:端口不存在  无法写入文件夹，记录文件和设置不能保存：" + f.appFolder());
+    }
+
     // Hand-edited or damaged stores: the program keeps running and leaves the controls at design state.
     void malformedStoredValues_data() {
         QTest::addColumn<QString>("com");
