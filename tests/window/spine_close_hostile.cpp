@@ -34,25 +34,33 @@ class SpineCloseHostile : public QObject {
         return c;
     }
 
+    // The console, shown, on TCP to `terminal` at address 105, one attempt of at most deadlineMs a call;
+    // null when it cannot connect.
+    std::unique_ptr<Console> consoleOn(const LyingTerminal &terminal, ScriptedOperator &op, const QString &name, int deadlineMs)
+    {
+        const QString app = dir_.filePath(name);
+        QDir().mkpath(app);
+        QFile ini(app + QStringLiteral("/AttLink.ini"));
+        if (ini.open(QIODevice::WriteOnly)) ini.write(QStringLiteral("[Link]\nReplyDeadline=%1\nRetries=0\n").arg(deadlineMs).toLatin1());
+        ini.close();
+        auto c = console(op, app);
+        c->window().show();
+        if (!c->link().Connect_Net(QStringLiteral("127.0.0.1"), terminal.portText()).toBool()) return nullptr;
+        c->link().Mode(1);
+        c->window().TxtAddress->setText(QStringLiteral("105"));
+        return c;
+    }
+
 private slots:
     // A terminal that trickles forever (the deadline set to ten minutes): the close box ends the
     // collection, and the window closes once the abandoned call has returned.
     void closeAbandonsTheExchangeInProgress()
     {
         LyingTerminal terminal(LyingTerminal::Mode::Trickle);
-        const QString app = dir_.filePath(QStringLiteral("abandon"));
-        QDir().mkpath(app);
-        QFile ini(app + QStringLiteral("/AttLink.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Link]\nReplyDeadline=600000\nRetries=0\n");
-        ini.close();
         ScriptedOperator op;
-        auto c = console(op, app);
+        auto c = consoleOn(terminal, op, QStringLiteral("abandon"), 600000);
+        QVERIFY(c);
         FrmZevo &w = c->window();
-        w.show();
-        QVERIFY(c->link().Connect_Net(QStringLiteral("127.0.0.1"), terminal.portText()).toBool());
-        c->link().Mode(1);
-        w.TxtAddress->setText(QStringLiteral("105"));
         QTimer::singleShot(0, &w, [&] {
             QVERIFY(QTest::qWaitFor([&] { return terminal.requests() > 0; }, 20000));
             w.close();
@@ -67,19 +75,10 @@ private slots:
     void closingTooltipLeavesTheExchangeAlone()
     {
         LyingTerminal terminal(LyingTerminal::Mode::Trickle);
-        const QString app = dir_.filePath(QStringLiteral("tooltip"));
-        QDir().mkpath(app);
-        QFile ini(app + QStringLiteral("/AttLink.ini"));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write("[Link]\nReplyDeadline=1500\nRetries=0\n");
-        ini.close();
         ScriptedOperator op;
-        auto c = console(op, app);
+        auto c = consoleOn(terminal, op, QStringLiteral("tooltip"), 1500);
+        QVERIFY(c);
         FrmZevo &w = c->window();
-        w.show();
-        QVERIFY(c->link().Connect_Net(QStringLiteral("127.0.0.1"), terminal.portText()).toBool());
-        c->link().Mode(1);
-        w.TxtAddress->setText(QStringLiteral("105"));
         QWidget tip(nullptr, Qt::ToolTip);
         tip.show();
         QTimer::singleShot(0, &w, [&] {
