@@ -1,6 +1,7 @@
 #include "sync/FleetFile.h"
 
 #include "attlink/transport/SerialChannel.h"
+#include "sync/ZoneClock.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +12,7 @@
 namespace {
 
 const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
-                          QStringLiteral("clock-tolerance")};
+                          QStringLiteral("clock-tolerance"), QStringLiteral("timezone")};
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
 {
@@ -27,6 +28,33 @@ bool hasControl(const QString &text)
     for (QChar c : text)
         if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) return true;
     return false;
+}
+
+// Sets a terminal's key from its text; false with `why`.
+bool applyKey(FleetTerminal &t, const QString &key, const QString &value, QString &why)
+{
+    qint64 n = 0;
+    if (key == QLatin1String("line")) {
+        const std::optional<LineTarget> target = LineTarget::parse(value, why);
+        if (!target) return false;
+        t.line = *target;
+    } else if (key == QLatin1String("address")) {
+        if (!wholeNumber(value, 0, 255, n)) why = QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value);
+        t.address = int(n);
+    } else if (key == QLatin1String("clear-after-sync")) {
+        if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) t.clearAfterSync = true;
+        else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) t.clearAfterSync = false;
+        else why = QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value);
+    } else if (key == QLatin1String("timezone")) {
+        if (!ZoneClock::known(value))
+            why = QStringLiteral("unknown time zone \"%1\" (an Area/City name such as Europe/Berlin)").arg(value);
+        t.timezone = value;
+    } else {
+        if (!wholeNumber(value, 0, 366LL * 86400, n))
+            why = QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value);
+        t.clockTolerance = n;
+    }
+    return why.isEmpty();
 }
 
 }  // namespace
@@ -168,25 +196,8 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
         if (keyLines.contains(key))
             return fail(lineNo, QStringLiteral("%1 is already given at line %2").arg(key).arg(keyLines[key]));
         keyLines.insert(key, lineNo);
-        FleetTerminal &t = fleet.last();
-        qint64 n = 0;
-        if (key == QLatin1String("line")) {
-            QString why;
-            const std::optional<LineTarget> target = LineTarget::parse(value, why);
-            if (!target) return fail(lineNo, why);
-            t.line = *target;
-        } else if (key == QLatin1String("address")) {
-            if (!wholeNumber(value, 0, 255, n)) return fail(lineNo, QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value));
-            t.address = int(n);
-        } else if (key == QLatin1String("clear-after-sync")) {
-            if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) t.clearAfterSync = true;
-            else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) t.clearAfterSync = false;
-            else return fail(lineNo, QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value));
-        } else {
-            if (!wholeNumber(value, 0, 366LL * 86400, n))
-                return fail(lineNo, QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value));
-            t.clockTolerance = n;
-        }
+        QString why;
+        if (!applyKey(fleet.last(), key, value, why)) return fail(lineNo, why);
     }
     if (!finishSection()) return std::nullopt;
     if (fleet.isEmpty()) {

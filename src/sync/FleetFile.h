@@ -31,10 +31,11 @@ struct FleetTerminal {
     int address = 0;
     bool clearAfterSync = false;
     std::optional<qint64> clockTolerance;  // seconds
+    QString timezone;  // an IANA name; empty: this computer's zone
 };
 
 // The fleet file (INI): one section per terminal, named by the section, with the keys `line`,
-// `address`, `clear-after-sync` and `clock-tolerance` (docs/sync.md). Errors name the file and
+// `address`, `clear-after-sync`, `clock-tolerance` and `timezone` (docs/sync.md). Errors name the file and
 // the line.
 namespace FleetFile {
 

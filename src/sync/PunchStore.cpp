@@ -1,6 +1,8 @@
 #include "sync/PunchStore.h"
 
 #include "sync/Database.h"
+#include "sync/SqlCursor.h"
+#include "sync/ZoneClock.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -34,15 +36,6 @@ void appendNumber(QByteArray &sql, quint64 n)
     while (i) sql.append(digits[--i]);
 }
 
-// The connection's own SQLite handle: its prepared statements insert a row for a fraction of what
-// parsing a statement of literal rows costs.
-sqlite3 *sqliteHandle(Database &db)
-{
-    const QVariant v = db.sql().driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) return nullptr;
-    return *static_cast<sqlite3 *const *>(v.constData());
-}
-
 // A statement prepared on a SQLite connection, finalized when it goes.
 struct SqliteStatement {
     sqlite3_stmt *statement = nullptr;
@@ -72,7 +65,8 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
     }
     if (!incomingReady_) {
         if (!db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
-                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL) ON COMMIT DELETE ROWS"), error))
+                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, utc_offset INTEGER NOT NULL, dst_gap SMALLINT NOT NULL) "
+                                     "ON COMMIT DELETE ROWS"), error))
             return false;
         incomingReady_ = true;
     }
@@ -91,9 +85,9 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
             if (c == '\\') data.append("\\\\");
             else data.append(storedFlagChar(c));
         }
-        data.append('\n');
+        data.append('\t').append(QByteArray::number(p.utcOffset)).append(p.dstGap ? "\t1\n" : "\t0\n");
     }
-    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag) FROM STDIN");
+    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag, utc_offset, dst_gap) FROM STDIN");
     const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
     PQclear(start);
     if (!copying) {
@@ -115,8 +109,8 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
 {
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
-    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag) SELECT %1, serial, card, at, flag "
-                               "FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
+    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) SELECT %1, serial, "
+                               "card, at, flag, utc_offset, dst_gap FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
     return true;
@@ -132,10 +126,10 @@ void PunchStore::rememberCard(uint32_t card)
 
 bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
 {
-    sqlite3 *h = sqliteHandle(db_);
+    sqlite3 *h = sqliteHandleOf(db_);
     SqliteStatement insert;
-    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag) VALUES (?1, ?2, ?3, ?4, ?5) "
-                                    "ON CONFLICT DO NOTHING", -1, &insert.statement, nullptr) != SQLITE_OK) {
+    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) "
+                                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT DO NOTHING", -1, &insert.statement, nullptr) != SQLITE_OK) {
         error = db_.failure(QStringLiteral("insert punches"), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
         return false;
     }
@@ -151,6 +145,8 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
         sqlite3_bind_int64(st, 3, sqlite3_int64(p.card));
         sqlite3_bind_text(st, 4, time, 19, SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 5, flag, 4, SQLITE_TRANSIENT);
+        sqlite3_bind_int(st, 6, p.utcOffset);
+        sqlite3_bind_int(st, 7, p.dstGap ? 1 : 0);
         if (sqlite3_step(st) != SQLITE_DONE) {
             error = db_.failure(QStringLiteral("insert punches"), QString::fromUtf8(sqlite3_errmsg(h)));
             return false;
@@ -173,11 +169,19 @@ bool PunchStore::lastSerial(const QString &identity, quint64 &serial, QString &e
 
 bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error)
 {
+    QSqlQuery old(db_.sql());
+    old.prepare(QStringLiteral("SELECT id, timezone FROM terminals WHERE identity = ?"));
+    old.addBindValue(t.identity);
+    if (!db_.exec(old, error)) return false;
+    const bool known = old.next();
+    if (known && old.value(1).toString() != t.timezone && !keepOffsetsOfOldZone(old.value(0).toLongLong(), old.value(1).toString(), error))
+        return false;
     QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
+    q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, timezone) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
                              "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
-                             "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift"));
+                             "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
+                             "timezone = excluded.timezone"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.model);
@@ -186,6 +190,7 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     q.addBindValue(t.line);
     q.addBindValue(t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     q.addBindValue(t.clockDrift);
+    q.addBindValue(t.timezone);
     if (!db_.exec(q, error)) return false;
     QSqlQuery s(db_.sql());
     s.prepare(QStringLiteral("SELECT id FROM terminals WHERE identity = ?"));
@@ -197,6 +202,55 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     }
     id = s.value(0).toLongLong();
     firstSeen_ = t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return true;
+}
+
+bool PunchStore::keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error)
+{
+    QSqlQuery q(db_.sql());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT serial, %1 FROM punches WHERE terminal_id = ? AND utc_offset IS NULL ORDER BY serial")
+                  .arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
+    q.addBindValue(terminalId);
+    if (!db_.exec(q, error)) return false;
+    QSqlQuery u(db_.sql());
+    u.prepare(QStringLiteral("UPDATE punches SET utc_offset = ?, dst_gap = ? WHERE terminal_id = %1 AND serial = ?").arg(terminalId));
+    QVariantList serials, offsets, gaps;
+    auto update = [&] {
+        u.addBindValue(offsets);
+        u.addBindValue(gaps);
+        u.addBindValue(serials);
+        serials.clear();
+        offsets.clear();
+        gaps.clear();
+        return u.execBatch() || db_.failed(u, QStringLiteral("keep the offsets of the old zone"), error);
+    };
+    ZoneClock zone(oldZone);
+    qint64 previous = ZoneClock::NoPrevious;
+    while (q.next()) {
+        const quint64 stamp = q.value(1).toULongLong();
+        const ZoneClock::Placement at = zone.place(stamp, previous);
+        previous = PunchTime::secondsOf(stamp) - at.offset;
+        serials << q.value(0);
+        offsets << at.offset;
+        gaps << (at.gap ? 1 : 0);
+        if (serials.size() == 10000 && !update()) return false;
+    }
+    return serials.isEmpty() || update();
+}
+
+bool PunchStore::previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error)
+{
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("SELECT %1, utc_offset FROM punches WHERE terminal_id = ? ORDER BY serial DESC LIMIT 1")
+                  .arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
+    q.addBindValue(terminalId);
+    if (!db_.exec(q, error)) return false;
+    utc = ZoneClock::NoPrevious;
+    if (!q.next()) return true;
+    const quint64 stamp = q.value(0).toULongLong();
+    const int offset = q.value(1).isNull() ? ZoneClock(zone).place(stamp).offset : q.value(1).toInt();
+    utc = PunchTime::secondsOf(stamp) - offset;
     return true;
 }
 
@@ -247,7 +301,9 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
         return false;
     };
     qint64 id = 0;
-    if (!upsertTerminal(terminal, id, error)) return fail();
+    qint64 previous = 0;
+    if (!upsertTerminal(terminal, id, error) || !previousUtc(id, terminal.timezone, previous, error)) return fail();
+    ZoneClock zone(terminal.timezone);
     std::vector<Punch> batch(BatchRows);
     int filled = 0;
     QString sourceError;
@@ -264,6 +320,10 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
                 return fail();
             }
             rememberCard(p.card);
+            const ZoneClock::Placement at = zone.place(p.stamp, previous);
+            batch[filled].utcOffset = at.offset;
+            batch[filled].dstGap = at.gap;
+            previous = PunchTime::secondsOf(p.stamp) - at.offset;
             ++filled;
         }
         if (filled == BatchRows || (!more && filled > 0)) {

@@ -19,6 +19,7 @@ struct TerminalFacts {
     int address = 0;
     QString line;
     qint64 clockDrift = 0;  // seconds, terminal minus computer
+    QString timezone;       // IANA name of the terminal's zone; empty: this computer's
     QDateTime syncedAt;
 };
 
@@ -34,7 +35,9 @@ public:
 
     // In ONE transaction: the terminal's row (created or updated), every punch `next` yields (it
     // returns false at the end, or sets `sourceError` to abandon), and the terminal's last serial
-    // raised to `newLast`. Nothing is kept when any part fails. `inserted` counts the punches that
+    // raised to `newLast`. Each punch is placed in UTC in the terminal's zone as it stands now; when
+    // the zone changed, the punches stored before time zones were kept get the old zone's offsets
+    // first, so that no punch moves. Nothing is kept when any part fails. `inserted` counts the punches that
     // were new to the database. `durable`: the commit reaches the disk before this returns, also
     // against a power cut (needed before records are deleted from a terminal); otherwise a SQLite
     // commit may wait for the next checkpoint, as the terminal still holds everything.
@@ -50,6 +53,8 @@ public:
 
 private:
     bool upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error);
+    bool keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error);
+    bool previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error);
     bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
     bool insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
     void rememberCard(uint32_t card);

@@ -7,11 +7,9 @@
 
 namespace {
 
-// Version 1: terminals by identity, the cards seen, the punches keyed by (terminal, serial). No index
-// on the time: a fleet's first sync would update it all over (every terminal's records span the same
-// days), which costs more than an export's scan of the punches. No foreign key either: its check on
-// every row is a fifth of a first sync, and the store writes a terminal's row in the same transaction
-// as its punches.
+// Version 1: terminals by identity, the cards seen, the punches keyed by (terminal, serial). No foreign
+// key: its check on every row is a fifth of a first sync, and the store writes a terminal's row in the
+// same transaction as its punches.
 QStringList version1(bool postgres)
 {
     if (postgres)
@@ -40,8 +38,31 @@ QStringList version1(bool postgres)
     };
 }
 
+// Time zones, delivery and ranges of time: each terminal's zone (an IANA name; empty for the
+// computer's), each punch's UTC offset as placed when it was stored (empty for punches stored before:
+// they are read in their terminal's zone) and whether its time fell in a spring daylight-saving gap;
+// per destination of a push, the newest serial delivered of each terminal and the batches it refused.
+// An index on the time serves a day's export and report; on PostgreSQL a BRIN index, a few pages for
+// any number of punches, as a sync appends them in time order.
+QStringList zonesAndDelivery(bool postgres)
+{
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    return {
+        QStringLiteral("ALTER TABLE terminals ADD COLUMN timezone TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral("ALTER TABLE punches ADD COLUMN utc_offset INTEGER"),
+        QStringLiteral("ALTER TABLE punches ADD COLUMN dst_gap SMALLINT NOT NULL DEFAULT 0"),
+        QStringLiteral("CREATE TABLE push_marks (destination TEXT NOT NULL, terminal_id %1 NOT NULL, serial %1 NOT NULL, "
+                       "PRIMARY KEY (destination, terminal_id))").arg(integer),
+        QStringLiteral("CREATE TABLE push_dead (id %1, destination TEXT NOT NULL, terminal_id %2 NOT NULL, "
+                       "first_serial %2 NOT NULL, last_serial %2 NOT NULL, status INTEGER NOT NULL, answer TEXT NOT NULL, "
+                       "at TEXT NOT NULL)").arg(postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY"), integer),
+        postgres ? QStringLiteral("CREATE INDEX punches_at ON punches USING brin (at)")
+                 : QStringLiteral("CREATE INDEX punches_at ON punches (at)"),
+    };
+}
+
 // The steps from version n-1 to n, index n-1.
-QList<QStringList> steps(bool postgres) { return {version1(postgres)}; }
+QList<QStringList> steps(bool postgres) { return {version1(postgres), zonesAndDelivery(postgres)}; }
 
 bool hasSchemaTable(Database &db, bool &has, QString &error)
 {
@@ -68,7 +89,7 @@ int version(Database &db, QString &error)
     return v->toInt();
 }
 
-bool migrate(Database &db, QString &error)
+bool migrate(Database &db, QString &error, int target)
 {
     if (!db.begin(error)) return false;
     // Concurrent first runs against one server: the second waits here and then finds the tables made.
@@ -82,7 +103,7 @@ bool migrate(Database &db, QString &error)
         return false;
     }
     const QList<QStringList> all = steps(db.postgres());
-    for (int v = at + 1; v <= Current; ++v) {
+    for (int v = at + 1; v <= qMin(target, Current); ++v) {
         for (const QString &statement : all[v - 1])
             if (!db.exec(statement, error)) {
                 db.rollback();

@@ -4,6 +4,8 @@
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
 
+#include <QTimeZone>
+
 namespace {
 
 // The computer's wall-clock time in the form the link gives the terminal's (fields as they read, taken
@@ -116,6 +118,7 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     facts.address = terminal.address;
     facts.line = terminal.line.text();
     facts.clockDrift = result.drift.value_or(0);
+    facts.timezone = terminal.timezone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : terminal.timezone;
     facts.syncedAt = QDateTime::currentDateTime();
     qint64 inserted = 0;
     if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
