@@ -2,11 +2,10 @@
 
 #include "sync/Database.h"
 #include "sync/Punch.h"
+#include "sync/PunchRows.h"
+#include "sync/ZoneClock.h"
 
 #include <QDateTime>
-#include <QSqlQuery>
-#include <QSqlError>
-#include <QVariant>
 
 namespace {
 
@@ -55,46 +54,55 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
     out.append('"');
 }
 
+// The time of a row: its wall-clock time, or with `utc` the UTC time and a Z.
+void appendTime(QByteArray &out, const ExportRow &r, bool utc)
+{
+    char time[20];
+    if (!utc) {
+        PunchTime::writeText(r.stamp, time, true);
+        out.append(time, 19);
+        return;
+    }
+    PunchTime::writeText(PunchTime::stampAt(PunchTime::secondsOf(r.stamp) - r.utcOffset), time, true);
+    time[19] = 'Z';
+    out.append(time, 20);
+}
+
 class CsvFormatter : public RowFormatter {
 public:
+    explicit CsvFormatter(bool utc) : utc_(utc) {}
     void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag\r\n"); }
     void row(const ExportRow &r, QByteArray &out) override
     {
-        appendCsvField(out, r.terminal.toUtf8());
+        appendCsvField(out, r.terminal);
         out.append(',');
-        appendCsvField(out, r.identity.toUtf8());
+        appendCsvField(out, r.identity);
         out.append(',').append(QByteArray::number(r.serial)).append(',');
         appendCardDecimal(out, r.card);
         out.append(',');
         appendCardHex(out, r.card);
         out.append(',');
-        char time[19];
-        PunchTime::writeText(r.stamp, time, true);
-        out.append(time, 19).append(',');
+        appendTime(out, r, utc_);
+        out.append(',');
         appendCsvField(out, r.flag);
         out.append("\r\n");
     }
+
+private:
+    bool utc_;
 };
 
 class JsonLinesFormatter : public RowFormatter {
 public:
+    explicit JsonLinesFormatter(bool utc) : utc_(utc) {}
     void row(const ExportRow &r, QByteArray &out) override
     {
-        out.append("{\"terminal\":");
-        appendJsonString(out, r.terminal.toUtf8());
-        out.append(",\"identity\":");
-        appendJsonString(out, r.identity.toUtf8());
-        out.append(",\"serial\":").append(QByteArray::number(r.serial)).append(",\"card\":\"");
-        appendCardDecimal(out, r.card);
-        out.append("\",\"card_hex\":\"");
-        appendCardHex(out, r.card);
-        out.append("\",\"time\":\"");
-        char time[19];
-        PunchTime::writeText(r.stamp, time, true);
-        out.append(time, 19).append("\",\"flag\":");
-        appendJsonString(out, r.flag);
-        out.append("}\n");
+        PunchExport::appendJsonObject(r, out, utc_, false);
+        out.append('\n');
     }
+
+private:
+    bool utc_;
 };
 
 // A terminal's clock has no zone: the moment is read as wall-clock fields (held as UTC, which has no
@@ -130,11 +138,34 @@ bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
 
 namespace PunchExport {
 
-std::unique_ptr<RowFormatter> formatter(const QString &format)
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc)
 {
-    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>();
-    if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>();
+    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(utc);
+    if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>(utc);
     return nullptr;
+}
+
+void appendJsonObject(const ExportRow &r, QByteArray &out, bool utc, bool withId)
+{
+    out.append("{\"terminal\":");
+    appendJsonString(out, r.terminal);
+    out.append(",\"identity\":");
+    appendJsonString(out, r.identity);
+    out.append(",\"serial\":").append(QByteArray::number(r.serial)).append(",\"card\":\"");
+    appendCardDecimal(out, r.card);
+    out.append("\",\"card_hex\":\"");
+    appendCardHex(out, r.card);
+    out.append("\",\"time\":\"");
+    appendTime(out, r, utc);
+    // The moment itself: the wall-clock time and the offset it was placed at.
+    char moment[25];
+    PunchTime::writeText(r.stamp, moment, true);
+    writeUtcOffset(r.utcOffset, moment + 19);
+    out.append("\",\"utc\":\"").append(moment, 25).append("\",\"flag\":");
+    appendJsonString(out, r.flag);
+    if (r.dstGap) out.append(",\"suspect\":\"dst-gap\"");
+    if (withId) out.append(",\"id\":\"").append(r.identity).append(':').append(QByteArray::number(r.serial)).append('"');
+    out.append('}');
 }
 
 bool readFrom(const QString &text, ExportFilter &filter, QString &error)
@@ -166,47 +197,17 @@ bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, co
            QString &error)
 {
     rows = 0;
-    const QString stamp = db.postgres() ? QStringLiteral("to_char(p.at, 'YYYYMMDDHH24MISS')")
-                                        : QStringLiteral("replace(replace(replace(p.at, '-', ''), ' ', ''), ':', '')");
-    QString sql = QStringLiteral("SELECT t.name, t.identity, t.address, p.serial, p.card, %1, p.flag "
-                                 "FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1").arg(stamp);
-    QVariantList binds;
-    if (!filter.from.isEmpty()) {
-        sql += db.postgres() ? QStringLiteral(" AND p.at >= CAST(? AS TIMESTAMP)") : QStringLiteral(" AND p.at >= ?");
-        binds << filter.from;
-    }
-    if (!filter.until.isEmpty()) {
-        sql += db.postgres() ? QStringLiteral(" AND p.at < CAST(? AS TIMESTAMP)") : QStringLiteral(" AND p.at < ?");
-        binds << filter.until;
-    }
-    if (!filter.terminal.isEmpty()) {
-        sql += QStringLiteral(" AND t.name = ?");
-        binds << filter.terminal;
-    }
-    sql += QStringLiteral(" ORDER BY p.at, t.identity, p.serial");
-    QSqlQuery q(db.sql());
-    q.setForwardOnly(true);
-    q.prepare(sql);
-    for (const QVariant &b : binds) q.addBindValue(b);
-    if (!db.exec(q, error)) return false;
-
     QByteArray buffer;
     buffer.reserve(1 << 17);
     formatter.begin(buffer);
-    ExportRow r;
-    while (q.next()) {
-        r.terminal = q.value(0).toString();
-        r.identity = q.value(1).toString();
-        r.address = q.value(2).toInt();
-        r.serial = q.value(3).toULongLong();
-        r.card = uint32_t(q.value(4).toULongLong());
-        r.stamp = q.value(5).toString().toULongLong();
-        r.flag = q.value(6).toString().toUtf8();
+    bool written = true;
+    const bool read = PunchRows::byTime(db, filter, [&](const ExportRow &r) {
         formatter.row(r, buffer);
         ++rows;
-        if (buffer.size() >= (1 << 16) && !flush(out, buffer, error)) return false;
-    }
-    if (q.lastError().isValid()) return db.failed(q, QStringLiteral("read punches"), error);
+        written = buffer.size() < (1 << 16) || flush(out, buffer, error);
+        return written;
+    }, error);
+    if (!read) return false;
     return flush(out, buffer, error);
 }
 

@@ -10,13 +10,15 @@ class Database;
 
 // One stored punch with its terminal, as exports read it.
 struct ExportRow {
-    QString terminal;  // the terminal's name in the fleet file at its latest sync
-    QString identity;
+    QByteArray terminal;  // UTF-8: the terminal's name in the fleet file at its latest sync
+    QByteArray identity;
     int address = 0;
     quint64 serial = 0;
     uint32_t card = 0;
     quint64 stamp = 0;  // yyyyMMddHHmmss (sync/Punch.h)
     QByteArray flag;
+    int utcOffset = 0;  // seconds east of UTC where the terminal stood (sync/ZoneClock.h)
+    bool dstGap = false;
 };
 
 // Which punches: times from `from` (inclusive) and before `until` (exclusive), both
@@ -37,7 +39,11 @@ public:
 namespace PunchExport {
 
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
-std::unique_ptr<RowFormatter> formatter(const QString &format);
+// `utc`: times in UTC with a Z instead of the terminals' wall-clock time.
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc = false);
+
+// A row's fields as one JSON object (the JSON lines' fields), with `id` IDENTITY:SERIAL when asked.
+void appendJsonObject(const ExportRow &row, QByteArray &out, bool utc, bool withId);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
 // text; a date alone as the end takes the whole day. False with `error` naming the option.

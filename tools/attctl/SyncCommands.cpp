@@ -130,15 +130,17 @@ int exportCommand(CommandContext &c, Args &a)
     const std::optional<QString> layoutText = a.value(QStringLiteral("--layout"));
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
+    const bool utc = a.flag(QStringLiteral("--utc"));
     const QString outPath = a.value(QStringLiteral("--out"), QString());
     a.finish();
 
     std::unique_ptr<RowFormatter> formatter;
     if (format == QLatin1String("layout")) {
+        if (utc) throw UsageError{QStringLiteral("--utc goes with --format csv or jsonl")};
         formatter = std::make_unique<LayoutFormatter>(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
         if (layoutText || decimal || fullYear) throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
-        formatter = PunchExport::formatter(format);
+        formatter = PunchExport::formatter(format, utc);
         if (!formatter) throw UsageError{QStringLiteral("--format must be csv, jsonl or layout, not \"%1\"").arg(format)};
     }
     if (url.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(url.path)) {
@@ -187,7 +189,7 @@ void addSyncCommands(std::vector<CommandEntry> &t)
                  false, syncCommand});
     t.push_back({QStringLiteral("export"),
                  QStringLiteral("[--db URL] [--from DATE] [--to DATE] [--terminal NAME] [--format csv|jsonl|layout] "
-                                "[--layout TEXT] [--decimal] [--full-year] [--out FILE]"),
+                                "[--layout TEXT] [--decimal] [--full-year] [--utc] [--out FILE]"),
                  QStringLiteral("write the punches of a database as CSV, JSON lines or the console's record layout"),
                  false, exportCommand});
 }
