@@ -58,6 +58,8 @@ std::vector<CommandEntry> buildTable()
     addRosterCommands(table);
     addConfigCommands(table);
     addSyncCommands(table);
+    addReportCommands(table);
+    addPushCommands(table);
     addPortCommands(table);
     return table;
 }
