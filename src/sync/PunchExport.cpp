@@ -1,6 +1,7 @@
 #include "sync/PunchExport.h"
 
 #include "sync/Database.h"
+#include "sync/FieldText.h"
 #include "sync/Punch.h"
 #include "sync/PunchRows.h"
 #include "sync/ZoneClock.h"
@@ -11,48 +12,7 @@ namespace {
 
 constexpr const char *TimeText = "yyyy-MM-dd HH:mm:ss";
 
-void appendCardDecimal(QByteArray &out, uint32_t card)
-{
-    char digits[10];
-    for (int i = 9; i >= 0; --i) {
-        digits[i] = char('0' + card % 10);
-        card /= 10;
-    }
-    out.append(digits, 10);
-}
-
-void appendCardHex(QByteArray &out, uint32_t card)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    for (int shift = 28; shift >= 0; shift -= 4) out.append(hex[(card >> shift) & 0xF]);
-}
-
-void appendCsvField(QByteArray &out, const QByteArray &field)
-{
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r')) {
-        out.append(field);
-        return;
-    }
-    out.append('"');
-    for (char c : field) {
-        if (c == '"') out.append('"');
-        out.append(c);
-    }
-    out.append('"');
-}
-
-void appendJsonString(QByteArray &out, const QByteArray &utf8)
-{
-    static const char hex[] = "0123456789abcdef";
-    out.append('"');
-    for (char c : utf8) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') out.append('\\').append(c);
-        else if (u < 0x20 || u == 0x7f) out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xF]);
-        else out.append(c);
-    }
-    out.append('"');
-}
+using namespace FieldText;
 
 // The time of a row: its wall-clock time, or with `utc` the UTC time and a Z.
 void appendTime(QByteArray &out, const ExportRow &r, bool utc)
@@ -77,7 +37,9 @@ public:
         appendCsvField(out, r.terminal);
         out.append(',');
         appendCsvField(out, r.identity);
-        out.append(',').append(QByteArray::number(r.serial)).append(',');
+        out.append(',');
+        appendDecimal(out, r.serial);
+        out.append(',');
         appendCardDecimal(out, r.card);
         out.append(',');
         appendCardHex(out, r.card);
@@ -151,7 +113,9 @@ void appendJsonObject(const ExportRow &r, QByteArray &out, bool utc, bool withId
     appendJsonString(out, r.terminal);
     out.append(",\"identity\":");
     appendJsonString(out, r.identity);
-    out.append(",\"serial\":").append(QByteArray::number(r.serial)).append(",\"card\":\"");
+    out.append(",\"serial\":");
+    appendDecimal(out, r.serial);
+    out.append(",\"card\":\"");
     appendCardDecimal(out, r.card);
     out.append("\",\"card_hex\":\"");
     appendCardHex(out, r.card);

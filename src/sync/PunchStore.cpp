@@ -1,6 +1,7 @@
 #include "sync/PunchStore.h"
 
 #include "sync/Database.h"
+#include "sync/FieldText.h"
 #include "sync/SqlCursor.h"
 #include "sync/ZoneClock.h"
 
@@ -24,17 +25,6 @@ QString serialOutOfRange(quint64 serial) { return QStringLiteral("serial %1 is o
 
 // A flag character as stored: anything unprintable becomes '?'.
 char storedFlagChar(char c) { return c >= 0x20 && c < 0x7f ? c : '?'; }
-
-void appendNumber(QByteArray &sql, quint64 n)
-{
-    char digits[20];
-    int i = 0;
-    do {
-        digits[i++] = char('0' + n % 10);
-        n /= 10;
-    } while (n);
-    while (i) sql.append(digits[--i]);
-}
 
 // A statement prepared on a SQLite connection, finalized when it goes.
 struct SqliteStatement {
@@ -75,9 +65,9 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
     char time[19];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        appendNumber(data, p.serial);
+        FieldText::appendDecimal(data, p.serial);
         data.append('\t');
-        appendNumber(data, p.card);
+        FieldText::appendDecimal(data, p.card);
         data.append('\t');
         PunchTime::writeText(p.stamp, time, false);
         data.append(time, 19).append('\t');
@@ -267,7 +257,7 @@ bool PunchStore::insertCards(QString &error)
     for (qsizetype i = 0; i < newCards_.size(); ++i) {
         if (i) sql.append(',');
         sql.append('(');
-        appendNumber(sql, newCards_[i]);
+        FieldText::appendDecimal(sql, newCards_[i]);
         sql.append(",'").append(firstSeen_.toLatin1()).append("')");
     }
     sql.append(" ON CONFLICT DO NOTHING");
