@@ -65,11 +65,12 @@ bool PunchPush::pushTerminal(qint64 terminalId, const QByteArray &identity, Push
     if (m.exec(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"), {options_.destination, terminalId}, error)
         && m.next())
         mark = quint64(m.integer(0));
+    const bool markRead = error.isEmpty() && m.finish(error);
     for (;;) {
         QByteArray body, answer;
         quint64 first = 0, last = 0;
         int count = 0, status = 0;
-        if (!error.isEmpty() || !m.finish(error) || !batchOf(terminalId, mark, 0, body, first, last, count, error)) {
+        if (!markRead || !batchOf(terminalId, mark, 0, body, first, last, count, error)) {
             result.error = error;
             result.databaseFailed = true;
             return false;

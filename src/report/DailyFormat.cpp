@@ -1,14 +1,14 @@
 #include "report/DailyFormat.h"
 
+#include "sync/FieldText.h"
 #include "sync/Punch.h"
 
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace {
 
+using namespace FieldText;
+
 QString cardText(uint32_t card) { return QStringLiteral("%1").arg(card, 10, 10, QLatin1Char('0')); }
-QString cardHex(uint32_t card) { return QStringLiteral("%1").arg(card, 8, 16, QLatin1Char('0')).toUpper(); }
 
 QString timeText(quint64 stamp)
 {
@@ -18,40 +18,83 @@ QString timeText(quint64 stamp)
     return QString::fromLatin1(t, 19);
 }
 
-QString csvField(const QString &field)
+void appendTime(QByteArray &out, quint64 stamp)
 {
-    if (!field.contains(u',') && !field.contains(u'"') && !field.contains(u'\n') && !field.contains(u'\r')) return field;
-    return u'"' + QString(field).replace(u'"', QStringLiteral("\"\"")) + u'"';
+    if (!stamp) return;
+    char t[19];
+    PunchTime::writeText(stamp, t, true);
+    out.append(t, 19);
+}
+
+void appendDate(QByteArray &out, const QDate &date)
+{
+    char t[19];
+    PunchTime::writeText(quint64(date.year() * 10000 + date.month() * 100 + date.day()) * 1000000, t, true);
+    out.append(t, 10);
+}
+
+void appendWorked(QByteArray &out, qint64 seconds)
+{
+    appendDecimal(out, quint64(seconds / 3600));
+    const int minutes = int(seconds / 60 % 60);
+    out.append(':').append(char('0' + minutes / 10)).append(char('0' + minutes % 10));
 }
 
 QByteArray csv(const QList<DailyRow> &rows)
 {
-    QString out = QStringLiteral("card,card_hex,job_number,name,date,first_in,last_out,punches,worked,flags\r\n");
-    for (const DailyRow &r : rows)
-        out += QStringList{cardText(r.card), cardHex(r.card), csvField(r.jobNumber), csvField(r.name), r.date.toString(Qt::ISODate),
-                           timeText(r.firstIn), timeText(r.lastOut), QString::number(r.punches),
-                           DailyReport::workedText(r.workedSeconds), r.flags()}
-                   .join(u',')
-               + QStringLiteral("\r\n");
-    return out.toUtf8();
+    QByteArray out("card,card_hex,job_number,name,date,first_in,last_out,punches,worked,flags\r\n");
+    out.reserve(rows.size() * 96);
+    for (const DailyRow &r : rows) {
+        appendCardDecimal(out, r.card);
+        out.append(',');
+        appendCardHex(out, r.card);
+        out.append(',');
+        appendCsvField(out, r.jobNumber.toUtf8());
+        out.append(',');
+        appendCsvField(out, r.name.toUtf8());
+        out.append(',');
+        appendDate(out, r.date);
+        out.append(',');
+        appendTime(out, r.firstIn);
+        out.append(',');
+        appendTime(out, r.lastOut);
+        out.append(',');
+        appendDecimal(out, quint64(r.punches));
+        out.append(',');
+        appendWorked(out, r.workedSeconds);
+        out.append(',').append(r.flags().toUtf8()).append("\r\n");
+    }
+    return out;
 }
 
 QByteArray jsonLines(const QList<DailyRow> &rows)
 {
     QByteArray out;
+    out.reserve(rows.size() * 220);
     for (const DailyRow &r : rows) {
-        const QJsonObject o{{QStringLiteral("card"), cardText(r.card)},
-                            {QStringLiteral("card_hex"), cardHex(r.card)},
-                            {QStringLiteral("job_number"), r.jobNumber},
-                            {QStringLiteral("name"), r.name},
-                            {QStringLiteral("date"), r.date.toString(Qt::ISODate)},
-                            {QStringLiteral("first_in"), timeText(r.firstIn)},
-                            {QStringLiteral("last_out"), timeText(r.lastOut)},
-                            {QStringLiteral("punches"), r.punches},
-                            {QStringLiteral("worked"), DailyReport::workedText(r.workedSeconds)},
-                            {QStringLiteral("worked_seconds"), r.workedSeconds},
-                            {QStringLiteral("flags"), r.flags()}};
-        out += QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
+        out.append("{\"card\":\"");
+        appendCardDecimal(out, r.card);
+        out.append("\",\"card_hex\":\"");
+        appendCardHex(out, r.card);
+        out.append("\",\"job_number\":");
+        appendJsonString(out, r.jobNumber.toUtf8());
+        out.append(",\"name\":");
+        appendJsonString(out, r.name.toUtf8());
+        out.append(",\"date\":\"");
+        appendDate(out, r.date);
+        out.append("\",\"first_in\":\"");
+        appendTime(out, r.firstIn);
+        out.append("\",\"last_out\":\"");
+        appendTime(out, r.lastOut);
+        out.append("\",\"punches\":");
+        appendDecimal(out, quint64(r.punches));
+        out.append(",\"worked\":\"");
+        appendWorked(out, r.workedSeconds);
+        out.append("\",\"worked_seconds\":");
+        appendDecimal(out, quint64(r.workedSeconds));
+        out.append(",\"flags\":");
+        appendJsonString(out, r.flags().toUtf8());
+        out.append("}\n");
     }
     return out;
 }

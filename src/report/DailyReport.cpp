@@ -13,6 +13,7 @@ namespace {
 
 struct CardPunch {
     uint32_t card;
+    qint64 day;    // days since 1970 of the day the punch counts for
     qint64 utc;    // seconds since 1970
     quint64 stamp;
     bool dstGap;
@@ -24,12 +25,14 @@ QString timeText(const QDate &date, int minutes)
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-// The date a punch counts for: the day it falls in once the day start is taken off.
-QDate dayOf(quint64 stamp, int dayStartsMinutes)
+// The day a punch counts for: the day it falls in once the day start is taken off.
+qint64 dayOf(quint64 stamp, int dayStartsMinutes)
 {
-    const quint64 shifted = PunchTime::stampAt(PunchTime::secondsOf(stamp) - qint64(dayStartsMinutes) * 60);
-    return QDate(int(shifted / 10000000000ULL), int(shifted / 100000000 % 100), int(shifted / 1000000 % 100));
+    const qint64 seconds = PunchTime::secondsOf(stamp) - qint64(dayStartsMinutes) * 60;
+    return seconds >= 0 ? seconds / 86400 : (seconds - 86399) / 86400;
 }
+
+constexpr qint64 JulianDayOf1970 = 2440588;
 
 // One card's punches of one day, in the order of their moments.
 DailyRow dayRow(const CardPunch *begin, const CardPunch *end, const QDate &date, int doubleTapSeconds)
@@ -65,6 +68,7 @@ bool loadNames(Database &db, QHash<uint32_t, std::pair<QString, QString>> &names
 
 QString DailyRow::flags() const
 {
+    if (!odd && !doubleTaps && !dstGap) return QString();
     QStringList f;
     if (odd) f << QStringLiteral("odd");
     if (doubleTaps) f << QStringLiteral("double-taps=%1").arg(doubleTaps);
@@ -87,27 +91,27 @@ bool rows(Database &db, const DailyOptions &options, QList<DailyRow> &rows, QStr
     filter.until = timeText(options.to.addDays(1), options.dayStartsMinutes);
     std::vector<CardPunch> punches;
     if (!PunchRows::byTime(db, filter, [&](const ExportRow &r) {
-            punches.push_back({r.card, PunchTime::secondsOf(r.stamp) - r.utcOffset, r.stamp, r.dstGap});
+            punches.push_back({r.card, dayOf(r.stamp, options.dayStartsMinutes), PunchTime::secondsOf(r.stamp) - r.utcOffset, r.stamp, r.dstGap});
             return true;
         }, error))
         return false;
     QHash<uint32_t, std::pair<QString, QString>> names;
     if (!loadNames(db, names, error)) return false;
 
+    // By day and card, then the order of the moments.
     std::sort(punches.begin(), punches.end(), [](const CardPunch &a, const CardPunch &b) {
+        if (a.day != b.day) return a.day < b.day;
         return a.card != b.card ? a.card < b.card : a.utc < b.utc;
     });
     for (size_t i = 0; i < punches.size();) {
-        const QDate date = dayOf(punches[i].stamp, options.dayStartsMinutes);
         size_t j = i + 1;
-        while (j < punches.size() && punches[j].card == punches[i].card && dayOf(punches[j].stamp, options.dayStartsMinutes) == date) ++j;
-        DailyRow row = dayRow(&punches[i], &punches[0] + j, date, options.doubleTapSeconds);
+        while (j < punches.size() && punches[j].card == punches[i].card && punches[j].day == punches[i].day) ++j;
+        DailyRow row = dayRow(&punches[i], &punches[0] + j, QDate::fromJulianDay(punches[i].day + JulianDayOf1970), options.doubleTapSeconds);
         const auto name = names.constFind(row.card);
         if (name != names.cend()) std::tie(row.jobNumber, row.name) = *name;
         rows.append(row);
         i = j;
     }
-    std::stable_sort(rows.begin(), rows.end(), [](const DailyRow &a, const DailyRow &b) { return a.date < b.date; });
     return true;
 }
 

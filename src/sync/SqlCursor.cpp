@@ -67,9 +67,11 @@ bool SqlCursor::next()
         return stepResult_ == SQLITE_ROW;
     }
     if (!query_ || !query_->next()) return false;
-    const int columns = query_->record().count();
-    row_.resize(columns);
-    nulls_.resize(columns);
+    if (row_.isEmpty()) {
+        row_.resize(query_->record().count());
+        nulls_.resize(row_.size());
+    }
+    const int columns = int(row_.size());
     for (int i = 0; i < columns; ++i) {
         const QVariant v = query_->value(i);
         nulls_[i] = v.isNull();
