@@ -61,11 +61,7 @@ bool PunchPush::pushTerminal(qint64 terminalId, const QByteArray &identity, Push
 {
     QString error;
     quint64 mark = 0;
-    SqlCursor m(db_);
-    if (m.exec(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"), {options_.destination, terminalId}, error)
-        && m.next())
-        mark = quint64(m.integer(0));
-    const bool markRead = error.isEmpty() && m.finish(error);
+    const bool markRead = markOf(terminalId, mark, error);
     for (;;) {
         QByteArray body, answer;
         quint64 first = 0, last = 0;
@@ -94,6 +90,15 @@ bool PunchPush::pushTerminal(qint64 terminalId, const QByteArray &identity, Push
         else ++result.dead;
         mark = last;
     }
+}
+
+bool PunchPush::markOf(qint64 terminalId, quint64 &mark, QString &error)
+{
+    SqlCursor m(db_);
+    if (!m.exec(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"), {options_.destination, terminalId}, error))
+        return false;
+    mark = m.next() ? quint64(m.integer(0)) : 0;
+    return m.finish(error);
 }
 
 PunchPush::Outcome PunchPush::deliver(const QByteArray &body, const QByteArray &key, int &status, QByteArray &answer, QString &failure)

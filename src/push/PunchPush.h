@@ -42,6 +42,7 @@ public:
 private:
     enum class Outcome { Accepted, Refused, Failed };
     bool pushTerminal(qint64 terminalId, const QByteArray &identity, PushResult &result);
+    bool markOf(qint64 terminalId, quint64 &mark, QString &error);
     Outcome deliver(const QByteArray &body, const QByteArray &key, int &status, QByteArray &answer, QString &failure);
     bool batchOf(qint64 terminalId, quint64 after, quint64 through, QByteArray &body, quint64 &first, quint64 &last,
                  int &count, QString &error);

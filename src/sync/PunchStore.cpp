@@ -197,36 +197,34 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
 
 bool PunchStore::keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error)
 {
+    // A page at a time: a PostgreSQL connection cannot update while a query's rows are still coming.
     QSqlQuery q(db_.sql());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT serial, %1 FROM punches WHERE terminal_id = ? AND utc_offset IS NULL ORDER BY serial")
-                  .arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
-    q.addBindValue(terminalId);
-    if (!db_.exec(q, error)) return false;
+    q.prepare(QStringLiteral("SELECT serial, %1 FROM punches WHERE terminal_id = ? AND utc_offset IS NULL AND serial > ? "
+                             "ORDER BY serial LIMIT 10000").arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
     QSqlQuery u(db_.sql());
     u.prepare(QStringLiteral("UPDATE punches SET utc_offset = ?, dst_gap = ? WHERE terminal_id = %1 AND serial = ?").arg(terminalId));
-    QVariantList serials, offsets, gaps;
-    auto update = [&] {
+    ZoneClock zone(oldZone);
+    qint64 previous = ZoneClock::NoPrevious, after = 0;
+    for (;;) {
+        q.addBindValue(terminalId);
+        q.addBindValue(after);
+        if (!db_.exec(q, error)) return false;
+        QVariantList serials, offsets, gaps;
+        while (q.next()) {
+            const quint64 stamp = q.value(1).toULongLong();
+            const ZoneClock::Placement at = zone.place(stamp, previous);
+            previous = PunchTime::secondsOf(stamp) - at.offset;
+            after = q.value(0).toLongLong();
+            serials << after;
+            offsets << at.offset;
+            gaps << (at.gap ? 1 : 0);
+        }
+        if (serials.isEmpty()) return true;
         u.addBindValue(offsets);
         u.addBindValue(gaps);
         u.addBindValue(serials);
-        serials.clear();
-        offsets.clear();
-        gaps.clear();
-        return u.execBatch() || db_.failed(u, QStringLiteral("keep the offsets of the old zone"), error);
-    };
-    ZoneClock zone(oldZone);
-    qint64 previous = ZoneClock::NoPrevious;
-    while (q.next()) {
-        const quint64 stamp = q.value(1).toULongLong();
-        const ZoneClock::Placement at = zone.place(stamp, previous);
-        previous = PunchTime::secondsOf(stamp) - at.offset;
-        serials << q.value(0);
-        offsets << at.offset;
-        gaps << (at.gap ? 1 : 0);
-        if (serials.size() == 10000 && !update()) return false;
+        if (!u.execBatch()) return db_.failed(u, QStringLiteral("keep the offsets of the old zone"), error);
     }
-    return serials.isEmpty() || update();
 }
 
 bool PunchStore::previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error)

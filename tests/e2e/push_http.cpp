@@ -212,15 +212,16 @@ private slots:
         QCOMPARE(requests[3].headers.value("idempotency-key"), requests[2].headers.value("idempotency-key"));
         QCOMPARE(deliveredOnceInOrder(requests, 250, 120), QString());
 
-        // An endpoint that answers before it has read the body: the push neither hangs nor counts a
-        // batch delivered that it did not see answered.
+        // An endpoint (new, so it gets everything) that answers before it has read the body: the push
+        // neither hangs nor counts a batch delivered that it did not see answered.
         QVERIFY(storeSerials(db, QStringLiteral("B"), 121, 130));
         HttpSink hasty;
         QVERIFY(hasty.start());
         hasty.misbehave(HttpSink::AnswerUnread);
         const AttctlRun h = push(hasty, db, {QStringLiteral("--attempts"), QStringLiteral("2")});
-        const qint64 marked = count(db, QStringLiteral("SELECT serial FROM push_marks m JOIN terminals t ON t.id = m.terminal_id WHERE t.identity = 'B'"));
-        QVERIFY2((h.code == 0 && marked == 130) || (h.code == 3 && marked == 120), qPrintable(QStringLiteral("%1 %2 %3").arg(h.code).arg(marked).arg(h.err)));
+        const qint64 marked = count(db, QStringLiteral("SELECT max(serial) FROM push_marks m JOIN terminals t ON t.id = m.terminal_id "
+                                                       "WHERE t.identity = 'B' AND m.destination = '%1'").arg(hasty.url()));
+        QVERIFY2((h.code == 0 && marked == 130) || (h.code == 3 && marked == 0), qPrintable(QStringLiteral("%1 %2 %3").arg(h.code).arg(marked).arg(h.err)));
     }
 };
 

@@ -23,14 +23,15 @@ struct HttpSink::State {
     };
     QList<Phase> phases;
 
-    // The behaviour for the request that just arrived; Accept once the misbehaving ones are used up.
-    std::pair<Behaviour, int> next()
+    // The behaviour for the next request; Accept once the misbehaving ones are used up. `take`: the
+    // request is handled now, and uses it up.
+    std::pair<Behaviour, int> next(bool take)
     {
         QMutexLocker lock(&mutex);
         if (phases.isEmpty()) return {Accept, 0};
         Phase &p = phases.front();
         const std::pair<Behaviour, int> now{p.how, p.value};
-        if (p.remaining > 0 && --p.remaining == 0) phases.removeFirst();
+        if (take && p.remaining > 0 && --p.remaining == 0) phases.removeFirst();
         return now;
     }
 
@@ -72,8 +73,8 @@ struct HttpSink::State {
                 r.headers.insert(name, lines[i].mid(colon + 1).trimmed());
                 if (name == "content-length") length = lines[i].mid(colon + 1).trimmed().toLongLong();
             }
-            const auto [how, value] = next();
-            if (how == AnswerUnread) {
+            if (next(false).first == AnswerUnread) {
+                next(true);
                 const qint64 index = keep(r);
                 answer(socket, index, 200, "Connection: close\r\n", QByteArray());
                 socket->disconnectFromHost();
@@ -83,6 +84,7 @@ struct HttpSink::State {
             if (buffer.size() < end + 4 + length) return;
             r.body = buffer.mid(end + 4, length);
             buffer.remove(0, end + 4 + length);
+            const auto [how, value] = next(true);
             const qint64 index = keep(r);
             switch (how) {
             case Fail: answer(socket, index, 500, {}, "database unavailable"); break;
