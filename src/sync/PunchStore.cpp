@@ -180,7 +180,7 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     q.addBindValue(t.line);
     q.addBindValue(t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     q.addBindValue(t.clockDrift);
-    q.addBindValue(t.timezone);
+    q.addBindValue(t.timezone.isEmpty() ? QStringLiteral("") : t.timezone);  // never NULL
     if (!db_.exec(q, error)) return false;
     QSqlQuery s(db_.sql());
     s.prepare(QStringLiteral("SELECT id FROM terminals WHERE identity = ?"));
