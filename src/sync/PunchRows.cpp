@@ -88,17 +88,16 @@ bool byIdentityAndSerial(const ExportRow &a, const ExportRow &b)
     return c != 0 ? c < 0 : a.serial < b.serial;
 }
 
-}  // namespace
-
-namespace PunchRows {
-
-bool byTime(Database &db, const ExportFilter &filter, const Each &each, QString &error)
+bool byTimeIdentityAndSerial(const ExportRow &a, const ExportRow &b)
 {
-    Terminals terminals;
-    if (!loadTerminals(db, terminals, error)) return false;
-    const QString time = db.postgres() ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
-    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE 1 = 1").arg(columns(db.postgres()));
-    QVariantList binds;
+    return a.stamp != b.stamp ? a.stamp < b.stamp : byIdentityAndSerial(a, b);
+}
+
+// The time range of a filter as SQL conditions on `at`, and their values.
+QString timeRange(const ExportFilter &filter, bool postgres, QVariantList &binds)
+{
+    const QString time = postgres ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
+    QString sql;
     if (!filter.from.isEmpty()) {
         sql += QStringLiteral(" AND at >= ") + time;
         binds << filter.from;
@@ -107,14 +106,69 @@ bool byTime(Database &db, const ExportFilter &filter, const Each &each, QString 
         sql += QStringLiteral(" AND at < ") + time;
         binds << filter.until;
     }
-    if (!filter.terminal.isEmpty()) {
-        QStringList ids;
-        const QByteArray name = filter.terminal.toUtf8();
-        for (auto t = terminals.cbegin(); t != terminals.cend(); ++t)
-            if (t->name == name) ids << QString::number(t.key());
-        sql += QStringLiteral(" AND terminal_id IN (%1)").arg(ids.isEmpty() ? QStringLiteral("NULL") : ids.join(u','));
+    return sql;
+}
+
+// SQLite: each terminal's punches in the order of its index on (terminal, time), which a sync
+// extends at its end, merged here into one order of time, identity and serial.
+bool mergeTerminals(Database &db, Terminals &terminals, const QList<qint64> &ids, const ExportFilter &filter,
+                    const PunchRows::Each &each, QString &error)
+{
+    struct Stream {
+        std::unique_ptr<SqlCursor> cursor;
+        ExportRow row;
+    };
+    std::vector<Stream> streams;
+    std::vector<size_t> heap;  // indices of streams with a row, the earliest first
+    auto later = [&](size_t a, size_t b) { return byTimeIdentityAndSerial(streams[b].row, streams[a].row); };
+    for (qint64 id : ids) {
+        QVariantList binds{id};
+        const QString sql = QStringLiteral("SELECT %1 FROM punches WHERE terminal_id = ?%2 ORDER BY at, serial")
+                                .arg(columns(false), timeRange(filter, false, binds));
+        Stream s{std::make_unique<SqlCursor>(db), {}};
+        if (!s.cursor->exec(sql, binds, error)) return false;
+        if (s.cursor->next() && rowOf(*s.cursor, terminals, s.row)) {
+            streams.push_back(std::move(s));
+            heap.push_back(streams.size() - 1);
+        } else if (!s.cursor->finish(error)) {
+            return false;
+        }
     }
-    // The time index gives the order of time; the few punches of one second are put in order here.
+    std::make_heap(heap.begin(), heap.end(), later);
+    while (!heap.empty()) {
+        std::pop_heap(heap.begin(), heap.end(), later);
+        Stream &s = streams[heap.back()];
+        if (!each(s.row)) return false;
+        if (s.cursor->next() && rowOf(*s.cursor, terminals, s.row)) std::push_heap(heap.begin(), heap.end(), later);
+        else if (!s.cursor->finish(error)) return false;
+        else heap.pop_back();
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace PunchRows {
+
+bool byTime(Database &db, const ExportFilter &filter, const Each &each, QString &error)
+{
+    Terminals terminals;
+    if (!loadTerminals(db, terminals, error)) return false;
+    QList<qint64> ids;
+    const QByteArray name = filter.terminal.toUtf8();
+    for (auto t = terminals.cbegin(); t != terminals.cend(); ++t)
+        if (filter.terminal.isEmpty() || t->name == name) ids << t.key();
+    if (!db.postgres()) return mergeTerminals(db, terminals, ids, filter, each, error);
+
+    // PostgreSQL sorts by time (its BRIN index finds the pages of a range); the few punches of one
+    // second are put in order here.
+    QVariantList binds;
+    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE 1 = 1%2").arg(columns(true), timeRange(filter, true, binds));
+    if (!filter.terminal.isEmpty()) {
+        QStringList idTexts;
+        for (qint64 id : ids) idTexts << QString::number(id);
+        sql += QStringLiteral(" AND terminal_id IN (%1)").arg(idTexts.isEmpty() ? QStringLiteral("NULL") : idTexts.join(u','));
+    }
     sql += QStringLiteral(" ORDER BY at");
     SqlCursor q(db);
     if (!q.exec(sql, binds, error)) return false;

@@ -8,6 +8,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 struct HttpSink::State {
     bool keepBodies = true;
     QThread thread;
@@ -120,8 +124,13 @@ bool HttpSink::start()
         auto *server = new QTcpServer(s->context);
         QObject::connect(server, &QTcpServer::newConnection, s->context, [s, server] {
             while (QTcpSocket *socket = server->nextPendingConnection()) {
+                socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // answers go out at once
                 auto buffer = std::make_shared<QByteArray>();
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [s, socket, buffer] {
+                    // Acknowledge at once, as a busy server would: a delayed acknowledgement holds
+                    // the tail of a request the client's Nagle algorithm keeps back.
+                    const int on = 1;
+                    ::setsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
                     buffer->append(socket->readAll());
                     s->serve(socket, *buffer);
                 });
