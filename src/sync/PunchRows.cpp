@@ -158,12 +158,13 @@ bool byTime(Database &db, const ExportFilter &filter, const Each &each, QString 
     const QByteArray name = filter.terminal.toUtf8();
     for (auto t = terminals.cbegin(); t != terminals.cend(); ++t)
         if (filter.terminal.isEmpty() || t->name == name) ids << t.key();
-    if (!db.postgres()) return mergeTerminals(db, terminals, ids, filter, each, error);
+    const bool ranged = !filter.from.isEmpty() || !filter.until.isEmpty();
+    if (!db.postgres() && ranged) return mergeTerminals(db, terminals, ids, filter, each, error);
 
-    // PostgreSQL sorts by time (its BRIN index finds the pages of a range); the few punches of one
-    // second are put in order here.
+    // Everything, or on PostgreSQL (whose BRIN index finds the pages of a range): sorted by time in
+    // the database, the few punches of one second put in order here.
     QVariantList binds;
-    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE 1 = 1%2").arg(columns(true), timeRange(filter, true, binds));
+    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE 1 = 1%2").arg(columns(db.postgres()), timeRange(filter, db.postgres(), binds));
     if (!filter.terminal.isEmpty()) {
         QStringList idTexts;
         for (qint64 id : ids) idTexts << QString::number(id);
