@@ -80,7 +80,8 @@ double fill(const QString &url, qint64 total, int cards, bool timeIndex, int per
     if (QFile::exists(url.mid(7))) return 0;  // kept from an earlier run
     QString error;
     auto db = Database::open(*DatabaseUrl::parse(url, error), error);
-    if (!db || !Schema::migrate(*db, error) || (!timeIndex && !db->exec(QStringLiteral("DROP INDEX punches_at"), error))) {
+    if (!db || !Schema::migrate(*db, error)
+        || (!timeIndex && !db->exec(QStringLiteral("DROP INDEX punches_at"), error))) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return -1;
     }
@@ -96,14 +97,18 @@ double fill(const QString &url, qint64 total, int cards, bool timeIndex, int per
         f.syncedAt = QDateTime::currentDateTime();
         qint64 n = 0, inserted = 0;
         const qint64 start = PunchTime::secondsOf(FirstDay) + 6 * 3600 + terminal;
-        const bool ok = store.store(f, [&](Punch &p, QString &) {
-            if (n == each) return false;
-            p = Punch{};
-            p.serial = quint64(++n);
-            p.card = uint32_t((quint64(n) * 2654435761u + quint64(terminal) * 40503u) % quint64(cards) + 1);
-            p.stamp = PunchTime::stampAt(start + (n - 1) / perTerminalDay * 86400 + (n - 1) % perTerminalDay * spacing);
-            return true;
-        }, quint64(each), inserted, error, false);
+        const bool ok = store.store(
+            f,
+            [&](Punch &p, QString &) {
+                if (n == each) return false;
+                p = Punch{};
+                p.serial = quint64(++n);
+                p.card = uint32_t((quint64(n) * 2654435761u + quint64(terminal) * 40503u) % quint64(cards) + 1);
+                p.stamp =
+                    PunchTime::stampAt(start + (n - 1) / perTerminalDay * 86400 + (n - 1) % perTerminalDay * spacing);
+                return true;
+            },
+            quint64(each), inserted, error, false);
         if (!ok) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return -1;
@@ -136,12 +141,14 @@ int main(int argc, char **argv)
     const double raw = fill(sqlite(QStringLiteral("raw.sqlite")), small, 5000, false);
     const double indexed = fill(sqlite(QStringLiteral("small.sqlite")), small, 5000, true);
     if (raw < 0 || indexed < 0) return 2;
-    std::printf("first sync of %lld punches: %.0f punches/s with the time index, %.0f without (the raw-insert ceiling): "
-                "%.0f%% (goal >= 80%%: %s)\n", small, small / indexed, small / raw, 100 * raw / indexed,
-                raw / indexed >= 0.8 ? "met" : "MISSED");
+    std::printf(
+        "first sync of %lld punches: %.0f punches/s with the time index, %.0f without (the raw-insert ceiling): "
+        "%.0f%% (goal >= 80%%: %s)\n",
+        small, small / indexed, small / raw, 100 * raw / indexed, raw / indexed >= 0.8 ? "met" : "MISSED");
     const double largeSeconds = fill(sqlite(QStringLiteral("large.sqlite")), large, 5000, true);
     if (largeSeconds < 0) return 2;
-    std::printf("first sync of %lld punches with the time index: %.1f CPU s = %.0f punches/s\n", large, largeSeconds, large / largeSeconds);
+    std::printf("first sync of %lld punches with the time index: %.1f CPU s = %.0f punches/s\n", large, largeSeconds,
+                large / largeSeconds);
     for (const QString &name : {QStringLiteral("small.sqlite"), QStringLiteral("large.sqlite")})
         std::printf("%s: %.0f MB\n", qPrintable(name), QFile(dir.filePath(name)).size() / 1e6);
 
@@ -151,13 +158,15 @@ int main(int argc, char **argv)
     for (int i = 0; i < 2; ++i) {
         const QString db = sqlite(i ? QStringLiteral("large.sqlite") : QStringLiteral("small.sqlite"));
         const Run r = best(5, [&] {
-            return runProgram(attctl, {QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--from"), day,
-                                       QStringLiteral("--to"), day, QStringLiteral("--out"), dir.filePath(QStringLiteral("day.csv"))});
+            return runProgram(attctl,
+                              {QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--from"), day,
+                               QStringLiteral("--to"), day, QStringLiteral("--out"),
+                               dir.filePath(QStringLiteral("day.csv"))});
         });
         if (r.status != 0) return 2;
         daySeconds[i] = r.cpu;
-        std::printf("one-day export out of %lld punches: %.3f s CPU, %.3f s wall (goal <= 0.25 s: %s) %s", i ? large : small, r.cpu,
-                    r.seconds, r.cpu <= 0.25 ? "met" : "MISSED", r.out.constData());
+        std::printf("one-day export out of %lld punches: %.3f s CPU, %.3f s wall (goal <= 0.25 s: %s) %s",
+                    i ? large : small, r.cpu, r.seconds, r.cpu <= 0.25 ? "met" : "MISSED", r.out.constData());
     }
     std::printf("one-day export, large history / small: %.2f\n", daySeconds[1] / daySeconds[0]);
 
@@ -168,44 +177,52 @@ int main(int argc, char **argv)
         "FROM punches p JOIN terminals t ON t.id = p.terminal_id ORDER BY p.at, t.identity, p.serial");
     for (int round = 0; round < 1; ++round) {
         const Run ours = best(3, [&] {
-            return runProgram(attctl, {QStringLiteral("export"), QStringLiteral("--db"), sqlite(QStringLiteral("small.sqlite")),
-                                       QStringLiteral("--out"), dir.filePath(QStringLiteral("all.csv"))});
+            return runProgram(attctl,
+                              {QStringLiteral("export"), QStringLiteral("--db"), sqlite(QStringLiteral("small.sqlite")),
+                               QStringLiteral("--out"), dir.filePath(QStringLiteral("all.csv"))});
         });
         const Run shell = best(3, [&] {
-            return runProgram(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), smallFile, shellSql}, dir.filePath(QStringLiteral("shell.csv")));
+            return runProgram(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), smallFile, shellSql},
+                              dir.filePath(QStringLiteral("shell.csv")));
         });
         if (ours.status != 0 || shell.status != 0) return 2;
-        std::printf("whole export of %lld punches (CPU): attctl %.0f rows/s, sqlite3 -csv %.0f rows/s: %.2fx (goal >= 1: %s); "
-                    "wall %.2f s and %.2f s\n", small, small / ours.cpu, small / shell.cpu, shell.cpu / ours.cpu,
-                    ours.cpu <= shell.cpu ? "met" : "MISSED", ours.seconds, shell.seconds);
+        std::printf(
+            "whole export of %lld punches (CPU): attctl %.0f rows/s, sqlite3 -csv %.0f rows/s: %.2fx (goal >= 1: %s); "
+            "wall %.2f s and %.2f s\n",
+            small, small / ours.cpu, small / shell.cpu, shell.cpu / ours.cpu, ours.cpu <= shell.cpu ? "met" : "MISSED",
+            ours.seconds, shell.seconds);
     }
 
     // 4. The daily report: 5,000 cards, two punches a working day for a month, about 200,000 punches.
     const QString monthDb = sqlite(QStringLiteral("month.sqlite"));
     if (fill(monthDb, 200000, 5000, true, 6400) < 0) return 2;
     const Run report = best(5, [&] {
-        return runProgram(attctl, {QStringLiteral("report"), QStringLiteral("daily"), QStringLiteral("--db"), monthDb,
-                                   QStringLiteral("--from"), QStringLiteral("2026-01-01"), QStringLiteral("--to"), QStringLiteral("2026-01-31"),
-                                   QStringLiteral("--out"), dir.filePath(QStringLiteral("daily.csv"))});
+        return runProgram(attctl,
+                          {QStringLiteral("report"), QStringLiteral("daily"), QStringLiteral("--db"), monthDb,
+                           QStringLiteral("--from"), QStringLiteral("2026-01-01"), QStringLiteral("--to"),
+                           QStringLiteral("2026-01-31"), QStringLiteral("--out"),
+                           dir.filePath(QStringLiteral("daily.csv"))});
     });
     if (report.status != 0) return 2;
-    std::printf("daily report of 200,000 punches, 5,000 cards, a month: %.3f s CPU, %.3f s wall (goal <= 1 s: %s)\n", report.cpu,
-                report.seconds, report.cpu <= 1 ? "met" : "MISSED");
+    std::printf("daily report of 200,000 punches, 5,000 cards, a month: %.3f s CPU, %.3f s wall (goal <= 1 s: %s)\n",
+                report.cpu, report.seconds, report.cpu <= 1 ? "met" : "MISSED");
 
     // 5. A push of 1,000,000 punches to a loopback endpoint in batches of 1,000.
     const QString pushDb = sqlite(QStringLiteral("push.sqlite"));
     if (fill(pushDb, 1000000, 5000, true) < 0) return 2;
     HttpSink sink(false);
     if (!sink.start()) return 2;
-    const Run push = runProgram(attctl, {QStringLiteral("push"), QStringLiteral("--to"), sink.url(), QStringLiteral("--db"), pushDb,
-                                         QStringLiteral("--batch"), QStringLiteral("1000")});
+    const Run push = runProgram(attctl,
+                                {QStringLiteral("push"), QStringLiteral("--to"), sink.url(), QStringLiteral("--db"),
+                                 pushDb, QStringLiteral("--batch"), QStringLiteral("1000")});
     if (push.status != 0) {
         std::fprintf(stderr, "push failed: %s\n", push.out.constData());
         return 2;
     }
-    std::printf("push of 1,000,000 punches, batches of 1,000: %.2f s wall = %.0f punches/s (goal >= 100,000: %s), attctl's CPU "
-                "%.2f s = %.0f punches/s; %lld requests, %.0f MB; peak RSS %.1f MB (goal <= 40 MB: %s)\n", push.seconds, 1e6 / push.seconds,
-                1e6 / push.seconds >= 100000 ? "met" : "MISSED", push.cpu, 1e6 / push.cpu, sink.requestCount(), sink.bodyBytes() / 1e6,
-                push.peakMB, push.peakMB <= 40 ? "met" : "MISSED");
+    std::printf(
+        "push of 1,000,000 punches, batches of 1,000: %.2f s wall = %.0f punches/s (goal >= 100,000: %s), attctl's CPU "
+        "%.2f s = %.0f punches/s; %lld requests, %.0f MB; peak RSS %.1f MB (goal <= 40 MB: %s)\n",
+        push.seconds, 1e6 / push.seconds, 1e6 / push.seconds >= 100000 ? "met" : "MISSED", push.cpu, 1e6 / push.cpu,
+        sink.requestCount(), sink.bodyBytes() / 1e6, push.peakMB, push.peakMB <= 40 ? "met" : "MISSED");
     return 0;
 }

@@ -17,7 +17,10 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
         return true;
     }
     if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes") || words.size() < 2 || words.size() > 3) {
-        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], dump): ") + line;
+        error =
+            QStringLiteral(
+                "unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], dump): ")
+            + line;
         return false;
     }
     Terminal *t = terminals.isEmpty() ? nullptr : terminals.first().get();
@@ -53,8 +56,10 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
         error = QStringLiteral("a card is 8 hexadecimal or 10 decimal digits: ") + words[1];
         return false;
     }
-    if (verb == u"present") t->present(card);
-    else t->punch(card);
+    if (verb == u"present")
+        t->present(card);
+    else
+        t->punch(card);
     return true;
 }
 

@@ -74,9 +74,8 @@ QJsonObject toJson(const Terminal &t)
     o[QStringLiteral("clock")] = text(t.now());
     o[QStringLiteral("alarms")] = strings(t.alarms);
     o[QStringLiteral("ringPeriod")] = t.ringPeriod;
-    o[QStringLiteral("parameters")] = QJsonObject{{QStringLiteral("relay"), t.relay},
-                                                  {QStringLiteral("interval"), t.interval},
-                                                  {QStringLiteral("mode"), t.mode}};
+    o[QStringLiteral("parameters")] = QJsonObject{
+        {QStringLiteral("relay"), t.relay}, {QStringLiteral("interval"), t.interval}, {QStringLiteral("mode"), t.mode}};
     o[QStringLiteral("password")] = t.password;
     o[QStringLiteral("storage")] = t.storage;
     QJsonArray clearLog;
@@ -85,7 +84,8 @@ QJsonObject toJson(const Terminal &t)
     o[QStringLiteral("clearLog")] = clearLog;
     QJsonArray timeLog;
     for (const Terminal::TimeChange &e : t.timeChangeLog)
-        timeLog.append(QJsonObject{{QStringLiteral("before"), text(e.before)}, {QStringLiteral("after"), text(e.after)}});
+        timeLog.append(
+            QJsonObject{{QStringLiteral("before"), text(e.before)}, {QStringLiteral("after"), text(e.after)}});
     o[QStringLiteral("timeChangeLog")] = timeLog;
     o[QStringLiteral("firmware")] = t.firmware.toString(Qt::ISODate);
     o[QStringLiteral("logo")] = t.logo;
@@ -160,7 +160,8 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             c.name = r[QStringLiteral("name")].toString();
             // The terminal's own field rules: anything else could not travel in a roster block.
             if (!card(r[QStringLiteral("card")], c.card) || !OperationArgs::jobNumber(c.jobNo)
-                || TextCodec::encode(c.name).size() > 16 || c.name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]"))))
+                || TextCodec::encode(c.name).size() > 16
+                || c.name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]"))))
                 return fail(QStringLiteral("roster entry"));
             c.level = r[QStringLiteral("level")].toString(QStringLiteral("00"));
             c.expires = r[QStringLiteral("expires")].toString(QStringLiteral("00000000"));

@@ -7,7 +7,8 @@
 
 #include <QApplication>
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zevo"));
     const AppFolders folders = AppFolders::resolve(QCoreApplication::applicationDirPath());

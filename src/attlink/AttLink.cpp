@@ -17,7 +17,13 @@ namespace {
 int addressOf(const QString &text) { return OperationArgs::address(text); }
 int addressOf(qint16 value) { return OperationArgs::address(value); }
 
-QByteArray u16(int v) { QByteArray b(2, '\0'); b[0] = char(v >> 8); b[1] = char(v); return b; }
+QByteArray u16(int v)
+{
+    QByteArray b(2, '\0');
+    b[0] = char(v >> 8);
+    b[1] = char(v);
+    return b;
+}
 
 // SleepDate: on a serial line, the least time in milliseconds between a reply's arrival and the next
 // packet request (0..1000, anything else is 0), for slow line converters that need time to turn the
@@ -44,7 +50,6 @@ AttLink::AttLink(const LinkSettings &settings)
     serial_.setAbandonFlag(&abandoned_);
     tcp_.setAbandonFlag(&abandoned_);
 }
-
 
 QVariant AttLink::SetPort(QVariant &port)
 {
@@ -110,7 +115,8 @@ QVariant AttLink::GatherData_All(const QString &address, const QString &folder, 
                                  bool &fullYear, const QString &firstPacket, const QString &lastPacket)
 {
     return collectRecordBlocks(address, folder, fileName, message, count, decimalCards != 0, fullYear,
-                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
+                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket),
+                               pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const QString &ok)
@@ -145,7 +151,10 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
     o.fullYear = fullYear;
     o.named = three;
     o.century = twenty;
-    if (o.machine < 0) { message = QStringLiteral("考勤机地址无效"); return -1; }
+    if (o.machine < 0) {
+        message = QStringLiteral("考勤机地址无效");
+        return -1;
+    }
     const QString layout = RawFileCheck::timeLayout(since);
     if (three < 1 || twenty < 1 || twenty > 99 || layout.isEmpty()) {
         message = QStringLiteral("校验参数无效");
@@ -158,14 +167,18 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
         return 1;
     }
     const RawFileCheck::Result r = RawFileCheck::check(TextCodec::splitLines(QString::fromLatin1(f.readAll())), o);
-    if (r.code) { message = r.message; return r.code; }
+    if (r.code) {
+        message = r.message;
+        return r.code;
+    }
     qint32 held = 0;
     if (!GatherRecordSum(address, held, QStringLiteral("ok")).toBool()) {
         message = QStringLiteral("无法读取终端记录数，请检查通讯");
         return 5;
     }
-    const QString span = r.records ? QStringLiteral("，时间从 %1 到 %2").arg(r.first.toString(layout), r.last.toString(layout))
-                                   : QString();
+    const QString span = r.records
+        ? QStringLiteral("，时间从 %1 到 %2").arg(r.first.toString(layout), r.last.toString(layout))
+        : QString();
     if (held != r.records) {
         message = QStringLiteral("文件有 %1 条记录，终端有 %2 条").arg(r.records).arg(held);
         return 4;
@@ -210,7 +223,8 @@ QVariant AttLink::ReadChangeTimeLog(qint16 address, QString &log)
 QVariant AttLink::GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
                                      QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards)
 {
-    return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0, 1, 65535, pauseOf(sleepDate));
+    return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0, 1, 65535,
+                               pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
@@ -218,7 +232,8 @@ QVariant AttLink::GatherSendCardData_all(const QString &address, const QString &
                                          const QString &firstPacket, const QString &lastPacket)
 {
     return collectRosterBlocks(address, folder, fileName, message, count, decimalCards != 0,
-                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket), pauseOf(sleepDate));
+                               OperationArgs::packet(firstPacket), OperationArgs::packet(lastPacket),
+                               pauseOf(sleepDate));
 }
 
 QVariant AttLink::GatherSendCardSum(const QString &address, qint32 &count)
@@ -237,12 +252,12 @@ QVariant AttLink::ReadCardNum(qint16 address, QString &reply)
     uint32_t card = 0;
     const QString flag = Fields::field(f, 1);
     QString flagCode;
-    if (Fields::field(f, 0).size() != 8 || !RecordWire::parseCard(Fields::field(f, 0), card)
-        || flag.size() != 2 || !OperationArgs::hexCode(flag, 2, flagCode))
+    if (Fields::field(f, 0).size() != 8 || !RecordWire::parseCard(Fields::field(f, 0), card) || flag.size() != 2
+        || !OperationArgs::hexCode(flag, 2, flagCode))
         return QVariant();
     // The answering terminal's address (2 hex), "00", the card flag (2), the card (8 hex).
     reply = QStringLiteral("%1").arg(a, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral("00") + flagCode
-            + RecordWire::cardHex(card);
+        + RecordWire::cardHex(card);
     return RecordWire::cardDecimal(card);
 }
 
@@ -385,15 +400,19 @@ QVariant AttLink::SendPictureMach(const QString &address, QString &fileName)
         if (line.size() != Width || rows == Height) return false;
         for (int x = 0; x < Width; ++x) {
             const QChar c = line[x];
-            if (c == u'1' || c == u'#') bits[(rows * Width + x) / 8] = char(bits[(rows * Width + x) / 8] | (0x80 >> (x % 8)));
-            else if (c != u'0' && c != u'.') return false;
+            if (c == u'1' || c == u'#')
+                bits[(rows * Width + x) / 8] = char(bits[(rows * Width + x) / 8] | (0x80 >> (x % 8)));
+            else if (c != u'0' && c != u'.')
+                return false;
         }
         ++rows;
     }
     if (rows != Height) return false;
     const int per = int(bits.size()) / Packets;
     for (int p = 1; p <= Packets; ++p) {
-        if (!exchange().request(uint8_t(a), Command::PicturePacket, u16(p) + u16(Packets) + bits.mid((p - 1) * per, per)).ok())
+        if (!exchange()
+                 .request(uint8_t(a), Command::PicturePacket, u16(p) + u16(Packets) + bits.mid((p - 1) * per, per))
+                 .ok())
             return false;
         reportProgress(p, Packets);
     }

@@ -11,7 +11,6 @@
 #include "attlink/protocol/RosterBlock.h"
 #include "common/TextCodec.h"
 
-
 namespace {
 
 // Items in packets first..last of a terminal holding `total`.
@@ -34,10 +33,14 @@ QString AttLink::replyFailure(const Exchange::Reply &r)
 {
     if (!r.answered) return QStringLiteral("通讯失败：") + r.error;
     switch (r.status) {
-    case ReplyStatus::NotSupported: return QStringLiteral("终端不支持此功能");
-    case ReplyStatus::BadRequest: return QStringLiteral("终端不接受此数据");
-    case ReplyStatus::Unknown: return QStringLiteral("终端不认识此命令");
-    default: return QStringLiteral("终端拒绝请求");
+    case ReplyStatus::NotSupported:
+        return QStringLiteral("终端不支持此功能");
+    case ReplyStatus::BadRequest:
+        return QStringLiteral("终端不接受此数据");
+    case ReplyStatus::Unknown:
+        return QStringLiteral("终端不认识此命令");
+    default:
+        return QStringLiteral("终端拒绝请求");
     }
 }
 
@@ -46,9 +49,12 @@ QString AttLink::replyFailure(const Exchange::Reply &r)
 static int collectionAddress(const QString &address, int first, int last, QString &message)
 {
     const int a = OperationArgs::address(address);
-    if (a < 0) message = QStringLiteral("考勤机地址无效");
-    else if (first < 1 || last < first) message = QStringLiteral("包号无效");
-    else return a;
+    if (a < 0)
+        message = QStringLiteral("考勤机地址无效");
+    else if (first < 1 || last < first)
+        message = QStringLiteral("包号无效");
+    else
+        return a;
     return -1;
 }
 
@@ -66,8 +72,9 @@ struct AttLink::BlockKind {
     std::function<bool(qint64 done, QByteArray &lines, QString &message)> lines;
 };
 
-QVariant AttLink::collectBlocks(const QString &address, const QString &folder, const QString &fileName, QString &message,
-                                qint32 &count, int first, int last, int pauseMs, const BlockKind &kind)
+QVariant AttLink::collectBlocks(const QString &address, const QString &folder, const QString &fileName,
+                                QString &message, qint32 &count, int first, int last, int pauseMs,
+                                const BlockKind &kind)
 {
     count = 0;
     fileError_ = 0;
@@ -85,29 +92,47 @@ QVariant AttLink::collectBlocks(const QString &address, const QString &folder, c
     qint64 done = 0;
     while (packet <= lastPacket) {
         const int asked = qMin(span, lastPacket - packet + 1);
-        const Exchange::Reply r = exchange().request(
-            uint8_t(a), kind.command, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
-        if (!r.ok()) { message = replyFailure(r); return false; }
+        const Exchange::Reply r =
+            exchange().request(uint8_t(a), kind.command,
+                               BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
+        if (!r.ok()) {
+            message = replyFailure(r);
+            return false;
+        }
         BlockHeaders::RangeReply h;
-        if (!BlockHeaders::decode(r.data, h)) { message = QStringLiteral("终端应答格式错误"); return false; }
+        if (!BlockHeaders::decode(r.data, h)) {
+            message = QStringLiteral("终端应答格式错误");
+            return false;
+        }
         const qint64 items = kind.decode(r.data.constData() + BlockHeaders::RangeReplySize,
                                          r.data.size() - BlockHeaders::RangeReplySize, message);
         if (items < 0) return false;
         switch (check.accept(h, packet, asked, items)) {
-        case BlockRangeCheck::Fault::Malformed: message = QStringLiteral("终端应答格式错误"); return false;
-        case BlockRangeCheck::Fault::Changed: message = kind.changed; return false;
-        case BlockRangeCheck::Fault::None: break;
+        case BlockRangeCheck::Fault::Malformed:
+            message = QStringLiteral("终端应答格式错误");
+            return false;
+        case BlockRangeCheck::Fault::Changed:
+            message = kind.changed;
+            return false;
+        case BlockRangeCheck::Fault::None:
+            break;
         }
         if (!kind.lines(done, lines, message)) return false;
         if (!out.write(lines)) return fileFailed(out, message);
-        if (kind.observed && rawLinesObserver_ && !rawLinesObserver_(lines)) { message = QStringLiteral("采集已中止"); return false; }
+        if (kind.observed && rawLinesObserver_ && !rawLinesObserver_(lines)) {
+            message = QStringLiteral("采集已中止");
+            return false;
+        }
         done += items;
         reportProgress(done, itemsIn(check.total(), first, last, kind.perPacket));
         lastPacket = qMin<int>(last, h.totalPackets);  // the terminal may hold fewer packets than asked for
         if (h.packets == 0) break;
         packet += h.packets;
     }
-    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) { message = kind.changed; return false; }
+    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) {
+        message = kind.changed;
+        return false;
+    }
     if (!out.commit()) return fileFailed(out, message);
     count = qint32(done);
     message = kind.summary.arg(done);
@@ -115,27 +140,29 @@ QVariant AttLink::collectBlocks(const QString &address, const QString &folder, c
 }
 
 QVariant AttLink::collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
-                                      QString &message, qint32 &count, bool decimal, bool fullYear, int first,
-                                      int last, int pauseMs)
+                                      QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
+                                      int pauseMs)
 {
     RawLineWriter writer(OperationArgs::address(address), decimal, fullYear);
     std::vector<PackedRecord> batch;
-    const BlockKind kind{
-        Command::RecordBlocks, RecordsPerPacket, QStringLiteral("采集中终端记录数发生变化，请重新采集"),
-        QStringLiteral("共采集 %1 条记录"), true,
-        [&](const char *data, qsizetype size, QString &message) -> qint64 {
-            QString why;
-            if (RecordBlock::decode(data, size, batch, why)) return qint64(batch.size());
-            message = QStringLiteral("终端记录格式错误");
-            return -1;
-        },
-        [&](qint64, QByteArray &lines, QString &) {
-            lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
-            char *w = lines.data();
-            for (const PackedRecord &rec : batch) w += writer.write(rec, w);
-            lines.resize(w - lines.constData());
-            return true;
-        }};
+    const BlockKind kind{Command::RecordBlocks,
+                         RecordsPerPacket,
+                         QStringLiteral("采集中终端记录数发生变化，请重新采集"),
+                         QStringLiteral("共采集 %1 条记录"),
+                         true,
+                         [&](const char *data, qsizetype size, QString &message) -> qint64 {
+                             QString why;
+                             if (RecordBlock::decode(data, size, batch, why)) return qint64(batch.size());
+                             message = QStringLiteral("终端记录格式错误");
+                             return -1;
+                         },
+                         [&](qint64, QByteArray &lines, QString &) {
+                             lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
+                             char *w = lines.data();
+                             for (const PackedRecord &rec : batch) w += writer.write(rec, w);
+                             lines.resize(w - lines.constData());
+                             return true;
+                         }};
     return collectBlocks(address, folder, fileName, message, count, first, last, pauseMs, kind);
 }
 
@@ -144,8 +171,11 @@ QVariant AttLink::collectRosterBlocks(const QString &address, const QString &fol
 {
     std::vector<PackedRosterEntry> batch;
     const BlockKind kind{
-        Command::RosterBlocks, RosterPerPacket, QStringLiteral("采集中终端名单发生变化，请重新采集"),
-        QStringLiteral("共采集 %1 条名单"), false,
+        Command::RosterBlocks,
+        RosterPerPacket,
+        QStringLiteral("采集中终端名单发生变化，请重新采集"),
+        QStringLiteral("共采集 %1 条名单"),
+        false,
         [&](const char *data, qsizetype size, QString &message) -> qint64 {
             QString why;
             if (RosterBlock::decode(data, size, batch, why)) return qint64(batch.size());

@@ -35,9 +35,12 @@ void Exchange::fail(Reply &reply, Failure failure, const QString &text) const
 
 void Exchange::failOnLine(Reply &reply) const
 {
-    if (channel_.abandoned()) fail(reply, Failure::Abandoned, FdChannel::abandonedText());
-    else if (!channel_.isOpen() || channel_.peerGone()) fail(reply, Failure::Disconnected, channel_.lastError());
-    else fail(reply, Failure::LineFailed, channel_.lastError());
+    if (channel_.abandoned())
+        fail(reply, Failure::Abandoned, FdChannel::abandonedText());
+    else if (!channel_.isOpen() || channel_.peerGone())
+        fail(reply, Failure::Disconnected, channel_.lastError());
+    else
+        fail(reply, Failure::LineFailed, channel_.lastError());
 }
 
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
@@ -82,10 +85,19 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
     const int attempts = 1 + settings_.retries;
     const uint32_t seq = nextSequence();
     const QByteArray frame = Frame::encode({address, command, seq, payload});
-    if (frame.isEmpty()) { fail(reply, Failure::TooLong, QStringLiteral("数据过长")); return reply; }
+    if (frame.isEmpty()) {
+        fail(reply, Failure::TooLong, QStringLiteral("数据过长"));
+        return reply;
+    }
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!channel_.isOpen()) { fail(reply, Failure::NotOpen, QStringLiteral("端口未打开")); return reply; }
-        if (channel_.abandoned()) { failOnLine(reply); return reply; }
+        if (!channel_.isOpen()) {
+            fail(reply, Failure::NotOpen, QStringLiteral("端口未打开"));
+            return reply;
+        }
+        if (channel_.abandoned()) {
+            failOnLine(reply);
+            return reply;
+        }
         if (attempt > 0) ++retriesUsed;
         guardTurnaround();
         channel_.discardInput();
@@ -102,13 +114,18 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
         const Outcome outcome = awaitReply(address, command, seq, reply);
         if (outcome != Outcome::Answered && WireTrace::enabled()) {
             if (!heard_.isEmpty()) WireTrace::unframed(heard_, WireTrace::cause(reply.failure));
-            if (more && outcome != Outcome::Final) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
+            if (more && outcome != Outcome::Final)
+                WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
         }
         switch (outcome) {
         case Outcome::Answered:
-        case Outcome::Final: return reply;
-        case Outcome::Damaged: damage = reply; break;
-        case Outcome::Silent: break;
+        case Outcome::Final:
+            return reply;
+        case Outcome::Damaged:
+            damage = reply;
+            break;
+        case Outcome::Silent:
+            break;
         }
     }
     if (damage.failure != Failure::None) return damage;
@@ -134,12 +151,16 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         chunk.clear();
         const qint64 left = deadlineMs - clock.elapsed();
         if (left <= 0) {
-            if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
+            if (!started) {
+                fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
+                return Outcome::Silent;
+            }
             ++badFrames;
             fail(reply, Failure::TooSlow, QStringLiteral("应答未在 %1 毫秒内完成").arg(deadlineMs));
             return Outcome::Final;  // the terminal is sending, but no answer in time: asking again would not help
         }
-        const int wait = int(std::min<qint64>(left, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs));
+        const int wait =
+            int(std::min<qint64>(left, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs));
         const int n = channel_.readSome(chunk, wait);
         if (n < 0) {
             failOnLine(reply);
@@ -147,7 +168,10 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         }
         if (n == 0) {
             if (wait == left) continue;  // the deadline, not a silence, ended the wait
-            if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
+            if (!started) {
+                fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
+                return Outcome::Silent;
+            }
             ++badFrames;  // a reply cut short, or bytes that were no reply of ours
             fail(reply, Failure::CutShort, QStringLiteral("应答不完整"));
             return Outcome::Damaged;
@@ -159,10 +183,12 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         if (WireTrace::enabled()) heard_ += chunk;
         Frame::Message m;
         while (decoder.next(m)) {
-            if (WireTrace::enabled()) WireTrace::received(m, m.address == address && m.sequence == sequence ? QStringLiteral("ours") : QStringLiteral("not ours"));
+            if (WireTrace::enabled())
+                WireTrace::received(m,
+                                    m.address == address && m.sequence == sequence ? QStringLiteral("ours")
+                                                                                   : QStringLiteral("not ours"));
             // A late reply to an earlier try, or another terminal on the same line: not ours.
-            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit))
-                continue;
+            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)) continue;
             if (m.payload.isEmpty()) {  // ours but without its status byte: ask again at once
                 ++badFrames;
                 fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
@@ -194,17 +220,27 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
 QString Exchange::failureText(Failure failure, int deadlineMs)
 {
     switch (failure) {
-    case Failure::NoAnswer: return QStringLiteral("the terminal did not answer");
-    case Failure::Damaged: return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
-    case Failure::CutShort: return QStringLiteral("the terminal's reply was cut short");
-    case Failure::Invalid: return QStringLiteral("the terminal's reply was not valid");
-    case Failure::TooSlow: return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(deadlineMs);
-    case Failure::Disconnected: return QStringLiteral("the connection was closed");
-    case Failure::Abandoned: return QStringLiteral("the exchange was abandoned");
-    case Failure::NotOpen: return QStringLiteral("the line is not open");
-    case Failure::TooLong: return QStringLiteral("the request is too long");
+    case Failure::NoAnswer:
+        return QStringLiteral("the terminal did not answer");
+    case Failure::Damaged:
+        return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
+    case Failure::CutShort:
+        return QStringLiteral("the terminal's reply was cut short");
+    case Failure::Invalid:
+        return QStringLiteral("the terminal's reply was not valid");
+    case Failure::TooSlow:
+        return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(deadlineMs);
+    case Failure::Disconnected:
+        return QStringLiteral("the connection was closed");
+    case Failure::Abandoned:
+        return QStringLiteral("the exchange was abandoned");
+    case Failure::NotOpen:
+        return QStringLiteral("the line is not open");
+    case Failure::TooLong:
+        return QStringLiteral("the request is too long");
     case Failure::LineFailed:
-    case Failure::None: break;
+    case Failure::None:
+        break;
     }
     return QStringLiteral("the line failed");
 }

@@ -17,16 +17,27 @@
 class Exchange {
 public:
     // Why a request got no valid reply, for callers that word it in their own language.
-    enum class Failure { None, NotOpen, TooLong, LineFailed, Disconnected, Abandoned, NoAnswer, Damaged, CutShort,
-                         Invalid, TooSlow };
+    enum class Failure {
+        None,
+        NotOpen,
+        TooLong,
+        LineFailed,
+        Disconnected,
+        Abandoned,
+        NoAnswer,
+        Damaged,
+        CutShort,
+        Invalid,
+        TooSlow
+    };
     // A failure in the English of attctl and the sync report; a reply too slow names `deadlineMs`.
     static QString failureText(Failure failure, int deadlineMs);
 
     struct Reply {
-        bool answered = false;   // false: no valid reply after every retry (communication failure)
+        bool answered = false;  // false: no valid reply after every retry (communication failure)
         ReplyStatus status = ReplyStatus::Unknown;
-        QByteArray data;         // payload after the status byte
-        QString error;           // the failure, as the console shows it
+        QByteArray data;  // payload after the status byte
+        QString error;    // the failure, as the console shows it
         Failure failure = Failure::None;
         bool ok() const { return answered && status == ReplyStatus::Ok; }
     };

@@ -18,11 +18,16 @@ bool AttLink::failWith(const Exchange::Reply &r)
 {
     if (!r.answered) return failWith(Exchange::failureText(r.failure, exchange().lastDeadlineMs));
     switch (r.status) {
-    case ReplyStatus::Refused: return failWith(QStringLiteral("refused by the terminal"));
-    case ReplyStatus::Unknown: return failWith(QStringLiteral("the terminal does not know the command (firmware without protocol 2)"));
-    case ReplyStatus::BadRequest: return failWith(QStringLiteral("the terminal rejected the request as malformed"));
-    case ReplyStatus::NotSupported: return failWith(QStringLiteral("not supported by the terminal's firmware"));
-    default: return failWith(QStringLiteral("unexpected reply status"));
+    case ReplyStatus::Refused:
+        return failWith(QStringLiteral("refused by the terminal"));
+    case ReplyStatus::Unknown:
+        return failWith(QStringLiteral("the terminal does not know the command (firmware without protocol 2)"));
+    case ReplyStatus::BadRequest:
+        return failWith(QStringLiteral("the terminal rejected the request as malformed"));
+    case ReplyStatus::NotSupported:
+        return failWith(QStringLiteral("not supported by the terminal's firmware"));
+    default:
+        return failWith(QStringLiteral("unexpected reply status"));
     }
 }
 
@@ -41,7 +46,8 @@ bool AttLink::identify(int address, TerminalIdentity &out)
     const Exchange::Reply r = ask(address, Command::Identify);
     if (!r.ok()) return failWith(r);
     const QStringList f = Fields::split(r.data);
-    if (f.size() < 6) return failWith(QStringLiteral("the terminal does not tell its identity (firmware without protocol 2)"));
+    if (f.size() < 6)
+        return failWith(QStringLiteral("the terminal does not tell its identity (firmware without protocol 2)"));
     TerminalIdentity id;
     id.model = f[0];
     id.firmware = f[1];
@@ -72,8 +78,9 @@ bool AttLink::recordBatchesSince(int address, quint64 since,
     quint64 last = since, target = 0;
     qint64 done = 0, expected = 0;
     for (bool first = true;; first = false) {
-        const Exchange::Reply r = exchange().request(uint8_t(address), Command::RecordsSince,
-                                                     BlockHeaders::encode(BlockHeaders::SinceRequest{last, perRequest}));
+        const Exchange::Reply r =
+            exchange().request(uint8_t(address), Command::RecordsSince,
+                               BlockHeaders::encode(BlockHeaders::SinceRequest{last, perRequest}));
         if (!r.ok()) return failWith(r);
         BlockHeaders::SinceReply h;
         QString why;

@@ -10,19 +10,22 @@ namespace {
 const QString SubFolder = QStringLiteral("zevo");
 
 // The system's own program folders are never a portable copy, even for root who may write to them.
-bool systemFolder(const QString &folder) {
+bool systemFolder(const QString &folder)
+{
     const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     return path == QStringLiteral("/usr") || path.startsWith(QStringLiteral("/usr/")) || path == QStringLiteral("/bin")
-           || path == QStringLiteral("/sbin");
+        || path == QStringLiteral("/sbin");
 }
 }  // namespace
 
-bool AppFolders::writable(const QString &folder) {
+bool AppFolders::writable(const QString &folder)
+{
     const QFileInfo info(folder);
     return info.isDir() && ::access(QFile::encodeName(info.absoluteFilePath()).constData(), W_OK | X_OK) == 0;
 }
 
-AppFolders AppFolders::resolve(const QString &programFolder) {
+AppFolders AppFolders::resolve(const QString &programFolder)
+{
     AppFolders f;
     if (!systemFolder(programFolder) && writable(programFolder)) {
         f.data = f.config = programFolder;

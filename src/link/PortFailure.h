@@ -14,12 +14,12 @@ struct PortHolder {
 // Why a serial port could not be opened, kept so that each program words a message that helps:
 // who holds a busy port, which group a refused user should join.
 struct PortFailure {
-    QString device;       // the device as configured (perhaps a /dev/serial/by-id name); empty: none
-    QString resolved;     // the device node it names, when that differs
-    int systemError = 0;  // the open's errno; EBUSY when another program holds the port
-    QString reason;       // the system's text for it
+    QString device;             // the device as configured (perhaps a /dev/serial/by-id name); empty: none
+    QString resolved;           // the device node it names, when that differs
+    int systemError = 0;        // the open's errno; EBUSY when another program holds the port
+    QString reason;             // the system's text for it
     QList<PortHolder> holders;  // who holds a busy port, as far as the system says
-    QString group;        // the group owning the device, for a refused open
+    QString group;              // the group owning the device, for a refused open
 
     bool any() const { return !device.isEmpty(); }
     bool busy() const { return systemError == EBUSY; }

@@ -86,8 +86,10 @@ bool PunchPush::pushTerminal(qint64 terminalId, const QByteArray &identity, Push
             return false;
         }
         ++result.batches;
-        if (outcome == Outcome::Accepted) result.delivered += count;
-        else ++result.dead;
+        if (outcome == Outcome::Accepted)
+            result.delivered += count;
+        else
+            ++result.dead;
         mark = last;
     }
 }
@@ -95,13 +97,15 @@ bool PunchPush::pushTerminal(qint64 terminalId, const QByteArray &identity, Push
 bool PunchPush::markOf(qint64 terminalId, quint64 &mark, QString &error)
 {
     SqlCursor m(db_);
-    if (!m.exec(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"), {options_.destination, terminalId}, error))
+    if (!m.exec(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"),
+                {options_.destination, terminalId}, error))
         return false;
     mark = m.next() ? quint64(m.integer(0)) : 0;
     return m.finish(error);
 }
 
-PunchPush::Outcome PunchPush::deliver(const QByteArray &body, const QByteArray &key, int &status, QByteArray &answer, QString &failure)
+PunchPush::Outcome PunchPush::deliver(const QByteArray &body, const QByteArray &key, int &status, QByteArray &answer,
+                                      QString &failure)
 {
     int pauseMs = options_.firstPauseMs;
     for (int attempt = 1;; ++attempt) {
@@ -117,25 +121,32 @@ PunchPush::Outcome PunchPush::deliver(const QByteArray &body, const QByteArray &
             return Outcome::Failed;
         }
         int wait = pauseMs;
-        if (a.status == 429 && a.retryAfterSeconds >= 0) wait = a.retryAfterSeconds * 1000;
-        else pauseMs = qMin(pauseMs * 2, 60000);
+        if (a.status == 429 && a.retryAfterSeconds >= 0)
+            wait = a.retryAfterSeconds * 1000;
+        else
+            pauseMs = qMin(pauseMs * 2, 60000);
         pause(wait);
     }
 }
 
-bool PunchPush::batchOf(qint64 terminalId, quint64 after, quint64 through, QByteArray &body, quint64 &first, quint64 &last,
-                        int &count, QString &error)
+bool PunchPush::batchOf(qint64 terminalId, quint64 after, quint64 through, QByteArray &body, quint64 &first,
+                        quint64 &last, int &count, QString &error)
 {
     body = "[";
     count = 0;
     const int limit = through ? int(qMin<quint64>(through - after, 1000000)) : options_.batch;
-    const bool read = PunchRows::bySerial(db_, terminalId, after, limit, [&](const ExportRow &r) {
-        if (count++) body.append(',');
-        else first = r.serial;
-        last = r.serial;
-        PunchExport::appendJsonObject(r, body, false, true);
-        return true;
-    }, error, through);
+    const bool read = PunchRows::bySerial(
+        db_, terminalId, after, limit,
+        [&](const ExportRow &r) {
+            if (count++)
+                body.append(',');
+            else
+                first = r.serial;
+            last = r.serial;
+            PunchExport::appendJsonObject(r, body, false, true);
+            return true;
+        },
+        error, through);
     body.append(']');
     return read;
 }
@@ -146,10 +157,12 @@ bool PunchPush::record(qint64 terminalId, quint64 last, const QByteArray *refuse
     if (!db_.begin(error)) return false;
     if (refusedBatch) {
         QSqlQuery dead(db_.sql());
-        dead.prepare(QStringLiteral("INSERT INTO push_dead (destination, terminal_id, first_serial, last_serial, status, answer, at) "
-                                    "VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        for (const QVariant &v : QVariantList{options_.destination, terminalId, qint64(first), qint64(last), status,
-                                              QString::fromUtf8(answer), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)})
+        dead.prepare(QStringLiteral(
+            "INSERT INTO push_dead (destination, terminal_id, first_serial, last_serial, status, answer, at) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        for (const QVariant &v :
+             QVariantList{options_.destination, terminalId, qint64(first), qint64(last), status,
+                          QString::fromUtf8(answer), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)})
             dead.addBindValue(v);
         if (!db_.exec(dead, error)) {
             db_.rollback();
@@ -184,7 +197,8 @@ bool PunchPush::retryDead(PushResult &result)
                               "JOIN terminals t ON t.id = d.terminal_id WHERE d.destination = ? ORDER BY d.id"),
                {options_.destination}, error))
         while (q.next())
-            batches.append({q.integer(0), q.integer(1), quint64(q.integer(2)), quint64(q.integer(3)), q.text(4).toByteArray()});
+            batches.append(
+                {q.integer(0), q.integer(1), quint64(q.integer(2)), quint64(q.integer(3)), q.text(4).toByteArray()});
     if (!q.finish(error) || !error.isEmpty()) {
         result.error = error;
         result.databaseFailed = true;
@@ -200,16 +214,20 @@ bool PunchPush::retryDead(PushResult &result)
             result.databaseFailed = true;
             return false;
         }
-        const Outcome outcome = count ? deliver(body, keyOf(d.identity, first, last), status, answer, failure) : Outcome::Accepted;
+        const Outcome outcome =
+            count ? deliver(body, keyOf(d.identity, first, last), status, answer, failure) : Outcome::Accepted;
         if (outcome == Outcome::Failed) {
-            result.error = QStringLiteral("%1 %2 (refused batch %3)").arg(options_.destination, failure, QString::fromUtf8(keyOf(d.identity, first, last)));
+            result.error = QStringLiteral("%1 %2 (refused batch %3)")
+                               .arg(options_.destination, failure, QString::fromUtf8(keyOf(d.identity, first, last)));
             return false;
         }
         QSqlQuery u(db_.sql());
-        u.prepare(outcome == Outcome::Accepted ? QStringLiteral("DELETE FROM push_dead WHERE id = ?")
-                                               : QStringLiteral("UPDATE push_dead SET status = ?, answer = ?, at = ? WHERE id = ?"));
+        u.prepare(outcome == Outcome::Accepted
+                      ? QStringLiteral("DELETE FROM push_dead WHERE id = ?")
+                      : QStringLiteral("UPDATE push_dead SET status = ?, answer = ?, at = ? WHERE id = ?"));
         if (outcome == Outcome::Refused)
-            for (const QVariant &v : QVariantList{status, QString::fromUtf8(answer), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)})
+            for (const QVariant &v :
+                 QVariantList{status, QString::fromUtf8(answer), QDateTime::currentDateTimeUtc().toString(Qt::ISODate)})
                 u.addBindValue(v);
         u.addBindValue(d.id);
         if (!db_.exec(u, error)) {
@@ -218,8 +236,10 @@ bool PunchPush::retryDead(PushResult &result)
             return false;
         }
         ++result.batches;
-        if (outcome == Outcome::Accepted) result.delivered += count;
-        else ++result.dead;
+        if (outcome == Outcome::Accepted)
+            result.delivered += count;
+        else
+            ++result.dead;
     }
     return true;
 }

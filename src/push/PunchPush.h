@@ -7,17 +7,17 @@ class Database;
 class PushClient;
 
 struct PushOptions {
-    QString destination;    // the endpoint's URL as the delivery marks name it (no password)
-    int batch = 1000;       // punches a POST
-    int attempts = 6;       // POSTs of one batch before the push gives up (5xx, no answer, 429)
+    QString destination;      // the endpoint's URL as the delivery marks name it (no password)
+    int batch = 1000;         // punches a POST
+    int attempts = 6;         // POSTs of one batch before the push gives up (5xx, no answer, 429)
     int firstPauseMs = 1000;  // the pause after the first failure, doubled after each one up to a minute
 };
 
 struct PushResult {
-    qint64 delivered = 0;   // punches the endpoint accepted
+    qint64 delivered = 0;  // punches the endpoint accepted
     qint64 batches = 0;
-    qint64 dead = 0;        // batches the endpoint refused (4xx), kept in push_dead
-    QString error;          // why the push stopped; empty when everything was delivered
+    qint64 dead = 0;  // batches the endpoint refused (4xx), kept in push_dead
+    QString error;    // why the push stopped; empty when everything was delivered
     bool databaseFailed = false;
 };
 

@@ -78,7 +78,8 @@ PushAnswer PushClient::post(const QByteArray &body, const QByteArray &idempotenc
         answer.body = reply->read(PushAnswer::MaxBody);
         if (reply->hasRawHeader("Retry-After")) answer.retryAfterSeconds = retryAfter(reply->rawHeader("Retry-After"));
     } else {
-        answer.failure = timedOut ? QStringLiteral("no answer within %1 s").arg(timeoutMs_ / 1000.0) : reply->errorString();
+        answer.failure =
+            timedOut ? QStringLiteral("no answer within %1 s").arg(timeoutMs_ / 1000.0) : reply->errorString();
     }
     delete reply;  // finished: no signal of it is pending
     return answer;

@@ -9,9 +9,9 @@
 
 // What an endpoint answered to one POST.
 struct PushAnswer {
-    int status = 0;          // the HTTP status; 0 when none came (no connection, a time-out)
-    QString failure;         // why no status came
-    QByteArray body;         // the answer's body, at most MaxBody bytes
+    int status = 0;              // the HTTP status; 0 when none came (no connection, a time-out)
+    QString failure;             // why no status came
+    QByteArray body;             // the answer's body, at most MaxBody bytes
     int retryAfterSeconds = -1;  // Retry-After, when given
 
     static constexpr int MaxBody = 64 * 1024;

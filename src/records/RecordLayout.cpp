@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-RecordLayout RecordLayout::defaults() {
+RecordLayout RecordLayout::defaults()
+{
     RecordLayout l;
     l.fieldNames = {QStringLiteral("机号"), QStringLiteral("卡号"), QStringLiteral("年"), QStringLiteral("月"),
                     QStringLiteral("日"),   QStringLiteral("时"),   QStringLiteral("分"), QStringLiteral("秒")};
@@ -22,7 +23,8 @@ struct Slice {
 };
 
 // The raw-line slice a field name selects; length 0 for a name that selects nothing.
-Slice sliceOf(const QString &name, const RecordLayout &layout) {
+Slice sliceOf(const QString &name, const RecordLayout &layout)
+{
     // P is the start of the month field minus 2.
     int p = layout.decimalCards ? 14 : 12;
     if (layout.fullYear) p += 2;
@@ -40,7 +42,8 @@ Slice sliceOf(const QString &name, const RecordLayout &layout) {
 
 }  // namespace
 
-CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
+CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout)
+{
     auto addLiteral = [this](const QString &text) {
         if (text.isEmpty()) return;
         if (!pieces_.empty() && pieces_.back().start < 0) {
@@ -62,10 +65,12 @@ CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
         std::memcpy(paddedLiterals_[i].data(), encodedLiterals_[i].constData(),
                     size_t(std::min<qsizetype>(16, encodedLiterals_[i].size())));
     asciiLineBound_ = 2 + 16;
-    for (const Piece &p : pieces_) asciiLineBound_ += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
+    for (const Piece &p : pieces_)
+        asciiLineBound_ += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
 }
 
-void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const {
+void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const
+{
     const qsizetype n = raw.size();
     for (const Piece &p : pieces_) {
         if (p.start < 0) {
@@ -76,13 +81,15 @@ void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const {
     }
 }
 
-QString CompiledRecordLayout::format(QStringView raw) const {
+QString CompiledRecordLayout::format(QStringView raw) const
+{
     QString out;
     appendTo(raw, out);
     return out;
 }
 
-QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *lineCount) const {
+QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *lineCount) const
+{
     QByteArray out;
     qint64 lines = 0;
     appendConverted(raw.constData(), raw.size(), out, &lines);
@@ -90,9 +97,7 @@ QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *line
     return out;
 }
 
-QString DataBaseForm(QStringView raw, const RecordLayout &layout) {
-    return CompiledRecordLayout(layout).format(raw);
-}
+QString DataBaseForm(QStringView raw, const RecordLayout &layout) { return CompiledRecordLayout(layout).format(raw); }
 
 namespace {
 
@@ -100,8 +105,10 @@ namespace {
 // instead of a library call for each of a line's few short fields.
 inline char *copySmall(char *w, const char *from, qsizetype n, bool room)
 {
-    if (room) std::memcpy(w, from, 16);
-    else std::memcpy(w, from, size_t(n));
+    if (room)
+        std::memcpy(w, from, 16);
+    else
+        std::memcpy(w, from, size_t(n));
     return w + n;
 }
 
@@ -153,8 +160,10 @@ bool CompiledRecordLayout::appendConverted(const char *data, qsizetype size, QBy
                 for (const Piece &p : pieces_) {
                     if (p.start < 0) {
                         const QByteArray &lit = encodedLiterals_[size_t(p.length)];
-                        if (lit.size() <= 16) w = copySmall(w, paddedLiterals_[size_t(p.length)].data(), lit.size(), true);
-                        else w = static_cast<char *>(std::memcpy(w, lit.constData(), size_t(lit.size()))) + lit.size();
+                        if (lit.size() <= 16)
+                            w = copySmall(w, paddedLiterals_[size_t(p.length)].data(), lit.size(), true);
+                        else
+                            w = static_cast<char *>(std::memcpy(w, lit.constData(), size_t(lit.size()))) + lit.size();
                     } else if (p.start < len) {
                         const qsizetype n = std::min<qsizetype>(p.length, len - p.start);
                         w = copySmall(w, line + p.start, n, n <= 16 && end - (line + p.start) >= 16);

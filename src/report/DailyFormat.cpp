@@ -3,7 +3,6 @@
 #include "sync/FieldText.h"
 #include "sync/Punch.h"
 
-
 namespace {
 
 using namespace FieldText;
@@ -103,23 +102,29 @@ QString cell(const QString &text) { return QStringLiteral("<td>") + text.toHtmlE
 
 QByteArray html(const QList<DailyRow> &rows, const DailyOptions &options)
 {
-    const QString title = QStringLiteral("Daily attendance %1 to %2").arg(options.from.toString(Qt::ISODate), options.to.toString(Qt::ISODate));
-    QString out = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n"
-                                 "<style>body{font-family:sans-serif;font-size:10pt}table{border-collapse:collapse;margin-bottom:1em;"
-                                 "page-break-inside:avoid}th,td{border:1px solid #888;padding:2px 6px;text-align:left}"
-                                 "h2{font-size:12pt;margin:1em 0 .3em}</style></head><body>\n<h1>%1</h1>\n").arg(title.toHtmlEscaped());
+    const QString title = QStringLiteral("Daily attendance %1 to %2")
+                              .arg(options.from.toString(Qt::ISODate), options.to.toString(Qt::ISODate));
+    QString out =
+        QStringLiteral(
+            "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>%1</title>\n"
+            "<style>body{font-family:sans-serif;font-size:10pt}table{border-collapse:collapse;margin-bottom:1em;"
+            "page-break-inside:avoid}th,td{border:1px solid #888;padding:2px 6px;text-align:left}"
+            "h2{font-size:12pt;margin:1em 0 .3em}</style></head><body>\n<h1>%1</h1>\n")
+            .arg(title.toHtmlEscaped());
     if (rows.isEmpty()) out += QStringLiteral("<p>No punches.</p>\n");
     QDate day;
     for (const DailyRow &r : rows) {
         if (r.date != day) {
             if (day.isValid()) out += QStringLiteral("</table>\n");
             day = r.date;
-            out += QStringLiteral("<h2>%1</h2>\n<table><tr><th>card</th><th>job number</th><th>name</th><th>first in</th>"
-                                  "<th>last out</th><th>punches</th><th>worked</th><th>flags</th></tr>\n").arg(day.toString(Qt::ISODate));
+            out +=
+                QStringLiteral("<h2>%1</h2>\n<table><tr><th>card</th><th>job number</th><th>name</th><th>first in</th>"
+                               "<th>last out</th><th>punches</th><th>worked</th><th>flags</th></tr>\n")
+                    .arg(day.toString(Qt::ISODate));
         }
-        out += QStringLiteral("<tr>") + cell(cardText(r.card)) + cell(r.jobNumber) + cell(r.name) + cell(timeText(r.firstIn))
-               + cell(timeText(r.lastOut)) + cell(QString::number(r.punches)) + cell(DailyReport::workedText(r.workedSeconds))
-               + cell(r.flags()) + QStringLiteral("</tr>\n");
+        out += QStringLiteral("<tr>") + cell(cardText(r.card)) + cell(r.jobNumber) + cell(r.name)
+            + cell(timeText(r.firstIn)) + cell(timeText(r.lastOut)) + cell(QString::number(r.punches))
+            + cell(DailyReport::workedText(r.workedSeconds)) + cell(r.flags()) + QStringLiteral("</tr>\n");
     }
     if (day.isValid()) out += QStringLiteral("</table>\n");
     out += QStringLiteral("</body></html>\n");

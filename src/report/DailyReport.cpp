@@ -13,15 +13,17 @@ namespace {
 
 struct CardPunch {
     uint32_t card;
-    qint64 day;    // days since 1970 of the day the punch counts for
-    qint64 utc;    // seconds since 1970
+    qint64 day;  // days since 1970 of the day the punch counts for
+    qint64 utc;  // seconds since 1970
     quint64 stamp;
     bool dstGap;
 };
 
 QString timeText(const QDate &date, int minutes)
 {
-    return QStringLiteral("%1 %2:%3:00").arg(date.toString(Qt::ISODate)).arg(minutes / 60, 2, 10, QLatin1Char('0'))
+    return QStringLiteral("%1 %2:%3:00")
+        .arg(date.toString(Qt::ISODate))
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
         .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
@@ -44,8 +46,10 @@ DailyRow dayRow(const CardPunch *begin, const CardPunch *end, const QDate &date,
     std::vector<const CardPunch *> kept;
     for (const CardPunch *p = begin; p != end; ++p) {
         row.dstGap = row.dstGap || p->dstGap;
-        if (p != begin && p->utc - p[-1].utc <= doubleTapSeconds) ++row.doubleTaps;
-        else kept.push_back(p);
+        if (p != begin && p->utc - p[-1].utc <= doubleTapSeconds)
+            ++row.doubleTaps;
+        else
+            kept.push_back(p);
     }
     for (size_t i = 0; i + 1 < kept.size(); i += 2) row.workedSeconds += kept[i + 1]->utc - kept[i]->utc;
     row.odd = kept.size() % 2 == 1;
@@ -57,10 +61,11 @@ DailyRow dayRow(const CardPunch *begin, const CardPunch *end, const QDate &date,
 bool loadNames(Database &db, QHash<uint32_t, std::pair<QString, QString>> &names, QString &error)
 {
     SqlCursor q(db);
-    if (!q.exec(QStringLiteral("SELECT card, job_number, name FROM cards WHERE job_number IS NOT NULL OR name IS NOT NULL"), {}, error))
+    if (!q.exec(
+            QStringLiteral("SELECT card, job_number, name FROM cards WHERE job_number IS NOT NULL OR name IS NOT NULL"),
+            {}, error))
         return false;
-    while (q.next())
-        names.insert(uint32_t(q.integer(0)), {QString::fromUtf8(q.text(1)), QString::fromUtf8(q.text(2))});
+    while (q.next()) names.insert(uint32_t(q.integer(0)), {QString::fromUtf8(q.text(1)), QString::fromUtf8(q.text(2))});
     return q.finish(error);
 }
 
@@ -90,10 +95,14 @@ bool rows(Database &db, const DailyOptions &options, QList<DailyRow> &rows, QStr
     filter.from = timeText(options.from, options.dayStartsMinutes);
     filter.until = timeText(options.to.addDays(1), options.dayStartsMinutes);
     std::vector<CardPunch> punches;
-    if (!PunchRows::byTime(db, filter, [&](const ExportRow &r) {
-            punches.push_back({r.card, dayOf(r.stamp, options.dayStartsMinutes), PunchTime::secondsOf(r.stamp) - r.utcOffset, r.stamp, r.dstGap});
-            return true;
-        }, error))
+    if (!PunchRows::byTime(
+            db, filter,
+            [&](const ExportRow &r) {
+                punches.push_back({r.card, dayOf(r.stamp, options.dayStartsMinutes),
+                                   PunchTime::secondsOf(r.stamp) - r.utcOffset, r.stamp, r.dstGap});
+                return true;
+            },
+            error))
         return false;
     QHash<uint32_t, std::pair<QString, QString>> names;
     if (!loadNames(db, names, error)) return false;
@@ -106,7 +115,8 @@ bool rows(Database &db, const DailyOptions &options, QList<DailyRow> &rows, QStr
     for (size_t i = 0; i < punches.size();) {
         size_t j = i + 1;
         while (j < punches.size() && punches[j].card == punches[i].card && punches[j].day == punches[i].day) ++j;
-        DailyRow row = dayRow(&punches[i], &punches[0] + j, QDate::fromJulianDay(punches[i].day + JulianDayOf1970), options.doubleTapSeconds);
+        DailyRow row = dayRow(&punches[i], &punches[0] + j, QDate::fromJulianDay(punches[i].day + JulianDayOf1970),
+                              options.doubleTapSeconds);
         const auto name = names.constFind(row.card);
         if (name != names.cend()) std::tie(row.jobNumber, row.name) = *name;
         rows.append(row);

@@ -19,7 +19,7 @@ struct DailyOptions {
 // One card on one day.
 struct DailyRow {
     uint32_t card = 0;
-    QString jobNumber, name;   // from the cards table; empty when not filled in
+    QString jobNumber, name;  // from the cards table; empty when not filled in
     QDate date;
     quint64 firstIn = 0;       // stamp (sync/Punch.h) in the terminal's wall-clock time
     quint64 lastOut = 0;       // 0 when there is no second punch

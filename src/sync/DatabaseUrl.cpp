@@ -22,8 +22,10 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString &text, QString &erro
         return url;
     }
     if (!text.startsWith(QLatin1String("postgresql://")) && !text.startsWith(QLatin1String("postgres://"))) {
-        const QString shown = text.contains(QLatin1String("://")) ? QUrl(text).toDisplayString(QUrl::RemovePassword) : text;
-        error = QStringLiteral("database URL \"%1\" is neither sqlite:PATH nor postgresql://USER@HOST:PORT/DATABASE").arg(shown);
+        const QString shown =
+            text.contains(QLatin1String("://")) ? QUrl(text).toDisplayString(QUrl::RemovePassword) : text;
+        error = QStringLiteral("database URL \"%1\" is neither sqlite:PATH nor postgresql://USER@HOST:PORT/DATABASE")
+                    .arg(shown);
         return std::nullopt;
     }
     const QUrl u(text, QUrl::StrictMode);
@@ -33,9 +35,10 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString &text, QString &erro
     url.host = u.host(QUrl::FullyDecoded);
     url.port = u.port(5432);
     url.database = u.path(QUrl::FullyDecoded).mid(1);
-    if (!u.isValid() || url.host.isEmpty() || url.database.isEmpty() || url.database.contains(u'/')
-        || url.port < 1 || url.port > 65535 || u.hasQuery() || u.hasFragment()) {
-        error = QStringLiteral("database URL \"%1\" is not postgresql://USER@HOST:PORT/DATABASE").arg(u.toDisplayString(QUrl::RemovePassword));
+    if (!u.isValid() || url.host.isEmpty() || url.database.isEmpty() || url.database.contains(u'/') || url.port < 1
+        || url.port > 65535 || u.hasQuery() || u.hasFragment()) {
+        error = QStringLiteral("database URL \"%1\" is not postgresql://USER@HOST:PORT/DATABASE")
+                    .arg(u.toDisplayString(QUrl::RemovePassword));
         return std::nullopt;
     }
     return url;
@@ -44,6 +47,7 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString &text, QString &erro
 DatabaseUrl DatabaseUrl::defaultLocation()
 {
     DatabaseUrl url;
-    url.path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zevo/punches.sqlite");
+    url.path =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zevo/punches.sqlite");
     return url;
 }

@@ -54,9 +54,12 @@ void appendJsonString(QByteArray &out, QByteArrayView utf8)
     out.append('"');
     for (char c : utf8) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') out.append('\\').append(c);
-        else if (u < 0x20 || u == 0x7f) out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xF]);
-        else out.append(c);
+        if (c == '"' || c == '\\')
+            out.append('\\').append(c);
+        else if (u < 0x20 || u == 0x7f)
+            out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xF]);
+        else
+            out.append(c);
     }
     out.append('"');
 }

@@ -8,10 +8,10 @@
 struct LineTarget {
     enum Kind { Tcp, Serial };
     Kind kind = Tcp;
-    QString host;     // Tcp (an IPv6 address without its brackets)
-    int port = 0;     // Tcp
-    QString device;   // Serial
-    int baud = 0;     // Serial; 0 for the link's own setting
+    QString host;    // Tcp (an IPv6 address without its brackets)
+    int port = 0;    // Tcp
+    QString device;  // Serial
+    int baud = 0;    // Serial; 0 for the link's own setting
 
     // The line as the fleet file writes it.
     QString text() const;
@@ -31,7 +31,7 @@ struct FleetTerminal {
     int address = 0;
     bool clearAfterSync = false;
     std::optional<qint64> clockTolerance;  // seconds
-    QString timezone;  // an IANA name; empty: this computer's zone
+    QString timezone;                      // an IANA name; empty: this computer's zone
 };
 
 // The fleet file (INI): one section per terminal, named by the section, with the keys `line`,

@@ -105,8 +105,10 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
     QString settingsError;
     const QString &settingsFile = options_.linkSettingsFile;
     if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
-        if (QFileInfo(settingsFile).isReadable()) baseSettings = LinkSettings::loadFile(settingsFile);
-        else settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
+        if (QFileInfo(settingsFile).isReadable())
+            baseSettings = LinkSettings::loadFile(settingsFile);
+        else
+            settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
     }
 
     QMutex sqliteWrites;

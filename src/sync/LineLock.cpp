@@ -46,7 +46,8 @@ bool LineLock::acquire(const QString &folder, const QString &lineKey, int waitSe
     const QString path = pathOf(folder, lineKey);
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
-        error = QStringLiteral("cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        error =
+            QStringLiteral("cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const QDeadlineTimer deadline(qint64(waitSeconds) * 1000);
@@ -64,8 +65,9 @@ bool LineLock::acquire(const QString &folder, const QString &lineKey, int waitSe
         QThread::msleep(50);
     }
     ::close(fd);
-    error = waitSeconds > 0 ? QStringLiteral("the line %1 is in use by another sync (waited %2 s)").arg(lineKey).arg(waitSeconds)
-                            : QStringLiteral("the line %1 is in use by another sync").arg(lineKey);
+    error = waitSeconds > 0
+        ? QStringLiteral("the line %1 is in use by another sync (waited %2 s)").arg(lineKey).arg(waitSeconds)
+        : QStringLiteral("the line %1 is in use by another sync").arg(lineKey);
     return false;
 }
 

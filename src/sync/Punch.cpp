@@ -55,13 +55,15 @@ quint64 stampAt(qint64 seconds)
     unsigned m = 0, d = 0;
     civilFromDays(days, y, m, d);
     return ((quint64(y) * 100 + m) * 100 + d) * 1000000 + quint64(rest / 3600) * 10000 + quint64(rest / 60 % 60) * 100
-           + quint64(rest % 60);
+        + quint64(rest % 60);
 }
 
 quint64 stampOf(const PackedTime::Civil &c)
 {
     return ((((quint64(c.year) * 100 + quint64(c.month)) * 100 + quint64(c.day)) * 100 + quint64(c.hour)) * 100
-            + quint64(c.minute)) * 100 + quint64(c.second);
+            + quint64(c.minute))
+        * 100
+        + quint64(c.second);
 }
 
 QDateTime dateTimeOf(quint64 stamp)

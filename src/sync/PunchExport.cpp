@@ -128,7 +128,8 @@ void appendJsonObject(const ExportRow &r, QByteArray &out, bool utc, bool withId
     out.append("\",\"utc\":\"").append(moment, 25).append("\",\"flag\":");
     appendJsonString(out, r.flag);
     if (r.dstGap) out.append(",\"suspect\":\"dst-gap\"");
-    if (withId) out.append(",\"id\":\"").append(r.identity).append(':').append(QByteArray::number(r.serial)).append('"');
+    if (withId)
+        out.append(",\"id\":\"").append(r.identity).append(':').append(QByteArray::number(r.serial)).append('"');
     out.append('}');
 }
 
@@ -165,12 +166,15 @@ bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, co
     buffer.reserve(1 << 17);
     formatter.begin(buffer);
     bool written = true;
-    const bool read = PunchRows::byTime(db, filter, [&](const ExportRow &r) {
-        formatter.row(r, buffer);
-        ++rows;
-        written = buffer.size() < (1 << 16) || flush(out, buffer, error);
-        return written;
-    }, error);
+    const bool read = PunchRows::byTime(
+        db, filter,
+        [&](const ExportRow &r) {
+            formatter.row(r, buffer);
+            ++rows;
+            written = buffer.size() < (1 << 16) || flush(out, buffer, error);
+            return written;
+        },
+        error);
     if (!read) return false;
     return flush(out, buffer, error);
 }

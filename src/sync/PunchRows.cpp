@@ -139,9 +139,12 @@ bool mergeTerminals(Database &db, Terminals &terminals, const QList<qint64> &ids
         std::pop_heap(heap.begin(), heap.end(), later);
         Stream &s = streams[heap.back()];
         if (!each(s.row)) return false;
-        if (s.cursor->next() && rowOf(*s.cursor, terminals, s.row)) std::push_heap(heap.begin(), heap.end(), later);
-        else if (!s.cursor->finish(error)) return false;
-        else heap.pop_back();
+        if (s.cursor->next() && rowOf(*s.cursor, terminals, s.row))
+            std::push_heap(heap.begin(), heap.end(), later);
+        else if (!s.cursor->finish(error))
+            return false;
+        else
+            heap.pop_back();
     }
     return true;
 }
@@ -164,11 +167,13 @@ bool byTime(Database &db, const ExportFilter &filter, const Each &each, QString 
     // Everything, or on PostgreSQL (whose BRIN index finds the pages of a range): sorted by time in
     // the database, the few punches of one second put in order here.
     QVariantList binds;
-    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE 1 = 1%2").arg(columns(db.postgres()), timeRange(filter, db.postgres(), binds));
+    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE 1 = 1%2")
+                      .arg(columns(db.postgres()), timeRange(filter, db.postgres(), binds));
     if (!filter.terminal.isEmpty()) {
         QStringList idTexts;
         for (qint64 id : ids) idTexts << QString::number(id);
-        sql += QStringLiteral(" AND terminal_id IN (%1)").arg(idTexts.isEmpty() ? QStringLiteral("NULL") : idTexts.join(u','));
+        sql += QStringLiteral(" AND terminal_id IN (%1)")
+                   .arg(idTexts.isEmpty() ? QStringLiteral("NULL") : idTexts.join(u','));
     }
     sql += QStringLiteral(" ORDER BY at");
     SqlCursor q(db);
@@ -191,11 +196,13 @@ bool byTime(Database &db, const ExportFilter &filter, const Each &each, QString 
     return flush();
 }
 
-bool bySerial(Database &db, qint64 terminalId, quint64 after, int limit, const Each &each, QString &error, quint64 through)
+bool bySerial(Database &db, qint64 terminalId, quint64 after, int limit, const Each &each, QString &error,
+              quint64 through)
 {
     Terminals terminals;
     if (!loadTerminals(db, terminals, error)) return false;
-    QString sql = QStringLiteral("SELECT %1 FROM punches WHERE terminal_id = ? AND serial > ?").arg(columns(db.postgres()));
+    QString sql =
+        QStringLiteral("SELECT %1 FROM punches WHERE terminal_id = ? AND serial > ?").arg(columns(db.postgres()));
     QVariantList binds{terminalId, qint64(after)};
     if (through) {
         sql += QStringLiteral(" AND serial <= ?");

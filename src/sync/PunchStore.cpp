@@ -36,7 +36,8 @@ PGconn *postgresHandle(Database &db)
 {
     const QVariant v = db.sql().driver()->handle();
     // PGconn is a typedef: the metatype may carry either name.
-    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0)) return nullptr;
+    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0))
+        return nullptr;
     return *static_cast<PGconn *const *>(v.constData());
 }
 
@@ -54,9 +55,12 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         return false;
     }
     if (!incomingReady_) {
-        if (!db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
-                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, utc_offset INTEGER NOT NULL, dst_gap SMALLINT NOT NULL) "
-                                     "ON COMMIT DELETE ROWS"), error))
+        if (!db_.exec(
+                QStringLiteral(
+                    "CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
+                    "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, utc_offset INTEGER NOT NULL, dst_gap SMALLINT NOT NULL) "
+                    "ON COMMIT DELETE ROWS"),
+                error))
             return false;
         incomingReady_ = true;
     }
@@ -72,8 +76,10 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         PunchTime::writeText(p.stamp, time, false);
         data.append(time, 19).append('\t');
         for (char c : p.flag) {
-            if (c == '\\') data.append("\\\\");
-            else data.append(storedFlagChar(c));
+            if (c == '\\')
+                data.append("\\\\");
+            else
+                data.append(storedFlagChar(c));
         }
         data.append('\t').append(QByteArray::number(p.utcOffset)).append(p.dstGap ? "\t1\n" : "\t0\n");
     }
@@ -99,8 +105,10 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
 {
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
-    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) SELECT %1, serial, "
-                               "card, at, flag, utc_offset, dst_gap FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
+    if (!q.exec(QStringLiteral(
+                    "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) SELECT %1, serial, "
+                    "card, at, flag, utc_offset, dst_gap FROM zevo_incoming ON CONFLICT DO NOTHING")
+                    .arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
     return true;
@@ -118,9 +126,14 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
 {
     sqlite3 *h = sqliteHandleOf(db_);
     SqliteStatement insert;
-    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) "
-                                    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT DO NOTHING", -1, &insert.statement, nullptr) != SQLITE_OK) {
-        error = db_.failure(QStringLiteral("insert punches"), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
+    if (!h
+        || sqlite3_prepare_v2(h,
+                              "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) "
+                              "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT DO NOTHING",
+                              -1, &insert.statement, nullptr)
+            != SQLITE_OK) {
+        error = db_.failure(QStringLiteral("insert punches"),
+                            h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
         return false;
     }
     sqlite3_stmt *st = insert.statement;
@@ -164,14 +177,16 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     old.addBindValue(t.identity);
     if (!db_.exec(old, error)) return false;
     const bool known = old.next();
-    if (known && old.value(1).toString() != t.timezone && !keepOffsetsOfOldZone(old.value(0).toLongLong(), old.value(1).toString(), error))
+    if (known && old.value(1).toString() != t.timezone
+        && !keepOffsetsOfOldZone(old.value(0).toLongLong(), old.value(1).toString(), error))
         return false;
     QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, timezone) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
-                             "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
-                             "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
-                             "timezone = excluded.timezone"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, timezone) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
+        "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
+        "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
+        "timezone = excluded.timezone"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.model);
@@ -199,10 +214,13 @@ bool PunchStore::keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone,
 {
     // A page at a time: a PostgreSQL connection cannot update while a query's rows are still coming.
     QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("SELECT serial, %1 FROM punches WHERE terminal_id = ? AND utc_offset IS NULL AND serial > ? "
-                             "ORDER BY serial LIMIT 10000").arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
+    q.prepare(
+        QStringLiteral("SELECT serial, %1 FROM punches WHERE terminal_id = ? AND utc_offset IS NULL AND serial > ? "
+                       "ORDER BY serial LIMIT 10000")
+            .arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
     QSqlQuery u(db_.sql());
-    u.prepare(QStringLiteral("UPDATE punches SET utc_offset = ?, dst_gap = ? WHERE terminal_id = %1 AND serial = ?").arg(terminalId));
+    u.prepare(QStringLiteral("UPDATE punches SET utc_offset = ?, dst_gap = ? WHERE terminal_id = %1 AND serial = ?")
+                  .arg(terminalId));
     ZoneClock zone(oldZone);
     qint64 previous = ZoneClock::NoPrevious, after = 0;
     for (;;) {
@@ -245,7 +263,8 @@ bool PunchStore::previousUtc(qint64 terminalId, const QString &zone, qint64 &utc
 bool PunchStore::insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
 {
     // PostgreSQL counts what it inserted when the batches move on from the temporary table.
-    return db_.postgres() ? copyBatchPostgres(punches, count, error) : insertBatchSqlite(terminalId, punches, count, inserted, error);
+    return db_.postgres() ? copyBatchPostgres(punches, count, error)
+                          : insertBatchSqlite(terminalId, punches, count, inserted, error);
 }
 
 bool PunchStore::insertCards(QString &error)
@@ -275,7 +294,9 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
     if (gate_) hold.emplace(gate_);
     // In WAL mode NORMAL syncs at checkpoints only, FULL at every commit; a power cut after a
     // NORMAL commit loses it whole (records and last serial alike), never half of it.
-    if (!db_.postgres() && !db_.exec(durable ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=NORMAL"), error))
+    if (!db_.postgres()
+        && !db_.exec(durable ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=NORMAL"),
+                     error))
         return false;
     if (!db_.begin(error)) return false;
     // Cards remembered by this store may belong to a transaction that was rolled back.

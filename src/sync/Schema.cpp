@@ -53,11 +53,15 @@ QStringList zonesAndDelivery(bool postgres)
         QStringLiteral("ALTER TABLE terminals ADD COLUMN timezone TEXT NOT NULL DEFAULT ''"),
         QStringLiteral("ALTER TABLE punches ADD COLUMN utc_offset INTEGER"),
         QStringLiteral("ALTER TABLE punches ADD COLUMN dst_gap SMALLINT NOT NULL DEFAULT 0"),
-        QStringLiteral("CREATE TABLE push_marks (destination TEXT NOT NULL, terminal_id %1 NOT NULL, serial %1 NOT NULL, "
-                       "PRIMARY KEY (destination, terminal_id))").arg(integer),
-        QStringLiteral("CREATE TABLE push_dead (id %1, destination TEXT NOT NULL, terminal_id %2 NOT NULL, "
-                       "first_serial %2 NOT NULL, last_serial %2 NOT NULL, status INTEGER NOT NULL, answer TEXT NOT NULL, "
-                       "at TEXT NOT NULL)").arg(postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY"), integer),
+        QStringLiteral(
+            "CREATE TABLE push_marks (destination TEXT NOT NULL, terminal_id %1 NOT NULL, serial %1 NOT NULL, "
+            "PRIMARY KEY (destination, terminal_id))")
+            .arg(integer),
+        QStringLiteral(
+            "CREATE TABLE push_dead (id %1, destination TEXT NOT NULL, terminal_id %2 NOT NULL, "
+            "first_serial %2 NOT NULL, last_serial %2 NOT NULL, status INTEGER NOT NULL, answer TEXT NOT NULL, "
+            "at TEXT NOT NULL)")
+            .arg(postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY"), integer),
         postgres ? QStringLiteral("CREATE INDEX punches_at ON punches USING brin (at)")
                  : QStringLiteral("CREATE INDEX punches_at ON punches (terminal_id, at)"),
     };
@@ -135,7 +139,9 @@ bool checkWritable(Database &db, QString &error)
         || !db.exec(QStringLiteral("UPDATE terminals SET name = name WHERE id = 0"), why)
         || !db.exec(QStringLiteral("DELETE FROM punches WHERE terminal_id = 0 AND serial = 0"), why)) {
         db.rollback();
-        error = why.startsWith(QLatin1String("database ")) ? why + QStringLiteral(" (the database does not accept writes)") : why;
+        error = why.startsWith(QLatin1String("database "))
+            ? why + QStringLiteral(" (the database does not accept writes)")
+            : why;
         return false;
     }
     db.rollback();

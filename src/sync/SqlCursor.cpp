@@ -41,11 +41,13 @@ bool SqlCursor::exec(const QString &sql, const QVariantList &binds, QString &err
     if (!db_.postgres()) {
         sqlite3 *h = sqliteHandleOf(db_);
         if (!h || sqlite3_prepare_v2(h, sql.toUtf8().constData(), -1, &statement_, nullptr) != SQLITE_OK) {
-            error = db_.failure(QStringLiteral("query"), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
+            error = db_.failure(QStringLiteral("query"),
+                                h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
             return false;
         }
         for (int i = 0; i < binds.size(); ++i) {
-            if (isWholeNumber(binds[i])) sqlite3_bind_int64(statement_, i + 1, binds[i].toLongLong());
+            if (isWholeNumber(binds[i]))
+                sqlite3_bind_int64(statement_, i + 1, binds[i].toLongLong());
             else {
                 const QByteArray text = binds[i].toString().toUtf8();
                 sqlite3_bind_text(statement_, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);

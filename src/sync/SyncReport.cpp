@@ -19,12 +19,12 @@ namespace SyncReport {
 
 QString line(const TerminalResult &r, bool dryRun)
 {
-    QString s = u'[' + plain(r.name) + QStringLiteral("] identity=") + (r.identity.isEmpty() ? QStringLiteral("-") : plain(r.identity));
+    QString s = u'[' + plain(r.name) + QStringLiteral("] identity=")
+        + (r.identity.isEmpty() ? QStringLiteral("-") : plain(r.identity));
     s += (dryRun ? QStringLiteral(" waiting=") : QStringLiteral(" new=")) + QString::number(r.newRecords);
     s += QStringLiteral(" last-serial=") + (r.lastSerial ? QString::number(*r.lastSerial) : QStringLiteral("-"));
     s += QStringLiteral(" drift=") + (r.drift ? signedSeconds(*r.drift) : QStringLiteral("-"));
-    if (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance)
-        s += QStringLiteral(" (beyond %1s)").arg(*r.tolerance);
+    if (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance) s += QStringLiteral(" (beyond %1s)").arg(*r.tolerance);
     if (r.clockSet) s += QStringLiteral(" clock-set");
     if (r.cleared) s += QStringLiteral(" cleared=") + QString::number(*r.cleared);
     s += r.ok() ? QStringLiteral(" ok") : QStringLiteral(" error: ") + plain(r.error);

@@ -6,14 +6,14 @@
 // What the sync of one terminal did, for its line of the report.
 struct TerminalResult {
     QString name;
-    QString identity;                 // empty when the terminal did not identify itself
-    qint64 newRecords = 0;            // punches that were new to the database (dry run: waiting)
+    QString identity;                   // empty when the terminal did not identify itself
+    qint64 newRecords = 0;              // punches that were new to the database (dry run: waiting)
     std::optional<quint64> lastSerial;  // stored for the terminal after the sync
-    std::optional<qint64> drift;      // seconds, the terminal's clock minus the computer's
-    std::optional<qint64> tolerance;  // the fleet file's clock-tolerance
+    std::optional<qint64> drift;        // seconds, the terminal's clock minus the computer's
+    std::optional<qint64> tolerance;    // the fleet file's clock-tolerance
     bool clockSet = false;
-    std::optional<qint64> cleared;    // records deleted from the terminal
-    QString error;                    // empty: synced
+    std::optional<qint64> cleared;  // records deleted from the terminal
+    QString error;                  // empty: synced
 
     bool ok() const { return error.isEmpty(); }
 };

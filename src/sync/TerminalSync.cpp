@@ -58,9 +58,10 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     if (id.lastSerial < stored) {
         // Serials never go back: a terminal whose memory was replaced, or two terminals with one
         // identity. Collecting would skip its records; the operator has to look.
-        result.error = QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
-                           .arg(id.lastSerial)
-                           .arg(stored);
+        result.error =
+            QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
+                .arg(id.lastSerial)
+                .arg(stored);
         return result;
     }
     if (options.dryRun) {
@@ -72,8 +73,10 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         const QDateTime now = QDateTime::currentDateTime();
         QString date = now.toString(QStringLiteral("yyMMdd")), time = now.toString(QStringLiteral("HHmmss")),
                 logged = QStringLiteral("01");
-        if (link.ModifyDateTime(qint16(terminal.address), date, time, logged).toBool()) result.clockSet = true;
-        else result.error = QStringLiteral("setting the clock failed");
+        if (link.ModifyDateTime(qint16(terminal.address), date, time, logged).toBool())
+            result.clockSet = true;
+        else
+            result.error = QStringLiteral("setting the clock failed");
     }
 
     if (!spool.reset(error)) {
@@ -83,23 +86,26 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     quint64 last = stored;
     quint64 previous = stored;
     QString recordError;
-    const bool collected = link.recordsSince(terminal.address, stored, [&](const SerialRecord &r) {
-        Punch p;
-        if (r.serial <= previous) {
-            recordError = QStringLiteral("the terminal sent serial %1 after %2").arg(r.serial).arg(previous);
-            return false;
-        }
-        if (!toPunch(r, p)) {
-            recordError = QStringLiteral("record %1 has no valid time or flag").arg(r.serial);
-            return false;
-        }
-        previous = r.serial;
-        if (!spool.append(p)) {
-            recordError = QStringLiteral("cannot write the spool file (disk full?)");
-            return false;
-        }
-        return true;
-    }, last);
+    const bool collected = link.recordsSince(
+        terminal.address, stored,
+        [&](const SerialRecord &r) {
+            Punch p;
+            if (r.serial <= previous) {
+                recordError = QStringLiteral("the terminal sent serial %1 after %2").arg(r.serial).arg(previous);
+                return false;
+            }
+            if (!toPunch(r, p)) {
+                recordError = QStringLiteral("record %1 has no valid time or flag").arg(r.serial);
+                return false;
+            }
+            previous = r.serial;
+            if (!spool.append(p)) {
+                recordError = QStringLiteral("cannot write the spool file (disk full?)");
+                return false;
+            }
+            return true;
+        },
+        last);
     if (!collected || !recordError.isEmpty()) {
         result.error = QStringLiteral("collection failed: ") + (recordError.isEmpty() ? link.lastError() : recordError);
         return result;
@@ -121,16 +127,19 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     facts.timezone = terminal.timezone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : terminal.timezone;
     facts.syncedAt = QDateTime::currentDateTime();
     qint64 inserted = 0;
-    if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
-                      terminal.clearAfterSync)) {
+    if (!store->store(
+            facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
+            terminal.clearAfterSync)) {
         result.error = QStringLiteral("storing failed, nothing kept: ") + error;
         return result;
     }
     result.newRecords = inserted;
     // Another sync may have stored further meanwhile; what is stored is what may go.
     quint64 nowStored = last;
-    if (store->lastSerial(id.identity, nowStored, error)) result.lastSerial = nowStored;
-    else result.lastSerial = last;
+    if (store->lastSerial(id.identity, nowStored, error))
+        result.lastSerial = nowStored;
+    else
+        result.lastSerial = last;
 
     if (terminal.clearAfterSync && last > 0) {
         // Everything up to `last` is stored: this sync's records and what earlier syncs stored,
@@ -139,7 +148,8 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         if (link.deleteRecordsUpTo(terminal.address, last, deleted))
             result.cleared = deleted;
         else if (result.error.isEmpty())
-            result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ") + link.lastError();
+            result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ")
+                + link.lastError();
     }
     return result;
 }

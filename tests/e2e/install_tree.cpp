@@ -20,8 +20,8 @@ struct Ran {
     QString out, err;
 };
 
-Ran run(const QString &program, const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-        int timeoutMs = 300000)
+Ran run(const QString &program, const QStringList &args,
+        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(), int timeoutMs = 300000)
 {
     QProcess p;
     p.setProcessEnvironment(env);
@@ -56,9 +56,12 @@ QStringList attctlCommands(const QString &attctl)
     QStringList commands;
     bool on = false;
     for (const QString &line : help.split(u'\n')) {
-        if (line == QLatin1String("commands:")) on = true;
-        else if (on && line.isEmpty()) break;
-        else if (on && QRegularExpression(QStringLiteral("^  [a-z]")).match(line).hasMatch()) commands << line.split(u' ', Qt::SkipEmptyParts).first();
+        if (line == QLatin1String("commands:"))
+            on = true;
+        else if (on && line.isEmpty())
+            break;
+        else if (on && QRegularExpression(QStringLiteral("^  [a-z]")).match(line).hasMatch())
+            commands << line.split(u' ', Qt::SkipEmptyParts).first();
     }
     return commands;
 }
@@ -77,7 +80,9 @@ private slots:
         QVERIFY2(!buildDir().isEmpty(), "ZEVO_BIN_DIR is not set");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DESTDIR"), root_.path());
-        const Ran r = run(QStringLiteral("cmake"), {QStringLiteral("--install"), buildDir(), QStringLiteral("--prefix"), QStringLiteral("/usr")}, env);
+        const Ran r =
+            run(QStringLiteral("cmake"),
+                {QStringLiteral("--install"), buildDir(), QStringLiteral("--prefix"), QStringLiteral("/usr")}, env);
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         usr_ = root_.filePath(QStringLiteral("usr"));
     }
@@ -93,9 +98,11 @@ private slots:
                               "share/zevo/systemd/zevo-sync.timer"})
             QVERIFY2(QFileInfo::exists(usr_ + u'/' + QLatin1String(f)), f);
         // The service names attctl where it was installed, not where the build was configured to go.
-        QVERIFY(readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service")).contains(QStringLiteral("ExecStart=/usr/bin/attctl ")));
+        QVERIFY(readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service"))
+                    .contains(QStringLiteral("ExecStart=/usr/bin/attctl ")));
         // Nothing of the build tree leaks in: only the folders a Debian system expects.
-        QCOMPARE(QDir(usr_).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
+        QCOMPARE(QDir(usr_).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
     }
 
     // systemd itself reads the service and the timer as valid units (with ExecStart pointed at the
@@ -109,10 +116,15 @@ private slots:
         QVERIFY(!service.isEmpty());
         QFile s(units.filePath(QStringLiteral("zevo-sync.service")));
         QVERIFY(s.open(QIODevice::WriteOnly));
-        s.write(QString(service).replace(QStringLiteral("ExecStart=/usr/bin/attctl "), QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_)).toUtf8());
+        s.write(QString(service)
+                    .replace(QStringLiteral("ExecStart=/usr/bin/attctl "),
+                             QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_))
+                    .toUtf8());
         s.close();
-        QVERIFY(QFile::copy(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.timer"), units.filePath(QStringLiteral("zevo-sync.timer"))));
-        const Ran r = run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
+        QVERIFY(QFile::copy(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.timer"),
+                            units.filePath(QStringLiteral("zevo-sync.timer"))));
+        const Ran r =
+            run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
         QVERIFY2(r.code == 0 && r.err.trimmed().isEmpty(), qPrintable(r.out + r.err));
     }
 
@@ -139,12 +151,14 @@ private slots:
             QVERIFY2(r.code == 0 && r.out.isEmpty(), qPrintable(r.out + r.err));
         }
         // The lamps come from resources: each lights its own lamp, in its own colour.
-        const auto pixel = [](int image, int y) { return FrmZevo::lampImage(image).pixmap(16, 16).toImage().pixelColor(8, y); };
+        const auto pixel = [](int image, int y) {
+            return FrmZevo::lampImage(image).pixmap(16, 16).toImage().pixelColor(8, y);
+        };
         QVERIFY(!FrmZevo::lampImage(1).isNull());
-        QVERIFY(pixel(1, 13).green() > 150 && pixel(1, 13).red() < 100);   // green, bottom
-        QVERIFY(pixel(2, 4).red() > 150 && pixel(2, 4).green() < 100);     // red, top
-        QVERIFY(pixel(3, 8).red() > 150 && pixel(3, 8).green() > 150);     // yellow, middle
-        QVERIFY(pixel(2, 13).green() < 100);                               // green dark when red is lit
+        QVERIFY(pixel(1, 13).green() > 150 && pixel(1, 13).red() < 100);  // green, bottom
+        QVERIFY(pixel(2, 4).red() > 150 && pixel(2, 4).green() < 100);    // red, top
+        QVERIFY(pixel(3, 8).red() > 150 && pixel(3, 8).green() > 150);    // yellow, middle
+        QVERIFY(pixel(2, 13).green() < 100);                              // green dark when red is lit
     }
 
     // The manual pages are well-formed and name every command and option the programs have.
@@ -152,13 +166,17 @@ private slots:
     {
         const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
         // The version attctl prints, e.g. "attctl 0.1", is the one each page carries.
-        const QString version = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}).out.trimmed().section(u' ', 1);
+        const QString version =
+            run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}).out.trimmed().section(u' ', 1);
         QVERIFY(!version.isEmpty());
         for (const QString &p : Programs) {
             const QString page = usr_ + QStringLiteral("/share/man/man1/%1.1").arg(p);
-            QVERIFY2(readAll(page).section(u'\n', 0, 0).contains(QStringLiteral("\"Zevo %1\"").arg(version)), qPrintable(p));
+            QVERIFY2(readAll(page).section(u'\n', 0, 0).contains(QStringLiteral("\"Zevo %1\"").arg(version)),
+                     qPrintable(p));
             if (groff.isEmpty()) continue;
-            const Ran r = run(groff, {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-Tutf8"), QStringLiteral("-ww"), QStringLiteral("-z"), page});
+            const Ran r = run(groff,
+                              {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-Tutf8"),
+                               QStringLiteral("-ww"), QStringLiteral("-z"), page});
             QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(p + QStringLiteral(": ") + r.err));
         }
         const QString attctlPage = readAll(usr_ + QStringLiteral("/share/man/man1/attctl.1"));
@@ -166,7 +184,8 @@ private slots:
         QVERIFY(commands.size() > 30);
         for (const QString &c : commands) {
             const QString escaped = QString(c).replace(u'-', QStringLiteral("\\-"));
-            QVERIFY2(attctlPage.contains(QStringLiteral("\n.B ") + escaped + u' ') || attctlPage.contains(QStringLiteral("\n.B ") + escaped + u'\n'),
+            QVERIFY2(attctlPage.contains(QStringLiteral("\n.B ") + escaped + u' ')
+                         || attctlPage.contains(QStringLiteral("\n.B ") + escaped + u'\n'),
                      qPrintable(QStringLiteral("share/man/attctl.1 does not describe the command ") + c));
         }
         const QString simPage = readAll(usr_ + QStringLiteral("/share/man/man1/attsim.1"));
@@ -185,20 +204,25 @@ private slots:
         const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
         if (bash.isEmpty()) QSKIP("no bash");
         const auto complete = [&](const QString &words, int index) {
-            const QString script = QStringLiteral("source '%1/share/bash-completion/completions/attctl'; COMP_WORDS=(%2); COMP_CWORD=%3; _attctl; "
-                                                  "printf '%s\\n' \"${COMPREPLY[@]}\"")
-                                       .arg(usr_, words)
-                                       .arg(index);
+            const QString script =
+                QStringLiteral(
+                    "source '%1/share/bash-completion/completions/attctl'; COMP_WORDS=(%2); COMP_CWORD=%3; _attctl; "
+                    "printf '%s\\n' \"${COMPREPLY[@]}\"")
+                    .arg(usr_, words)
+                    .arg(index);
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("PATH"), usr_ + QStringLiteral("/bin:") + env.value(QStringLiteral("PATH")));
             const Ran r = run(bash, {QStringLiteral("--norc"), QStringLiteral("-c"), script}, env);
             return r.out.split(u'\n', Qt::SkipEmptyParts);
         };
         QCOMPARE(complete(QStringLiteral("attctl --tcp h:1 cl"), 3),
-                 (QStringList{QStringLiteral("clear-records"), QStringLiteral("clear-flags"), QStringLiteral("clear-roster")}));
-        QVERIFY(complete(QStringLiteral("attctl ''"), 1).size() == attctlCommands(usr_ + QStringLiteral("/bin/attctl")).size());
+                 (QStringList{QStringLiteral("clear-records"), QStringLiteral("clear-flags"),
+                              QStringLiteral("clear-roster")}));
+        QVERIFY(complete(QStringLiteral("attctl ''"), 1).size()
+                == attctlCommands(usr_ + QStringLiteral("/bin/attctl")).size());
         const QStringList collect = complete(QStringLiteral("attctl --com 2 collect --s"), 4);
-        QVERIFY2(collect.contains(QStringLiteral("--stdout")) && collect.contains(QStringLiteral("--since")), qPrintable(collect.join(u' ')));
+        QVERIFY2(collect.contains(QStringLiteral("--stdout")) && collect.contains(QStringLiteral("--since")),
+                 qPrintable(collect.join(u' ')));
         QVERIFY(complete(QStringLiteral("attctl --v"), 1).contains(QStringLiteral("--version")));
         QCOMPARE(complete(QStringLiteral("attctl --baud 1152"), 2), QStringList{QStringLiteral("115200")});
     }
@@ -207,25 +231,29 @@ private slots:
     // load, so that it installs and runs on a clean machine.
     void debianPackage()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty() || QStandardPaths::findExecutable(QStringLiteral("cpack")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("cpack")).isEmpty())
             QSKIP("no dpkg-deb or cpack here");
         QTemporaryDir out;
-        const Ran pack = run(QStringLiteral("cpack"), {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out.path(), QStringLiteral("--config"),
-                                                      buildDir() + QStringLiteral("/CPackConfig.cmake")});
+        const Ran pack = run(QStringLiteral("cpack"),
+                             {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out.path(),
+                              QStringLiteral("--config"), buildDir() + QStringLiteral("/CPackConfig.cmake")});
         QVERIFY2(pack.code == 0, qPrintable(pack.out + pack.err));
         const QStringList debs = QDir(out.path()).entryList({QStringLiteral("zevo_*.deb")});
         QCOMPARE(debs.size(), 1);
         const QString deb = out.filePath(debs.first());
 
         const QString contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).out;
-        for (const char *f : {"./usr/bin/zevo", "./usr/bin/attctl", "./usr/bin/attsim", "./usr/share/applications/zevo.desktop",
-                              "./usr/share/icons/hicolor/scalable/apps/zevo.svg", "./usr/share/man/man1/attctl.1",
-                              "./usr/share/bash-completion/completions/attctl", "./usr/share/zevo/systemd/zevo-sync.service"})
+        for (const char *f :
+             {"./usr/bin/zevo", "./usr/bin/attctl", "./usr/bin/attsim", "./usr/share/applications/zevo.desktop",
+              "./usr/share/icons/hicolor/scalable/apps/zevo.svg", "./usr/share/man/man1/attctl.1",
+              "./usr/share/bash-completion/completions/attctl", "./usr/share/zevo/systemd/zevo-sync.service"})
             QVERIFY2(contents.contains(QLatin1String(f) + QLatin1Char('\n')), f);
         QVERIFY(!contents.contains(QStringLiteral("/usr/local")));
         QVERIFY(!contents.contains(QStringLiteral("_CPack_Packages")));
 
-        const QString depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).out;
+        const QString depends =
+            run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).out;
         QVERIFY2(depends.contains(QStringLiteral("fonts-wqy-microhei")), qPrintable(depends));
         // Every shared library the programs load belongs to a package the package depends on.
         QTemporaryDir unpacked;
@@ -236,22 +264,28 @@ private slots:
             // The libraries it names itself (the loader finds the rest through them).
             const QString dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), binary}).out;
             QStringList needed;
-            for (auto n = QRegularExpression(QStringLiteral("\\(NEEDED\\)\\s+Shared library: \\[([^\\]]+)\\]")).globalMatch(dynamic); n.hasNext();)
+            for (auto n = QRegularExpression(QStringLiteral("\\(NEEDED\\)\\s+Shared library: \\[([^\\]]+)\\]"))
+                              .globalMatch(dynamic);
+                 n.hasNext();)
                 needed << n.next().captured(1);
             QVERIFY2(!needed.isEmpty(), qPrintable(dynamic));
             const Ran ldd = run(QStringLiteral("ldd"), {binary});
             for (const QString &line : ldd.out.split(u'\n')) {
-                const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^\\s*(\\S+) => (/\\S+)")).match(line);
+                const QRegularExpressionMatch m =
+                    QRegularExpression(QStringLiteral("^\\s*(\\S+) => (/\\S+)")).match(line);
                 if (!m.hasMatch() || !needed.contains(m.captured(1))) continue;
                 // The path as the loader found it, or under /usr where a merged /usr keeps it.
                 Ran owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), m.captured(2)});
-                if (owner.code != 0) owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), QStringLiteral("/usr") + m.captured(2)});
-                QVERIFY2(owner.code == 0, qPrintable(p + QStringLiteral(" loads a library of no package: ") + m.captured(2)));
+                if (owner.code != 0)
+                    owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), QStringLiteral("/usr") + m.captured(2)});
+                QVERIFY2(owner.code == 0,
+                         qPrintable(p + QStringLiteral(" loads a library of no package: ") + m.captured(2)));
                 ++libraries;
                 const QString package = owner.out.section(u':', 0, 0).trimmed();
                 const bool essential = package == QLatin1String("libc6") || package == QLatin1String("libgcc-s1");
                 QVERIFY2(essential || depends.contains(package),
-                         qPrintable(QStringLiteral("%1 loads %2 of %3, which Depends lacks: %4").arg(p, m.captured(2), package, depends)));
+                         qPrintable(QStringLiteral("%1 loads %2 of %3, which Depends lacks: %4")
+                                        .arg(p, m.captured(2), package, depends)));
             }
         }
         QVERIFY(libraries >= 10);

@@ -111,10 +111,10 @@ private slots:
         QTest::addColumn<int>("packetsAsked");
         QTest::newRow("cleared and refilled between packets")
             << int(Mode::RecordsClearedMidway) << QStringLiteral("采集中终端记录数发生变化，请重新采集") << 2;
-        QTest::newRow("item count not the position's") << int(Mode::RecordsWrongItemCount)
-                                                         << QStringLiteral("终端应答格式错误") << 1;
-        QTest::newRow("65,535 packets for 5 records") << int(Mode::AbsurdPacketCount)
-                                                        << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("item count not the position's")
+            << int(Mode::RecordsWrongItemCount) << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("65,535 packets for 5 records")
+            << int(Mode::AbsurdPacketCount) << QStringLiteral("终端应答格式错误") << 1;
     }
     void inconsistentPacketsFailTheCollection()
     {
@@ -128,8 +128,8 @@ private slots:
         QString got;
         qint32 count = -1;
         bool fullYear = false;
-        QVERIFY(!link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"), got, count,
-                                  QStringLiteral("0"), 0, fullYear)
+        QVERIFY(!link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"), got,
+                                  count, QStringLiteral("0"), 0, fullYear)
                      .toBool());
         QCOMPARE(got, message);
         QCOMPARE(count, 0);
@@ -218,8 +218,8 @@ private slots:
         QString message;
         qint32 count = -1;
         bool fullYear = false;
-        const QVariant r = link->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("abandoned.txt"), message,
-                                            count, QStringLiteral("0"), 0, fullYear);
+        const QVariant r = link->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("abandoned.txt"),
+                                            message, count, QStringLiteral("0"), 0, fullYear);
         closer.join();
         QVERIFY(started);
         QVERIFY(!r.toBool());
@@ -247,8 +247,7 @@ private slots:
         QFETCH(QString, expected);
         LyingTerminal t(Mode::ControlText);
         QProcess p;
-        p.start(attctlPath(),
-                {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + t.portText(), command});
+        p.start(attctlPath(), {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + t.portText(), command});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), expected);
@@ -259,8 +258,8 @@ private slots:
     {
         LyingTerminal t(Mode::Honest);
         const auto link = linkTo(t);
-        QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), QStringLiteral("王芳"),
-                                        QStringLiteral("00"), QStringLiteral("00000000"))
+        QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"),
+                                        QStringLiteral("王芳"), QStringLiteral("00"), QStringLiteral("00000000"))
                     .toBool());
         for (const QString &name : {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0))})
             QVERIFY(!link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), name,

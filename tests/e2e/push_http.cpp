@@ -33,15 +33,18 @@ bool storeSerials(const QString &url, const QString &identity, quint64 first, qu
     quint64 next = first;
     qint64 inserted = 0;
     PunchStore store(*db);
-    return store.store(t, [&](Punch &p, QString &) {
-        if (next > last) return false;
-        p = Punch{};
-        p.serial = next;
-        p.card = uint32_t(1000 + next % 7);
-        p.stamp = PunchTime::stampAt(PunchTime::secondsOf(20261208080000) + qint64(next) * 60);
-        ++next;
-        return true;
-    }, last, inserted, error);
+    return store.store(
+        t,
+        [&](Punch &p, QString &) {
+            if (next > last) return false;
+            p = Punch{};
+            p.serial = next;
+            p.card = uint32_t(1000 + next % 7);
+            p.stamp = PunchTime::stampAt(PunchTime::secondsOf(20261208080000) + qint64(next) * 60);
+            ++next;
+            return true;
+        },
+        last, inserted, error);
 }
 
 qint64 count(const QString &url, const QString &sql)
@@ -56,7 +59,8 @@ qint64 count(const QString &url, const QString &sql)
 QStringList idsOf(const HttpSink::Request &r)
 {
     QStringList ids;
-    for (const QJsonValue &v : QJsonDocument::fromJson(r.body).array()) ids << v.toObject().value(QStringLiteral("id")).toString();
+    for (const QJsonValue &v : QJsonDocument::fromJson(r.body).array())
+        ids << v.toObject().value(QStringLiteral("id")).toString();
     return ids;
 }
 
@@ -73,7 +77,11 @@ QString deliveredOnceInOrder(const QList<HttpSink::Request> &requests, int aLast
     std::sort(sorted.begin(), sorted.end(), [](const QString &x, const QString &y) {
         return x.left(1) != y.left(1) ? x < y : x.mid(2).toInt() < y.mid(2).toInt();
     });
-    if (sorted != expected) return QStringLiteral("delivered %1 ids, %2 expected; first ids %3").arg(accepted.size()).arg(expected.size()).arg(accepted.mid(0, 5).join(u' '));
+    if (sorted != expected)
+        return QStringLiteral("delivered %1 ids, %2 expected; first ids %3")
+            .arg(accepted.size())
+            .arg(expected.size())
+            .arg(accepted.mid(0, 5).join(u' '));
     return QString();
 }
 
@@ -91,16 +99,19 @@ class PushHttp : public QObject {
     {
         QFETCH_GLOBAL(QString, kind);
         const QString name = QStringLiteral("db%1").arg(++databases_);
-        const QString url = kind == QLatin1String("sqlite") ? QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"))
-                                                             : pg_.createDatabase(name);
-        if (!storeSerials(url, QStringLiteral("A"), 1, 250) || !storeSerials(url, QStringLiteral("B"), 1, 120)) return QString();
+        const QString url = kind == QLatin1String("sqlite")
+            ? QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"))
+            : pg_.createDatabase(name);
+        if (!storeSerials(url, QStringLiteral("A"), 1, 250) || !storeSerials(url, QStringLiteral("B"), 1, 120))
+            return QString();
         return url;
     }
 
     static AttctlRun push(const HttpSink &sink, const QString &db, const QStringList &more = {})
     {
-        return attctl(QStringList{QStringLiteral("push"), QStringLiteral("--to"), sink.url(), QStringLiteral("--db"), db,
-                                  QStringLiteral("--batch"), QStringLiteral("100")} + more);
+        return attctl(QStringList{QStringLiteral("push"), QStringLiteral("--to"), sink.url(), QStringLiteral("--db"),
+                                  db, QStringLiteral("--batch"), QStringLiteral("100")}
+                      + more);
     }
 
 private slots:
@@ -148,7 +159,10 @@ private slots:
         QCOMPARE(sink.requests().last().headers.value("idempotency-key"), QByteArray("A:251-A:255"));
 
         QCOMPARE(push(sink, db, {QStringLiteral("--header"), QStringLiteral("no colon")}).code, 2);
-        QCOMPARE(attctl({QStringLiteral("push"), QStringLiteral("--to"), QStringLiteral("ftp://x/"), QStringLiteral("--db"), db}).code, 2);
+        QCOMPARE(attctl({QStringLiteral("push"), QStringLiteral("--to"), QStringLiteral("ftp://x/"),
+                         QStringLiteral("--db"), db})
+                     .code,
+                 2);
     }
 
     void faultsNeitherLoseNorSkipPunches()
@@ -162,7 +176,8 @@ private slots:
             failing.misbehave(HttpSink::Fail);
             const AttctlRun r = push(failing, db, {QStringLiteral("--attempts"), QStringLiteral("2")});
             QCOMPARE(r.code, 3);
-            QVERIFY2(r.err.contains(QStringLiteral("answered 500: database unavailable (2 attempts)")) && r.err.contains(QStringLiteral("A:1-A:100")),
+            QVERIFY2(r.err.contains(QStringLiteral("answered 500: database unavailable (2 attempts)"))
+                         && r.err.contains(QStringLiteral("A:1-A:100")),
                      qPrintable(r.err));
             QCOMPARE(failing.requestCount(), 2);
             QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM push_marks")), 0);
@@ -176,11 +191,16 @@ private slots:
         sink.misbehave(HttpSink::Refuse, 1, 422);
         AttctlRun r = push(sink, db, {QStringLiteral("--timeout"), QStringLiteral("1")});
         QVERIFY2(r.code == 1, qPrintable(r.out + r.err));
-        QVERIFY2(r.out.contains(QStringLiteral("pushed 270 punches in 5 batches")) && r.out.contains(QStringLiteral("1 batches refused")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("pushed 270 punches in 5 batches"))
+                     && r.out.contains(QStringLiteral("1 batches refused")),
+                 qPrintable(r.out));
         QList<HttpSink::Request> requests = sink.requests();
         QCOMPARE(requests.size(), 7);
         for (int i = 0; i < 3; ++i) QCOMPARE(requests[i].headers.value("idempotency-key"), QByteArray("A:1-A:100"));
-        QCOMPARE(count(db, QStringLiteral("SELECT count(*) FROM push_dead WHERE status = 422 AND answer LIKE '%punch refused%'")), 1);
+        QCOMPARE(count(db,
+                       QStringLiteral(
+                           "SELECT count(*) FROM push_dead WHERE status = 422 AND answer LIKE '%punch refused%'")),
+                 1);
         // The dead letters once more, now accepted.
         r = push(sink, db, {QStringLiteral("--retry-dead")});
         QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -199,8 +219,9 @@ private slots:
         sink.misbehave(HttpSink::Accept, 2);
         sink.misbehave(HttpSink::Hang, 1);
         QProcess killed;
-        killed.start(attctlPath(), {QStringLiteral("push"), QStringLiteral("--to"), sink.url(), QStringLiteral("--db"), db,
-                                    QStringLiteral("--batch"), QStringLiteral("100")});
+        killed.start(attctlPath(),
+                     {QStringLiteral("push"), QStringLiteral("--to"), sink.url(), QStringLiteral("--db"), db,
+                      QStringLiteral("--batch"), QStringLiteral("100")});
         QVERIFY(sink.waitForRequests(3, 60000));
         killed.kill();
         QVERIFY(killed.waitForFinished(10000));
@@ -219,9 +240,13 @@ private slots:
         QVERIFY(hasty.start());
         hasty.misbehave(HttpSink::AnswerUnread);
         const AttctlRun h = push(hasty, db, {QStringLiteral("--attempts"), QStringLiteral("2")});
-        const qint64 marked = count(db, QStringLiteral("SELECT max(serial) FROM push_marks m JOIN terminals t ON t.id = m.terminal_id "
-                                                       "WHERE t.identity = 'B' AND m.destination = '%1'").arg(hasty.url()));
-        QVERIFY2((h.code == 0 && marked == 130) || (h.code == 3 && marked == 0), qPrintable(QStringLiteral("%1 %2 %3").arg(h.code).arg(marked).arg(h.err)));
+        const qint64 marked =
+            count(db,
+                  QStringLiteral("SELECT max(serial) FROM push_marks m JOIN terminals t ON t.id = m.terminal_id "
+                                 "WHERE t.identity = 'B' AND m.destination = '%1'")
+                      .arg(hasty.url()));
+        QVERIFY2((h.code == 0 && marked == 130) || (h.code == 3 && marked == 0),
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(h.code).arg(marked).arg(h.err)));
     }
 };
 

@@ -34,7 +34,10 @@ QString fleetText(const QList<FleetEntry> &entries)
     QString text;
     for (const FleetEntry &e : entries)
         text += QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = %3\nclear-after-sync = %4\n\n")
-                    .arg(e.name).arg(e.port).arg(e.address).arg(e.clear ? QStringLiteral("true") : QStringLiteral("false"));
+                    .arg(e.name)
+                    .arg(e.port)
+                    .arg(e.address)
+                    .arg(e.clear ? QStringLiteral("true") : QStringLiteral("false"));
     return text;
 }
 
@@ -73,8 +76,13 @@ class SyncFleet : public QObject {
 
     QStringList syncArgs(const QString &fleet, const QString &db)
     {
-        return {QStringLiteral("sync"), QStringLiteral("--fleet"), fleet, QStringLiteral("--db"), db,
-                QStringLiteral("--lock-dir"), dir_.filePath(QStringLiteral("locks"))};
+        return {QStringLiteral("sync"),
+                QStringLiteral("--fleet"),
+                fleet,
+                QStringLiteral("--db"),
+                db,
+                QStringLiteral("--lock-dir"),
+                dir_.filePath(QStringLiteral("locks"))};
     }
 
     // Every terminal of the simulator holds only records the database has, and the database holds
@@ -87,13 +95,17 @@ class SyncFleet : public QObject {
             const QJsonObject t = v.toObject();
             const QString identity = t[QStringLiteral("identity")].toString();
             const qint64 last = t[QStringLiteral("lastSerial")].toString().toLongLong();
-            const QString where = QStringLiteral(" FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE t.identity = '%1'").arg(identity);
+            const QString where =
+                QStringLiteral(" FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE t.identity = '%1'")
+                    .arg(identity);
             QCOMPARE(number(db, QStringLiteral("SELECT count(*)") + where), last);
             QCOMPARE(number(db, QStringLiteral("SELECT count(DISTINCT p.serial)") + where), last);
             QCOMPARE(number(db, QStringLiteral("SELECT coalesce(max(p.serial), 0)") + where), last);
             const QJsonArray held = t[QStringLiteral("records")].toArray();
-            for (const QJsonValue &r : held) QVERIFY(r.toObject()[QStringLiteral("serial")].toString().toLongLong() <= last);
-            if (expectEmptyWhenCleared && cleared.contains(t[QStringLiteral("address")].toInt())) QCOMPARE(held.size(), 0);
+            for (const QJsonValue &r : held)
+                QVERIFY(r.toObject()[QStringLiteral("serial")].toString().toLongLong() <= last);
+            if (expectEmptyWhenCleared && cleared.contains(t[QStringLiteral("address")].toInt()))
+                QCOMPARE(held.size(), 0);
             if (!cleared.contains(t[QStringLiteral("address")].toInt())) QCOMPARE(held.size(), last);
         }
     }
@@ -103,11 +115,12 @@ private slots:
 
     void syncsAFleetThenOnlyWhatIsNew()
     {
-        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("3"), QStringLiteral("--records"), QStringLiteral("700")});
+        SimProcess fleet(
+            {QStringLiteral("--fleet"), QStringLiteral("3"), QStringLiteral("--records"), QStringLiteral("700")});
         QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
         // Two terminals sharing one line (multi-drop), synced one after the other.
-        SimProcess shared({QStringLiteral("--terminal"), QStringLiteral("7"), QStringLiteral("--terminal"), QStringLiteral("8"),
-                           QStringLiteral("--records"), QStringLiteral("50")});
+        SimProcess shared({QStringLiteral("--terminal"), QStringLiteral("7"), QStringLiteral("--terminal"),
+                           QStringLiteral("8"), QStringLiteral("--records"), QStringLiteral("50")});
         QVERIFY2(shared.start(), qPrintable(shared.errorText()));
         const QList<quint16> ports = fleet.fleetPorts();
         QCOMPARE(ports.size(), 3);
@@ -120,19 +133,27 @@ private slots:
 
         AttctlRun dry = attctl(syncArgs(fleetFile, db) << QStringLiteral("--dry-run"));
         QVERIFY2(dry.code == 0, qPrintable(dry.out + dry.err));
-        QVERIFY2(lineOf(dry.out, QStringLiteral("正门")).contains(QStringLiteral(" waiting=700 last-serial=0 ")), qPrintable(dry.out));
+        QVERIFY2(lineOf(dry.out, QStringLiteral("正门")).contains(QStringLiteral(" waiting=700 last-serial=0 ")),
+                 qPrintable(dry.out));
         QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("first.sqlite"))));  // a dry run writes nothing
 
         AttctlRun r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--jobs") << QStringLiteral("2"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(QRegularExpression(QStringLiteral("^\\[正门\\] identity=[0-9A-F]{16} new=700 last-serial=700 drift=[+-]\\d+s cleared=700 ok$"))
-                     .match(lineOf(r.out, QStringLiteral("正门"))).hasMatch(),
+        QVERIFY2(QRegularExpression(
+                     QStringLiteral(
+                         "^\\[正门\\] identity=[0-9A-F]{16} new=700 last-serial=700 drift=[+-]\\d+s cleared=700 ok$"))
+                     .match(lineOf(r.out, QStringLiteral("正门")))
+                     .hasMatch(),
                  qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=700 last-serial=700 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=700 last-serial=700 ")),
+                 qPrintable(r.out));
         QVERIFY2(!lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral("cleared")), qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("shared 7")).contains(QStringLiteral(" new=50 last-serial=50 ")), qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("shared 8")).contains(QStringLiteral(" new=0 last-serial=0 ")), qPrintable(r.out));
-        QVERIFY2(r.out.contains(QStringLiteral("total: 5 terminals, 5 synced, 0 failed, 2150 new records")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("shared 7")).contains(QStringLiteral(" new=50 last-serial=50 ")),
+                 qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("shared 8")).contains(QStringLiteral(" new=0 last-serial=0 ")),
+                 qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("total: 5 terminals, 5 synced, 0 failed, 2150 new records")),
+                 qPrintable(r.out));
 
         fleet.send(QStringLiteral("punch 0079A785 1"));
         fleet.send(QStringLiteral("punch 0079A786 2"));
@@ -141,10 +162,14 @@ private slots:
         shared.dump();
         r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral(" new=1 last-serial=701 ")), qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=1 last-serial=701 ")), qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("back")).contains(QStringLiteral(" new=0 last-serial=700 ")), qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("shared 8")).contains(QStringLiteral(" new=1 last-serial=1 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral(" new=1 last-serial=701 ")),
+                 qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=1 last-serial=701 ")),
+                 qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("back")).contains(QStringLiteral(" new=0 last-serial=700 ")),
+                 qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("shared 8")).contains(QStringLiteral(" new=1 last-serial=1 ")),
+                 qPrintable(r.out));
 
         QString error;
         auto database = Database::open(*DatabaseUrl::parse(db, error), error);
@@ -164,8 +189,9 @@ private slots:
         QCOMPARE(rows.size(), 3);  // header, one punch, the end
         QVERIFY2(rows[1].startsWith("shared 8,") && rows[1].contains(",1,0007972743,0079A787,"), rows[1].constData());
         // A failed export leaves the earlier file as it was.
-        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("none.sqlite")),
-                    QStringLiteral("--out"), csv});
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"),
+                    QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("none.sqlite")), QStringLiteral("--out"),
+                    csv});
         QCOMPARE(e.code, 4);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll().split('\n').size(), 3);
@@ -176,18 +202,22 @@ private slots:
         e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db}, full);
         QCOMPARE(e.code, 5);
         QVERIFY2(e.err.contains(QStringLiteral("cannot write to standard output")), qPrintable(e.err));
-        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--out"), dir_.filePath(QStringLiteral("no/such/folder.csv"))});
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--out"),
+                    dir_.filePath(QStringLiteral("no/such/folder.csv"))});
         QCOMPARE(e.code, 5);
         QVERIFY2(e.err.contains(QStringLiteral("no/such/folder.csv")), qPrintable(e.err));
     }
 
     void killedSyncsLoseAndDoubleNothing()
     {
-        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"), QStringLiteral("4000")});
+        SimProcess fleet(
+            {QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"), QStringLiteral("4000")});
         QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
         const QList<quint16> p = fleet.fleetPorts();
-        const QString fleetFile = writeFleet({{QStringLiteral("a"), p[0], 1, true}, {QStringLiteral("b"), p[1], 2, true},
-                                              {QStringLiteral("c"), p[2], 3, false}, {QStringLiteral("d"), p[3], 4, true}});
+        const QString fleetFile = writeFleet({{QStringLiteral("a"), p[0], 1, true},
+                                              {QStringLiteral("b"), p[1], 2, true},
+                                              {QStringLiteral("c"), p[2], 3, false},
+                                              {QStringLiteral("d"), p[3], 4, true}});
         const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("killed.sqlite"));
         QRandomGenerator random(20261208);
         int punches = 0;
@@ -196,7 +226,9 @@ private slots:
             sync.start(attctlPath(), syncArgs(fleetFile, db));
             QVERIFY(sync.waitForStarted(10000));
             // Punches arrive while it runs; then it dies at some moment of its work.
-            for (int i = 0; i < 3; ++i) fleet.send(QStringLiteral("punch %1 %2").arg(0x00B00000 + punches++, 8, 16, QLatin1Char('0')).arg(1 + i % 4));
+            for (int i = 0; i < 3; ++i)
+                fleet.send(
+                    QStringLiteral("punch %1 %2").arg(0x00B00000 + punches++, 8, 16, QLatin1Char('0')).arg(1 + i % 4));
             QThread::msleep(random.bounded(5, 160));
             ::kill(pid_t(sync.processId()), SIGKILL);
             sync.waitForFinished(30000);
@@ -217,12 +249,14 @@ private slots:
         const QString db = pg.createDatabase(QStringLiteral("site"));
         QVERIFY2(!db.isEmpty(), qPrintable(pg.errorText()));
         // Slow replies, so that the server can be stopped between two terminals' stores.
-        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"), QStringLiteral("3000"),
-                          QStringLiteral("--delay"), QStringLiteral("40")});
+        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"),
+                          QStringLiteral("3000"), QStringLiteral("--delay"), QStringLiteral("40")});
         QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
         const QList<quint16> p = fleet.fleetPorts();
-        const QString fleetFile = writeFleet({{QStringLiteral("a"), p[0], 1, true}, {QStringLiteral("b"), p[1], 2, true},
-                                              {QStringLiteral("c"), p[2], 3, true}, {QStringLiteral("d"), p[3], 4, true}});
+        const QString fleetFile = writeFleet({{QStringLiteral("a"), p[0], 1, true},
+                                              {QStringLiteral("b"), p[1], 2, true},
+                                              {QStringLiteral("c"), p[2], 3, true},
+                                              {QStringLiteral("d"), p[3], 4, true}});
         QProcess sync;
         sync.start(attctlPath(), syncArgs(fleetFile, db) << QStringLiteral("--jobs") << QStringLiteral("1"));
         QVERIFY(sync.waitForStarted(10000));
@@ -233,7 +267,9 @@ private slots:
         QVERIFY(sync.waitForFinished(120000));
         const QString out = QString::fromUtf8(first + sync.readAllStandardOutput());
         QCOMPARE(sync.exitCode(), 4);
-        QVERIFY2(out.contains(QStringLiteral(" error: ")) && out.contains(QStringLiteral("database postgresql://zevo@127.0.0.1:")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral(" error: "))
+                     && out.contains(QStringLiteral("database postgresql://zevo@127.0.0.1:")),
+                 qPrintable(out));
 
         QVERIFY2(pg.start(), qPrintable(pg.errorText()));
         AttctlRun r = attctl(syncArgs(fleetFile, db));
@@ -248,23 +284,27 @@ private slots:
     // Two terminals on one serial line (multi-drop), through the simulator's pty at a given rate.
     void serialLineSharedByTwoTerminals()
     {
-        SimProcess sim({QStringLiteral("--terminal"), QStringLiteral("3"), QStringLiteral("--terminal"), QStringLiteral("4"),
-                        QStringLiteral("--records"), QStringLiteral("120")},
+        SimProcess sim({QStringLiteral("--terminal"), QStringLiteral("3"), QStringLiteral("--terminal"),
+                        QStringLiteral("4"), QStringLiteral("--records"), QStringLiteral("120")},
                        SimProcess::WithPty);
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-        const QString fleetFile = writeFleet(QStringLiteral("[east]\nline = serial:%1,115200\naddress = 3\nclear-after-sync = true\n\n"
-                                                            "[west]\nline = serial:%1,115200\naddress = 4\n").arg(sim.ptyPath()));
+        const QString fleetFile =
+            writeFleet(QStringLiteral("[east]\nline = serial:%1,115200\naddress = 3\nclear-after-sync = true\n\n"
+                                      "[west]\nline = serial:%1,115200\naddress = 4\n")
+                           .arg(sim.ptyPath()));
         const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("serial.sqlite"));
         AttctlRun r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(lineOf(r.out, QStringLiteral("east")).contains(QStringLiteral(" new=120 last-serial=120 ")) &&
-                     lineOf(r.out, QStringLiteral("east")).contains(QStringLiteral(" cleared=120 ok")),
+        QVERIFY2(lineOf(r.out, QStringLiteral("east")).contains(QStringLiteral(" new=120 last-serial=120 "))
+                     && lineOf(r.out, QStringLiteral("east")).contains(QStringLiteral(" cleared=120 ok")),
                  qPrintable(r.out));
-        QVERIFY2(lineOf(r.out, QStringLiteral("west")).contains(QStringLiteral(" new=0 last-serial=0 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("west")).contains(QStringLiteral(" new=0 last-serial=0 ")),
+                 qPrintable(r.out));
         sim.send(QStringLiteral("punch 0079A785 4"));
         r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(lineOf(r.out, QStringLiteral("west")).contains(QStringLiteral(" new=1 last-serial=1 ")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("west")).contains(QStringLiteral(" new=1 last-serial=1 ")),
+                 qPrintable(r.out));
         QString error;
         auto database = Database::open(*DatabaseUrl::parse(db, error), error);
         QVERIFY2(database, qPrintable(error));
@@ -276,18 +316,21 @@ private slots:
     {
         SimProcess sim({QStringLiteral("--records"), QStringLiteral("5")});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-        const QString fleetFile =
-            writeFleet(QStringLiteral("[door]\nline = tcp:127.0.0.1:%1\naddress = 105\nclock-tolerance = 30\n").arg(sim.port()));
+        const QString fleetFile = writeFleet(
+            QStringLiteral("[door]\nline = tcp:127.0.0.1:%1\naddress = 105\nclock-tolerance = 30\n").arg(sim.port()));
         const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("clock.sqlite"));
         const QDateTime behind = QDateTime::currentDateTime().addSecs(-3600);
-        AttctlRun r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.port()), QStringLiteral("set-time"),
-                              behind.toString(QStringLiteral("yyyy-MM-dd")), behind.toString(QStringLiteral("HH:mm:ss"))});
+        AttctlRun r =
+            attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:%1").arg(sim.port()), QStringLiteral("set-time"),
+                    behind.toString(QStringLiteral("yyyy-MM-dd")), behind.toString(QStringLiteral("HH:mm:ss"))});
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
 
         // An hour behind: marked, not set without the option, and not set when the limit is above it.
         r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(QRegularExpression(QStringLiteral(" drift=-3[56]\\d\\ds \\(beyond 30s\\) ok$")).match(lineOf(r.out, QStringLiteral("door"))).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral(" drift=-3[56]\\d\\ds \\(beyond 30s\\) ok$"))
+                     .match(lineOf(r.out, QStringLiteral("door")))
+                     .hasMatch(),
                  qPrintable(r.out));
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("7200"));
         QVERIFY2(r.code == 0 && !r.out.contains(QStringLiteral("clock-set")), qPrintable(r.out + r.err));
@@ -295,13 +338,16 @@ private slots:
         const qsizetype changesBefore = sim.terminal(105)[QStringLiteral("timeChangeLog")].toArray().size();
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" (beyond 30s) clock-set ok")), qPrintable(r.out));
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" (beyond 30s) clock-set ok")),
+                 qPrintable(r.out));
         // The terminal logs the change, as it does for the console's setting of the clock.
         QCOMPARE(sim.terminal(105)[QStringLiteral("timeChangeLog")].toArray().size(), changesBefore + 1);
         // The next sync finds the clock right.
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(QRegularExpression(QStringLiteral(" drift=[+-][0-2]s ok$")).match(lineOf(r.out, QStringLiteral("door"))).hasMatch(),
+        QVERIFY2(QRegularExpression(QStringLiteral(" drift=[+-][0-2]s ok$"))
+                     .match(lineOf(r.out, QStringLiteral("door")))
+                     .hasMatch(),
                  qPrintable(r.out));
     }
 
@@ -314,16 +360,17 @@ private slots:
         sim.send(QStringLiteral("refuse-deletes on"));
         AttctlRun r = attctl(syncArgs(fleetFile, db));
         QCOMPARE(r.code, 4);
-        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=90 last-serial=90 drift=")) &&
-                     lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral("error: stored, but clearing the terminal failed")),
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=90 last-serial=90 drift="))
+                     && lineOf(r.out, QStringLiteral("door"))
+                            .contains(QStringLiteral("error: stored, but clearing the terminal failed")),
                  qPrintable(r.out));
         QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 90);
         sim.send(QStringLiteral("refuse-deletes off"));
         sim.send(QStringLiteral("punch 0079A785"));
         r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=91 ")) &&
-                     lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" cleared=91 ok")),
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=91 "))
+                     && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" cleared=91 ok")),
                  qPrintable(r.out));
         QString error;
         auto database = Database::open(*DatabaseUrl::parse(db, error), error);
@@ -344,22 +391,30 @@ private slots:
         f.close();
         AttctlRun r = attctl(syncArgs(bad, db));
         QCOMPARE(r.code, 2);
-        QVERIFY2(r.err.contains(bad + QStringLiteral(":2: line \"modem:123\" is of an unknown kind")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(bad + QStringLiteral(":2: line \"modem:123\" is of an unknown kind")),
+                 qPrintable(r.err));
 
         r = attctl(syncArgs(fleetFile, QStringLiteral("mysql://x")));
         QCOMPARE(r.code, 2);
         r = attctl(syncArgs(fleetFile, QStringLiteral("sqlite:/nonexistent/punches.sqlite")));
         QCOMPARE(r.code, 4);
-        QVERIFY2(r.err.contains(QStringLiteral("database sqlite:/nonexistent/punches.sqlite: the folder /nonexistent does not exist")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral(
+                     "database sqlite:/nonexistent/punches.sqlite: the folder /nonexistent does not exist")),
+                 qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
 
         // Another sync holds the line: this one reports it and leaves the terminal alone.
         LineLock held;
         QString error;
-        QVERIFY2(held.acquire(dir_.filePath(QStringLiteral("locks")), QStringLiteral("tcp:127.0.0.1:%1").arg(sim.port()), 0, error), qPrintable(error));
+        QVERIFY2(held.acquire(dir_.filePath(QStringLiteral("locks")),
+                              QStringLiteral("tcp:127.0.0.1:%1").arg(sim.port()), 0, error),
+                 qPrintable(error));
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--lock-wait") << QStringLiteral("0"));
         QCOMPARE(r.code, 4);
-        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral("error: the line tcp:127.0.0.1:%1 is in use by another sync").arg(sim.port())), qPrintable(r.out));
+        QVERIFY2(
+            lineOf(r.out, QStringLiteral("door"))
+                .contains(QStringLiteral("error: the line tcp:127.0.0.1:%1 is in use by another sync").arg(sim.port())),
+            qPrintable(r.out));
         // None of these changed the terminal.
         QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 20);
         held.release();

@@ -56,8 +56,9 @@ struct HttpSink::State {
     void answer(QTcpSocket *socket, qint64 index, int status, const QByteArray &extraHeaders, const QByteArray &body)
     {
         if (socket->state() != QAbstractSocket::ConnectedState) return;
-        socket->write("HTTP/1.1 " + QByteArray::number(status) + (status < 300 ? " OK" : " Not OK") + "\r\nContent-Length: "
-                      + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n" + body);
+        socket->write("HTTP/1.1 " + QByteArray::number(status) + (status < 300 ? " OK" : " Not OK")
+                      + "\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n"
+                      + body);
         markAnswered(index, status);
     }
 
@@ -91,14 +92,22 @@ struct HttpSink::State {
             const auto [how, value] = next(true);
             const qint64 index = keep(r);
             switch (how) {
-            case Fail: answer(socket, index, 500, {}, "database unavailable"); break;
-            case Throttle: answer(socket, index, 429, "Retry-After: " + QByteArray::number(value) + "\r\n", {}); break;
-            case Refuse: answer(socket, index, value, {}, "{\"error\":\"punch refused\"}\n"); break;
+            case Fail:
+                answer(socket, index, 500, {}, "database unavailable");
+                break;
+            case Throttle:
+                answer(socket, index, 429, "Retry-After: " + QByteArray::number(value) + "\r\n", {});
+                break;
+            case Refuse:
+                answer(socket, index, value, {}, "{\"error\":\"punch refused\"}\n");
+                break;
             case Slow:
                 QTimer::singleShot(value, socket, [this, socket, index] { answer(socket, index, 200, {}, {}); });
                 break;
-            case Hang: break;
-            default: answer(socket, index, 200, {}, {});
+            case Hang:
+                break;
+            default:
+                answer(socket, index, 200, {}, {});
             }
         }
     }
@@ -120,25 +129,28 @@ bool HttpSink::start()
     s->thread.start();
     s->context = new QObject;
     s->context->moveToThread(&s->thread);
-    QMetaObject::invokeMethod(s->context, [s] {
-        auto *server = new QTcpServer(s->context);
-        QObject::connect(server, &QTcpServer::newConnection, s->context, [s, server] {
-            while (QTcpSocket *socket = server->nextPendingConnection()) {
-                socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // answers go out at once
-                auto buffer = std::make_shared<QByteArray>();
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [s, socket, buffer] {
-                    // Acknowledge at once, as a busy server would: a delayed acknowledgement holds
-                    // the tail of a request the client's Nagle algorithm keeps back.
-                    const int on = 1;
-                    ::setsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-                    buffer->append(socket->readAll());
-                    s->serve(socket, *buffer);
-                });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-        if (server->listen(QHostAddress::LocalHost, 0)) s->port = server->serverPort();
-    }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        s->context,
+        [s] {
+            auto *server = new QTcpServer(s->context);
+            QObject::connect(server, &QTcpServer::newConnection, s->context, [s, server] {
+                while (QTcpSocket *socket = server->nextPendingConnection()) {
+                    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);  // answers go out at once
+                    auto buffer = std::make_shared<QByteArray>();
+                    QObject::connect(socket, &QTcpSocket::readyRead, socket, [s, socket, buffer] {
+                        // Acknowledge at once, as a busy server would: a delayed acknowledgement holds
+                        // the tail of a request the client's Nagle algorithm keeps back.
+                        const int on = 1;
+                        ::setsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
+                        buffer->append(socket->readAll());
+                        s->serve(socket, *buffer);
+                    });
+                    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+                }
+            });
+            if (server->listen(QHostAddress::LocalHost, 0)) s->port = server->serverPort();
+        },
+        Qt::BlockingQueuedConnection);
     return s->port != 0;
 }
 

@@ -52,8 +52,8 @@ LyingTerminal::LyingTerminal(Mode mode, int records, int roster) : mode_(mode), 
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(listener_, 4) != 0
-        || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0
+        || ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
         qFatal("LyingTerminal: cannot listen on 127.0.0.1");
     port_ = ntohs(a.sin_port);
     thread_ = std::thread([this] { serve(); });
@@ -111,8 +111,8 @@ void LyingTerminal::answer(int fd, const Frame::Message &request)
         trickle(fd);
         return;
     }
-    QByteArray frame = Frame::encode({request.address, uint8_t(request.command | Frame::ReplyBit), request.sequence,
-                                      replyPayload(request)});
+    QByteArray frame = Frame::encode(
+        {request.address, uint8_t(request.command | Frame::ReplyBit), request.sequence, replyPayload(request)});
     if (mode_ == Mode::DamagedReplies) frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
     sendAll(fd, frame);
 }
@@ -134,12 +134,17 @@ void LyingTerminal::trickle(int fd)
 QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
 {
     const QByteArray ok(1, char(ReplyStatus::Ok));
-    const int packet = request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
+    const int packet =
+        request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
     switch (request.command) {
-    case Command::RecordCount: return ok + QByteArray::number(records_);
-    case Command::RosterCount: return ok + QByteArray::number(roster_);
-    case Command::RecordBlocks: return ok + recordPacket(packet);
-    case Command::RosterBlocks: return ok + rosterPacket(packet);
+    case Command::RecordCount:
+        return ok + QByteArray::number(records_);
+    case Command::RosterCount:
+        return ok + QByteArray::number(roster_);
+    case Command::RecordBlocks:
+        return ok + recordPacket(packet);
+    case Command::RosterBlocks:
+        return ok + rosterPacket(packet);
     case Command::GetStorage:
         if (mode_ == Mode::StorageWraps) return ok + "65537";
         if (mode_ == Mode::StorageOutOfRange) return ok + "99";
@@ -151,7 +156,8 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     case Command::TimeChangeLog:
         if (mode_ == Mode::ControlText) return ok + "3,2009-03-05 08:07:06\x1b[2J\r;\x7f";
         return ok;
-    default: return ok;
+    default:
+        return ok;
     }
 }
 
@@ -181,14 +187,17 @@ QByteArray LyingTerminal::recordPacket(int packet)
         packets = 65535;
         count = packet == 1 ? 5 : 0;
         break;
-    default: break;
+    default:
+        break;
     }
     std::vector<PackedRecord> packed;
     for (int i = 0; i < count; ++i) {
         const WireRecord r = record(offset + first + i);
-        packed.push_back({quint64(offset + first + i + 1), r.card, PackedTime::fromDateTime(r.when), {'0', '0', '0', '0'}});
+        packed.push_back(
+            {quint64(offset + first + i + 1), r.card, PackedTime::fromDateTime(r.when), {'0', '0', '0', '0'}});
     }
-    return header(uint32_t(total), packets, uint16_t(packet)) + RecordBlock::encode(packed.data(), qsizetype(packed.size()));
+    return header(uint32_t(total), packets, uint16_t(packet))
+        + RecordBlock::encode(packed.data(), qsizetype(packed.size()));
 }
 
 QByteArray LyingTerminal::rosterPacket(int packet)
@@ -196,7 +205,7 @@ QByteArray LyingTerminal::rosterPacket(int packet)
     const int first = (packet - 1) * RosterPerPacket;
     const int count = qBound(0, roster_ - first, RosterPerPacket);
     const bool lies = mode_ == Mode::RosterCrLfInName || mode_ == Mode::RosterCommaInJobNumber
-                      || mode_ == Mode::RosterControlBytes || mode_ == Mode::RosterLongName;
+        || mode_ == Mode::RosterControlBytes || mode_ == Mode::RosterLongName;
     std::vector<PackedRosterEntry> packed;
     for (int i = 0; i < count - (lies && count > 0 ? 1 : 0); ++i) {
         const QStringList e = rosterEntry(first + i);
@@ -207,11 +216,20 @@ QByteArray LyingTerminal::rosterPacket(int packet)
         // The last entry carries the lie, written byte by byte (the encoder would refuse it).
         QByteArray job = "00000004", name = TextCodec::encode(QStringLiteral("李四"));
         switch (mode_) {
-        case Mode::RosterCrLfInName: name = "Li\r\n00DEAD00,99999999,Forged"; break;
-        case Mode::RosterCommaInJobNumber: job = "12,34"; break;
-        case Mode::RosterControlBytes: name = QByteArray("Bad\0\x1b[2J", 8); break;
-        case Mode::RosterLongName: name = QByteArray(255, 'N'); break;
-        default: break;
+        case Mode::RosterCrLfInName:
+            name = "Li\r\n00DEAD00,99999999,Forged";
+            break;
+        case Mode::RosterCommaInJobNumber:
+            job = "12,34";
+            break;
+        case Mode::RosterControlBytes:
+            name = QByteArray("Bad\0\x1b[2J", 8);
+            break;
+        case Mode::RosterLongName:
+            name = QByteArray(255, 'N');
+            break;
+        default:
+            break;
         }
         block[0] = char(count >> 8);
         block[1] = char(count);

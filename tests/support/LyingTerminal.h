@@ -25,19 +25,19 @@
 class LyingTerminal {
 public:
     enum class Mode {
-        Honest,                    // `records` records, `roster` roster entries, nothing false
-        RosterCrLfInName,          // a name with CR LF and a forged entry inside it
-        RosterCommaInJobNumber,    // a job number "12,34"
-        RosterControlBytes,        // a name with NUL and ESC bytes
-        RosterLongName,            // a name of 255 bytes
-        RecordsClearedMidway,      // 500 records at packet 1, then cleared and 300 punched
-        RecordsWrongItemCount,     // packet 1 of 300 records carries 100
-        AbsurdPacketCount,         // 5 records in 65,535 packets
-        Trickle,                   // one byte every 150 ms, never a whole reply
-        DamagedReplies,            // every reply's CRC broken
-        StorageWraps,              // GetStorage answers "65537"
-        StorageOutOfRange,         // GetStorage answers "99"
-        ControlText,               // parameters and logs with escape sequences and CR
+        Honest,                  // `records` records, `roster` roster entries, nothing false
+        RosterCrLfInName,        // a name with CR LF and a forged entry inside it
+        RosterCommaInJobNumber,  // a job number "12,34"
+        RosterControlBytes,      // a name with NUL and ESC bytes
+        RosterLongName,          // a name of 255 bytes
+        RecordsClearedMidway,    // 500 records at packet 1, then cleared and 300 punched
+        RecordsWrongItemCount,   // packet 1 of 300 records carries 100
+        AbsurdPacketCount,       // 5 records in 65,535 packets
+        Trickle,                 // one byte every 150 ms, never a whole reply
+        DamagedReplies,          // every reply's CRC broken
+        StorageWraps,            // GetStorage answers "65537"
+        StorageOutOfRange,       // GetStorage answers "99"
+        ControlText,             // parameters and logs with escape sequences and CR
     };
 
     explicit LyingTerminal(Mode mode, int records = 5, int roster = 3);

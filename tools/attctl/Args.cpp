@@ -1,9 +1,6 @@
 #include "attctl/Args.h"
 
-bool Args::flag(const QString &name)
-{
-    return args_.removeAll(name) > 0;
-}
+bool Args::flag(const QString &name) { return args_.removeAll(name) > 0; }
 
 std::optional<QString> Args::value(const QString &name)
 {
@@ -45,7 +42,7 @@ void Args::finish() const
 {
     for (const QString &a : args_)
         throw UsageError{(a.startsWith(QLatin1String("--")) ? QStringLiteral("unknown option ")
-                                                             : QStringLiteral("unexpected argument "))
+                                                            : QStringLiteral("unexpected argument "))
                          + a};
 }
 
@@ -54,6 +51,10 @@ int wholeNumber(const QString &text, int low, int high, const QString &what)
     bool ok = false;
     const int v = text.trimmed().toInt(&ok);
     if (!ok || v < low || v > high)
-        throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"").arg(what).arg(low).arg(high).arg(text)};
+        throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                             .arg(what)
+                             .arg(low)
+                             .arg(high)
+                             .arg(text)};
     return v;
 }

@@ -27,12 +27,12 @@ int writeFailure(CommandContext &c, const QString &error)
 QString rawFailure(const DurableFile &raw)
 {
     return QStringLiteral("cannot write ") + raw.path() + QStringLiteral(": ") + raw.errorString()
-           + QStringLiteral(" (the earlier file is kept)");
+        + QStringLiteral(" (the earlier file is kept)");
 }
 
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
-int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
-               const RecordLayout &layout, const QString &from, const QString &to)
+int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
+               const QString &sleep, const RecordLayout &layout, const QString &from, const QString &to)
 {
     c.out.flush();
     FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
@@ -42,9 +42,8 @@ int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool dec
     qint32 count = 0;
     const qint64 before = c.requests();
     const QVariant r = from.isEmpty()
-                           ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
-                           : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
-                                                    fullYear, from, to);
+        ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
+        : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear, from, to);
     c.link->setRawLinesObserver({});
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);

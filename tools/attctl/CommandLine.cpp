@@ -13,24 +13,28 @@ struct Parser {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("This text; COMMAND --help shows one command.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("attctl's version.")};
-    QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("Reach the terminal over TCP."), QStringLiteral("HOST:PORT")};
-    QCommandLineOption com{QStringLiteral("com"),
-                           QStringLiteral("Reach it over serial port COMn (mapped by AttLink.ini, else /dev/ttyS<N-1>)."),
-                           QStringLiteral("N")};
+    QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("Reach the terminal over TCP."),
+                           QStringLiteral("HOST:PORT")};
+    QCommandLineOption com{
+        QStringLiteral("com"),
+        QStringLiteral("Reach it over serial port COMn (mapped by AttLink.ini, else /dev/ttyS<N-1>)."),
+        QStringLiteral("N")};
     QCommandLineOption device{QStringLiteral("device"),
                               QStringLiteral("Reach it over the serial device PATH (e.g. a /dev/serial/by-id name)."),
                               QStringLiteral("PATH")};
-    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate (default: AttLink.ini, else 9600)."),
-                            QStringLiteral("B")};
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("Serial line rate (default: AttLink.ini, else 9600)."), QStringLiteral("B")};
     QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default 105)."),
                                QStringLiteral("A")};
-    QCommandLineOption settings{QStringLiteral("settings"),
-                                QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),
-                                QStringLiteral("FILE")};
+    QCommandLineOption settings{
+        QStringLiteral("settings"),
+        QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),
+        QStringLiteral("FILE")};
 
-    QCommandLineOption trace{QStringLiteral("trace"),
-                             QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
-                                            "command, sequence) and every retry with its cause on standard error.")};
+    QCommandLineOption trace{
+        QStringLiteral("trace"),
+        QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
+                       "command, sequence) and every retry with its cause on standard error.")};
 
     Parser()
     {
@@ -66,7 +70,8 @@ Invocation parse(const QStringList &arguments)
         bool ok = false;
         in.connection.baud = text.trimmed().toInt(&ok);
         if (!ok || !SerialChannel::supportedRates().contains(in.connection.baud))
-            throw UsageError{QStringLiteral("--baud must be one of %1, not \"%2\"").arg(SerialChannel::supportedRatesText(), text)};
+            throw UsageError{
+                QStringLiteral("--baud must be one of %1, not \"%2\"").arg(SerialChannel::supportedRatesText(), text)};
     }
     const QStringList rest = p.positionalArguments();
     if (!rest.isEmpty()) {

@@ -32,8 +32,8 @@ struct CommandContext {
 
 struct CommandEntry {
     QString name;
-    QString synopsis;   // arguments, for --help
-    QString summary;    // one line, for --help
+    QString synopsis;  // arguments, for --help
+    QString summary;   // one line, for --help
     bool needsTerminal = true;
     std::function<int(CommandContext &, Args &)> run;
 };

@@ -25,7 +25,8 @@ int setTime(CommandContext &c, Args &a)
 
 int setAlarms(CommandContext &c, Args &a)
 {
-    const QString ring = QString::number(wholeNumber(a.value(QStringLiteral("--ring"), QStringLiteral("1")), 0, 255, QStringLiteral("--ring")));
+    const QString ring = QString::number(
+        wholeNumber(a.value(QStringLiteral("--ring"), QStringLiteral("1")), 0, 255, QStringLiteral("--ring")));
     // Eleven slots as the console sends them: up to ten times of day, the rest (and slot 10) zero.
     QVector<double> alarms(11, 0.0);
     int n = 0;
@@ -42,13 +43,15 @@ int setAlarms(CommandContext &c, Args &a)
 
 int setParameters(CommandContext &c, Args &a)
 {
-    QString relay = ArgumentForms::parameterWord(a.positional(QStringLiteral("the relay time")), QStringLiteral("the relay time"));
-    QString interval = ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
+    QString relay =
+        ArgumentForms::parameterWord(a.positional(QStringLiteral("the relay time")), QStringLiteral("the relay time"));
+    QString interval =
+        ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
     QString mode = ArgumentForms::parameterWord(a.positional(QStringLiteral("the mode")), QStringLiteral("the mode"));
     a.finish();
     const qint64 before = c.requests();
     return c.answered(QStringLiteral("set-parameters"), before,
-                    c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
+                      c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
 }
 
 int readParameters(CommandContext &c, Args &a)
@@ -64,7 +67,8 @@ int readParameters(CommandContext &c, Args &a)
 
 int setAddress(CommandContext &c, Args &a)
 {
-    const int to = wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
+    const int to =
+        wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
     a.finish();
     const qint64 before = c.requests();
     return c.answered(QStringLiteral("set-address"), before, c.link->RepairAddress(c.address16(), qint16(to)));
@@ -93,7 +97,8 @@ int number(CommandContext &c, Args &a, const QString &name, Call call, int digit
 
 int setStorage(CommandContext &c, Args &a)
 {
-    const int code = wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
+    const int code =
+        wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
     a.finish();
     const qint64 before = c.requests();
     return c.answered(QStringLiteral("set-storage"), before, c.link->SetStorageModel(c.addressText(), qint16(code)));
@@ -151,23 +156,26 @@ void addConfigCommands(std::vector<CommandEntry> &t)
                  QStringLiteral("give the terminal a new address 0..255 (RepairAddress)"), true, setAddress});
     t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"),
                  QStringLiteral("set the menu password (SetMachinePassword)"), true, setPassword});
-    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps (GetMachinePassword)"), true,
+    t.push_back({QStringLiteral("get-password"), QString(),
+                 QStringLiteral("the menu password, the four digits the terminal keeps (GetMachinePassword)"), true,
                  [](CommandContext &c, Args &a) {
-                     return number(c, a, QStringLiteral("get-password"),
-                                   [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
+                     return number(
+                         c, a, QStringLiteral("get-password"),
+                         [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
                  }});
     t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode (GetStorageModel)"), true,
                  [](CommandContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-storage"),
                                    [&] { return c.link->GetStorageModel(c.addressText()); });
                  }});
-    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode (SetStorageModel)"),
-                 true, setStorage});
+    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"),
+                 QStringLiteral("set the storage mode (SetStorageModel)"), true, setStorage});
     t.push_back({QStringLiteral("logo"), QStringLiteral("--restore | --custom"),
                  QStringLiteral("show the maker's boot picture again, or the custom one (SetLogoMode)"), true, logo});
     t.push_back({QStringLiteral("send-picture"), QStringLiteral("FILE"),
                  QStringLiteral("send a picture file to the terminal (SendPictureMach)"), true, sendPicture});
     t.push_back({QStringLiteral("message"), QStringLiteral("MINUTES TEXT"),
                  QStringLiteral("show a short message for some minutes (SendShortMsg)"), true, message});
-    t.push_back({QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N (GetSounds)"), true, voice});
+    t.push_back(
+        {QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N (GetSounds)"), true, voice});
 }

@@ -18,8 +18,9 @@ QString portFailureText(const PortFailure &f)
         for (const PortHolder &h : f.holders)
             who << (h.program.isEmpty() ? QStringLiteral("process %1").arg(h.pid)
                                         : QStringLiteral("%1 (process %2)").arg(h.program).arg(h.pid));
-        return s + (who.isEmpty() ? QStringLiteral("in use by another program")
-                                  : QStringLiteral("in use by ") + who.join(QStringLiteral(", ")));
+        return s
+            + (who.isEmpty() ? QStringLiteral("in use by another program")
+                             : QStringLiteral("in use by ") + who.join(QStringLiteral(", ")));
     }
     s += f.reason;
     if (f.refused())
@@ -39,13 +40,14 @@ Connection::Connection(const ConnectionOptions &options) : options_(options)
         const qsizetype colon = options.tcp.lastIndexOf(u':');
         bool ok = false;
         const int port = colon > 0 ? options.tcp.mid(colon + 1).toInt(&ok) : 0;
-        if (!ok || port < 1 || port > 65535) throw UsageError{QStringLiteral("--tcp needs HOST:PORT, not ") + options.tcp};
+        if (!ok || port < 1 || port > 65535)
+            throw UsageError{QStringLiteral("--tcp needs HOST:PORT, not ") + options.tcp};
     }
     const QString folder = QCoreApplication::applicationDirPath();
     if (!options.settingsFile.isEmpty() && !QFileInfo(options.settingsFile).isFile())
         throw UsageError{QStringLiteral("no settings file ") + options.settingsFile};
-    LinkSettings settings = options.settingsFile.isEmpty() ? LinkSettings::load(folder)
-                                                           : LinkSettings::loadFile(options.settingsFile);
+    LinkSettings settings =
+        options.settingsFile.isEmpty() ? LinkSettings::load(folder) : LinkSettings::loadFile(options.settingsFile);
     if (!options.device.isEmpty()) settings.ports.insert(DeviceCom, options.device);
     if (options.baud > 0) settings.baud = options.baud;
     link_ = std::make_unique<AttLink>(settings);
@@ -66,8 +68,9 @@ bool Connection::open(QString &reason)
     QVariant port = options_.device.isEmpty() ? options_.com : DeviceCom;
     if (link_->SetPort(port).toBool()) return true;
     const PortFailure f = link_->lastPortFailure();
-    reason = QStringLiteral("cannot open ") + (options_.device.isEmpty() ? QStringLiteral("COM%1 ").arg(options_.com) : QString())
-             + (f.any() ? portFailureText(f) : options_.device);
+    reason = QStringLiteral("cannot open ")
+        + (options_.device.isEmpty() ? QStringLiteral("COM%1 ").arg(options_.com) : QString())
+        + (f.any() ? portFailureText(f) : options_.device);
     reason = reason.trimmed();
     return false;
 }

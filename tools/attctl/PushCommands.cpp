@@ -14,7 +14,8 @@ QUrl endpointOf(const std::optional<QString> &text)
 {
     if (!text) throw UsageError{QStringLiteral("push needs --to URL")};
     const QUrl url(*text, QUrl::StrictMode);
-    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https")) || url.host().isEmpty())
+    if (!url.isValid() || (url.scheme() != QLatin1String("http") && url.scheme() != QLatin1String("https"))
+        || url.host().isEmpty())
         throw UsageError{QStringLiteral("--to wants an http:// or https:// URL, not \"%1\"").arg(*text)};
     return url;
 }
@@ -32,9 +33,12 @@ int pushCommand(CommandContext &c, Args &a)
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
     PushOptions options;
     options.destination = url.toString(QUrl::RemoveUserInfo);
-    options.batch = wholeNumber(a.value(QStringLiteral("--batch"), QStringLiteral("1000")), 1, 100000, QStringLiteral("--batch"));
-    options.attempts = wholeNumber(a.value(QStringLiteral("--attempts"), QStringLiteral("6")), 1, 1000, QStringLiteral("--attempts"));
-    const int timeout = wholeNumber(a.value(QStringLiteral("--timeout"), QStringLiteral("30")), 1, 3600, QStringLiteral("--timeout"));
+    options.batch =
+        wholeNumber(a.value(QStringLiteral("--batch"), QStringLiteral("1000")), 1, 100000, QStringLiteral("--batch"));
+    options.attempts =
+        wholeNumber(a.value(QStringLiteral("--attempts"), QStringLiteral("6")), 1, 1000, QStringLiteral("--attempts"));
+    const int timeout =
+        wholeNumber(a.value(QStringLiteral("--timeout"), QStringLiteral("30")), 1, 3600, QStringLiteral("--timeout"));
     PushClient::Headers headers;
     while (const std::optional<QString> h = a.value(QStringLiteral("--header"))) {
         QString error;
@@ -71,7 +75,8 @@ void addPushCommands(std::vector<CommandEntry> &t)
     t.push_back({QStringLiteral("push"),
                  QStringLiteral("--to URL [--db URL] [--batch N] [--header 'NAME: VALUE']... [--timeout SECONDS] "
                                 "[--attempts N] [--follow | --retry-dead]"),
-                 QStringLiteral("post the punches not yet delivered to an HTTP(S) endpoint as JSON, in serial order per terminal; "
-                                "exit 3 when it keeps failing"),
+                 QStringLiteral(
+                     "post the punches not yet delivered to an HTTP(S) endpoint as JSON, in serial order per terminal; "
+                     "exit 3 when it keeps failing"),
                  false, pushCommand});
 }

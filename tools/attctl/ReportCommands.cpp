@@ -26,14 +26,16 @@ int dailyCommand(CommandContext &c, Args &a)
     options.from = dateOption(a, QStringLiteral("--from"));
     options.to = dateOption(a, QStringLiteral("--to"));
     if (options.to < options.from) throw UsageError{QStringLiteral("--to is before --from")};
-    options.doubleTapSeconds = wholeNumber(a.value(QStringLiteral("--double-tap"), QStringLiteral("60")), 0, 3600, QStringLiteral("--double-tap"));
+    options.doubleTapSeconds = wholeNumber(a.value(QStringLiteral("--double-tap"), QStringLiteral("60")), 0, 3600,
+                                           QStringLiteral("--double-tap"));
     if (const auto starts = a.value(QStringLiteral("--day-starts"))) {
         const QTime t = QTime::fromString(*starts, QStringLiteral("HH:mm"));
         if (!t.isValid()) throw UsageError{QStringLiteral("--day-starts wants a time HH:MM, not \"%1\"").arg(*starts)};
         options.dayStartsMinutes = t.hour() * 60 + t.minute();
     }
     const QString format = a.value(QStringLiteral("--format"), QStringLiteral("csv"));
-    if (!DailyFormat::known(format)) throw UsageError{QStringLiteral("--format must be csv, jsonl or html, not \"%1\"").arg(format)};
+    if (!DailyFormat::known(format))
+        throw UsageError{QStringLiteral("--format must be csv, jsonl or html, not \"%1\"").arg(format)};
     const QString outPath = a.value(QStringLiteral("--out"), QString());
     a.finish();
 
@@ -57,7 +59,8 @@ int dailyCommand(CommandContext &c, Args &a)
 int reportCommand(CommandContext &c, Args &a)
 {
     const QString kind = a.positional(QStringLiteral("the report (daily)"));
-    if (kind != QLatin1String("daily")) throw UsageError{QStringLiteral("unknown report \"%1\" (there is: daily)").arg(kind)};
+    if (kind != QLatin1String("daily"))
+        throw UsageError{QStringLiteral("unknown report \"%1\" (there is: daily)").arg(kind)};
     return dailyCommand(c, a);
 }
 
@@ -68,6 +71,7 @@ void addReportCommands(std::vector<CommandEntry> &t)
     t.push_back({QStringLiteral("report"),
                  QStringLiteral("daily --from DATE --to DATE [--db URL] [--double-tap SECONDS] [--day-starts HH:MM] "
                                 "[--format csv|jsonl|html] [--out FILE]"),
-                 QStringLiteral("per card and day: first in, last out, punches, worked time and flags, from the stored punches"),
+                 QStringLiteral(
+                     "per card and day: first in, last out, punches, worked time and flags, from the stored punches"),
                  false, reportCommand});
 }

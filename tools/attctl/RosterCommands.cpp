@@ -19,7 +19,8 @@ int roster(CommandContext &c, Args &a)
     const std::optional<QString> to = a.value(QStringLiteral("--to"));
     a.finish();
     if (from.has_value() != to.has_value()) throw UsageError{QStringLiteral("--from and --to go together")};
-    if (from && wholeNumber(*to, 1, 65535, QStringLiteral("--to")) < wholeNumber(*from, 1, 65535, QStringLiteral("--from")))
+    if (from
+        && wholeNumber(*to, 1, 65535, QStringLiteral("--to")) < wholeNumber(*from, 1, 65535, QStringLiteral("--from")))
         throw UsageError{QStringLiteral("--to is before --from")};
     if (!QDir(dir).exists() && !QDir().mkpath(dir)) throw UsageError{QStringLiteral("cannot create the folder ") + dir};
     const QString folder = QDir(dir).absolutePath();
@@ -27,8 +28,8 @@ int roster(CommandContext &c, Args &a)
     QString message;
     qint32 count = 0;
     const qint64 before = c.requests();
-    const QVariant r = from ? c.link->GatherSendCardData_all(c.addressText(), folder, name, message, count, sleep, decimal,
-                                                              from->trimmed(), to->trimmed())
+    const QVariant r = from ? c.link->GatherSendCardData_all(c.addressText(), folder, name, message, count, sleep,
+                                                             decimal, from->trimmed(), to->trimmed())
                             : c.link->GatherSendCardData(c.addressText(), folder, name, message, count, sleep, decimal);
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), before, message);
     c.out << count << '\t' << message << Qt::endl;
@@ -40,7 +41,8 @@ int rosterCount(CommandContext &c, Args &a)
     a.finish();
     qint32 n = 0;
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n))) return c.failed(QStringLiteral("roster-count"), before);
+    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n)))
+        return c.failed(QStringLiteral("roster-count"), before);
     c.out << n << Qt::endl;
     return ExitCode::Success;
 }
@@ -49,7 +51,8 @@ int clearRoster(CommandContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
-    if (!yes) throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
+    if (!yes)
+        throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
     const qint64 before = c.requests();
     return c.answered(QStringLiteral("clear-roster"), before, c.link->ClearNameList(c.address16()));
 }
@@ -74,8 +77,9 @@ int issueCard(CommandContext &c, Args &a)
     if (!job) throw UsageError{QStringLiteral("issue-card needs --job J, the card's job number")};
     ArgumentForms::jobNumber(*job);
     const qint64 before = c.requests();
-    return c.answered(QStringLiteral("issue-card"), before,
-                      c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
+    return c.answered(
+        QStringLiteral("issue-card"), before,
+        c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
 }
 
 int withdrawCard(CommandContext &c, Args &a)
@@ -92,7 +96,8 @@ int findCard(CommandContext &c, Args &a)
     a.finish();
     bool found = false;
     const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->FindCard(c.address16(), card, found))) return c.failed(QStringLiteral("find-card"), before);
+    if (!LinkResult::toBool(c.link->FindCard(c.address16(), card, found)))
+        return c.failed(QStringLiteral("find-card"), before);
     c.out << (found ? "found" : "not found") << Qt::endl;
     return ExitCode::Success;
 }
@@ -105,17 +110,18 @@ void addRosterCommands(std::vector<CommandEntry> &t)
                  QStringLiteral("collect the roster into D/NameList.txt (GatherSendCardData, or "
                                 "GatherSendCardData_all over packets P to P)"),
                  true, roster});
-    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster (GatherSendCardSum)"),
-                 true, rosterCount});
+    t.push_back({QStringLiteral("roster-count"), QString(),
+                 QStringLiteral("the number of cards in the roster (GatherSendCardSum)"), true, rosterCount});
     t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"),
-                 QStringLiteral("erase the roster and, with it, every record the terminal holds (ClearNameList)"),
-                 true, clearRoster});
+                 QStringLiteral("erase the roster and, with it, every record the terminal holds (ClearNameList)"), true,
+                 clearRoster});
     t.push_back({QStringLiteral("read-card"), QString(),
-                 QStringLiteral("the card held to the reader: decimal number and reply (ReadCardNum)"), true, readCard});
+                 QStringLiteral("the card held to the reader: decimal number and reply (ReadCardNum)"), true,
+                 readCard});
     t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD --job J [--name N]"),
                  QStringLiteral("add a card to the roster (CardSendToMachine)"), true, issueCard});
-    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster (ClearName)"),
-                 true, withdrawCard});
+    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"),
+                 QStringLiteral("remove a card from the roster (ClearName)"), true, withdrawCard});
     t.push_back({QStringLiteral("find-card"), QStringLiteral("CARD"),
                  QStringLiteral("whether the roster holds a card: found or not found (FindCard)"), true, findCard});
 }

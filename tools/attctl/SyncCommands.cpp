@@ -45,7 +45,8 @@ public:
         w.when = PunchTime::dateTimeOf(r.stamp);
         w.flag = r.flag;
         line_.clear();
-        compiled_.appendTo(QString::fromLatin1(RecordWire::rawLine(r.address, w, layout_.decimalCards, layout_.fullYear)), line_);
+        compiled_.appendTo(
+            QString::fromLatin1(RecordWire::rawLine(r.address, w, layout_.decimalCards, layout_.fullYear)), line_);
         out.append(TextCodec::encode(line_)).append("\r\n");
     }
 
@@ -62,11 +63,13 @@ int syncCommand(CommandContext &c, Args &a)
     SyncOptions options;
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
     options.database = databaseOf(dbText);
-    options.jobs = wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
+    options.jobs =
+        wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
     options.dryRun = a.flag(QStringLiteral("--dry-run"));
     if (const auto beyond = a.value(QStringLiteral("--set-clock-beyond")))
         options.setClockBeyond = wholeNumber(*beyond, 0, 366 * 86400, QStringLiteral("--set-clock-beyond"));
-    options.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400, QStringLiteral("--lock-wait"));
+    options.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400,
+                                          QStringLiteral("--lock-wait"));
     options.lockFolder = a.value(QStringLiteral("--lock-dir"), LineLock::defaultFolder());
     options.linkSettingsFile = a.value(QStringLiteral("--link-settings"),
                                        QCoreApplication::applicationDirPath() + QStringLiteral("/AttLink.ini"));
@@ -81,7 +84,8 @@ int syncCommand(CommandContext &c, Args &a)
     bool useDatabase = true;
     if (options.dryRun) {
         // Read only: a database not made yet just has nothing stored.
-        if (options.database.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(options.database.path)) useDatabase = false;
+        if (options.database.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(options.database.path))
+            useDatabase = false;
         else {
             auto db = Database::open(options.database, error);
             const int version = db ? Schema::usableVersion(*db, error) : -1;
@@ -123,8 +127,10 @@ int exportCommand(CommandContext &c, Args &a)
     const DatabaseUrl url = databaseOf(dbText);
     ExportFilter filter;
     QString error;
-    if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error)) throw UsageError{error};
-    if (const auto to = a.value(QStringLiteral("--to")); to && !PunchExport::readTo(*to, filter, error)) throw UsageError{error};
+    if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error))
+        throw UsageError{error};
+    if (const auto to = a.value(QStringLiteral("--to")); to && !PunchExport::readTo(*to, filter, error))
+        throw UsageError{error};
     filter.terminal = a.value(QStringLiteral("--terminal"), QString());
     const QString format = a.value(QStringLiteral("--format"), QStringLiteral("csv"));
     const std::optional<QString> layoutText = a.value(QStringLiteral("--layout"));
@@ -139,19 +145,26 @@ int exportCommand(CommandContext &c, Args &a)
         if (utc) throw UsageError{QStringLiteral("--utc goes with --format csv or jsonl")};
         formatter = std::make_unique<LayoutFormatter>(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
-        if (layoutText || decimal || fullYear) throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
+        if (layoutText || decimal || fullYear)
+            throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
         formatter = PunchExport::formatter(format, utc);
-        if (!formatter) throw UsageError{QStringLiteral("--format must be csv, jsonl or layout, not \"%1\"").arg(format)};
+        if (!formatter)
+            throw UsageError{QStringLiteral("--format must be csv, jsonl or layout, not \"%1\"").arg(format)};
     }
     if (url.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(url.path)) {
-        c.err << "attctl: database " << url.display() << ": no such file" << (dbText ? "" : " (no sync has run yet)") << Qt::endl;
+        c.err << "attctl: database " << url.display() << ": no such file" << (dbText ? "" : " (no sync has run yet)")
+              << Qt::endl;
         return ExitCode::SomeFailed;
     }
     auto db = Database::open(url, error);
     const int version = db ? Schema::usableVersion(*db, error) : -1;
     if (version >= 0 && version != Schema::Current)
-        error = db->failure(QStringLiteral("cannot export"), version == 0 ? QStringLiteral("it holds no punches (no sync has run)")
-                                                                          : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)").arg(version).arg(Schema::Current));
+        error = db->failure(
+            QStringLiteral("cannot export"),
+            version == 0 ? QStringLiteral("it holds no punches (no sync has run)")
+                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
+                               .arg(version)
+                               .arg(Schema::Current));
     if (version != Schema::Current) {
         c.err << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
@@ -161,9 +174,10 @@ int exportCommand(CommandContext &c, Args &a)
     // the disk. Without --out the punches go to standard output.
     qint64 rows = 0;
     OutputFile out(outPath);
-    const bool written = out.open() && PunchExport::write(*db, filter, *formatter, [&](const QByteArray &piece) {
-        return out.write(piece);
-    }, rows, error);
+    const bool written =
+        out.open()
+        && PunchExport::write(
+            *db, filter, *formatter, [&](const QByteArray &piece) { return out.write(piece); }, rows, error);
     if (!out.error().isEmpty() || (written && !out.commit())) {
         c.err << "attctl: " << out.error() << Qt::endl;
         return ExitCode::LocalWrite;

@@ -44,7 +44,10 @@ QByteArray encode(const Message &m)
     out.reserve(OverheadSize + m.payload.size());
     out.append(char(Start1)).append(char(Start2));
     out.append(char(m.address)).append(char(m.command));
-    out.append(char(m.sequence >> 24)).append(char(m.sequence >> 16)).append(char(m.sequence >> 8)).append(char(m.sequence));
+    out.append(char(m.sequence >> 24))
+        .append(char(m.sequence >> 16))
+        .append(char(m.sequence >> 8))
+        .append(char(m.sequence));
     out.append(char((m.payload.size() >> 8) & 0xFF)).append(char(m.payload.size() & 0xFF));
     out.append(m.payload);
     const uint16_t crc = crc16(out.constData() + 2, out.size() - 2);
@@ -81,7 +84,7 @@ Decoded decode(const char *bytes, qsizetype n, int maxPayload)
     d.message.address = uint8_t(bytes[2]);
     d.message.command = uint8_t(bytes[3]);
     d.message.sequence = uint32_t(uint8_t(bytes[4])) << 24 | uint32_t(uint8_t(bytes[5])) << 16
-                         | uint32_t(uint8_t(bytes[6])) << 8 | uint8_t(bytes[7]);
+        | uint32_t(uint8_t(bytes[6])) << 8 | uint8_t(bytes[7]);
     const uint16_t expected = crc16(bytes + 2, HeaderSize - 2 + length);
     const uint16_t got = uint16_t((uint8_t(bytes[total - 2]) << 8) | uint8_t(bytes[total - 1]));
     if (expected != got) {

@@ -104,10 +104,14 @@ QByteArray rawLine(int machine, const WireRecord &r, bool decimalCards, bool ful
 QByteArray encodeHeader(const PacketHeader &h)
 {
     QByteArray out(PacketHeaderSize, '\0');
-    out[0] = char(h.totalItems >> 24); out[1] = char(h.totalItems >> 16);
-    out[2] = char(h.totalItems >> 8);  out[3] = char(h.totalItems);
-    out[4] = char(h.totalPackets >> 8); out[5] = char(h.totalPackets);
-    out[6] = char(h.packet >> 8); out[7] = char(h.packet);
+    out[0] = char(h.totalItems >> 24);
+    out[1] = char(h.totalItems >> 16);
+    out[2] = char(h.totalItems >> 8);
+    out[3] = char(h.totalItems);
+    out[4] = char(h.totalPackets >> 8);
+    out[5] = char(h.totalPackets);
+    out[6] = char(h.packet >> 8);
+    out[7] = char(h.packet);
     return out;
 }
 

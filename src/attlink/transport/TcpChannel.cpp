@@ -23,7 +23,8 @@ bool TcpChannel::connectTo(const QString &host, const QString &port, int timeout
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *found = nullptr;
-    if (getaddrinfo(host.trimmed().toUtf8().constData(), QByteArray::number(portNumber).constData(), &hints, &found) != 0
+    if (getaddrinfo(host.trimmed().toUtf8().constData(), QByteArray::number(portNumber).constData(), &hints, &found)
+            != 0
         || !found) {
         setError(QStringLiteral("无法解析主机"));
         return false;
