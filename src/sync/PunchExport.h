@@ -7,6 +7,7 @@
 #include <optional>
 
 class Database;
+struct RecordLayout;
 
 // One stored punch with its terminal, as exports read it.
 struct ExportRow {
@@ -38,6 +39,8 @@ namespace PunchExport {
 
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
 std::unique_ptr<RowFormatter> formatter(const QString &format);
+// The console's record layout (GB18030, CR LF), as its formatted record files have it.
+std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
 // text; a date alone as the end takes the whole day. False with `error` naming the option.

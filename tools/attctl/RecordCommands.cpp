@@ -2,7 +2,7 @@
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
 #include "attctl/VisibleText.h"
-#include "attctl/LayoutText.h"
+#include "layout/LayoutText.h"
 #include "attctl/RecordFiles.h"
 #include "attctl/RecordOptions.h"
 

@@ -3,13 +3,10 @@
 #include "attctl/OutputFile.h"
 #include "attctl/RecordOptions.h"
 
-#include "attlink/protocol/RecordWire.h"
-#include "common/TextCodec.h"
 #include "sync/Database.h"
 #include "sync/FleetFile.h"
 #include "sync/FleetSync.h"
 #include "sync/LineLock.h"
-#include "sync/Punch.h"
 #include "sync/PunchExport.h"
 #include "sync/Schema.h"
 #include "sync/SyncReport.h"
@@ -32,28 +29,6 @@ DatabaseUrl databaseOf(const std::optional<QString> &text)
     if (!url) throw UsageError{QStringLiteral("--db: ") + error};
     return *url;
 }
-
-// The console's record layout for consumers of its formatted files: GB18030, CR LF, the machine
-// number being the terminal's address.
-class LayoutFormatter : public RowFormatter {
-public:
-    explicit LayoutFormatter(const RecordLayout &layout) : layout_(layout), compiled_(layout) {}
-    void row(const ExportRow &r, QByteArray &out) override
-    {
-        WireRecord w;
-        w.card = r.card;
-        w.when = PunchTime::dateTimeOf(r.stamp);
-        w.flag = r.flag;
-        line_.clear();
-        compiled_.appendTo(QString::fromLatin1(RecordWire::rawLine(r.address, w, layout_.decimalCards, layout_.fullYear)), line_);
-        out.append(TextCodec::encode(line_)).append("\r\n");
-    }
-
-private:
-    RecordLayout layout_;
-    CompiledRecordLayout compiled_;
-    QString line_;
-};
 
 int syncCommand(CommandContext &c, Args &a)
 {
@@ -135,7 +110,7 @@ int exportCommand(CommandContext &c, Args &a)
 
     std::unique_ptr<RowFormatter> formatter;
     if (format == QLatin1String("layout")) {
-        formatter = std::make_unique<LayoutFormatter>(RecordOptions::layout(layoutText, decimal, fullYear));
+        formatter = PunchExport::layoutFormatter(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
         if (layoutText || decimal || fullYear) throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
         formatter = PunchExport::formatter(format);

@@ -1,7 +1,7 @@
 #include "attctl/Usage.h"
 
 #include "attctl/CommandLine.h"
-#include "attctl/LayoutText.h"
+#include "layout/LayoutText.h"
 
 QString commandUsage(const CommandEntry &c)
 {

@@ -1,6 +1,6 @@
 // attctl's layout text: field names in braces, separators around them, turned into the layout the
 // window's record-format panel would hold.
-#include "attctl/LayoutText.h"
+#include "layout/LayoutText.h"
 
 #include <QTest>
 
