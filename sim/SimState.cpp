@@ -1,7 +1,6 @@
 #include "sim/SimState.h"
 
-#include "attlink/OperationArgs.h"
-#include "common/TextCodec.h"
+#include "sim/FieldRules.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -159,8 +158,7 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             c.jobNo = r[QStringLiteral("jobNo")].toString();
             c.name = r[QStringLiteral("name")].toString();
             // The terminal's own field rules: anything else could not travel in a roster block.
-            if (!card(r[QStringLiteral("card")], c.card) || !OperationArgs::jobNumber(c.jobNo)
-                || TextCodec::encode(c.name).size() > 16 || c.name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]"))))
+            if (!card(r[QStringLiteral("card")], c.card) || !FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name))
                 return fail(QStringLiteral("roster entry"));
             c.level = r[QStringLiteral("level")].toString(QStringLiteral("00"));
             c.expires = r[QStringLiteral("expires")].toString(QStringLiteral("00000000"));
