@@ -3,6 +3,7 @@
 #include "attlink/protocol/BigEndian.h"
 #include "attlink/protocol/BitStream.h"
 
+#include <QtNumeric>
 #include <algorithm>
 
 namespace RecordBlock {
@@ -167,7 +168,7 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
             flag = uint32_t(bits.get(flagBits));
         }
         if (i > 0) {
-            if (serialStep == UINT64_MAX || __builtin_add_overflow(serial, serialStep + 1, &serial))
+            if (serialStep == UINT64_MAX || qAddOverflow(serial, serialStep + 1, &serial))
                 return fail("serial overflows");
             time += minDelta + int64_t(timeStep);
             if (time < PackedTime::Min || time > PackedTime::Max) return fail("record time out of range");
