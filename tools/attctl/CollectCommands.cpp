@@ -18,7 +18,7 @@ const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
 // A file here could not be written (disk full, folder not writable): its own exit status.
-int writeFailure(CommandContext &c, const QString &error)
+int writeFailure(CliContext &c, const QString &error)
 {
     c.err << "attctl: " << error << Qt::endl;
     return ExitCode::LocalWrite;
@@ -31,7 +31,7 @@ QString rawFailure(const DurableFile &raw)
 }
 
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
-int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
+int collectAll(CliContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
                const RecordLayout &layout, const QString &from, const QString &to)
 {
     c.out.flush();
@@ -56,7 +56,7 @@ int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool dec
 }
 
 // The records after serial `since` into the same two files.
-int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
+int collectSince(CliContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
                  const RecordLayout &layout, quint64 since)
 {
     c.out.flush();
@@ -93,7 +93,7 @@ int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool d
     return ExitCode::Success;
 }
 
-int collect(CommandContext &c, Args &a)
+int collect(CliContext &c, Args &a)
 {
     const RecordOptions::Destination target = RecordOptions::destination(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
@@ -110,7 +110,7 @@ int collect(CommandContext &c, Args &a)
     return collectAll(c, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
 }
 
-int clearRecords(CommandContext &c, Args &a)
+int clearRecords(CliContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     const std::optional<QString> upTo = a.value(QStringLiteral("--up-to"));
@@ -128,7 +128,7 @@ int clearRecords(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("clear-records"), before, c.link->ClearRecord(c.address16()));
 }
 
-int identify(CommandContext &c, Args &a)
+int identify(CliContext &c, Args &a)
 {
     a.finish();
     TerminalIdentity id;

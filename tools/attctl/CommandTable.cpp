@@ -5,14 +5,14 @@
 
 #include <cstring>
 
-int CommandContext::answered(const QString &what, qint64 requestsBefore, const QVariant &result) const
+int CliContext::answered(const QString &what, qint64 requestsBefore, const QVariant &result) const
 {
     if (!LinkResult::toBool(result)) return failed(what, requestsBefore);
     out << "ok" << Qt::endl;
     return ExitCode::Success;
 }
 
-int CommandContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
+int CliContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
 {
     const Exchange &x = link->exchangeStats();
     if (link->lastFileError() != 0) {
@@ -33,7 +33,7 @@ int CommandContext::failed(const QString &what, qint64 requestsBefore, const QSt
     return ExitCode::Refused;
 }
 
-qint64 CommandContext::requests() const { return link ? link->exchangeStats().requests : 0; }
+qint64 CliContext::requests() const { return link ? link->exchangeStats().requests : 0; }
 
 namespace {
 
@@ -41,14 +41,14 @@ std::vector<CommandEntry> buildTable()
 {
     std::vector<CommandEntry> table;
     table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the device link's version (Ver)"), false,
-                     [](CommandContext &c, Args &a) {
+                     [](CliContext &c, Args &a) {
                          a.finish();
                          c.out << c.link->Ver().toString() << Qt::endl;
                          return int(ExitCode::Success);
                      }});
     table.push_back({QStringLiteral("tcp-state"), QString(),
                      QStringLiteral("the TCP connection state 0..9 (tcpstate); 7 is connected"), true,
-                     [](CommandContext &c, Args &a) {
+                     [](CliContext &c, Args &a) {
                          a.finish();
                          c.out << c.link->tcpstate().toInt() << Qt::endl;
                          return int(ExitCode::Success);

@@ -11,7 +11,7 @@ class AttLink;
 
 // What a command works with: the link (null for commands that need no terminal), the terminal
 // address, and the two output streams.
-struct CommandContext {
+struct CliContext {
     AttLink *link = nullptr;
     int address = 0;
     QTextStream &out;
@@ -35,7 +35,7 @@ struct CommandEntry {
     QString synopsis;   // arguments, for --help
     QString summary;    // one line, for --help
     bool needsTerminal = true;
-    std::function<int(CommandContext &, Args &)> run;
+    std::function<int(CliContext &, Args &)> run;
 };
 
 // Every command, in the order --help lists them.

@@ -10,7 +10,7 @@
 
 namespace {
 
-int roster(CommandContext &c, Args &a)
+int roster(CliContext &c, Args &a)
 {
     const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
     const bool decimal = a.flag(QStringLiteral("--decimal"));
@@ -35,7 +35,7 @@ int roster(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int rosterCount(CommandContext &c, Args &a)
+int rosterCount(CliContext &c, Args &a)
 {
     a.finish();
     qint32 n = 0;
@@ -45,7 +45,7 @@ int rosterCount(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int clearRoster(CommandContext &c, Args &a)
+int clearRoster(CliContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
@@ -54,7 +54,7 @@ int clearRoster(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("clear-roster"), before, c.link->ClearNameList(c.address16()));
 }
 
-int readCard(CommandContext &c, Args &a)
+int readCard(CliContext &c, Args &a)
 {
     a.finish();
     QString reply;
@@ -65,7 +65,7 @@ int readCard(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int issueCard(CommandContext &c, Args &a)
+int issueCard(CliContext &c, Args &a)
 {
     const std::optional<QString> job = a.value(QStringLiteral("--job"));
     const QString name = ArgumentForms::name(a.value(QStringLiteral("--name"), QString()));
@@ -78,7 +78,7 @@ int issueCard(CommandContext &c, Args &a)
                       c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
 }
 
-int withdrawCard(CommandContext &c, Args &a)
+int withdrawCard(CliContext &c, Args &a)
 {
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
@@ -86,7 +86,7 @@ int withdrawCard(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("withdraw-card"), before, c.link->ClearName(c.address16(), card));
 }
 
-int findCard(CommandContext &c, Args &a)
+int findCard(CliContext &c, Args &a)
 {
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();

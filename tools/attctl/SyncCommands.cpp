@@ -30,7 +30,7 @@ DatabaseUrl databaseOf(const std::optional<QString> &text)
     return *url;
 }
 
-int syncCommand(CommandContext &c, Args &a)
+int syncCommand(CliContext &c, Args &a)
 {
     const QString fleetPath = a.value(QStringLiteral("--fleet")).value_or(QString());
     if (fleetPath.isEmpty()) throw UsageError{QStringLiteral("sync needs --fleet FILE")};
@@ -92,7 +92,7 @@ int syncCommand(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int exportCommand(CommandContext &c, Args &a)
+int exportCommand(CliContext &c, Args &a)
 {
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
     const DatabaseUrl url = databaseOf(dbText);

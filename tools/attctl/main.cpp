@@ -54,7 +54,7 @@ int run(QTextStream &out, QTextStream &err)
         connection.link().setProgressHandler([&err](qint64 done, qint64 expected) {
             err << "\r" << done << " / " << expected << Qt::flush;
         });
-    CommandContext context{&connection.link(), in.address, out, err};
+    CliContext context{&connection.link(), in.address, out, err};
     Args args(in.args);
     const int code = command->run(context, args);
     if (isatty(STDERR_FILENO)) err << "\r\033[K" << Qt::flush;
