@@ -56,7 +56,7 @@ public:
     static constexpr int DisplayHeight = 64;
     static constexpr int PicturePackets = 4;
 
-    explicit Terminal(int address = 105);
+    explicit Terminal(int address = DefaultTerminalAddress);
 
     Reply handle(uint8_t command, const QByteArray &payload);
 
@@ -73,7 +73,7 @@ public:
     void setClock(const QDateTime &t);
 
     // State, public for SimState (JSON) and the generators.
-    int address = 105;
+    int address = DefaultTerminalAddress;
     QString identity;                      // 16 hex digits, kept through SetAddress and saved
     QList<Record> records;
     quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused

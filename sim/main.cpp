@@ -50,7 +50,7 @@ int main(int argc, char **argv)
     p.addHelpOption();
     const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on HOST:PORT (default 127.0.0.1:1001 when no --pty)."), QStringLiteral("HOST:PORT"));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal, linked at PATH."), QStringLiteral("PATH"));
-    const QCommandLineOption terminal(QStringLiteral("terminal"), QStringLiteral("A terminal at ADDRESS (repeatable; default 105)."), QStringLiteral("ADDRESS"));
+    const QCommandLineOption terminal(QStringLiteral("terminal"), QStringLiteral("A terminal at ADDRESS (repeatable; default %1).").arg(DefaultTerminalAddress), QStringLiteral("ADDRESS"));
     const QCommandLineOption records(QStringLiteral("records"), QStringLiteral("N generated records on the first terminal."), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the generated data and of the faults (default 1)."), QStringLiteral("S"), QStringLiteral("1"));
     const QCommandLineOption loadRecords(QStringLiteral("load-records"), QStringLiteral("Records for the first terminal, one a line: CARD YYYY-MM-DD hh:mm:ss FLAG."), QStringLiteral("FILE"));
@@ -108,7 +108,7 @@ int main(int argc, char **argv)
     }
 
     QList<std::shared_ptr<Terminal>> terminals;
-    const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QStringLiteral("105")};
+    const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QString::number(DefaultTerminalAddress)};
     for (const QString &a : addresses) {
         bool ok = false;
         const int n = a.toInt(&ok);

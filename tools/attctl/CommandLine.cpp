@@ -22,7 +22,7 @@ struct Parser {
                               QStringLiteral("PATH")};
     QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate (default: AttLink.ini, else 9600)."),
                             QStringLiteral("B")};
-    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default 105)."),
+    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default %1).").arg(DefaultTerminalAddress),
                                QStringLiteral("A")};
     QCommandLineOption settings{QStringLiteral("settings"),
                                 QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),
