@@ -203,7 +203,7 @@ bool readFrom(const QString &text, ExportFilter &filter, QString &error)
     bool dateOnly = false;
     const std::optional<QDateTime> t = readMoment(text, dateOnly);
     if (!t) {
-        error = QStringLiteral("--from wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        error = QStringLiteral("wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
         return false;
     }
     filter.from = t->toString(QLatin1String(TimeText));
@@ -215,7 +215,7 @@ bool readTo(const QString &text, ExportFilter &filter, QString &error)
     bool dateOnly = false;
     const std::optional<QDateTime> t = readMoment(text, dateOnly);
     if (!t) {
-        error = QStringLiteral("--to wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        error = QStringLiteral("wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
         return false;
     }
     // A day includes all of it; a time includes that second.

@@ -43,7 +43,8 @@ std::unique_ptr<RowFormatter> formatter(const QString &format);
 std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
-// text; a date alone as the end takes the whole day. False with `error` naming the option.
+// text; a date alone as the end takes the whole day. False with `error` saying what the text should
+// be ("wants a date ..."), for the caller to put after the name it knows the moment by.
 bool readFrom(const QString &text, ExportFilter &filter, QString &error);
 bool readTo(const QString &text, ExportFilter &filter, QString &error);
 

@@ -179,6 +179,10 @@ private slots:
         e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--out"), dir_.filePath(QStringLiteral("no/such/folder.csv"))});
         QCOMPARE(e.code, 5);
         QVERIFY2(e.err.contains(QStringLiteral("no/such/folder.csv")), qPrintable(e.err));
+        // A moment that is not a date is refused by the name of its option.
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--from"), QStringLiteral("08.12.2026")});
+        QCOMPARE(e.code, 2);
+        QVERIFY2(e.err.contains(QStringLiteral("--from wants a date")), qPrintable(e.err));
     }
 
     void killedSyncsLoseAndDoubleNothing()

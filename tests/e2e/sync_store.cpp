@@ -278,7 +278,7 @@ private slots:
         QCOMPARE(all.size(), 5);
         QVERIFY2(all[1].contains(QStringLiteral(",1,0000000007,")), qPrintable(all[1]));
         QVERIFY2(all[3].startsWith(QStringLiteral("back,F6,1,")), qPrintable(all[3]));
-        QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString()).startsWith(QStringLiteral("--from wants a date")));
+        QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString()).startsWith(QStringLiteral("wants a date")));
     }
 
     void refusalsNameTheDatabase()

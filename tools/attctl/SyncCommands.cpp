@@ -98,8 +98,8 @@ int exportCommand(CliContext &c, Args &a)
     const DatabaseUrl url = databaseOf(dbText);
     ExportFilter filter;
     QString error;
-    if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error)) throw UsageError{error};
-    if (const auto to = a.value(QStringLiteral("--to")); to && !PunchExport::readTo(*to, filter, error)) throw UsageError{error};
+    if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error)) throw UsageError{QStringLiteral("--from ") + error};
+    if (const auto to = a.value(QStringLiteral("--to")); to && !PunchExport::readTo(*to, filter, error)) throw UsageError{QStringLiteral("--to ") + error};
     filter.terminal = a.value(QStringLiteral("--terminal"), QString());
     const QString format = a.value(QStringLiteral("--format"), QStringLiteral("csv"));
     const std::optional<QString> layoutText = a.value(QStringLiteral("--layout"));
