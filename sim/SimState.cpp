@@ -206,14 +206,14 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
     return true;
 }
 
-QJsonObject dump(const QList<std::shared_ptr<Terminal>> &terminals)
+QJsonObject dump(const TerminalList &terminals)
 {
     QJsonArray a;
     for (const auto &t : terminals) a.append(toJson(*t));
     return QJsonObject{{QStringLiteral("terminals"), a}};
 }
 
-bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QString &error)
+bool load(const QString &path, TerminalList &terminals, QString &error)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -226,24 +226,24 @@ bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QStr
         error = QStringLiteral("%1: not a state file (%2)").arg(path, pe.errorString());
         return false;
     }
-    QList<std::shared_ptr<Terminal>> loaded;
+    TerminalList loaded;
     for (const QJsonValue &v : doc.object()[QStringLiteral("terminals")].toArray()) {
-        auto t = std::make_shared<Terminal>();
+        auto t = std::make_unique<Terminal>();
         if (!fromJson(v.toObject(), *t, error)) {
             error = path + QStringLiteral(": ") + error;
             return false;
         }
-        loaded.append(t);
+        loaded.push_back(std::move(t));
     }
-    if (loaded.isEmpty()) {
+    if (loaded.empty()) {
         error = QStringLiteral("%1: no terminals").arg(path);
         return false;
     }
-    terminals = loaded;
+    terminals = std::move(loaded);
     return true;
 }
 
-bool save(const QString &path, const QList<std::shared_ptr<Terminal>> &terminals, QString &error)
+bool save(const QString &path, const TerminalList &terminals, QString &error)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {

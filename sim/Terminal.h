@@ -16,6 +16,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // One simulated terminal: everything a real one keeps, and its answer to each command of
 // docs/protocol.md. It knows nothing of lines or faults; SimServer feeds it decoded requests.
@@ -129,3 +131,7 @@ private:
     QByteArray pictureBits_;  // packets received so far of a picture being sent
     int picturePacket_ = 0;
 };
+
+// The terminals of one attsim, owned by its main function (or the fleet); the lines reach them by
+// plain pointers, and a terminal outlives every line that reaches it.
+using TerminalList = std::vector<std::unique_ptr<Terminal>>;

@@ -107,7 +107,7 @@ int main(int argc, char **argv)
         return SimFleet::run(app, f, faults);
     }
 
-    QList<std::shared_ptr<Terminal>> terminals;
+    TerminalList terminals;
     const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QString::number(DefaultTerminalAddress)};
     for (const QString &a : addresses) {
         bool ok = false;
@@ -115,14 +115,14 @@ int main(int argc, char **argv)
         if (!ok || n < 0 || n > 255) return fail(QStringLiteral("--terminal wants an address 0..255, got ") + a);
         for (const auto &t : terminals)
             if (t->address == n) return fail(QStringLiteral("two terminals at address ") + a);
-        terminals.append(std::make_shared<Terminal>(n));
+        terminals.push_back(std::make_unique<Terminal>(n));
     }
     const QString statePath = p.value(state);
     QString error;
     if (!statePath.isEmpty() && QFileInfo::exists(statePath)) {
         if (!SimState::load(statePath, terminals, error)) return fail(error);
     } else {
-        Terminal &first = *terminals.first();
+        Terminal &first = *terminals.front();
         qint64 n = 0;
         if (!number(roster, 0, 30000, 0, n)) return fail(QStringLiteral("--roster wants a count 0..30000"));
         Generate::roster(first, int(n), faults.seed);
@@ -136,7 +136,9 @@ int main(int argc, char **argv)
         for (const auto &t : terminals) t->firmware = d;
     }
 
-    SimServer server(terminals, faults);
+    QList<Terminal *> lineTerminals;
+    for (const auto &t : terminals) lineTerminals.append(t.get());
+    SimServer server(lineTerminals, faults);
     const bool wantTcp = p.isSet(tcp) || !p.isSet(pty);
     if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : QStringLiteral("127.0.0.1:1001"), error)) return fail(error);
     if (p.isSet(pty) && !server.openPty(p.value(pty), error)) return fail(error);
