@@ -96,4 +96,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(LinkLayoutText)
-#include "link_layout_text.moc"
+#include "layout_text.moc"
