@@ -42,7 +42,8 @@ struct CommandEntry {
 std::vector<CommandEntry> commandTable();
 const CommandEntry *findCommand(const std::vector<CommandEntry> &table, const QString &name);
 
-// The groups of the table, one file each.
+// The groups of the table, one file each (Cli*Commands.cpp where the console has a file of the same
+// group, SyncCommands.cpp, PortCommands.cpp).
 void addCollectCommands(std::vector<CommandEntry> &table);
 void addRecordCommands(std::vector<CommandEntry> &table);
 void addRosterCommands(std::vector<CommandEntry> &table);
