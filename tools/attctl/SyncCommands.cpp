@@ -68,7 +68,8 @@ int syncCommand(CommandContext &c, Args &a)
     if (const auto beyond = a.value(QStringLiteral("--set-clock-beyond")))
         options.setClockBeyond = wholeNumber(*beyond, 0, 366 * 86400, QStringLiteral("--set-clock-beyond"));
     options.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400, QStringLiteral("--lock-wait"));
-    options.lockFolder = a.value(QStringLiteral("--lock-dir"), LineLock::defaultFolder());
+    const std::optional<QString> lockDir = a.value(QStringLiteral("--lock-dir"));
+    options.lockFolder = lockDir ? *lockDir : LineLock::defaultFolder();
     // A file named on the command line must exist, as for the device commands' --settings; the
     // default one may be absent (the link's defaults then).
     const std::optional<QString> linkSettings = a.value(QStringLiteral("--link-settings"));
