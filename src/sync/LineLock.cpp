@@ -73,7 +73,9 @@ bool LineLock::acquire(const QString &folder, const QString &lineKey, int waitSe
     release();
     if (!prepareFolder(folder, error)) return false;
     const QString path = pathOf(folder, lineKey);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    // Read-only is enough for flock(), so the users of a shared folder can all open a lock file one
+    // of them made; a link planted in its place is never followed.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
         error = QStringLiteral("cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
