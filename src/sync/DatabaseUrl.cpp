@@ -1,6 +1,7 @@
 #include "sync/DatabaseUrl.h"
 
 #include <QStandardPaths>
+#include <QStringList>
 #include <QUrl>
 #include <QUrlQuery>
 
