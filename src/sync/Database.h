@@ -3,6 +3,7 @@
 #include "sync/DatabaseUrl.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -14,7 +15,9 @@
 class Database {
 public:
     // Opens the connection (a SQLite file is created when missing); nothing with `error` otherwise.
-    static std::unique_ptr<Database> open(const DatabaseUrl &url, QString &error);
+    // A statement waits up to lockWaitSeconds for a lock another connection holds (0: not at all),
+    // then fails saying so: a stalled writer elsewhere holds up no one for longer.
+    static std::unique_ptr<Database> open(const DatabaseUrl &url, QString &error, int lockWaitSeconds = 60);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -40,8 +43,11 @@ public:
 
 private:
     Database(const DatabaseUrl &url, QString connectionName);
+    // The driver's reason, and how long it waited when another connection held the lock.
+    QString reasonOf(const QSqlError &e) const;
 
     DatabaseUrl url_;
     QString connectionName_;
     QSqlDatabase db_;
+    int lockWaitSeconds_ = 60;
 };

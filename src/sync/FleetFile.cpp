@@ -42,7 +42,8 @@ QString LineTarget::key() const
         const QString resolved = QFileInfo(device).canonicalFilePath();
         return QStringLiteral("serial:") + (resolved.isEmpty() ? device : resolved);
     }
-    return QStringLiteral("tcp:%1:%2").arg(host.toLower()).arg(port);
+    const QString lower = host.toLower();
+    return QStringLiteral("tcp:%1:%2").arg(lower.contains(u':') ? u'[' + lower + u']' : lower).arg(port);
 }
 
 std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)

@@ -2,6 +2,7 @@
 
 #include "attlink/AttLink.h"
 #include "attlink/LinkSettings.h"
+#include "link/PortFailureText.h"
 #include "sync/Database.h"
 #include "sync/LineLock.h"
 #include "sync/PunchSpool.h"
@@ -61,13 +62,14 @@ bool openLine(AttLink &link, const LineTarget &line, QString &error)
     if (line.kind == LineTarget::Tcp) {
         link.Mode(1);
         if (link.Connect_Net(line.host, QString::number(line.port)).toBool()) return true;
-        error = QStringLiteral("cannot connect to ") + line.text();
+        error = QStringLiteral("cannot connect to %1: %2").arg(line.text(), link.lastConnectFailure());
         return false;
     }
     link.Mode(0);
     QVariant port = LineCom;
     if (link.SetPort(port).toBool()) return true;
-    error = QStringLiteral("cannot open ") + line.text();
+    const PortFailure failure = link.lastPortFailure();
+    error = QStringLiteral("cannot open ") + (failure.any() ? QStringLiteral("serial:") + portFailureText(failure) : line.text());
     return false;
 }
 
@@ -119,7 +121,7 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
         for (qsizetype n = next++; n < lines.size(); n = next++) {
             const Line &line = lines[n];
             if (useDatabase_ && !db && dbError.isEmpty()) {
-                db = Database::open(options_.database, dbError);
+                db = Database::open(options_.database, dbError, options_.lockWaitSeconds);
                 if (db) store = std::make_unique<PunchStore>(*db);
                 if (store && !db->postgres()) store->setWriteGate(&sqliteWrites);
             }

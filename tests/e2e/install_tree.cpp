@@ -122,6 +122,20 @@ private slots:
         QCOMPARE(v.code, 0);
         QVERIFY(v.out.startsWith(QStringLiteral("attctl ")));
         QCOMPARE(run(usr_ + QStringLiteral("/bin/attsim"), {QStringLiteral("--help")}).code, 0);
+        // The installed attctl maps ports by the user's AttLink.ini, the one the console reads.
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("config/zevo")));
+        QFile ini(home.filePath(QStringLiteral("config/zevo/AttLink.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Ports]\nCom4=/nonexistent/ttyCONFIGURED\n");
+        ini.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        const Ran com = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--com"), QStringLiteral("4"), QStringLiteral("count")}, env);
+        QCOMPARE(com.code, 3);
+        QVERIFY2(com.err.contains(QStringLiteral("COM4 /nonexistent/ttyCONFIGURED: ")), qPrintable(com.err));
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("data"))));
         for (const QString &p : Programs) {
             const Ran l = run(QStringLiteral("ldd"), {usr_ + QStringLiteral("/bin/") + p});
             QVERIFY2(l.code == 0 && !l.out.contains(QStringLiteral("not found")), qPrintable(p + l.out));

@@ -369,6 +369,20 @@ private slots:
         held.release();
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--lock-wait") << QStringLiteral("0"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+
+        // Mistakes in the options are usage errors, said once before any terminal is touched.
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--link-settings") << dir_.filePath(QStringLiteral("missing.ini")));
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, QStringLiteral("attctl: --link-settings: no settings file %1\n").arg(dir_.filePath(QStringLiteral("missing.ini"))));
+        const QString notAFolder = dir_.filePath(QStringLiteral("plain"));
+        QVERIFY(QFile(notAFolder).open(QIODevice::WriteOnly));
+        QStringList args = syncArgs(fleetFile, db);
+        args.last() = notAFolder + QStringLiteral("/locks");
+        r = attctl(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith(QStringLiteral("attctl: --lock-dir: cannot create the lock folder %1/locks: ").arg(notAFolder)), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 0);
     }
 };
 

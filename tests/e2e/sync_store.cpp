@@ -345,6 +345,17 @@ private slots:
         QVERIFY2(!error.contains(QStringLiteral("pw")), qPrintable(error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h:5432/"), error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("sqlite:"), error));
+        // libpq's parameters, quoted for it; an IPv6 host shown in its brackets.
+        const auto six = DatabaseUrl::parse(QStringLiteral("postgresql://u:pw@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca%20it's.pem"), error);
+        QVERIFY2(six, qPrintable(error));
+        QCOMPARE(six->host, QStringLiteral("::1"));
+        QCOMPARE(six->display(), QStringLiteral("postgresql://u@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca it's.pem"));
+        QCOMPARE(six->parameterText(), QStringLiteral("sslmode='verify-full';sslrootcert='/etc/ca it\\'s.pem'"));
+        for (const char *bad : {"?colour=blue", "?password=pw", "?options=a;b"}) {
+            QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h/d") + QLatin1String(bad), error));
+            QVERIFY2(error.startsWith(QStringLiteral("database URL postgresql://u@h:5432/d: ")) && !error.contains(QStringLiteral("pw")), qPrintable(error));
+        }
+        QVERIFY(error.contains(QStringLiteral("may not hold")));
         QVERIFY(DatabaseUrl::defaultLocation().path.endsWith(QStringLiteral("/zevo/punches.sqlite")));
     }
 };

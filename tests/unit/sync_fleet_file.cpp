@@ -48,6 +48,7 @@ private slots:
         QCOMPARE(b.line.key(), QStringLiteral("serial:/dev/ttyUSB0"));
         QCOMPARE(fleet->at(2).line.host, QStringLiteral("::1"));
         QCOMPARE(fleet->at(2).line.text(), QStringLiteral("tcp:[::1]:2000"));
+        QCOMPARE(fleet->at(2).line.key(), QStringLiteral("tcp:[::1]:2000"));  // as messages print it
     }
 
     void refusesMistakes_data()

@@ -3,6 +3,7 @@
 #include "attctl/OutputFile.h"
 #include "attctl/RecordOptions.h"
 
+#include "common/AppFolders.h"
 #include "sync/Database.h"
 #include "sync/FleetFile.h"
 #include "sync/FleetSync.h"
@@ -42,10 +43,17 @@ int syncCommand(CliContext &c, Args &a)
     if (const auto beyond = a.value(QStringLiteral("--set-clock-beyond")))
         options.setClockBeyond = wholeNumber(*beyond, 0, 366 * 86400, QStringLiteral("--set-clock-beyond"));
     options.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400, QStringLiteral("--lock-wait"));
-    options.lockFolder = a.value(QStringLiteral("--lock-dir"), LineLock::defaultFolder());
-    options.linkSettingsFile = a.value(QStringLiteral("--link-settings"),
-                                       QCoreApplication::applicationDirPath() + QStringLiteral("/AttLink.ini"));
+    const std::optional<QString> lockDir = a.value(QStringLiteral("--lock-dir"));
+    options.lockFolder = lockDir ? *lockDir : LineLock::defaultFolder();
+    // A file named on the command line must exist, as for the device commands' --settings; the
+    // default one may be absent (the link's defaults then).
+    const std::optional<QString> linkSettings = a.value(QStringLiteral("--link-settings"));
+    if (linkSettings && !QFileInfo(*linkSettings).isFile()) throw UsageError{QStringLiteral("--link-settings: no settings file ") + *linkSettings};
+    options.linkSettingsFile = linkSettings.value_or(AppFolders::locate(QCoreApplication::applicationDirPath()).config + QStringLiteral("/AttLink.ini"));
     a.finish();
+    // Checked once before any work, instead of failing every terminal one by one.
+    QString lockError;
+    if (!LineLock::prepareFolder(options.lockFolder, lockError)) throw UsageError{QStringLiteral("--lock-dir: ") + lockError};
 
     QString error;
     const std::optional<QList<FleetTerminal>> fleet = FleetFile::load(fleetPath, error);
@@ -58,7 +66,7 @@ int syncCommand(CliContext &c, Args &a)
         // Read only: a database not made yet just has nothing stored.
         if (options.database.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(options.database.path)) useDatabase = false;
         else {
-            auto db = Database::open(options.database, error);
+            auto db = Database::open(options.database, error, options.lockWaitSeconds);
             const int version = db ? Schema::usableVersion(*db, error) : -1;
             if (version < 0) {
                 c.err << "attctl: " << error << Qt::endl;
@@ -69,7 +77,7 @@ int syncCommand(CliContext &c, Args &a)
     } else {
         if (options.database.kind == DatabaseUrl::Sqlite && !dbText)
             QDir().mkpath(QFileInfo(options.database.path).path());
-        auto db = Database::open(options.database, error);
+        auto db = Database::open(options.database, error, options.lockWaitSeconds);
         if (!db || !Schema::migrate(*db, error) || !Schema::checkWritable(*db, error)) {
             c.err << "attctl: " << error << Qt::endl;
             return ExitCode::SomeFailed;
