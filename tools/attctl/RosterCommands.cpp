@@ -1,7 +1,7 @@
 // The roster and single cards.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "link/LinkResult.h"
