@@ -37,12 +37,18 @@ public:
 namespace PunchExport {
 
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
-std::unique_ptr<RowFormatter> formatter(const QString &format);
+// `spreadsheetSafe`: a CSV cell starting with = + - @ gets an apostrophe before it, so that a
+// spreadsheet shows it as text instead of running it as a formula.
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool spreadsheetSafe = false);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
 // text; a date alone as the end takes the whole day. False with `error` naming the option.
 bool readFrom(const QString &text, ExportFilter &filter, QString &error);
 bool readTo(const QString &text, ExportFilter &filter, QString &error);
+
+// A filter that can select nothing by mistake (an end before the start, a terminal name the
+// database does not know) sets `problem`; false with `error` when the database cannot be read.
+bool checkFilter(Database &db, const ExportFilter &filter, QString &problem, QString &error);
 
 // Takes the export a piece at a time; false when the piece could not be written (the sink keeps
 // its own reason).
