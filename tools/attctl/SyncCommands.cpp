@@ -67,6 +67,11 @@ QString outputPath(const QString &text)
     return text;
 }
 
+// Under systemd the journal reads standard output and error (JOURNAL_STREAM names them): a line may
+// carry its priority as an sd-daemon prefix.
+bool underJournal() { return qEnvironmentVariableIsSet("JOURNAL_STREAM"); }
+QString journalError() { return underJournal() ? QStringLiteral("<3>") : QString(); }
+
 // The database is made ready before any terminal is touched: a database that cannot be used means
 // no partial work. A dry run only reads it, and says which one it read.
 int prepareDatabase(CommandContext &c, const SyncOptions &options, bool named, bool &useDatabase)
@@ -83,7 +88,7 @@ int prepareDatabase(CommandContext &c, const SyncOptions &options, bool named, b
         auto db = Database::open(options.database, error);
         const int version = db ? Schema::usableVersion(*db, error) : -1;
         if (version < 0) {
-            c.err << "attctl: " << error << Qt::endl;
+            c.err << journalError() << "attctl: " << error << Qt::endl;
             return ExitCode::SomeFailed;
         }
         useDatabase = version == Schema::Current;
@@ -93,18 +98,18 @@ int prepareDatabase(CommandContext &c, const SyncOptions &options, bool named, b
     if (options.database.kind == DatabaseUrl::Sqlite && !named) QDir().mkpath(QFileInfo(options.database.path).path());
     auto db = Database::open(options.database, error);
     if (!db || !Schema::migrate(*db, error) || !Schema::checkWritable(*db, error)) {
-        c.err << "attctl: " << error << Qt::endl;
+        c.err << journalError() << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
     return ExitCode::Success;
 }
 
-// Runs the sync, its report on standard output in the fleet file's order; under systemd (the journal
-// reads standard output) the failed and warning lines carry the journal's priority. A stop signal
+// Runs the sync, its report on standard output in the fleet file's order; under systemd the failed
+// and warning lines carry the journal's priority. A stop signal
 // finishes or rolls back the terminal in hand and skips the rest.
 int runSync(CommandContext &c, const QList<FleetTerminal> &fleet, SyncOptions options, bool useDatabase)
 {
-    const bool journal = qEnvironmentVariableIsSet("JOURNAL_STREAM");
+    const bool journal = underJournal();
     TransferProgress progress(c.err);
     options.stop = &StopSignal::install();
     if (progress.active())
