@@ -80,6 +80,17 @@ QString loadSettings(const QString &file, LinkSettings &settings)
     return {};
 }
 
+// A terminal's result when it was not synced.
+TerminalResult failed(const FleetTerminal &terminal, const QString &error, bool started = true)
+{
+    TerminalResult r;
+    r.name = terminal.name;
+    r.tolerance = terminal.clockTolerance;
+    r.error = error;
+    r.started = started;
+    return r;
+}
+
 // The results of the workers, handed on in the fleet file's order: a terminal waits for those
 // before it.
 class OrderedResults {
@@ -120,21 +131,9 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
     const QList<Line> lines = linesOf(fleet_);
     OrderedResults results(fleet_.size(), onResult);
     auto finish = [&](int index, TerminalResult r) { results.finish(index, std::move(r)); };
-    auto notStarted = [&](int i) {
-        TerminalResult r;
-        r.name = fleet_[i].name;
-        r.started = false;
-        r.error = QStringLiteral("not started, the sync was stopped");
-        finish(i, std::move(r));
-    };
+    auto notStarted = [&](int i) { finish(i, failed(fleet_[i], QStringLiteral("not started, the sync was stopped"), false)); };
     auto failLine = [&](const Line &line, const QString &error) {
-        for (int i : line.members) {
-            TerminalResult r;
-            r.name = fleet_[i].name;
-            r.tolerance = fleet_[i].clockTolerance;
-            r.error = error;
-            finish(i, r);
-        }
+        for (int i : line.members) finish(i, failed(fleet_[i], error));
     };
 
     // The settings file is read once for every line.
