@@ -18,6 +18,11 @@ public:
     // A statement waits up to lockWaitSeconds for a lock another connection holds (0: not at all),
     // then fails saying so: a stalled writer elsewhere holds up no one for longer.
     static std::unique_ptr<Database> open(const DatabaseUrl &url, QString &error, int lockWaitSeconds = 60);
+    // Opens for reading only (exports): a SQLite file is never created or changed. A reader that may
+    // not write the file's folder (the service's database, read by payroll) cannot make SQLite's
+    // shared-memory file; when no sync has its journal open, the file alone is complete and is read
+    // as unchanging (`snapshot` true): the caller checks afterwards that it did not change.
+    static std::unique_ptr<Database> openForReading(const DatabaseUrl &url, QString &error, bool &snapshot);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;

@@ -30,8 +30,11 @@ void appendCardHex(QByteArray &out, uint32_t card)
     for (int shift = 28; shift >= 0; shift -= 4) out.append(hex[(card >> shift) & 0xF]);
 }
 
-void appendCsvField(QByteArray &out, const QByteArray &field)
+void appendCsvField(QByteArray &out, QByteArray field, bool spreadsheetSafe)
 {
+    // A spreadsheet takes a cell starting with one of these for a formula.
+    const char first = field.isEmpty() ? '\0' : field[0];
+    if (spreadsheetSafe && (first == '=' || first == '+' || first == '-' || first == '@')) field.prepend('\'');
     if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r')) {
         out.append(field);
         return;
@@ -59,12 +62,13 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
 
 class CsvFormatter : public RowFormatter {
 public:
+    explicit CsvFormatter(bool spreadsheetSafe) : safe_(spreadsheetSafe) {}
     void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag\r\n"); }
     void row(const ExportRow &r, QByteArray &out) override
     {
-        appendCsvField(out, r.terminal.toUtf8());
+        appendCsvField(out, r.terminal.toUtf8(), safe_);
         out.append(',');
-        appendCsvField(out, r.identity.toUtf8());
+        appendCsvField(out, r.identity.toUtf8(), safe_);
         out.append(',').append(QByteArray::number(r.serial)).append(',');
         appendCardDecimal(out, r.card);
         out.append(',');
@@ -73,9 +77,12 @@ public:
         char time[19];
         PunchTime::writeText(r.stamp, time, true);
         out.append(time, 19).append(',');
-        appendCsvField(out, r.flag);
+        appendCsvField(out, r.flag, safe_);
         out.append("\r\n");
     }
+
+private:
+    bool safe_;
 };
 
 class JsonLinesFormatter : public RowFormatter {
@@ -186,9 +193,9 @@ bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
 
 namespace PunchExport {
 
-std::unique_ptr<RowFormatter> formatter(const QString &format)
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool spreadsheetSafe)
 {
-    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>();
+    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(spreadsheetSafe);
     if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>();
     return nullptr;
 }
@@ -220,6 +227,23 @@ bool readTo(const QString &text, ExportFilter &filter, QString &error)
     }
     // A day includes all of it; a time includes that second.
     filter.until = (dateOnly ? t->addDays(1) : t->addSecs(1)).toString(QLatin1String(TimeText));
+    return true;
+}
+
+bool checkFilter(Database &db, const ExportFilter &filter, FilterProblem &problem, QString &error)
+{
+    problem = FilterProblem::None;
+    if (!filter.from.isEmpty() && !filter.until.isEmpty() && filter.from >= filter.until) {
+        problem = FilterProblem::EmptyRange;
+        return true;
+    }
+    if (filter.terminal.isEmpty()) return true;
+    QSqlQuery q(db.sql());
+    q.prepare(QStringLiteral("SELECT count(*) FROM terminals WHERE name = ?"));
+    q.addBindValue(filter.terminal);
+    if (!db.exec(q, error)) return false;
+    if (q.next() && q.value(0).toLongLong() == 0)
+        problem = FilterProblem::UnknownTerminal;
     return true;
 }
 

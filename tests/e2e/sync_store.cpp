@@ -279,6 +279,38 @@ private slots:
         QVERIFY2(all[1].contains(QStringLiteral(",1,0000000007,")), qPrintable(all[1]));
         QVERIFY2(all[3].startsWith(QStringLiteral("back,F6,1,")), qPrintable(all[3]));
         QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString()).startsWith(QStringLiteral("wants a date")));
+
+        // Filters that can only select nothing by mistake are named; a known name or a range is not.
+        ExportFilter filter;
+        PunchExport::FilterProblem problem;
+        QVERIFY(PunchExport::readFrom(QStringLiteral("2026-12-09"), filter, error) && PunchExport::readTo(QStringLiteral("2026-12-08"), filter, error));
+        QVERIFY2(PunchExport::checkFilter(*db, filter, problem, error), qPrintable(error));
+        QCOMPARE(problem, PunchExport::FilterProblem::EmptyRange);
+        filter = {};
+        filter.terminal = QStringLiteral("nobody");
+        QVERIFY(PunchExport::checkFilter(*db, filter, problem, error));
+        QCOMPARE(problem, PunchExport::FilterProblem::UnknownTerminal);
+        filter.terminal = QStringLiteral("back");
+        QVERIFY(PunchExport::checkFilter(*db, filter, problem, error) && problem == PunchExport::FilterProblem::None);
+
+        // For a spreadsheet, cells that would run as formulas are made text; plain CSV keeps them as they are.
+        Punch formula = punch(1, 9, 20261210080000);
+        formula.flag = {'-', '1', '+', '1'};
+        bool given = false;
+        QVERIFY2(store.store(facts(QStringLiteral("A8"), QStringLiteral("=HYPERLINK(\"x\")")),
+                             [&](Punch &p, QString &) { return !std::exchange(given, true) && (p = formula, true); }, 1, inserted, error),
+                 qPrintable(error));
+        filter = {};
+        filter.terminal = QStringLiteral("=HYPERLINK(\"x\")");
+        for (const bool safe : {true, false}) {
+            QByteArray out;
+            qint64 rows = 0;
+            QVERIFY2(PunchExport::write(*db, filter, *PunchExport::formatter(QStringLiteral("csv"), safe),
+                                        [&out](const QByteArray &piece) { out += piece; return true; }, rows, error),
+                     qPrintable(error));
+            QCOMPARE(out.split('\n').value(1), safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1\r")
+                                                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1\r"));
+        }
     }
 
     void refusalsNameTheDatabase()

@@ -151,6 +151,13 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     case Command::TimeChangeLog:
         if (mode_ == Mode::ControlText) return ok + "3,2009-03-05 08:07:06\x1b[2J\r;\x7f";
         return ok;
+    case Command::Identify:
+        // A model that tries to forge the lines after it and retitle the user's terminal.
+        if (mode_ == Mode::ControlText)
+            return ok + Fields::join({QStringLiteral("VX\nlast-serial 0\x1b]0;x\x07"), QStringLiteral("2009-03-05"),
+                                      QString::number(Address), QStringLiteral("5A3C0F1E22B14D07"),
+                                      QStringLiteral("20261209080000"), QStringLiteral("5")});
+        return ok;
     default: return ok;
     }
 }

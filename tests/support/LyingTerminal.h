@@ -37,7 +37,7 @@ public:
         DamagedReplies,            // every reply's CRC broken
         StorageWraps,              // GetStorage answers "65537"
         StorageOutOfRange,         // GetStorage answers "99"
-        ControlText,               // parameters and logs with escape sequences and CR
+        ControlText,               // parameters, logs and the identity's model with escape sequences, CR, LF
     };
 
     explicit LyingTerminal(Mode mode, int records = 5, int roster = 3);

@@ -4,10 +4,12 @@
 #include "attctl/FormattedStream.h"
 #include "attctl/RecordFiles.h"
 #include "attctl/RecordOptions.h"
+#include "attctl/TransferProgress.h"
 
 #include "attlink/AttLink.h"
 #include "attlink/protocol/RawLineWriter.h"
 #include "common/DurableFile.h"
+#include "common/VisibleText.h"
 #include "link/LinkResult.h"
 
 #include <QDir>
@@ -30,9 +32,12 @@ QString rawFailure(const DurableFile &raw)
            + QStringLiteral(" (the earlier file is kept)");
 }
 
+// attctl speaks English; the console keeps the link's Chinese message.
+QString collectedText(qint64 count) { return QStringLiteral("%1 records collected").arg(count); }
+
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
-int collectAll(CliContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
-               const RecordLayout &layout, const QString &from, const QString &to)
+int collectAll(CliContext &c, TransferProgress &progress, const QString &folder, bool toStdout, bool decimal, bool fullYear,
+               const QString &sleep, const RecordLayout &layout, const QString &from, const QString &to)
 {
     c.out.flush();
     FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
@@ -46,18 +51,19 @@ int collectAll(CliContext &c, const QString &folder, bool toStdout, bool decimal
                            : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
                                                     fullYear, from, to);
     c.link->setRawLinesObserver({});
+    progress.clear();
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
     // The formatted file follows the raw one; both stay as they were when the collection fails.
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     // Standard output carries the records themselves then; the summary goes beside them.
-    (toStdout ? c.err : c.out) << count << '\t' << message << Qt::endl;
+    (toStdout ? c.err : c.out) << count << '\t' << collectedText(count) << Qt::endl;
     return ExitCode::Success;
 }
 
 // The records after serial `since` into the same two files.
-int collectSince(CliContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
-                 const RecordLayout &layout, quint64 since)
+int collectSince(CliContext &c, TransferProgress &progress, const QString &folder, bool toStdout, bool decimal,
+                 bool fullYear, const RecordLayout &layout, quint64 since)
 {
     c.out.flush();
     DurableFile raw(QDir(folder).filePath(RawName));
@@ -82,13 +88,14 @@ int collectSince(CliContext &c, const QString &folder, bool toStdout, bool decim
             return !rawFailed && formatted.add(lines);
         },
         last);
+    progress.clear();
     if (rawFailed) return writeFailure(c, rawFailure(raw));
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
     if (!ok) return c.failed(QStringLiteral("collect"), before, c.link->lastError());
     if (!raw.commit()) return writeFailure(c, rawFailure(raw));
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     QTextStream &summary = toStdout ? c.err : c.out;
-    summary << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;
+    summary << count << '\t' << collectedText(count) << Qt::endl;
     summary << "last-serial " << last << Qt::endl;
     return ExitCode::Success;
 }
@@ -106,8 +113,13 @@ int collect(CliContext &c, Args &a)
     if (since && !from.isEmpty()) throw UsageError{QStringLiteral("--since does not go with --from and --to")};
     const quint64 serial = since ? RecordOptions::serial(*since, QStringLiteral("--since")) : 0;
     const QString folder = RecordOptions::folder(target.folder);
-    if (since) return collectSince(c, folder, target.toStdout, decimal, fullYear, layout, serial);
-    return collectAll(c, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
+    // On a terminal, standard error shows the records received and the time left.
+    TransferProgress progress(c.err);
+    if (progress.active()) c.link->setProgressHandler([&](qint64 done, qint64 expected) { progress.update(QString(), done, expected); });
+    const int status = since ? collectSince(c, progress, folder, target.toStdout, decimal, fullYear, layout, serial)
+                             : collectAll(c, progress, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
+    c.link->setProgressHandler({});
+    return status;
 }
 
 int clearRecords(CliContext &c, Args &a)
@@ -134,9 +146,9 @@ int identify(CliContext &c, Args &a)
     TerminalIdentity id;
     const qint64 before = c.requests();
     if (!c.link->identify(c.address, id)) return c.failed(QStringLiteral("identify"), before, c.link->lastError());
-    c.out << "identity " << id.identity << '\n'
-          << "model " << id.model << '\n'
-          << "firmware " << id.firmware << '\n'
+    c.out << "identity " << visibleText(id.identity) << '\n'
+          << "model " << visibleText(id.model) << '\n'
+          << "firmware " << visibleText(id.firmware) << '\n'
           << "address " << id.address << '\n'
           << "clock " << id.clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\n'
           << "last-serial " << id.lastSerial << Qt::endl;

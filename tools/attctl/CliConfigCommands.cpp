@@ -1,7 +1,7 @@
 // Clock and alarms, parameters, address, password, storage mode, pictures, messages, voice.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "common/OleDate.h"

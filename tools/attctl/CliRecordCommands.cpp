@@ -1,7 +1,7 @@
 // Attendance records: format, count, clear flags, check, send back, logs.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 #include "layout/LayoutText.h"
 #include "attctl/RecordFiles.h"
 #include "attctl/RecordOptions.h"

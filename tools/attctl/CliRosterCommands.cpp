@@ -1,7 +1,7 @@
 // The roster and single cards.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "link/LinkResult.h"
@@ -31,7 +31,7 @@ int roster(CliContext &c, Args &a)
                                                               from->trimmed(), to->trimmed())
                             : c.link->GatherSendCardData(c.addressText(), folder, name, message, count, sleep, decimal);
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), before, message);
-    c.out << count << '\t' << message << Qt::endl;
+    c.out << count << '\t' << QStringLiteral("%1 roster entries collected").arg(count) << Qt::endl;  // the link's message is the console's Chinese
     return ExitCode::Success;
 }
 

@@ -1,6 +1,7 @@
 #include "attctl/CommandTable.h"
 
 #include "attlink/AttLink.h"
+#include "common/VisibleText.h"
 #include "link/LinkResult.h"
 
 #include <cstring>
@@ -20,7 +21,7 @@ int CliContext::failed(const QString &what, qint64 requestsBefore, const QString
             << QString::fromLocal8Bit(strerror(link->lastFileError())) << " (the earlier file is kept)" << Qt::endl;
         return ExitCode::LocalWrite;
     }
-    const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
+    const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + visibleText(message);
     if (x.requests == requestsBefore) {
         err << "attctl: " << what << " refused by the device link (an argument is not valid)" << detail << Qt::endl;
         return ExitCode::Usage;
