@@ -17,6 +17,10 @@
 
 namespace {
 
+// Where the simulator listens when told nothing: above 1024, so any user may start it; the demo
+// (scripts/demo-sim) uses the same port.
+const QString DefaultListen = QStringLiteral("127.0.0.1:11001");
+
 int fail(const QString &why)
 {
     std::fprintf(stderr, "attsim: %s\n", why.toLocal8Bit().constData());
@@ -43,12 +47,14 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("attsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEVO_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Terminal simulator: answers the console's device link over TCP and a pty."));
     p.addHelpOption();
-    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on HOST:PORT (default 127.0.0.1:1001 when no --pty)."), QStringLiteral("HOST:PORT"));
+    p.addVersionOption();
+    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on HOST:PORT (default %1 when no --pty; a port above 1024 needs no rights).").arg(DefaultListen), QStringLiteral("HOST:PORT"));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal, linked at PATH."), QStringLiteral("PATH"));
     const QCommandLineOption terminal(QStringLiteral("terminal"), QStringLiteral("A terminal at ADDRESS (repeatable; default %1).").arg(DefaultTerminalAddress), QStringLiteral("ADDRESS"));
     const QCommandLineOption records(QStringLiteral("records"), QStringLiteral("N generated records on the first terminal."), QStringLiteral("N"));
@@ -140,7 +146,7 @@ int main(int argc, char **argv)
     for (const auto &t : terminals) lineTerminals.append(t.get());
     SimServer server(lineTerminals, faults);
     const bool wantTcp = p.isSet(tcp) || !p.isSet(pty);
-    if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : QStringLiteral("127.0.0.1:1001"), error)) return fail(error);
+    if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : DefaultListen, error)) return fail(error);
     if (p.isSet(pty) && !server.openPty(p.value(pty), error)) return fail(error);
 
     StdinLines input;

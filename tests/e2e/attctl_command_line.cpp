@@ -44,7 +44,7 @@ private slots:
         // An option after the command is the command's.
         const AttctlRun one = attctl({QStringLiteral("format"), QStringLiteral("--help")});
         QCOMPARE(one.code, 0);
-        QVERIFY(one.out.startsWith(QStringLiteral("attctl [OPTIONS] format RAW")));
+        QVERIFY(one.out.startsWith(QStringLiteral("usage: attctl [OPTIONS] format RAW")));
     }
 
     // Each refused global option: exit 2, one line naming the option and what it wants, and no

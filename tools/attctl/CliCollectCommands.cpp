@@ -163,13 +163,13 @@ void addCollectCommands(std::vector<CommandEntry> &t)
                  QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P | --since S] "
                                 "[--layout TEXT] [--sleep S]"),
                  QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
-                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); "
+                                "D/DataRecordSet.txt (only packets P to P with --from and --to); "
                                 "--stdout writes the formatted records to standard output instead, --dir - "
                                 "keeps no file at all; with --since S only the records after serial S, the last "
                                 "line of the summary then `last-serial N`"),
                  true, collect});
     t.push_back({QStringLiteral("clear-records"), QStringLiteral("[--up-to S] --yes"),
-                 QStringLiteral("erase the terminal's records (ClearRecord); with --up-to S only those with serial "
+                 QStringLiteral("erase the terminal's records; with --up-to S only those with serial "
                                 "up to S, printing how many went"),
                  true, clearRecords});
     t.push_back({QStringLiteral("identify"), QString(),

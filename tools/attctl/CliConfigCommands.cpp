@@ -140,34 +140,34 @@ int voice(CliContext &c, Args &a)
 void addConfigCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("set-time"), QStringLiteral("[YYYY-MM-DD [hh:mm:ss]]"),
-                 QStringLiteral("set the terminal's clock, to now by default (ModifyDateTime)"), true, setTime});
+                 QStringLiteral("set the terminal's clock, to now by default"), true, setTime});
     t.push_back({QStringLiteral("set-alarms"), QStringLiteral("[--ring R] [HH:MM]..."),
-                 QStringLiteral("set up to 10 alarm times and the ring period (SetClock)"), true, setAlarms});
+                 QStringLiteral("set up to 10 alarm times and the ring period"), true, setAlarms});
     t.push_back({QStringLiteral("set-parameters"), QStringLiteral("RELAY INTERVAL MODE"),
-                 QStringLiteral("set the system parameters (RepairSystemParameter)"), true, setParameters});
+                 QStringLiteral("set the system parameters"), true, setParameters});
     t.push_back({QStringLiteral("read-parameters"), QString(),
-                 QStringLiteral("the system parameters (ReadSystemParameter)"), true, readParameters});
+                 QStringLiteral("the system parameters"), true, readParameters});
     t.push_back({QStringLiteral("set-address"), QStringLiteral("NEW"),
-                 QStringLiteral("give the terminal a new address 0..255 (RepairAddress)"), true, setAddress});
+                 QStringLiteral("give the terminal a new address 0..255"), true, setAddress});
     t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"),
-                 QStringLiteral("set the menu password (SetMachinePassword)"), true, setPassword});
-    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps (GetMachinePassword)"), true,
+                 QStringLiteral("set the menu password"), true, setPassword});
+    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps"), true,
                  [](CliContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-password"),
                                    [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
                  }});
-    t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode (GetStorageModel)"), true,
+    t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode"), true,
                  [](CliContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-storage"),
                                    [&] { return c.link->GetStorageModel(c.addressText()); });
                  }});
-    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode (SetStorageModel)"),
+    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode"),
                  true, setStorage});
     t.push_back({QStringLiteral("logo"), QStringLiteral("--restore | --custom"),
-                 QStringLiteral("show the maker's boot picture again, or the custom one (SetLogoMode)"), true, logo});
+                 QStringLiteral("show the maker's boot picture again, or the custom one"), true, logo});
     t.push_back({QStringLiteral("send-picture"), QStringLiteral("FILE"),
-                 QStringLiteral("send a picture file to the terminal (SendPictureMach)"), true, sendPicture});
+                 QStringLiteral("send a picture file to the terminal"), true, sendPicture});
     t.push_back({QStringLiteral("message"), QStringLiteral("MINUTES TEXT"),
-                 QStringLiteral("show a short message for some minutes (SendShortMsg)"), true, message});
-    t.push_back({QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N (GetSounds)"), true, voice});
+                 QStringLiteral("show a short message for some minutes"), true, message});
+    t.push_back({QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N"), true, voice});
 }

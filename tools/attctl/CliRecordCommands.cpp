@@ -118,27 +118,27 @@ void addRecordCommands(std::vector<CommandEntry> &t)
     t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
                  QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "
                                 "or --dir -), without a terminal"), false, formatCommand});
-    t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held (GatherRecordSum)"), true,
+    t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held"), true,
                  count});
     t.push_back({QStringLiteral("clear-flags"), QStringLiteral("--yes"),
-                 QStringLiteral("clear the records' collected flags (ClearFlag)"), true, [](CliContext &c, Args &a) {
+                 QStringLiteral("clear the records' collected flags"), true, [](CliContext &c, Args &a) {
                      return confirmed(c, a, QStringLiteral("clear-flags"), true,
                                       [&] { return c.link->ClearFlag(c.address16()); });
                  }});
     t.push_back({QStringLiteral("check"), QStringLiteral("[--dir D] [--decimal] [--full-year]"),
-                 QStringLiteral("check D/DataRecordSet_original.txt against the terminal (CheckData): "
+                 QStringLiteral("check D/DataRecordSet_original.txt against the terminal: "
                                 "prints 0, or 1 to 4 with the reason"),
                  true, check});
     t.push_back({QStringLiteral("send-record"), QStringLiteral("CARD YYMMDDhhmmss [--list]"),
-                 QStringLiteral("send one record to the terminal (SendRecordToMachine); --list sends it as a list line"),
+                 QStringLiteral("send one record to the terminal; --list sends it as a line of a record list"),
                  true, sendRecord});
-    t.push_back({QStringLiteral("read-clear-log"), QString(), QStringLiteral("the terminal's clear log (ReadClearLog)"),
+    t.push_back({QStringLiteral("read-clear-log"), QString(), QStringLiteral("the terminal's clear log"),
                  true, [](CliContext &c, Args &a) {
                      return readLog(c, a, QStringLiteral("read-clear-log"),
                                     [&](QString &log) { return c.link->ReadClearLog(c.address16(), log); });
                  }});
     t.push_back({QStringLiteral("read-time-log"), QString(),
-                 QStringLiteral("the terminal's time-change log (ReadChangeTimeLog)"), true, [](CliContext &c, Args &a) {
+                 QStringLiteral("the terminal's time-change log"), true, [](CliContext &c, Args &a) {
                      return readLog(c, a, QStringLiteral("read-time-log"),
                                     [&](QString &log) { return c.link->ReadChangeTimeLog(c.address16(), log); });
                  }});

@@ -102,20 +102,19 @@ int findCard(CliContext &c, Args &a)
 void addRosterCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("roster"), QStringLiteral("[--dir D] [--decimal] [--from P --to P] [--sleep S]"),
-                 QStringLiteral("collect the roster into D/NameList.txt (GatherSendCardData, or "
-                                "GatherSendCardData_all over packets P to P)"),
+                 QStringLiteral("collect the roster into D/NameList.txt (only packets P to P with --from and --to)"),
                  true, roster});
-    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster (GatherSendCardSum)"),
+    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster"),
                  true, rosterCount});
     t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"),
-                 QStringLiteral("erase the roster and, with it, every record the terminal holds (ClearNameList)"),
+                 QStringLiteral("erase the roster and, with it, every record the terminal holds"),
                  true, clearRoster});
     t.push_back({QStringLiteral("read-card"), QString(),
-                 QStringLiteral("the card held to the reader: decimal number and reply (ReadCardNum)"), true, readCard});
+                 QStringLiteral("the card held to the reader: decimal number and reply"), true, readCard});
     t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD --job J [--name N]"),
-                 QStringLiteral("add a card to the roster (CardSendToMachine)"), true, issueCard});
-    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster (ClearName)"),
+                 QStringLiteral("add a card to the roster"), true, issueCard});
+    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster"),
                  true, withdrawCard});
     t.push_back({QStringLiteral("find-card"), QStringLiteral("CARD"),
-                 QStringLiteral("whether the roster holds a card: found or not found (FindCard)"), true, findCard});
+                 QStringLiteral("whether the roster holds a card: found or not found"), true, findCard});
 }

@@ -20,7 +20,8 @@ struct Parser {
     QCommandLineOption device{QStringLiteral("device"),
                               QStringLiteral("Reach it over the serial device PATH (e.g. a /dev/serial/by-id name)."),
                               QStringLiteral("PATH")};
-    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate (default: AttLink.ini, else 9600)."),
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate, one of %1 (default: AttLink.ini, else 9600).")
+                                .arg(SerialChannel::supportedRatesText()),
                             QStringLiteral("B")};
     QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default %1).").arg(DefaultTerminalAddress),
                                QStringLiteral("A")};

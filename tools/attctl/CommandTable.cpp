@@ -41,14 +41,14 @@ namespace {
 std::vector<CommandEntry> buildTable()
 {
     std::vector<CommandEntry> table;
-    table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the device link's version (Ver)"), false,
+    table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the version of attctl's device link"), false,
                      [](CliContext &c, Args &a) {
                          a.finish();
                          c.out << c.link->Ver().toString() << Qt::endl;
                          return int(ExitCode::Success);
                      }});
     table.push_back({QStringLiteral("tcp-state"), QString(),
-                     QStringLiteral("the TCP connection state 0..9 (tcpstate); 7 is connected"), true,
+                     QStringLiteral("the state 0..9 of the TCP connection; 7 is connected"), true,
                      [](CliContext &c, Args &a) {
                          a.finish();
                          c.out << c.link->tcpstate().toInt() << Qt::endl;
@@ -60,6 +60,7 @@ std::vector<CommandEntry> buildTable()
     addConfigCommands(table);
     addSyncCommands(table);
     addPortCommands(table);
+    addFleetHelp(table);
     return table;
 }
 

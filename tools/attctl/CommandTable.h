@@ -36,6 +36,11 @@ struct CommandEntry {
     QString summary;    // one line, for --help
     bool needsTerminal = true;
     std::function<int(CliContext &, Args &)> run;
+    // A command over a fleet file and a database rather than one terminal: --help lists it apart.
+    bool fleet = false;
+    // What COMMAND --help shows below the usage and the summary (options, keys, examples), lines
+    // already under 80 columns; empty for commands whose line says it all.
+    QString details = {};
 };
 
 // Every command, in the order --help lists them.
@@ -50,3 +55,5 @@ void addRosterCommands(std::vector<CommandEntry> &table);
 void addConfigCommands(std::vector<CommandEntry> &table);
 void addSyncCommands(std::vector<CommandEntry> &table);
 void addPortCommands(std::vector<CommandEntry> &table);
+// The long help of the fleet commands (sync, export), and their place in attctl --help.
+void addFleetHelp(std::vector<CommandEntry> &table);

@@ -34,7 +34,7 @@ int run(QTextStream &out, QTextStream &err)
     const CommandEntry *command = findCommand(table, in.command);
     if (!command) throw UsageError{QStringLiteral("unknown command ") + in.command + QStringLiteral(" (attctl --help lists them)")};
     if (in.help || in.args.contains(QStringLiteral("--help"))) {
-        out << commandUsage(*command) << "\n    " << command->summary << Qt::endl;
+        out << commandUsage(*command) << Qt::flush;
         return ExitCode::Success;
     }
     if (in.trace) QLoggingCategory::setFilterRules(QStringLiteral("zevo.link.wire.debug=true"));
