@@ -90,6 +90,9 @@ int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool d
     QTextStream &summary = toStdout ? c.err : c.out;
     summary << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;
     summary << "last-serial " << last << Qt::endl;
+    if (const SinceReplyCheck::Gap gap = c.link->skippedSerials(); gap.count > 0)
+        c.err << "attctl: serials " << gap.first << " to " << gap.last
+              << " were deleted on the terminal before they were collected (" << gap.count << " records)" << Qt::endl;
     return ExitCode::Success;
 }
 
