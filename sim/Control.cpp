@@ -6,7 +6,7 @@
 
 namespace Control {
 
-bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals, QString &output, QString &error)
+bool run(const QString &line, const TerminalList &terminals, QString &output, QString &error)
 {
     output.clear();
     const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
@@ -20,7 +20,7 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
         error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], dump): ") + line;
         return false;
     }
-    Terminal *t = terminals.isEmpty() ? nullptr : terminals.first().get();
+    Terminal *t = terminals.empty() ? nullptr : terminals.front().get();
     if (words.size() == 3) {
         bool ok = false;
         const int a = words[2].toInt(&ok);

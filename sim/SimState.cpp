@@ -1,7 +1,6 @@
 #include "sim/SimState.h"
 
-#include "attlink/OperationArgs.h"
-#include "common/TextCodec.h"
+#include "sim/FieldRules.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -159,8 +158,7 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             c.jobNo = r[QStringLiteral("jobNo")].toString();
             c.name = r[QStringLiteral("name")].toString();
             // The terminal's own field rules: anything else could not travel in a roster block.
-            if (!card(r[QStringLiteral("card")], c.card) || !OperationArgs::jobNumber(c.jobNo)
-                || TextCodec::encode(c.name).size() > 16 || c.name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]"))))
+            if (!card(r[QStringLiteral("card")], c.card) || !FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name))
                 return fail(QStringLiteral("roster entry"));
             c.level = r[QStringLiteral("level")].toString(QStringLiteral("00"));
             c.expires = r[QStringLiteral("expires")].toString(QStringLiteral("00000000"));
@@ -208,14 +206,14 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
     return true;
 }
 
-QJsonObject dump(const QList<std::shared_ptr<Terminal>> &terminals)
+QJsonObject dump(const TerminalList &terminals)
 {
     QJsonArray a;
     for (const auto &t : terminals) a.append(toJson(*t));
     return QJsonObject{{QStringLiteral("terminals"), a}};
 }
 
-bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QString &error)
+bool load(const QString &path, TerminalList &terminals, QString &error)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -228,24 +226,24 @@ bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QStr
         error = QStringLiteral("%1: not a state file (%2)").arg(path, pe.errorString());
         return false;
     }
-    QList<std::shared_ptr<Terminal>> loaded;
+    TerminalList loaded;
     for (const QJsonValue &v : doc.object()[QStringLiteral("terminals")].toArray()) {
-        auto t = std::make_shared<Terminal>();
+        auto t = std::make_unique<Terminal>();
         if (!fromJson(v.toObject(), *t, error)) {
             error = path + QStringLiteral(": ") + error;
             return false;
         }
-        loaded.append(t);
+        loaded.push_back(std::move(t));
     }
-    if (loaded.isEmpty()) {
+    if (loaded.empty()) {
         error = QStringLiteral("%1: no terminals").arg(path);
         return false;
     }
-    terminals = loaded;
+    terminals = std::move(loaded);
     return true;
 }
 
-bool save(const QString &path, const QList<std::shared_ptr<Terminal>> &terminals, QString &error)
+bool save(const QString &path, const TerminalList &terminals, QString &error)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {

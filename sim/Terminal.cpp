@@ -1,6 +1,7 @@
 #include "sim/Terminal.h"
 
-#include "attlink/OperationArgs.h"
+#include "sim/FieldRules.h"
+
 #include "attlink/protocol/Fields.h"
 #include "common/TextCodec.h"
 
@@ -34,13 +35,6 @@ int packetNumber(const QByteArray &payload)
 {
     if (payload.size() != 2) return 0;
     return (uint8_t(payload[0]) << 8) | uint8_t(payload[1]);
-}
-
-// The terminal's clock has no zone: stamps are wall-clock times.
-QDateTime stamp(const QString &text)
-{
-    QDateTime t;
-    return text.size() == 14 && OperationArgs::recordTime(text, t) ? t : QDateTime();
 }
 
 bool parseCard(const QString &text, uint32_t &card)
@@ -241,7 +235,7 @@ Terminal::Reply Terminal::rosterPacket(const QByteArray &payload) const
 Terminal::Reply Terminal::putRecord(const QStringList &f)
 {
     uint32_t card = 0;
-    const QDateTime when = stamp(Fields::field(f, 1));
+    const QDateTime when = FieldRules::time(Fields::field(f, 1));
     const QString c1 = Fields::field(f, 2), c2 = Fields::field(f, 3);
     if (f.size() != 4 || !parseCard(f[0], card) || !when.isValid() || !isHex(c1, 2) || !isHex(c2, 2)) return bad();
     Record r;
@@ -263,7 +257,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
     c.level = f[3];
     c.expires = f[4];
     const bool neverExpires = c.expires == u"00000000";
-    if (!OperationArgs::jobNumber(c.jobNo) || TextCodec::encode(c.name).size() > 16 || !isHex(c.level, 2)
+    if (!FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name) || !isHex(c.level, 2)
         || !isDigits(c.expires, 8, 8) || (!neverExpires && !QDate::fromString(c.expires, QStringLiteral("yyyyMMdd")).isValid()))
         return bad();
     const int i = findCard(c.card);
@@ -278,7 +272,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
 
 Terminal::Reply Terminal::setDateTime(const QStringList &f)
 {
-    const QDateTime t = stamp(Fields::field(f, 0));
+    const QDateTime t = FieldRules::time(Fields::field(f, 0));
     const QString code = Fields::field(f, 1);
     if (f.size() != 2 || !t.isValid() || (code != u"01" && code != u"00")) return bad();
     const QDateTime before = now();

@@ -16,6 +16,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // One simulated terminal: everything a real one keeps, and its answer to each command of
 // docs/protocol.md. It knows nothing of lines or faults; SimServer feeds it decoded requests.
@@ -56,7 +58,7 @@ public:
     static constexpr int DisplayHeight = 64;
     static constexpr int PicturePackets = 4;
 
-    explicit Terminal(int address = 105);
+    explicit Terminal(int address = DefaultTerminalAddress);
 
     Reply handle(uint8_t command, const QByteArray &payload);
 
@@ -73,7 +75,7 @@ public:
     void setClock(const QDateTime &t);
 
     // State, public for SimState (JSON) and the generators.
-    int address = 105;
+    int address = DefaultTerminalAddress;
     QString identity;                      // 16 hex digits, kept through SetAddress and saved
     QList<Record> records;
     quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused
@@ -129,3 +131,7 @@ private:
     QByteArray pictureBits_;  // packets received so far of a picture being sent
     int picturePacket_ = 0;
 };
+
+// The terminals of one attsim, owned by its main function (or the fleet); the lines reach them by
+// plain pointers, and a terminal outlives every line that reaches it.
+using TerminalList = std::vector<std::unique_ptr<Terminal>>;

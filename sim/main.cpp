@@ -17,6 +17,10 @@
 
 namespace {
 
+// Where the simulator listens when told nothing: above 1024, so any user may start it; the demo
+// (scripts/demo-sim) uses the same port.
+const QString DefaultListen = QStringLiteral("127.0.0.1:11001");
+
 int fail(const QString &why)
 {
     std::fprintf(stderr, "attsim: %s\n", why.toLocal8Bit().constData());
@@ -43,14 +47,16 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("attsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEVO_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Terminal simulator: answers the console's device link over TCP and a pty."));
     p.addHelpOption();
-    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on HOST:PORT (default 127.0.0.1:1001 when no --pty)."), QStringLiteral("HOST:PORT"));
+    p.addVersionOption();
+    const QCommandLineOption tcp(QStringLiteral("tcp"), QStringLiteral("Listen on HOST:PORT (default %1 when no --pty; a port above 1024 needs no rights).").arg(DefaultListen), QStringLiteral("HOST:PORT"));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal, linked at PATH."), QStringLiteral("PATH"));
-    const QCommandLineOption terminal(QStringLiteral("terminal"), QStringLiteral("A terminal at ADDRESS (repeatable; default 105)."), QStringLiteral("ADDRESS"));
+    const QCommandLineOption terminal(QStringLiteral("terminal"), QStringLiteral("A terminal at ADDRESS (repeatable; default %1).").arg(DefaultTerminalAddress), QStringLiteral("ADDRESS"));
     const QCommandLineOption records(QStringLiteral("records"), QStringLiteral("N generated records on the first terminal."), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the generated data and of the faults (default 1)."), QStringLiteral("S"), QStringLiteral("1"));
     const QCommandLineOption loadRecords(QStringLiteral("load-records"), QStringLiteral("Records for the first terminal, one a line: CARD YYYY-MM-DD hh:mm:ss FLAG."), QStringLiteral("FILE"));
@@ -107,22 +113,22 @@ int main(int argc, char **argv)
         return SimFleet::run(app, f, faults);
     }
 
-    QList<std::shared_ptr<Terminal>> terminals;
-    const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QStringLiteral("105")};
+    TerminalList terminals;
+    const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QString::number(DefaultTerminalAddress)};
     for (const QString &a : addresses) {
         bool ok = false;
         const int n = a.toInt(&ok);
         if (!ok || n < 0 || n > 255) return fail(QStringLiteral("--terminal wants an address 0..255, got ") + a);
         for (const auto &t : terminals)
             if (t->address == n) return fail(QStringLiteral("two terminals at address ") + a);
-        terminals.append(std::make_shared<Terminal>(n));
+        terminals.push_back(std::make_unique<Terminal>(n));
     }
     const QString statePath = p.value(state);
     QString error;
     if (!statePath.isEmpty() && QFileInfo::exists(statePath)) {
         if (!SimState::load(statePath, terminals, error)) return fail(error);
     } else {
-        Terminal &first = *terminals.first();
+        Terminal &first = *terminals.front();
         qint64 n = 0;
         if (!number(roster, 0, 30000, 0, n)) return fail(QStringLiteral("--roster wants a count 0..30000"));
         Generate::roster(first, int(n), faults.seed);
@@ -136,9 +142,11 @@ int main(int argc, char **argv)
         for (const auto &t : terminals) t->firmware = d;
     }
 
-    SimServer server(terminals, faults);
+    QList<Terminal *> lineTerminals;
+    for (const auto &t : terminals) lineTerminals.append(t.get());
+    SimServer server(lineTerminals, faults);
     const bool wantTcp = p.isSet(tcp) || !p.isSet(pty);
-    if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : QStringLiteral("127.0.0.1:1001"), error)) return fail(error);
+    if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : DefaultListen, error)) return fail(error);
     if (p.isSet(pty) && !server.openPty(p.value(pty), error)) return fail(error);
 
     StdinLines input;

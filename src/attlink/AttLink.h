@@ -80,6 +80,7 @@ public:
     QString lastFileErrorPath() const { return fileErrorPath_; }
     const LinkSettings &linkSettings() const { return settings_; }
     PortFailure lastPortFailure() const override { return serial_.failure(); }
+    QString lastConnectFailure() const { return tcp_.connectFailure(); }
 
     const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
 

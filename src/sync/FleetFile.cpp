@@ -1,6 +1,7 @@
 #include "sync/FleetFile.h"
 
 #include "attlink/transport/SerialChannel.h"
+#include "common/NumberText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +16,9 @@ const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QSt
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
 {
-    bool ok = false;
-    for (QChar c : text)
-        if (!c.isDigit() || c.unicode() > '9') return false;
-    out = text.toLongLong(&ok);
-    return ok && out >= low && out <= high;
+    const std::optional<qint64> n = NumberText::wholeNumber(text, low, high);
+    if (n) out = *n;
+    return n.has_value();
 }
 
 bool hasControl(const QString &text)
@@ -44,7 +43,8 @@ QString LineTarget::key() const
         const QString resolved = QFileInfo(device).canonicalFilePath();
         return QStringLiteral("serial:") + (resolved.isEmpty() ? device : resolved);
     }
-    return QStringLiteral("tcp:%1:%2").arg(host.toLower()).arg(port);
+    const QString lower = host.toLower();
+    return QStringLiteral("tcp:%1:%2").arg(lower.contains(u':') ? u'[' + lower + u']' : lower).arg(port);
 }
 
 std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)

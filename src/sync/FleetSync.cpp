@@ -2,6 +2,7 @@
 
 #include "attlink/AttLink.h"
 #include "attlink/LinkSettings.h"
+#include "link/PortFailureText.h"
 #include "sync/Database.h"
 #include "sync/LineLock.h"
 #include "sync/PunchSpool.h"
@@ -63,15 +64,64 @@ bool openLine(AttLink &link, const LineTarget &line, QString &error)
     if (line.kind == LineTarget::Tcp) {
         link.Mode(1);
         if (link.Connect_Net(line.host, QString::number(line.port)).toBool()) return true;
-        error = QStringLiteral("cannot connect to ") + line.text();
+        error = QStringLiteral("cannot connect to %1: %2").arg(line.text(), link.lastConnectFailure());
         return false;
     }
     link.Mode(0);
     QVariant port = LineCom;
     if (link.SetPort(port).toBool()) return true;
-    error = QStringLiteral("cannot open ") + line.text();
+    const PortFailure failure = link.lastPortFailure();
+    error = QStringLiteral("cannot open ") + (failure.any() ? QStringLiteral("serial:") + portFailureText(failure) : line.text());
     return false;
 }
+
+// The user's link settings (defaults when there is no file); the reason when the file cannot be read.
+QString loadSettings(const QString &file, LinkSettings &settings)
+{
+    if (file.isEmpty() || !QFile::exists(file)) return {};
+    if (!QFileInfo(file).isReadable()) return QStringLiteral("cannot read the link settings %1").arg(file);
+    settings = LinkSettings::loadFile(file);
+    return {};
+}
+
+// A terminal's result when it was not synced.
+TerminalResult failed(const FleetTerminal &terminal, const QString &error, bool started = true)
+{
+    TerminalResult r;
+    r.name = terminal.name;
+    r.tolerance = terminal.clockTolerance;
+    r.error = error;
+    r.started = started;
+    return r;
+}
+
+// The results of the workers, handed on in the fleet file's order: a terminal waits for those
+// before it.
+class OrderedResults {
+public:
+    OrderedResults(qsizetype size, const FleetSync::ResultHandler &onResult)
+        : results_(size), finished_(size, false), onResult_(onResult)
+    {
+    }
+    void finish(int index, TerminalResult r)
+    {
+        QMutexLocker hold(&mutex_);
+        results_[index] = std::move(r);
+        finished_[index] = true;
+        ++done_;
+        for (; reported_ < results_.size() && finished_[reported_]; ++reported_)
+            if (onResult_) onResult_(results_[reported_], done_, int(results_.size()));
+    }
+    QList<TerminalResult> all() const { return results_; }
+
+private:
+    QList<TerminalResult> results_;
+    QList<bool> finished_;
+    const FleetSync::ResultHandler &onResult_;
+    QMutex mutex_;
+    int done_ = 0;
+    qsizetype reported_ = 0;
+};
 
 }  // namespace
 
@@ -83,33 +133,16 @@ FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDa
 QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
 {
     const QList<Line> lines = linesOf(fleet_);
-    QList<TerminalResult> results(fleet_.size());
-    QMutex mutex;
-    int done = 0;
-    auto finish = [&](int index, TerminalResult r) {
-        QMutexLocker hold(&mutex);
-        results[index] = r;
-        ++done;
-        if (onResult) onResult(r, done, int(fleet_.size()));
-    };
+    OrderedResults results(fleet_.size(), onResult);
+    auto finish = [&](int index, TerminalResult r) { results.finish(index, std::move(r)); };
+    auto notStarted = [&](int i) { finish(i, failed(fleet_[i], QStringLiteral("not started, the sync was stopped"), false)); };
     auto failLine = [&](const Line &line, const QString &error) {
-        for (int i : line.members) {
-            TerminalResult r;
-            r.name = fleet_[i].name;
-            r.tolerance = fleet_[i].clockTolerance;
-            r.error = error;
-            finish(i, r);
-        }
+        for (int i : line.members) finish(i, failed(fleet_[i], error));
     };
 
     // The settings file is read once for every line.
     LinkSettings baseSettings;
-    QString settingsError;
-    const QString &settingsFile = options_.linkSettingsFile;
-    if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
-        if (QFileInfo(settingsFile).isReadable()) baseSettings = LinkSettings::loadFile(settingsFile);
-        else settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
-    }
+    const QString settingsError = loadSettings(options_.linkSettingsFile, baseSettings);
 
     QMutex sqliteWrites;
     std::atomic<qsizetype> next{0};
@@ -120,8 +153,12 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
         PunchSpool spool;
         for (qsizetype n = next++; n < lines.size(); n = next++) {
             const Line &line = lines[n];
+            if (options_.stopped()) {
+                for (int i : line.members) notStarted(i);
+                continue;
+            }
             if (useDatabase_ && !db && dbError.isEmpty()) {
-                db = Database::open(options_.database, dbError);
+                db = Database::open(options_.database, dbError, options_.lockWaitSeconds);
                 if (db) store = std::make_unique<PunchStore>(*db);
                 if (store && !db->postgres()) store->setWriteGate(&sqliteWrites);
             }
@@ -147,6 +184,10 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
             }
             bool failed = false;
             for (int i : line.members) {
+                if (options_.stopped()) {
+                    notStarted(i);
+                    continue;
+                }
                 TerminalResult r = syncTerminal(link, fleet_[i], store.get(), spool, options_);
                 failed = failed || !r.ok();
                 finish(i, std::move(r));
@@ -164,5 +205,5 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
     threads.reserve(size_t(workers));
     for (int i = 0; i < workers; ++i) threads.emplace_back(worker);
     for (std::thread &t : threads) t.join();
-    return results;
+    return results.all();
 }

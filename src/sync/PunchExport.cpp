@@ -2,6 +2,8 @@
 
 #include "sync/Database.h"
 #include "sync/Punch.h"
+#include "common/TextCodec.h"
+#include "layout/RecordLayout.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
@@ -28,8 +30,11 @@ void appendCardHex(QByteArray &out, uint32_t card)
     for (int shift = 28; shift >= 0; shift -= 4) out.append(hex[(card >> shift) & 0xF]);
 }
 
-void appendCsvField(QByteArray &out, const QByteArray &field)
+void appendCsvField(QByteArray &out, QByteArray field, bool spreadsheetSafe)
 {
+    // A spreadsheet takes a cell starting with one of these for a formula.
+    const char first = field.isEmpty() ? '\0' : field[0];
+    if (spreadsheetSafe && (first == '=' || first == '+' || first == '-' || first == '@')) field.prepend('\'');
     if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r')) {
         out.append(field);
         return;
@@ -57,12 +62,13 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
 
 class CsvFormatter : public RowFormatter {
 public:
+    explicit CsvFormatter(bool spreadsheetSafe) : safe_(spreadsheetSafe) {}
     void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag\r\n"); }
     void row(const ExportRow &r, QByteArray &out) override
     {
-        appendCsvField(out, r.terminal.toUtf8());
+        appendCsvField(out, r.terminal.toUtf8(), safe_);
         out.append(',');
-        appendCsvField(out, r.identity.toUtf8());
+        appendCsvField(out, r.identity.toUtf8(), safe_);
         out.append(',').append(QByteArray::number(r.serial)).append(',');
         appendCardDecimal(out, r.card);
         out.append(',');
@@ -71,9 +77,12 @@ public:
         char time[19];
         PunchTime::writeText(r.stamp, time, true);
         out.append(time, 19).append(',');
-        appendCsvField(out, r.flag);
+        appendCsvField(out, r.flag, safe_);
         out.append("\r\n");
     }
+
+private:
+    bool safe_;
 };
 
 class JsonLinesFormatter : public RowFormatter {
@@ -95,6 +104,60 @@ public:
         appendJsonString(out, r.flag);
         out.append("}\n");
     }
+};
+
+// The console's record layout for consumers of its formatted files: each field written from the
+// stored punch as a raw record line would hold it (the machine number being the terminal's address),
+// the separators in GB18030, lines ended by CR LF.
+class LayoutFormatter : public RowFormatter {
+public:
+    explicit LayoutFormatter(const RecordLayout &layout) : decimalCards_(layout.decimalCards), fullYear_(layout.fullYear)
+    {
+        for (const LayoutPiece &p : layoutPieces(layout)) {
+            if (p.field == RecordField::None) pieces_.push_back({p.field, TextCodec::encode(p.literal)});
+            else pieces_.push_back({p.field, {}});
+        }
+    }
+    void row(const ExportRow &r, QByteArray &out) override
+    {
+        char time[19];  // yyyy-MM-dd HH:mm:ss
+        PunchTime::writeText(r.stamp, time, false);
+        for (const Piece &p : pieces_) {
+            switch (p.field) {
+            case RecordField::None: out.append(p.literal); break;
+            case RecordField::Machine: {
+                const char machine[3] = {char('0' + r.address / 100 % 10), char('0' + r.address / 10 % 10), char('0' + r.address % 10)};
+                out.append(machine, 3);
+                break;
+            }
+            case RecordField::Card: decimalCards_ ? appendCardDecimal(out, r.card) : appendCardHex(out, r.card); break;
+            case RecordField::Year: out.append(fullYear_ ? time : time + 2, fullYear_ ? 4 : 2); break;
+            case RecordField::Month: out.append(time + 5, 2); break;
+            case RecordField::Day: out.append(time + 8, 2); break;
+            case RecordField::Hour: out.append(time + 11, 2); break;
+            case RecordField::Minute: out.append(time + 14, 2); break;
+            case RecordField::Second: out.append(time + 17, 2); break;
+            case RecordField::Flag: appendFlag(out, r.flag.left(4)); break;
+            }
+        }
+        out.append("\r\n");
+    }
+
+private:
+    // A flag is printable ASCII as the terminals send it; other stored bytes are read one a character.
+    static void appendFlag(QByteArray &out, const QByteArray &flag)
+    {
+        for (char c : flag)
+            if (uchar(c) >= 0x80) return void(out.append(TextCodec::encode(QString::fromLatin1(flag))));
+        out.append(flag);
+    }
+
+    struct Piece {
+        RecordField field;
+        QByteArray literal;
+    };
+    std::vector<Piece> pieces_;
+    bool decimalCards_, fullYear_;
 };
 
 // A terminal's clock has no zone: the moment is read as wall-clock fields (held as UTC, which has no
@@ -130,11 +193,16 @@ bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
 
 namespace PunchExport {
 
-std::unique_ptr<RowFormatter> formatter(const QString &format)
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool spreadsheetSafe)
 {
-    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>();
+    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(spreadsheetSafe);
     if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>();
     return nullptr;
+}
+
+std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout)
+{
+    return std::make_unique<LayoutFormatter>(layout);
 }
 
 bool readFrom(const QString &text, ExportFilter &filter, QString &error)
@@ -142,7 +210,7 @@ bool readFrom(const QString &text, ExportFilter &filter, QString &error)
     bool dateOnly = false;
     const std::optional<QDateTime> t = readMoment(text, dateOnly);
     if (!t) {
-        error = QStringLiteral("--from wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        error = QStringLiteral("wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
         return false;
     }
     filter.from = t->toString(QLatin1String(TimeText));
@@ -154,11 +222,28 @@ bool readTo(const QString &text, ExportFilter &filter, QString &error)
     bool dateOnly = false;
     const std::optional<QDateTime> t = readMoment(text, dateOnly);
     if (!t) {
-        error = QStringLiteral("--to wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        error = QStringLiteral("wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
         return false;
     }
     // A day includes all of it; a time includes that second.
     filter.until = (dateOnly ? t->addDays(1) : t->addSecs(1)).toString(QLatin1String(TimeText));
+    return true;
+}
+
+bool checkFilter(Database &db, const ExportFilter &filter, FilterProblem &problem, QString &error)
+{
+    problem = FilterProblem::None;
+    if (!filter.from.isEmpty() && !filter.until.isEmpty() && filter.from >= filter.until) {
+        problem = FilterProblem::EmptyRange;
+        return true;
+    }
+    if (filter.terminal.isEmpty()) return true;
+    QSqlQuery q(db.sql());
+    q.prepare(QStringLiteral("SELECT count(*) FROM terminals WHERE name = ?"));
+    q.addBindValue(filter.terminal);
+    if (!db.exec(q, error)) return false;
+    if (q.next() && q.value(0).toLongLong() == 0)
+        problem = FilterProblem::UnknownTerminal;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 class Database;
+struct RecordLayout;
 
 // One stored punch with its terminal, as exports read it.
 struct ExportRow {
@@ -37,12 +38,23 @@ public:
 namespace PunchExport {
 
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
-std::unique_ptr<RowFormatter> formatter(const QString &format);
+// `spreadsheetSafe`: a CSV cell starting with = + - @ gets an apostrophe before it, so that a
+// spreadsheet shows it as text instead of running it as a formula.
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool spreadsheetSafe = false);
+// The console's record layout (GB18030, CR LF), as its formatted record files have it.
+std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
-// text; a date alone as the end takes the whole day. False with `error` naming the option.
+// text; a date alone as the end takes the whole day. False with `error` saying what the text should
+// be ("wants a date ..."), for the caller to put after the name it knows the moment by.
 bool readFrom(const QString &text, ExportFilter &filter, QString &error);
 bool readTo(const QString &text, ExportFilter &filter, QString &error);
+
+// A filter that can select nothing by mistake: an end before the start, a terminal name the
+// database does not know.
+enum class FilterProblem { None, EmptyRange, UnknownTerminal };
+// Sets `problem`; false with `error` when the database cannot be read.
+bool checkFilter(Database &db, const ExportFilter &filter, FilterProblem &problem, QString &error);
 
 // Takes the export a piece at a time; false when the piece could not be written (the sink keeps
 // its own reason).

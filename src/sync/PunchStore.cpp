@@ -161,18 +161,40 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
     return true;
 }
 
-bool PunchStore::lastSerial(const QString &identity, quint64 &serial, QString &error)
+bool PunchStore::lastSerial(const QString &identity, quint64 &serial, QString &error, bool *known)
 {
     QSqlQuery q(db_.sql());
     q.prepare(QStringLiteral("SELECT last_serial FROM terminals WHERE identity = ?"));
     q.addBindValue(identity);
     if (!db_.exec(q, error)) return false;
-    serial = q.next() ? q.value(0).toULongLong() : 0;
+    const bool found = q.next();
+    serial = found ? q.value(0).toULongLong() : 0;
+    if (known) *known = found;
+    return true;
+}
+
+bool PunchStore::replacedIdentities(const TerminalFacts &t, QStringList &identities, QString &error)
+{
+    identities.clear();
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("SELECT identity FROM terminals WHERE identity <> ? AND (name = ? OR (line = ? AND address = ?)) ORDER BY id"));
+    q.addBindValue(t.identity);
+    q.addBindValue(t.name);
+    q.addBindValue(t.line);
+    q.addBindValue(t.address);
+    if (!db_.exec(q, error)) return false;
+    while (q.next()) identities.append(q.value(0).toString());
     return true;
 }
 
 bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error)
 {
+    QSqlQuery replaced(db_.sql());
+    replaced.prepare(QStringLiteral("UPDATE terminals SET name = name || ' (replaced by ' || ? || ')' WHERE name = ? AND identity <> ?"));
+    replaced.addBindValue(t.identity);
+    replaced.addBindValue(t.name);
+    replaced.addBindValue(t.identity);
+    if (!db_.exec(replaced, error)) return false;
     QSqlQuery q(db_.sql());
     q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift) "
                              "VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "

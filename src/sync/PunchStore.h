@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QMutex>
 #include <QSet>
+#include <QStringList>
 #include <QString>
 #include <functional>
 
@@ -29,8 +30,14 @@ class PunchStore {
 public:
     explicit PunchStore(Database &db) : db_(db) {}
 
-    // The newest serial stored for a terminal identity, 0 when none; false with `error`.
-    bool lastSerial(const QString &identity, quint64 &serial, QString &error);
+    // The newest serial stored for a terminal identity, 0 when none; false with `error`. `known`
+    // tells whether the database has the identity at all.
+    bool lastSerial(const QString &identity, quint64 &serial, QString &error, bool *known = nullptr);
+
+    // The other identities stored under the terminal's name, or at its line and address: the
+    // terminals a new one replaced. The store renames those under the name to "NAME (replaced by
+    // IDENTITY)", so that the name selects one terminal's punches.
+    bool replacedIdentities(const TerminalFacts &terminal, QStringList &identities, QString &error);
 
     // In ONE transaction: the terminal's row (created or updated), every punch `next` yields (it
     // returns false at the end, or sets `sourceError` to abandon), and the terminal's last serial

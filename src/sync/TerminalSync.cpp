@@ -24,6 +24,20 @@ bool toPunch(const SerialRecord &r, Punch &p)
     return true;
 }
 
+TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift)
+{
+    TerminalFacts facts;
+    facts.identity = id.identity;
+    facts.name = terminal.name;
+    facts.model = id.model;
+    facts.firmware = id.firmware;
+    facts.address = terminal.address;
+    facts.line = terminal.line.text();
+    facts.clockDrift = drift;
+    facts.syncedAt = QDateTime::currentDateTime();
+    return facts;
+}
+
 }  // namespace
 
 TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
@@ -43,16 +57,24 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         result.error = QStringLiteral("the terminal gave no identity");
         return result;
     }
+    result.terminalSerial = id.lastSerial;
     const QDateTime before = computerWallClock();
     if (id.clock.isValid()) result.drift = before.secsTo(id.clock);
 
     QString error;
     quint64 stored = 0;
-    if (store && !store->lastSerial(id.identity, stored, error)) {
+    bool known = true;
+    if (store && !store->lastSerial(id.identity, stored, error, &known)) {
         result.error = error;
         return result;
     }
     result.lastSerial = stored;
+    TerminalFacts facts = factsOf(terminal, id, result.drift.value_or(0));
+    // A terminal new to the database where another one was: it was replaced (or readdressed).
+    if (store && !known && !store->replacedIdentities(facts, result.replaced, error)) {
+        result.error = error;
+        return result;
+    }
     if (id.lastSerial < stored) {
         // Serials never go back: a terminal whose memory was replaced, or two terminals with one
         // identity. Collecting would skip its records; the operator has to look.
@@ -81,8 +103,14 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     quint64 last = stored;
     quint64 previous = stored;
     QString recordError;
+    if (options.progress)
+        link.setProgressHandler([&](qint64 done, qint64 expected) { options.progress(terminal.name, done, expected); });
     const bool collected = link.recordsSince(terminal.address, stored, [&](const SerialRecord &r) {
         Punch p;
+        if (options.stopped()) {
+            recordError = QStringLiteral("the sync was stopped, nothing of this terminal stored");
+            return false;
+        }
         if (r.serial <= previous) {
             recordError = QStringLiteral("the terminal sent serial %1 after %2").arg(r.serial).arg(previous);
             return false;
@@ -98,6 +126,7 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         }
         return true;
     }, last);
+    link.setProgressHandler({});
     if (!collected || !recordError.isEmpty()) {
         result.error = QStringLiteral("collection failed: ") + (recordError.isEmpty() ? link.lastError() : recordError);
         return result;
@@ -109,14 +138,6 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         return result;
     }
 
-    TerminalFacts facts;
-    facts.identity = id.identity;
-    facts.name = terminal.name;
-    facts.model = id.model;
-    facts.firmware = id.firmware;
-    facts.address = terminal.address;
-    facts.line = terminal.line.text();
-    facts.clockDrift = result.drift.value_or(0);
     facts.syncedAt = QDateTime::currentDateTime();
     qint64 inserted = 0;
     if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,

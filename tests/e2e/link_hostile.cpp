@@ -308,6 +308,10 @@ private slots:
                                     << QStringLiteral("\\x1B]0;owned\\x07\\x1B[2J继电器延时0005\\x0DFORGED\\x1B[31m\n");
         QTest::newRow("clear log") << QStringLiteral("read-clear-log")
                                    << QStringLiteral("3,2009-03-05 08:07:06\\x1B[2J\\x0D;\\x7F\n");
+        // A model holding LF cannot forge a `last-serial` line a script would act on.
+        QTest::newRow("identify") << QStringLiteral("identify")
+                                  << QStringLiteral("identity 5A3C0F1E22B14D07\nmodel VX\\x0Alast-serial 0\\x1B]0;x\\x07\n"
+                                                    "firmware 2009-03-05\naddress 105\nclock 2026-12-09 08:00:00\nlast-serial 5\n");
     }
     void attctlShowsControlCharactersVisibly()
     {

@@ -316,7 +316,39 @@ private slots:
         QCOMPARE(all.size(), 5);
         QVERIFY2(all[1].contains(QStringLiteral(",1,0000000007,")), qPrintable(all[1]));
         QVERIFY2(all[3].startsWith(QStringLiteral("back,F6,1,")), qPrintable(all[3]));
-        QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString()).startsWith(QStringLiteral("--from wants a date")));
+        QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString()).startsWith(QStringLiteral("wants a date")));
+
+        // Filters that can only select nothing by mistake are named; a known name or a range is not.
+        ExportFilter filter;
+        PunchExport::FilterProblem problem;
+        QVERIFY(PunchExport::readFrom(QStringLiteral("2026-12-09"), filter, error) && PunchExport::readTo(QStringLiteral("2026-12-08"), filter, error));
+        QVERIFY2(PunchExport::checkFilter(*db, filter, problem, error), qPrintable(error));
+        QCOMPARE(problem, PunchExport::FilterProblem::EmptyRange);
+        filter = {};
+        filter.terminal = QStringLiteral("nobody");
+        QVERIFY(PunchExport::checkFilter(*db, filter, problem, error));
+        QCOMPARE(problem, PunchExport::FilterProblem::UnknownTerminal);
+        filter.terminal = QStringLiteral("back");
+        QVERIFY(PunchExport::checkFilter(*db, filter, problem, error) && problem == PunchExport::FilterProblem::None);
+
+        // For a spreadsheet, cells that would run as formulas are made text; plain CSV keeps them as they are.
+        Punch formula = punch(1, 9, 20261210080000);
+        formula.flag = {'-', '1', '+', '1'};
+        bool given = false;
+        QVERIFY2(store.store(facts(QStringLiteral("A8"), QStringLiteral("=HYPERLINK(\"x\")")),
+                             [&](Punch &p, QString &) { return !std::exchange(given, true) && (p = formula, true); }, 1, inserted, error),
+                 qPrintable(error));
+        filter = {};
+        filter.terminal = QStringLiteral("=HYPERLINK(\"x\")");
+        for (const bool safe : {true, false}) {
+            QByteArray out;
+            qint64 rows = 0;
+            QVERIFY2(PunchExport::write(*db, filter, *PunchExport::formatter(QStringLiteral("csv"), safe),
+                                        [&out](const QByteArray &piece) { out += piece; return true; }, rows, error),
+                     qPrintable(error));
+            QCOMPARE(out.split('\n').value(1), safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1\r")
+                                                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1\r"));
+        }
     }
 
     void refusalsNameTheDatabase()
@@ -383,6 +415,17 @@ private slots:
         QVERIFY2(!error.contains(QStringLiteral("pw")), qPrintable(error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h:5432/"), error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("sqlite:"), error));
+        // libpq's parameters, quoted for it; an IPv6 host shown in its brackets.
+        const auto six = DatabaseUrl::parse(QStringLiteral("postgresql://u:pw@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca%20it's.pem"), error);
+        QVERIFY2(six, qPrintable(error));
+        QCOMPARE(six->host, QStringLiteral("::1"));
+        QCOMPARE(six->display(), QStringLiteral("postgresql://u@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca it's.pem"));
+        QCOMPARE(six->parameterText(), QStringLiteral("sslmode='verify-full';sslrootcert='/etc/ca it\\'s.pem'"));
+        for (const char *bad : {"?colour=blue", "?password=pw", "?options=a;b"}) {
+            QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h/d") + QLatin1String(bad), error));
+            QVERIFY2(error.startsWith(QStringLiteral("database URL postgresql://u@h:5432/d: ")) && !error.contains(QStringLiteral("pw")), qPrintable(error));
+        }
+        QVERIFY(error.contains(QStringLiteral("may not hold")));
         QVERIFY(DatabaseUrl::defaultLocation().path.endsWith(QStringLiteral("/zevo/punches.sqlite")));
     }
 };

@@ -143,6 +143,11 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     case Command::RecordBlocks: return ok + recordPacket(packet);
     case Command::RosterBlocks: return ok + rosterPacket(packet);
     case Command::Identify:
+        // A model that tries to forge the lines after it and retitle the user's terminal.
+        if (mode_ == Mode::ControlText)
+            return ok + Fields::join({QStringLiteral("VX\nlast-serial 0\x1b]0;x\x07"), QStringLiteral("2009-03-05"),
+                                      QString::number(Address), QStringLiteral("5A3C0F1E22B14D07"),
+                                      QStringLiteral("20261209080000"), QStringLiteral("5")});
         return ok + Fields::join({QStringLiteral("VX730K"), QStringLiteral("2009-01-01"), QString::number(Address),
                                   QStringLiteral("11A0%1").arg(port_, 4, 16, QLatin1Char('0')).toUpper(),
                                   QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")),

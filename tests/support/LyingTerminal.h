@@ -37,7 +37,7 @@ public:
         DamagedReplies,            // every reply's CRC broken
         StorageWraps,              // GetStorage answers "65537"
         StorageOutOfRange,         // GetStorage answers "99"
-        ControlText,               // parameters and logs with escape sequences and CR
+        ControlText,               // parameters, logs and the identity's model with escape sequences, CR, LF
         StorageZero,               // GetStorage answers "0", a code that is no mode
         SinceSkips,                // RecordsSince S answered from S+4, its header counting every record after S
         RepeatedPackets,           // record packets 2 and 3 carry packet 1's records and serials

@@ -49,7 +49,7 @@ private slots:
         QCOMPARE(fleet->at(2).line.host, QStringLiteral("::1"));
         QCOMPARE(fleet->at(2).line.baud, 9600);  // the serial converter's rate behind the TCP line
         QCOMPARE(fleet->at(2).line.text(), QStringLiteral("tcp:[::1]:2000,9600"));
-        QCOMPARE(fleet->at(2).line.key(), QStringLiteral("tcp:::1:2000"));
+        QCOMPARE(fleet->at(2).line.key(), QStringLiteral("tcp:[::1]:2000"));  // as messages print it
         QCOMPARE(a.line.baud, 0);
     }
 

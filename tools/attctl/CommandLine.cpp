@@ -20,9 +20,10 @@ struct Parser {
     QCommandLineOption device{QStringLiteral("device"),
                               QStringLiteral("Reach it over the serial device PATH (e.g. a /dev/serial/by-id name)."),
                               QStringLiteral("PATH")};
-    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate (default: AttLink.ini, else 9600)."),
+    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate, one of %1 (default: AttLink.ini, else 9600).")
+                                .arg(SerialChannel::supportedRatesText()),
                             QStringLiteral("B")};
-    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default 105)."),
+    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default %1).").arg(DefaultTerminalAddress),
                                QStringLiteral("A")};
     QCommandLineOption settings{QStringLiteral("settings"),
                                 QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "attctl/Connection.h"
+#include "attlink/protocol/Commands.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,7 +10,7 @@
 // left to the command (an option after the command name belongs to the command).
 struct Invocation {
     ConnectionOptions connection;
-    int address = 105;
+    int address = DefaultTerminalAddress;
     bool help = false;
     bool version = false;
     bool trace = false;

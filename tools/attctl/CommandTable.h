@@ -11,7 +11,7 @@ class AttLink;
 
 // What a command works with: the link (null for commands that need no terminal), the terminal
 // address, and the two output streams.
-struct CommandContext {
+struct CliContext {
     AttLink *link = nullptr;
     int address = 0;
     QTextStream &out;
@@ -35,17 +35,25 @@ struct CommandEntry {
     QString synopsis;   // arguments, for --help
     QString summary;    // one line, for --help
     bool needsTerminal = true;
-    std::function<int(CommandContext &, Args &)> run;
+    std::function<int(CliContext &, Args &)> run;
+    // A command over a fleet file and a database rather than one terminal: --help lists it apart.
+    bool fleet = false;
+    // What COMMAND --help shows below the usage and the summary (options, keys, examples), lines
+    // already under 80 columns; empty for commands whose line says it all.
+    QString details = {};
 };
 
 // Every command, in the order --help lists them.
 std::vector<CommandEntry> commandTable();
 const CommandEntry *findCommand(const std::vector<CommandEntry> &table, const QString &name);
 
-// The groups of the table, one file each.
+// The groups of the table, one file each (Cli*Commands.cpp where the console has a file of the same
+// group, SyncCommands.cpp, PortCommands.cpp).
 void addCollectCommands(std::vector<CommandEntry> &table);
 void addRecordCommands(std::vector<CommandEntry> &table);
 void addRosterCommands(std::vector<CommandEntry> &table);
 void addConfigCommands(std::vector<CommandEntry> &table);
 void addSyncCommands(std::vector<CommandEntry> &table);
 void addPortCommands(std::vector<CommandEntry> &table);
+// The long help of the fleet commands (sync, export), and their place in attctl --help.
+void addFleetHelp(std::vector<CommandEntry> &table);

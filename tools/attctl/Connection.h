@@ -11,14 +11,14 @@ struct ConnectionOptions {
     int com = 0;           // COMn, mapped by AttLink.ini
     QString device;        // a serial device path
     int baud = 0;          // 0: the link's own setting (AttLink.ini, else 9600)
-    QString settingsFile;  // AttLink.ini to use instead of the one beside attctl
+    QString settingsFile;  // AttLink.ini to use instead of the application folder's
 
     bool any() const { return !tcp.isEmpty() || com > 0 || !device.isEmpty(); }
 };
 
-// The device link attctl drives, set up from the options: the settings of AttLink.ini beside attctl
-// (or of --settings FILE) with --device and --baud applied on top, in memory (attctl leaves no file
-// or folder behind, whatever ends it).
+// The device link attctl drives, set up from the options: the settings of AttLink.ini where the
+// console finds it (beside a portable copy, else ~/.config/zevo) or of --settings FILE, with --device
+// and --baud applied on top, in memory (attctl leaves no file or folder behind, whatever ends it).
 class Connection {
 public:
     // Throws UsageError for options that cannot work (two transports, a bad HOST:PORT).

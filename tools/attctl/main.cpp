@@ -34,7 +34,7 @@ int run(QTextStream &out, QTextStream &err)
     const CommandEntry *command = findCommand(table, in.command);
     if (!command) throw UsageError{QStringLiteral("unknown command ") + in.command + QStringLiteral(" (attctl --help lists them)")};
     if (in.help || in.args.contains(QStringLiteral("--help"))) {
-        out << commandUsage(*command) << "\n    " << command->summary << Qt::endl;
+        out << commandUsage(*command) << Qt::flush;
         return ExitCode::Success;
     }
     if (in.trace) QLoggingCategory::setFilterRules(QStringLiteral("zevo.link.wire.debug=true"));
@@ -54,7 +54,7 @@ int run(QTextStream &out, QTextStream &err)
         connection.link().setProgressHandler([&err](qint64 done, qint64 expected) {
             err << "\r" << done << " / " << expected << Qt::flush;
         });
-    CommandContext context{&connection.link(), in.address, out, err};
+    CliContext context{&connection.link(), in.address, out, err};
     Args args(in.args);
     const int code = command->run(context, args);
     if (isatty(STDERR_FILENO)) err << "\r\033[K" << Qt::flush;

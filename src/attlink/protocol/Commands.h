@@ -26,3 +26,7 @@ enum class ReplyStatus : uint8_t { Ok = 0, Refused = 1, Unknown = 2, BadRequest 
 constexpr int RecordsPerPacket = 256;
 constexpr int RosterPerPacket = 128;
 constexpr int MaxPacketsPerReply = 255;
+
+// The address a terminal answers to as it leaves the factory, and so the one attctl and attsim take
+// when none is given.
+constexpr int DefaultTerminalAddress = 105;

@@ -19,6 +19,19 @@ struct RecordLayout {
     static RecordLayout defaults();
 };
 
+// What a field name selects (compared after trimming its blanks): a part of a record, or nothing for
+// an unknown or empty name.
+enum class RecordField { None, Machine, Card, Year, Month, Day, Hour, Minute, Second, Flag };
+RecordField recordFieldOf(QStringView name);
+
+// The layout as what it writes, in order: a literal text (the separators between two fields that
+// select something, merged; never empty) or a field (never None).
+struct LayoutPiece {
+    RecordField field = RecordField::None;  // None for a literal
+    QString literal;
+};
+std::vector<LayoutPiece> layoutPieces(const RecordLayout &layout);
+
 // One raw record line in the layout. A field name is compared after trimming its blanks; an unknown
 // or empty name contributes nothing, but the separators around it are still written. A field that
 // reaches past the end of the raw line yields the characters that exist, possibly none.

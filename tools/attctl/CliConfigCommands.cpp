@@ -1,7 +1,7 @@
 // Clock and alarms, parameters, address, password, storage mode, pictures, messages, voice.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "common/OleDate.h"
@@ -12,7 +12,7 @@
 
 namespace {
 
-int setTime(CommandContext &c, Args &a)
+int setTime(CliContext &c, Args &a)
 {
     const QDateTime now = QDateTime::currentDateTime();
     QString date = ArgumentForms::date(a.optionalPositional().value_or(now.toString(QStringLiteral("yyyy-MM-dd"))));
@@ -23,7 +23,7 @@ int setTime(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("set-time"), before, c.link->ModifyDateTime(c.address16(), date, time, code));
 }
 
-int setAlarms(CommandContext &c, Args &a)
+int setAlarms(CliContext &c, Args &a)
 {
     const QString ring = QString::number(wholeNumber(a.value(QStringLiteral("--ring"), QStringLiteral("1")), 0, 255, QStringLiteral("--ring")));
     // Eleven slots as the console sends them: up to ten times of day, the rest (and slot 10) zero.
@@ -40,7 +40,7 @@ int setAlarms(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("set-alarms"), before, c.link->SetClock(c.address16(), alarms, ring));
 }
 
-int setParameters(CommandContext &c, Args &a)
+int setParameters(CliContext &c, Args &a)
 {
     QString relay = ArgumentForms::parameterWord(a.positional(QStringLiteral("the relay time")), QStringLiteral("the relay time"));
     QString interval = ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
@@ -51,7 +51,7 @@ int setParameters(CommandContext &c, Args &a)
                     c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
 }
 
-int readParameters(CommandContext &c, Args &a)
+int readParameters(CliContext &c, Args &a)
 {
     a.finish();
     QString parameters;
@@ -62,7 +62,7 @@ int readParameters(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int setAddress(CommandContext &c, Args &a)
+int setAddress(CliContext &c, Args &a)
 {
     const int to = wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
     a.finish();
@@ -70,7 +70,7 @@ int setAddress(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("set-address"), before, c.link->RepairAddress(c.address16(), qint16(to)));
 }
 
-int setPassword(CommandContext &c, Args &a)
+int setPassword(CliContext &c, Args &a)
 {
     const QString password = ArgumentForms::password(a.positional(QStringLiteral("the menu password")));
     a.finish();
@@ -80,7 +80,7 @@ int setPassword(CommandContext &c, Args &a)
 
 // Operations that answer a number, -1 meaning failure; `digits` pads it with zeros on the left.
 template <typename Call>
-int number(CommandContext &c, Args &a, const QString &name, Call call, int digits = 0)
+int number(CliContext &c, Args &a, const QString &name, Call call, int digits = 0)
 {
     a.finish();
     const qint64 before = c.requests();
@@ -91,7 +91,7 @@ int number(CommandContext &c, Args &a, const QString &name, Call call, int digit
     return ExitCode::Success;
 }
 
-int setStorage(CommandContext &c, Args &a)
+int setStorage(CliContext &c, Args &a)
 {
     const int code = wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
     a.finish();
@@ -99,7 +99,7 @@ int setStorage(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("set-storage"), before, c.link->SetStorageModel(c.addressText(), qint16(code)));
 }
 
-int logo(CommandContext &c, Args &a)
+int logo(CliContext &c, Args &a)
 {
     const bool restore = a.flag(QStringLiteral("--restore"));
     const bool custom = a.flag(QStringLiteral("--custom"));
@@ -109,7 +109,7 @@ int logo(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("logo"), before, c.link->SetLogoMode(c.address16(), restore));
 }
 
-int sendPicture(CommandContext &c, Args &a)
+int sendPicture(CliContext &c, Args &a)
 {
     QString file = a.positional(QStringLiteral("the picture file"));
     a.finish();
@@ -118,7 +118,7 @@ int sendPicture(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("send-picture"), before, c.link->SendPictureMach(c.addressText(), file));
 }
 
-int message(CommandContext &c, Args &a)
+int message(CliContext &c, Args &a)
 {
     const QString minutes = ArgumentForms::minutes(a.positional(QStringLiteral("the minutes to show the message")));
     const QString text = ArgumentForms::message(a.positional(QStringLiteral("the message text")));
@@ -127,7 +127,7 @@ int message(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("message"), before, c.link->SendShortMsg(c.addressText(), minutes, text));
 }
 
-int voice(CommandContext &c, Args &a)
+int voice(CliContext &c, Args &a)
 {
     const QString n = ArgumentForms::voicePrompt(a.positional(QStringLiteral("the voice prompt number")));
     a.finish();
@@ -140,34 +140,34 @@ int voice(CommandContext &c, Args &a)
 void addConfigCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("set-time"), QStringLiteral("[YYYY-MM-DD [hh:mm:ss]]"),
-                 QStringLiteral("set the terminal's clock, to now by default (ModifyDateTime)"), true, setTime});
+                 QStringLiteral("set the terminal's clock, to now by default"), true, setTime});
     t.push_back({QStringLiteral("set-alarms"), QStringLiteral("[--ring R] [HH:MM]..."),
-                 QStringLiteral("set up to 10 alarm times and the ring period (SetClock)"), true, setAlarms});
+                 QStringLiteral("set up to 10 alarm times and the ring period"), true, setAlarms});
     t.push_back({QStringLiteral("set-parameters"), QStringLiteral("RELAY INTERVAL MODE"),
-                 QStringLiteral("set the system parameters (RepairSystemParameter)"), true, setParameters});
+                 QStringLiteral("set the system parameters"), true, setParameters});
     t.push_back({QStringLiteral("read-parameters"), QString(),
-                 QStringLiteral("the system parameters (ReadSystemParameter)"), true, readParameters});
+                 QStringLiteral("the system parameters"), true, readParameters});
     t.push_back({QStringLiteral("set-address"), QStringLiteral("NEW"),
-                 QStringLiteral("give the terminal a new address 0..255 (RepairAddress)"), true, setAddress});
+                 QStringLiteral("give the terminal a new address 0..255"), true, setAddress});
     t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"),
-                 QStringLiteral("set the menu password (SetMachinePassword)"), true, setPassword});
-    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps (GetMachinePassword)"), true,
-                 [](CommandContext &c, Args &a) {
+                 QStringLiteral("set the menu password"), true, setPassword});
+    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps"), true,
+                 [](CliContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-password"),
                                    [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
                  }});
-    t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode (GetStorageModel)"), true,
-                 [](CommandContext &c, Args &a) {
+    t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode"), true,
+                 [](CliContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-storage"),
                                    [&] { return c.link->GetStorageModel(c.addressText()); });
                  }});
-    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode (SetStorageModel)"),
+    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode"),
                  true, setStorage});
     t.push_back({QStringLiteral("logo"), QStringLiteral("--restore | --custom"),
-                 QStringLiteral("show the maker's boot picture again, or the custom one (SetLogoMode)"), true, logo});
+                 QStringLiteral("show the maker's boot picture again, or the custom one"), true, logo});
     t.push_back({QStringLiteral("send-picture"), QStringLiteral("FILE"),
-                 QStringLiteral("send a picture file to the terminal (SendPictureMach)"), true, sendPicture});
+                 QStringLiteral("send a picture file to the terminal"), true, sendPicture});
     t.push_back({QStringLiteral("message"), QStringLiteral("MINUTES TEXT"),
-                 QStringLiteral("show a short message for some minutes (SendShortMsg)"), true, message});
-    t.push_back({QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N (GetSounds)"), true, voice});
+                 QStringLiteral("show a short message for some minutes"), true, message});
+    t.push_back({QStringLiteral("voice"), QStringLiteral("N"), QStringLiteral("play voice prompt N"), true, voice});
 }

@@ -1,4 +1,4 @@
-#include "attctl/LayoutText.h"
+#include "layout/LayoutText.h"
 
 namespace LayoutText {
 

@@ -1,4 +1,4 @@
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 
 #include "common/TextCodec.h"
 
@@ -14,6 +14,18 @@ RecordLayout RecordLayout::defaults() {
     return l;
 }
 
+RecordField recordFieldOf(QStringView name)
+{
+    static const std::array<std::pair<QStringView, RecordField>, 9> names = {{
+        {u"机号", RecordField::Machine}, {u"卡号", RecordField::Card}, {u"年", RecordField::Year},
+        {u"月", RecordField::Month},     {u"日", RecordField::Day},    {u"时", RecordField::Hour},
+        {u"分", RecordField::Minute},    {u"秒", RecordField::Second}, {u"标志", RecordField::Flag},
+    }};
+    for (const auto &[text, field] : names)
+        if (name == text) return field;
+    return RecordField::None;
+}
+
 namespace {
 
 struct Slice {
@@ -21,41 +33,55 @@ struct Slice {
     int length;
 };
 
-// The raw-line slice a field name selects; length 0 for a name that selects nothing.
-Slice sliceOf(const QString &name, const RecordLayout &layout) {
+// The raw-line slice a field selects; length 0 for a name that selects nothing.
+Slice sliceOf(RecordField field, const RecordLayout &layout) {
     // P is the start of the month field minus 2.
     int p = layout.decimalCards ? 14 : 12;
     if (layout.fullYear) p += 2;
-    if (name == u"机号") return {1, 3};
-    if (name == u"卡号") return {4, layout.decimalCards ? 10 : 8};
-    if (name == u"年") return layout.fullYear ? Slice{p - 2, 4} : Slice{p, 2};
-    if (name == u"月") return {p + 2, 2};
-    if (name == u"日") return {p + 4, 2};
-    if (name == u"时") return {p + 6, 2};
-    if (name == u"分") return {p + 8, 2};
-    if (name == u"秒") return {p + 10, 2};
-    if (name == u"标志") return {p + 12, 4};
+    switch (field) {
+    case RecordField::Machine: return {1, 3};
+    case RecordField::Card: return {4, layout.decimalCards ? 10 : 8};
+    case RecordField::Year: return layout.fullYear ? Slice{p - 2, 4} : Slice{p, 2};
+    case RecordField::Month: return {p + 2, 2};
+    case RecordField::Day: return {p + 4, 2};
+    case RecordField::Hour: return {p + 6, 2};
+    case RecordField::Minute: return {p + 8, 2};
+    case RecordField::Second: return {p + 10, 2};
+    case RecordField::Flag: return {p + 12, 4};
+    case RecordField::None: break;
+    }
     return {1, 0};
 }
 
 }  // namespace
 
-CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
-    auto addLiteral = [this](const QString &text) {
+std::vector<LayoutPiece> layoutPieces(const RecordLayout &layout)
+{
+    std::vector<LayoutPiece> pieces;
+    auto addLiteral = [&pieces](const QString &text) {
         if (text.isEmpty()) return;
-        if (!pieces_.empty() && pieces_.back().start < 0) {
-            literals_[pieces_.back().length] += text;  // adjacent literals merge
-            return;
-        }
-        pieces_.push_back({-1, int(literals_.size())});
-        literals_.push_back(text);
+        if (!pieces.empty() && pieces.back().field == RecordField::None) pieces.back().literal += text;
+        else pieces.push_back({RecordField::None, text});
     };
     for (int i = 0; i < 8; ++i) {
         addLiteral(layout.separators[i]);
-        const Slice s = sliceOf(layout.fieldNames[i].trimmed(), layout);
-        if (s.length > 0) pieces_.push_back({s.start - 1, s.length});
+        const RecordField field = recordFieldOf(QStringView(layout.fieldNames[i]).trimmed());
+        if (field != RecordField::None) pieces.push_back({field, {}});
     }
     addLiteral(layout.separators[8]);
+    return pieces;
+}
+
+CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
+    for (const LayoutPiece &piece : layoutPieces(layout)) {
+        if (piece.field == RecordField::None) {
+            pieces_.push_back({-1, int(literals_.size())});
+            literals_.push_back(piece.literal);
+        } else {
+            const Slice s = sliceOf(piece.field, layout);
+            pieces_.push_back({s.start - 1, s.length});
+        }
+    }
     for (const QString &l : literals_) encodedLiterals_.push_back(TextCodec::encode(l));
     paddedLiterals_.resize(encodedLiterals_.size());
     for (size_t i = 0; i < encodedLiterals_.size(); ++i)

@@ -1,6 +1,6 @@
 // attctl's layout text: field names in braces, separators around them, turned into the layout the
 // window's record-format panel would hold.
-#include "attctl/LayoutText.h"
+#include "layout/LayoutText.h"
 
 #include <QTest>
 
@@ -96,4 +96,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(LinkLayoutText)
-#include "link_layout_text.moc"
+#include "layout_text.moc"

@@ -1,7 +1,7 @@
 // The roster and single cards.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 
 #include "attlink/AttLink.h"
 #include "link/LinkResult.h"
@@ -10,7 +10,7 @@
 
 namespace {
 
-int roster(CommandContext &c, Args &a)
+int roster(CliContext &c, Args &a)
 {
     const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
     const bool decimal = a.flag(QStringLiteral("--decimal"));
@@ -31,11 +31,11 @@ int roster(CommandContext &c, Args &a)
                                                               from->trimmed(), to->trimmed())
                             : c.link->GatherSendCardData(c.addressText(), folder, name, message, count, sleep, decimal);
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), before, message);
-    c.out << count << '\t' << message << Qt::endl;
+    c.out << count << '\t' << QStringLiteral("%1 roster entries collected").arg(count) << Qt::endl;  // the link's message is the console's Chinese
     return ExitCode::Success;
 }
 
-int rosterCount(CommandContext &c, Args &a)
+int rosterCount(CliContext &c, Args &a)
 {
     a.finish();
     qint32 n = 0;
@@ -45,7 +45,7 @@ int rosterCount(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int clearRoster(CommandContext &c, Args &a)
+int clearRoster(CliContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
@@ -54,7 +54,7 @@ int clearRoster(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("clear-roster"), before, c.link->ClearNameList(c.address16()));
 }
 
-int readCard(CommandContext &c, Args &a)
+int readCard(CliContext &c, Args &a)
 {
     a.finish();
     QString reply;
@@ -65,7 +65,7 @@ int readCard(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int issueCard(CommandContext &c, Args &a)
+int issueCard(CliContext &c, Args &a)
 {
     const std::optional<QString> job = a.value(QStringLiteral("--job"));
     const QString name = ArgumentForms::name(a.value(QStringLiteral("--name"), QString()));
@@ -78,7 +78,7 @@ int issueCard(CommandContext &c, Args &a)
                       c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
 }
 
-int withdrawCard(CommandContext &c, Args &a)
+int withdrawCard(CliContext &c, Args &a)
 {
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
@@ -86,7 +86,7 @@ int withdrawCard(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("withdraw-card"), before, c.link->ClearName(c.address16(), card));
 }
 
-int findCard(CommandContext &c, Args &a)
+int findCard(CliContext &c, Args &a)
 {
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
@@ -102,20 +102,19 @@ int findCard(CommandContext &c, Args &a)
 void addRosterCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("roster"), QStringLiteral("[--dir D] [--decimal] [--from P --to P] [--sleep S]"),
-                 QStringLiteral("collect the roster into D/NameList.txt (GatherSendCardData, or "
-                                "GatherSendCardData_all over packets P to P)"),
+                 QStringLiteral("collect the roster into D/NameList.txt (only packets P to P with --from and --to)"),
                  true, roster});
-    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster (GatherSendCardSum)"),
+    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster"),
                  true, rosterCount});
     t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"),
-                 QStringLiteral("erase the roster and, with it, every record the terminal holds (ClearNameList)"),
+                 QStringLiteral("erase the roster and, with it, every record the terminal holds"),
                  true, clearRoster});
     t.push_back({QStringLiteral("read-card"), QString(),
-                 QStringLiteral("the card held to the reader: decimal number and reply (ReadCardNum)"), true, readCard});
+                 QStringLiteral("the card held to the reader: decimal number and reply"), true, readCard});
     t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD --job J [--name N]"),
-                 QStringLiteral("add a card to the roster (CardSendToMachine)"), true, issueCard});
-    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster (ClearName)"),
+                 QStringLiteral("add a card to the roster"), true, issueCard});
+    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster"),
                  true, withdrawCard});
     t.push_back({QStringLiteral("find-card"), QStringLiteral("CARD"),
-                 QStringLiteral("whether the roster holds a card: found or not found (FindCard)"), true, findCard});
+                 QStringLiteral("whether the roster holds a card: found or not found"), true, findCard});
 }

@@ -1,4 +1,4 @@
-#include "attctl/VisibleText.h"
+#include "common/VisibleText.h"
 
 namespace {
 bool reorders(char16_t c)

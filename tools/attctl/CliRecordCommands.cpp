@@ -1,8 +1,8 @@
 // Attendance records: format, count, clear flags, check, send back, logs.
 #include "attctl/ArgumentForms.h"
 #include "attctl/CommandTable.h"
-#include "attctl/VisibleText.h"
-#include "attctl/LayoutText.h"
+#include "common/VisibleText.h"
+#include "layout/LayoutText.h"
 #include "attctl/RecordFiles.h"
 #include "attctl/RecordOptions.h"
 
@@ -17,7 +17,7 @@ namespace {
 const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
-int writeFormatted(CommandContext &c, const QString &rawPath, const RecordOptions::Destination &to, const RecordLayout &layout,
+int writeFormatted(CliContext &c, const QString &rawPath, const RecordOptions::Destination &to, const RecordLayout &layout,
                    qint64 *lines = nullptr)
 {
     c.out.flush();
@@ -30,7 +30,7 @@ int writeFormatted(CommandContext &c, const QString &rawPath, const RecordOption
     return ExitCode::Success;
 }
 
-int formatCommand(CommandContext &c, Args &a)
+int formatCommand(CliContext &c, Args &a)
 {
     const RecordOptions::Destination target = RecordOptions::destination(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
@@ -46,7 +46,7 @@ int formatCommand(CommandContext &c, Args &a)
     return code;
 }
 
-int count(CommandContext &c, Args &a)
+int count(CliContext &c, Args &a)
 {
     a.finish();
     qint32 n = 0;
@@ -59,7 +59,7 @@ int count(CommandContext &c, Args &a)
 
 // A command that changes the terminal and answers only yes or no.
 template <typename Call>
-int confirmed(CommandContext &c, Args &a, const QString &name, bool needsYes, Call call)
+int confirmed(CliContext &c, Args &a, const QString &name, bool needsYes, Call call)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
@@ -68,7 +68,7 @@ int confirmed(CommandContext &c, Args &a, const QString &name, bool needsYes, Ca
     return c.answered(name, before, call());
 }
 
-int check(CommandContext &c, Args &a)
+int check(CliContext &c, Args &a)
 {
     const QString dir = a.value(QStringLiteral("--dir"), QStringLiteral("."));
     const bool decimal = a.flag(QStringLiteral("--decimal"));
@@ -87,7 +87,7 @@ int check(CommandContext &c, Args &a)
     return c.failed(QStringLiteral("check"), before, message);
 }
 
-int sendRecord(CommandContext &c, Args &a)
+int sendRecord(CliContext &c, Args &a)
 {
     const bool list = a.flag(QStringLiteral("--list"));
     QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
@@ -101,7 +101,7 @@ int sendRecord(CommandContext &c, Args &a)
 }
 
 template <typename Call>
-int readLog(CommandContext &c, Args &a, const QString &name, Call call)
+int readLog(CliContext &c, Args &a, const QString &name, Call call)
 {
     a.finish();
     QString log;
@@ -118,27 +118,27 @@ void addRecordCommands(std::vector<CommandEntry> &t)
     t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
                  QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "
                                 "or --dir -), without a terminal"), false, formatCommand});
-    t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held (GatherRecordSum)"), true,
+    t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held"), true,
                  count});
     t.push_back({QStringLiteral("clear-flags"), QStringLiteral("--yes"),
-                 QStringLiteral("clear the records' collected flags (ClearFlag)"), true, [](CommandContext &c, Args &a) {
+                 QStringLiteral("clear the records' collected flags"), true, [](CliContext &c, Args &a) {
                      return confirmed(c, a, QStringLiteral("clear-flags"), true,
                                       [&] { return c.link->ClearFlag(c.address16()); });
                  }});
     t.push_back({QStringLiteral("check"), QStringLiteral("[--dir D] [--decimal] [--full-year]"),
-                 QStringLiteral("check D/DataRecordSet_original.txt against the terminal (CheckData): "
+                 QStringLiteral("check D/DataRecordSet_original.txt against the terminal: "
                                 "prints 0, or 1 to 4 with the reason"),
                  true, check});
     t.push_back({QStringLiteral("send-record"), QStringLiteral("CARD YYMMDDhhmmss [--list]"),
-                 QStringLiteral("send one record to the terminal (SendRecordToMachine); --list sends it as a list line"),
+                 QStringLiteral("send one record to the terminal; --list sends it as a line of a record list"),
                  true, sendRecord});
-    t.push_back({QStringLiteral("read-clear-log"), QString(), QStringLiteral("the terminal's clear log (ReadClearLog)"),
-                 true, [](CommandContext &c, Args &a) {
+    t.push_back({QStringLiteral("read-clear-log"), QString(), QStringLiteral("the terminal's clear log"),
+                 true, [](CliContext &c, Args &a) {
                      return readLog(c, a, QStringLiteral("read-clear-log"),
                                     [&](QString &log) { return c.link->ReadClearLog(c.address16(), log); });
                  }});
     t.push_back({QStringLiteral("read-time-log"), QString(),
-                 QStringLiteral("the terminal's time-change log (ReadChangeTimeLog)"), true, [](CommandContext &c, Args &a) {
+                 QStringLiteral("the terminal's time-change log"), true, [](CliContext &c, Args &a) {
                      return readLog(c, a, QStringLiteral("read-time-log"),
                                     [&](QString &log) { return c.link->ReadChangeTimeLog(c.address16(), log); });
                  }});

@@ -4,10 +4,12 @@
 #include "attctl/FormattedStream.h"
 #include "attctl/RecordFiles.h"
 #include "attctl/RecordOptions.h"
+#include "attctl/TransferProgress.h"
 
 #include "attlink/AttLink.h"
 #include "attlink/protocol/RawLineWriter.h"
 #include "common/DurableFile.h"
+#include "common/VisibleText.h"
 #include "link/LinkResult.h"
 
 #include <QDir>
@@ -18,7 +20,7 @@ const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
 // A file here could not be written (disk full, folder not writable): its own exit status.
-int writeFailure(CommandContext &c, const QString &error)
+int writeFailure(CliContext &c, const QString &error)
 {
     c.err << "attctl: " << error << Qt::endl;
     return ExitCode::LocalWrite;
@@ -30,9 +32,12 @@ QString rawFailure(const DurableFile &raw)
            + QStringLiteral(" (the earlier file is kept)");
 }
 
+// attctl speaks English; the console keeps the link's Chinese message.
+QString collectedText(qint64 count) { return QStringLiteral("%1 records collected").arg(count); }
+
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
-int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear, const QString &sleep,
-               const RecordLayout &layout, const QString &from, const QString &to)
+int collectAll(CliContext &c, TransferProgress &progress, const QString &folder, bool toStdout, bool decimal, bool fullYear,
+               const QString &sleep, const RecordLayout &layout, const QString &from, const QString &to)
 {
     c.out.flush();
     FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
@@ -46,18 +51,19 @@ int collectAll(CommandContext &c, const QString &folder, bool toStdout, bool dec
                            : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
                                                     fullYear, from, to);
     c.link->setRawLinesObserver({});
+    progress.clear();
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
     // The formatted file follows the raw one; both stay as they were when the collection fails.
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     // Standard output carries the records themselves then; the summary goes beside them.
-    (toStdout ? c.err : c.out) << count << '\t' << message << Qt::endl;
+    (toStdout ? c.err : c.out) << count << '\t' << collectedText(count) << Qt::endl;
     return ExitCode::Success;
 }
 
 // The records after serial `since` into the same two files.
-int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool decimal, bool fullYear,
-                 const RecordLayout &layout, quint64 since)
+int collectSince(CliContext &c, TransferProgress &progress, const QString &folder, bool toStdout, bool decimal,
+                 bool fullYear, const RecordLayout &layout, quint64 since)
 {
     c.out.flush();
     DurableFile raw(QDir(folder).filePath(RawName));
@@ -82,13 +88,14 @@ int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool d
             return !rawFailed && formatted.add(lines);
         },
         last);
+    progress.clear();
     if (rawFailed) return writeFailure(c, rawFailure(raw));
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
     if (!ok) return c.failed(QStringLiteral("collect"), before, c.link->lastError());
     if (!raw.commit()) return writeFailure(c, rawFailure(raw));
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     QTextStream &summary = toStdout ? c.err : c.out;
-    summary << count << '\t' << QStringLiteral("共采集 %1 条记录").arg(count) << Qt::endl;
+    summary << count << '\t' << collectedText(count) << Qt::endl;
     summary << "last-serial " << last << Qt::endl;
     if (const SinceReplyCheck::Gap gap = c.link->skippedSerials(); gap.count > 0)
         c.err << "attctl: serials " << gap.first << " to " << gap.last
@@ -96,7 +103,7 @@ int collectSince(CommandContext &c, const QString &folder, bool toStdout, bool d
     return ExitCode::Success;
 }
 
-int collect(CommandContext &c, Args &a)
+int collect(CliContext &c, Args &a)
 {
     const RecordOptions::Destination target = RecordOptions::destination(a);
     const bool decimal = a.flag(QStringLiteral("--decimal"));
@@ -109,11 +116,16 @@ int collect(CommandContext &c, Args &a)
     if (since && !from.isEmpty()) throw UsageError{QStringLiteral("--since does not go with --from and --to")};
     const quint64 serial = since ? RecordOptions::serial(*since, QStringLiteral("--since")) : 0;
     const QString folder = RecordOptions::folder(target.folder);
-    if (since) return collectSince(c, folder, target.toStdout, decimal, fullYear, layout, serial);
-    return collectAll(c, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
+    // On a terminal, standard error shows the records received and the time left.
+    TransferProgress progress(c.err);
+    if (progress.active()) c.link->setProgressHandler([&](qint64 done, qint64 expected) { progress.update(QString(), done, expected); });
+    const int status = since ? collectSince(c, progress, folder, target.toStdout, decimal, fullYear, layout, serial)
+                             : collectAll(c, progress, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
+    c.link->setProgressHandler({});
+    return status;
 }
 
-int clearRecords(CommandContext &c, Args &a)
+int clearRecords(CliContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     const std::optional<QString> upTo = a.value(QStringLiteral("--up-to"));
@@ -131,15 +143,15 @@ int clearRecords(CommandContext &c, Args &a)
     return c.answered(QStringLiteral("clear-records"), before, c.link->ClearRecord(c.address16()));
 }
 
-int identify(CommandContext &c, Args &a)
+int identify(CliContext &c, Args &a)
 {
     a.finish();
     TerminalIdentity id;
     const qint64 before = c.requests();
     if (!c.link->identify(c.address, id)) return c.failed(QStringLiteral("identify"), before, c.link->lastError());
-    c.out << "identity " << id.identity << '\n'
-          << "model " << id.model << '\n'
-          << "firmware " << id.firmware << '\n'
+    c.out << "identity " << visibleText(id.identity) << '\n'
+          << "model " << visibleText(id.model) << '\n'
+          << "firmware " << visibleText(id.firmware) << '\n'
           << "address " << id.address << '\n'
           << "clock " << id.clock.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) << '\n'
           << "last-serial " << id.lastSerial << Qt::endl;
@@ -154,13 +166,13 @@ void addCollectCommands(std::vector<CommandEntry> &t)
                  QStringLiteral("[--dir D|-] [--stdout] [--decimal] [--full-year] [--from P --to P | --since S] "
                                 "[--layout TEXT] [--sleep S]"),
                  QStringLiteral("collect the records into D/DataRecordSet_original.txt and, in the layout, "
-                                "D/DataRecordSet.txt (GatherData, or GatherData_All over packets P to P); "
+                                "D/DataRecordSet.txt (only packets P to P with --from and --to); "
                                 "--stdout writes the formatted records to standard output instead, --dir - "
                                 "keeps no file at all; with --since S only the records after serial S, the last "
                                 "line of the summary then `last-serial N`"),
                  true, collect});
     t.push_back({QStringLiteral("clear-records"), QStringLiteral("[--up-to S] --yes"),
-                 QStringLiteral("erase the terminal's records (ClearRecord); with --up-to S only those with serial "
+                 QStringLiteral("erase the terminal's records; with --up-to S only those with serial "
                                 "up to S, printing how many went"),
                  true, clearRecords});
     t.push_back({QStringLiteral("identify"), QString(),

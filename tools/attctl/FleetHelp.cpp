@@ -1,0 +1,81 @@
+// The long help of the fleet commands: what attctl sync --help and attctl export --help show.
+#include "attctl/CommandTable.h"
+
+namespace {
+
+const char SyncDetails[] = R"(Each punch is stored once, however often and on however many machines the
+sync runs; a terminal's records are deleted (clear-after-sync) only once they
+are committed to the database.
+
+options:
+  --fleet FILE             the fleet file (below)
+  --db URL                 sqlite:PATH or postgresql://USER@HOST:PORT/DATABASE;
+                           default sqlite:$XDG_DATA_HOME/zevo/punches.sqlite
+                           (~/.local/share/zevo/punches.sqlite)
+  --jobs N                 lines synced at once (default 4)
+  --dry-run                identify each terminal and report its clock and the
+                           records waiting; store, delete and set nothing
+  --set-clock-beyond SECONDS
+                           set the clock of a terminal that drifts more
+  --lock-wait SECONDS      wait for a line another sync uses (default 60)
+  --lock-dir DIR           the folder of the line locks
+                           (default $XDG_RUNTIME_DIR/zevo-sync)
+  --link-settings FILE     the link's AttLink.ini (default: the one beside attctl)
+
+fleet file: UTF-8 INI, one [section] per terminal, the section's name being
+the terminal's name in reports and exports; # and ; start comments.
+  line = tcp:HOST:PORT | serial:DEVICE[,BAUD]     required
+  address = 0..255                                required
+  clear-after-sync = true | false                 default false
+  clock-tolerance = SECONDS                       drift beyond it is marked
+Terminals with the same line are synced one after the other over it.
+
+examples:
+  attctl sync --fleet /etc/zevo/fleet.ini --dry-run
+  attctl sync --fleet fleet.ini --db sqlite:/var/lib/zevo/punches.sqlite
+  attctl sync --fleet fleet.ini --db postgresql://zevo@db.example:5432/attendance
+
+exit status: 0 every terminal synced; 4 a terminal failed (the others were
+synced) or the database cannot be used; 2 a usage error or a bad fleet file.
+More, and an example fleet file: /usr/share/doc/zevo/sync.md and
+examples/fleet.ini (/usr/local/share/doc/zevo for a /usr/local install).
+)";
+
+const char ExportDetails[] = R"(Punches in time order, from the database a sync writes.
+
+options:
+  --db URL         sqlite:PATH or postgresql://USER@HOST:PORT/DATABASE;
+                   default sqlite:$XDG_DATA_HOME/zevo/punches.sqlite
+                   (~/.local/share/zevo/punches.sqlite)
+  --from DATE      yyyy-MM-dd (the whole day) or yyyy-MM-ddTHH:mm:ss, inclusive,
+  --to DATE        in the terminals' own wall-clock time
+  --terminal NAME  only the terminal of that name in the fleet file
+  --format F       csv (default: UTF-8, a header row), jsonl (one JSON object a
+                   line) or layout (the console's DataRecordSet.txt: GB18030)
+  --layout TEXT    with --format layout: the fields, as attctl collect takes them
+  --decimal        with --format layout: decimal card numbers
+  --full-year      with --format layout: four-digit years
+  --out FILE       write FILE whole or not at all (default: standard output)
+
+examples:
+  attctl export --from 2026-12-01 --to 2026-12-31 --out december.csv
+  attctl export --db sqlite:/var/lib/zevo/punches.sqlite --terminal 正门 \
+      --format jsonl
+  attctl export --format layout --layout '{卡号},{年}-{月}-{日} {时}:{分}' \
+      --out DataRecordSet.txt
+
+exit status: 0 written; 4 the database cannot be read; 5 the file or standard
+output could not be written (the earlier file is kept); 2 a usage error.
+)";
+
+}  // namespace
+
+void addFleetHelp(std::vector<CommandEntry> &table)
+{
+    for (CommandEntry &c : table) {
+        if (c.name == QLatin1String("sync")) c.details = QString::fromUtf8(SyncDetails);
+        else if (c.name == QLatin1String("export")) c.details = QString::fromUtf8(ExportDetails);
+        else continue;
+        c.fleet = true;
+    }
+}
