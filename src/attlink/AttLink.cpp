@@ -349,10 +349,11 @@ QVariant AttLink::GetMachinePassword(qint16 address)
 
 QVariant AttLink::GetStorageModel(const QString &address)
 {
-    // Only the two modes are answers: "65537" or "99" is a reply that cannot be read, not a mode.
+    // A code the terminal sent is its answer, even one that is no mode (the console says the reading
+    // went wrong); only a reply that cannot be read as a 16-bit code ("65537", "x") is the failure -1.
     const Exchange::Reply r = ask(addressOf(address), Command::GetStorage);
     const QString text = r.ok() ? Fields::field(Fields::split(r.data), 0) : QString();
-    return qint16(text == u"1" ? 1 : text == u"2" ? 2 : -1);
+    return qint16(OperationArgs::digits(text, 1, 5) && text.toInt() <= 32767 ? text.toInt() : -1);
 }
 
 QVariant AttLink::SetStorageModel(const QString &address, qint16 code)

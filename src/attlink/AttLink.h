@@ -2,6 +2,7 @@
 
 #include "attlink/Exchange.h"
 #include "attlink/LinkSettings.h"
+#include "attlink/SinceReplyCheck.h"
 #include "attlink/TerminalIdentity.h"
 #include "attlink/protocol/RecordBlock.h"
 #include "attlink/protocol/SerialRecord.h"
@@ -95,7 +96,10 @@ public:
     // The same, a decoded packet at a time (for callers that write files at line rate).
     bool recordBatchesSince(int address, quint64 since,
                             const std::function<bool(const std::vector<PackedRecord> &)> &sink, quint64 &lastSerial);
-    // Deletes on the terminal only records with serial <= upTo; deleted = how many went.
+    // Serials the last of these collections found deleted on the terminal before they were collected.
+    SinceReplyCheck::Gap skippedSerials() const { return skipped_; }
+    // Deletes on the terminal only records with serial <= upTo; deleted = how many went (a count
+    // larger than upTo is a damaged reply, and fails).
     bool deleteRecordsUpTo(int address, quint64 upTo, qint64 &deleted);
     QString lastError() const { return lastError_; }
 
@@ -125,9 +129,15 @@ private:
     bool failWith(const QString &why);
     bool failWith(const Exchange::Reply &reply);
     // Records asked for in one RecordsSince or RecordBlocks request on the current line.
-    int recordsPerRequest() const;
+    int recordsPerRequest();
+    // After a failed request for `asked` items: when its reply ran late but kept coming, lowers
+    // `asked` to suit the rate seen (says so in the wire trace) and returns true to ask again.
+    bool askLessAfterSlowReply(int &asked, const QString &unit);
+    // The longest an incremental collection of `records` may take.
+    qint64 collectionDeadlineMs(qint64 records);
 
     QString lastError_;
+    SinceReplyCheck::Gap skipped_;
     std::function<bool(const QByteArray &)> rawLinesObserver_;
     std::atomic<bool> abandoned_{false};
     int fileError_ = 0;

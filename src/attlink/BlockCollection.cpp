@@ -78,15 +78,16 @@ QVariant AttLink::collectBlocks(const QString &address, const QString &folder, c
     DurableFile out(pathIn(folder, fileName));
     if (!out.open()) return fileFailed(out, message);
     const TurnaroundGuard guard(exchange(), pauseMs);
-    const int span = qMax(1, recordsPerRequest() / RecordsPerPacket);
+    int span = qMax(1, recordsPerRequest() / RecordsPerPacket) * RecordsPerPacket;  // in records
     BlockRangeCheck check(kind.perPacket);
     QByteArray lines;
     int packet = first, lastPacket = last;
     qint64 done = 0;
     while (packet <= lastPacket) {
-        const int asked = qMin(span, lastPacket - packet + 1);
+        const int asked = qMin(span / RecordsPerPacket, lastPacket - packet + 1);
         const Exchange::Reply r = exchange().request(
             uint8_t(a), kind.command, BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
+        if (!r.ok() && askLessAfterSlowReply(span, QStringLiteral("items"))) continue;
         if (!r.ok()) { message = replyFailure(r); return false; }
         BlockHeaders::RangeReply h;
         if (!BlockHeaders::decode(r.data, h)) { message = QStringLiteral("终端应答格式错误"); return false; }
@@ -120,6 +121,7 @@ QVariant AttLink::collectRecordBlocks(const QString &address, const QString &fol
 {
     RawLineWriter writer(OperationArgs::address(address), decimal, fullYear);
     std::vector<PackedRecord> batch;
+    quint64 nextSerial = 0;  // the serial the next packet starts at; 0 before the first
     const BlockKind kind{
         Command::RecordBlocks, RecordsPerPacket, QStringLiteral("采集中终端记录数发生变化，请重新采集"),
         QStringLiteral("共采集 %1 条记录"), true,
@@ -129,7 +131,16 @@ QVariant AttLink::collectRecordBlocks(const QString &address, const QString &fol
             message = QStringLiteral("终端记录格式错误");
             return -1;
         },
-        [&](qint64, QByteArray &lines, QString &) {
+        [&](qint64, QByteArray &lines, QString &message) {
+            // The records a terminal holds carry consecutive serials: a packet starts where the one
+            // before ended, and a packet repeating an earlier one's records is no packet of the range.
+            for (const PackedRecord &rec : batch) {
+                if (nextSerial != 0 && rec.serial != nextSerial) {
+                    message = QStringLiteral("终端应答格式错误");
+                    return false;
+                }
+                nextSerial = rec.serial + 1;
+            }
             lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
             char *w = lines.data();
             for (const PackedRecord &rec : batch) w += writer.write(rec, w);

@@ -17,14 +17,57 @@ bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, ui
 }
 }  // namespace
 
+int Exchange::lineBaud() const
+{
+    // TCP has no line rate of its own; a terminal behind a serial converter of unknown rate is
+    // allowed 115200 baud.
+    int rate = channel_.turnsAround() ? settings_.baud : settings_.tcpBaud > 0 ? settings_.tcpBaud : TcpAllowanceBaud;
+    if (observedBaud_ > 0 && observedGeneration_ == channel_.generation()) rate = std::min(rate, observedBaud_);
+    return std::max(rate, SlowestBaud);
+}
+
 int Exchange::attemptDeadlineMs() const
 {
     if (settings_.replyDeadlineMs > 0) return settings_.replyDeadlineMs;
     const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
-    // TCP has no line rate of its own; a terminal behind a serial converter is allowed 115200 baud.
-    const int rate = channel_.turnsAround() ? std::max(settings_.baud, 1200) : TcpAllowanceBaud;
-    const qint64 lineMs = longest * 10 * 1000 * 5 / 4 / rate;
+    const qint64 lineMs = longest * 10 * 1000 * 5 / 4 / lineBaud();
     return int(settings_.responseTimeoutMs + settings_.interByteTimeoutMs + lineMs);
+}
+
+void Exchange::learnRate(qint64 received, qint64 elapsedMs)
+{
+    // The bytes of a reply that ran out its deadline came at about this rate; a peer slower than the
+    // slowest line is trickling, and its deadline stays as it was.
+    if (settings_.replyDeadlineMs > 0 || elapsedMs <= 0) return;
+    const qint64 baud = received * 10 * 1000 / elapsedMs;
+    if (baud < SlowestBaud || baud >= lineBaud()) return;
+    const int before = attemptDeadlineMs();
+    observedBaud_ = int(baud);
+    observedGeneration_ = channel_.generation();
+    slowedDown_ = true;
+    if (WireTrace::enabled())
+        WireTrace::note(QStringLiteral("the reply came at about %1 baud: replies are now allowed %2 ms instead of %3")
+                            .arg(baud).arg(attemptDeadlineMs()).arg(before));
+}
+
+void Exchange::drainLateReply()
+{
+    // The rest of a reply given up as too slow is still on its way: wait until the line falls
+    // silent, so that it does not eat into the next reply's time.
+    lateReplyOnLine_ = false;
+    QByteArray chunk;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 drained = 0;
+    while (clock.elapsed() < attemptDeadlineMs() && !channel_.abandoned()) {
+        chunk.clear();
+        const int n = channel_.readSome(chunk, settings_.interByteTimeoutMs);
+        if (n <= 0) break;
+        drained += n;
+        bytesReceived += n;
+    }
+    if (drained > 0 && WireTrace::enabled())
+        WireTrace::note(QStringLiteral("%1 bytes of the late reply drained before the next request").arg(drained));
 }
 
 void Exchange::fail(Reply &reply, Failure failure, const QString &text) const
@@ -43,6 +86,8 @@ void Exchange::failOnLine(Reply &reply) const
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
 {
     ++requests;
+    slowedDown_ = false;
+    if (lateReplyOnLine_) drainLateReply();
     Reply reply = withRetries(address, command, payload);
     if (!reply.answered && WireTrace::enabled()) WireTrace::gaveUp(WireTrace::cause(reply.failure));
     lastAnswered = reply.answered;
@@ -127,7 +172,7 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
     const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
     const qint64 byteLimit = 3 * longest;
     const int deadlineMs = attemptDeadlineMs();
-    qint64 received = 0;
+    qint64 received = 0, othersSeen = 0;
     QElapsedTimer clock;
     clock.start();
     for (;;) {
@@ -137,6 +182,8 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
             if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
             ++badFrames;
             fail(reply, Failure::TooSlow, QStringLiteral("应答未在 %1 毫秒内完成").arg(deadlineMs));
+            lateReplyOnLine_ = true;
+            learnRate(received, clock.elapsed());
             return Outcome::Final;  // the terminal is sending, but no answer in time: asking again would not help
         }
         const int wait = int(std::min<qint64>(left, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs));
@@ -148,8 +195,11 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         if (n == 0) {
             if (wait == left) continue;  // the deadline, not a silence, ended the wait
             if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
-            ++badFrames;  // a reply cut short, or bytes that were no reply of ours
-            fail(reply, Failure::CutShort, QStringLiteral("应答不完整"));
+            ++badFrames;
+            // Whole frames that were not ours and nothing left over: a reply to someone else (another
+            // sequence, address or command), not ours cut short.
+            if (othersSeen > 0 && decoder.pendingBytes() == 0) fail(reply, Failure::NotOurs, QStringLiteral("应答不属于本次请求"));
+            else fail(reply, Failure::CutShort, QStringLiteral("应答不完整"));
             return Outcome::Damaged;
         }
         started = true;
@@ -161,8 +211,10 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         while (decoder.next(m)) {
             if (WireTrace::enabled()) WireTrace::received(m, m.address == address && m.sequence == sequence ? QStringLiteral("ours") : QStringLiteral("not ours"));
             // A late reply to an earlier try, or another terminal on the same line: not ours.
-            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit))
+            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)) {
+                ++othersSeen;
                 continue;
+            }
             if (m.payload.isEmpty()) {  // ours but without its status byte: ask again at once
                 ++badFrames;
                 fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
@@ -203,6 +255,7 @@ QString Exchange::failureText(Failure failure, int deadlineMs)
     case Failure::Abandoned: return QStringLiteral("the exchange was abandoned");
     case Failure::NotOpen: return QStringLiteral("the line is not open");
     case Failure::TooLong: return QStringLiteral("the request is too long");
+    case Failure::NotOurs: return QStringLiteral("the replies were not to this request (another sequence, address or command)");
     case Failure::LineFailed:
     case Failure::None: break;
     }

@@ -18,7 +18,7 @@ class Exchange {
 public:
     // Why a request got no valid reply, for callers that word it in their own language.
     enum class Failure { None, NotOpen, TooLong, LineFailed, Disconnected, Abandoned, NoAnswer, Damaged, CutShort,
-                         Invalid, TooSlow };
+                         Invalid, TooSlow, NotOurs };
     // A failure in the English of attctl and the sync report; a reply too slow names `deadlineMs`.
     static QString failureText(Failure failure, int deadlineMs);
 
@@ -41,11 +41,19 @@ public:
     void setTurnaroundGuard(int ms) { turnaroundMs_ = ms; }
 
     // From the request's last byte to the reply's last byte: ReplyDeadline when set, else the
-    // response timeout, one inter-byte timeout and the time the longest frame takes with a quarter
-    // to spare: on a line that turns around (serial) at [Serial] Baud, on TCP at TcpAllowanceBaud
-    // (the serial rate plays no part there).
+    // response timeout, one inter-byte timeout and the time the longest frame takes at lineBaud()
+    // with a quarter to spare.
     int attemptDeadlineMs() const;
     static constexpr int TcpAllowanceBaud = 115200;
+    // The rate replies are expected at: on a serial line [Serial] Baud; on TCP the rate of the serial
+    // converter behind it when known ([Tcp] Baud, the fleet file's `baud`), else TcpAllowanceBaud. A
+    // reply seen coming slower than that (late, but its bytes still coming) lowers it for the rest of
+    // the connection, never below SlowestBaud: below that a peer is trickling, not talking.
+    int lineBaud() const;
+    static constexpr int SlowestBaud = 1200;
+    // Whether the last request ran late while its bytes kept coming and the rate then seen was
+    // adopted: a caller asking for large replies asks for less and tries again.
+    bool slowedDown() const { return slowedDown_; }
 
     // Bytes on the line in both directions and bad frames seen, for the benchmarks.
     qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
@@ -67,6 +75,8 @@ private:
     void failOnLine(Reply &reply) const;
     uint32_t nextSequence();
     void guardTurnaround();
+    void learnRate(qint64 received, qint64 elapsedMs);
+    void drainLateReply();
 
     FdChannel &channel_;
     const LinkSettings &settings_;
@@ -75,4 +85,8 @@ private:
     int turnaroundMs_ = 0;
     QElapsedTimer lastReply_;
     QByteArray heard_;  // what an attempt received, kept for the wire trace only
+    int observedBaud_ = 0;     // a slower rate seen on this connection; 0 for none
+    quint64 observedGeneration_ = 0;
+    bool slowedDown_ = false;
+    bool lateReplyOnLine_ = false;  // a reply given up as too slow may still be arriving
 };

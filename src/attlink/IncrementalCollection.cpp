@@ -5,7 +5,11 @@
 #include "attlink/protocol/BlockHeaders.h"
 #include "attlink/protocol/Fields.h"
 
+#include "attlink/SinceReplyCheck.h"
+#include "attlink/WireTrace.h"
+
 #include <QDate>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 
 bool AttLink::failWith(const QString &why)
@@ -26,12 +30,35 @@ bool AttLink::failWith(const Exchange::Reply &r)
     }
 }
 
-int AttLink::recordsPerRequest() const
+int AttLink::recordsPerRequest()
 {
-    // On TCP a reply as large as a frame allows; on a serial line about a second of the line, so that
-    // a damaged reply costs little to ask again.
-    if (mode_ == 1) return 64 * RecordsPerPacket;
-    return qBound(RecordsPerPacket, settings_.baud / 9600 * RecordsPerPacket, 16 * RecordsPerPacket);
+    // On TCP straight to the terminal a reply as large as a frame allows; on a serial line, or behind a
+    // converter of known or observed rate, about a second of the line, so that a damaged or late
+    // reply costs little to ask again.
+    const Exchange &x = exchange();
+    if (mode_ == 1 && settings_.tcpBaud == 0 && x.lineBaud() >= Exchange::TcpAllowanceBaud) return 64 * RecordsPerPacket;
+    return qBound(RecordsPerPacket, x.lineBaud() / 9600 * RecordsPerPacket, 16 * RecordsPerPacket);
+}
+
+bool AttLink::askLessAfterSlowReply(int &asked, const QString &unit)
+{
+    // A reply that ran late while it kept coming: the exchange now allows for the rate it came at;
+    // asking for less keeps each reply about a second of that line.
+    const int fewer = qMin(recordsPerRequest(), asked / 2);
+    if (!exchange().slowedDown() || fewer < RecordsPerPacket || fewer >= asked) return false;
+    if (WireTrace::enabled())
+        WireTrace::note(QStringLiteral("asking for %1 %3 a request instead of %2").arg(fewer).arg(asked).arg(unit));
+    asked = fewer;
+    return true;
+}
+
+qint64 AttLink::collectionDeadlineMs(qint64 records)
+{
+    // Four times what the records take on the line at about 8 bytes each, and a minute; an hour at
+    // most, so that a terminal claiming billions of records cannot hold its line for days.
+    if (settings_.collectionDeadlineS > 0) return qint64(settings_.collectionDeadlineS) * 1000;
+    const qint64 lineMs = records * 80 * 1000 / exchange().lineBaud();
+    return qMin<qint64>(60000 + 4 * lineMs, 3600000);
 }
 
 bool AttLink::identify(int address, TerminalIdentity &out)
@@ -65,15 +92,19 @@ bool AttLink::recordBatchesSince(int address, quint64 since,
                                  quint64 &lastSerial)
 {
     lastError_.clear();
+    skipped_ = {};
     lastSerial = since;
     if (address < 0 || address > 255) return failWith(QStringLiteral("address not valid (0..255)"));
-    const uint32_t perRequest = uint32_t(recordsPerRequest());
+    int perRequest = recordsPerRequest();
     std::vector<PackedRecord> batch;
-    quint64 last = since, target = 0;
-    qint64 done = 0, expected = 0;
-    for (bool first = true;; first = false) {
+    SinceReplyCheck check;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 deadlineMs = 0, done = 0;
+    for (quint64 last = since;;) {
         const Exchange::Reply r = exchange().request(uint8_t(address), Command::RecordsSince,
-                                                     BlockHeaders::encode(BlockHeaders::SinceRequest{last, perRequest}));
+                                                     BlockHeaders::encode(BlockHeaders::SinceRequest{last, uint32_t(perRequest)}));
+        if (!r.ok() && askLessAfterSlowReply(perRequest, QStringLiteral("records"))) continue;
         if (!r.ok()) return failWith(r);
         BlockHeaders::SinceReply h;
         QString why;
@@ -82,24 +113,21 @@ bool AttLink::recordBatchesSince(int address, quint64 since,
                                  r.data.size() - BlockHeaders::SinceReplySize, batch, why))
             return failWith(QStringLiteral("damaged reply: ") + why);
         // What the terminal says must agree with itself and with what came before.
-        if (batch.size() > perRequest || batch.size() > h.remaining)
-            return failWith(QStringLiteral("damaged reply: more records than asked for or held"));
-        if (!batch.empty() && (batch.front().serial <= last || batch.back().serial > h.newestSerial))
-            return failWith(QStringLiteral("damaged reply: serials out of order"));
-        if (batch.empty() && h.remaining > 0)
-            return failWith(QStringLiteral("damaged reply: records held but none sent"));
-        if (first) {
-            // The newest serial now: records stored from here on are left for the next collection.
-            target = h.newestSerial;
-            expected = h.remaining;
-        }
+        why = check.accept(last, uint32_t(perRequest), h, batch);
+        if (!why.isEmpty()) return failWith(QStringLiteral("damaged reply: ") + why);
+        skipped_ = check.gap();
+        if (deadlineMs == 0) deadlineMs = collectionDeadlineMs(check.expected());
         if (batch.empty()) break;
         if (!sink(batch)) return failWith(QStringLiteral("abandoned by the caller"));
         last = batch.back().serial;
         lastSerial = last;
         done += qint64(batch.size());
-        reportProgress(done, qMax(done, expected));
-        if (last >= target || batch.size() == h.remaining) break;
+        reportProgress(done, qMax(done, check.expected()));
+        // Records stored from the first reply on are left for the next collection.
+        if (last >= check.target() || batch.size() == h.remaining) break;
+        if (clock.elapsed() > deadlineMs)
+            return failWith(QStringLiteral("the collection did not end within %1 s (%2 of the %3 records held when it began)")
+                                .arg(deadlineMs / 1000).arg(done).arg(check.expected()));
     }
     return true;
 }
@@ -134,6 +162,9 @@ bool AttLink::deleteRecordsUpTo(int address, quint64 upTo, qint64 &deleted)
     bool ok = false;
     const qint64 n = Fields::field(Fields::split(r.data), 0).toLongLong(&ok);
     if (!ok || n < 0) return failWith(QStringLiteral("damaged reply: no count"));
+    // Serials start at 1: no terminal holds more records up to serial S than S.
+    if (quint64(n) > upTo)
+        return failWith(QStringLiteral("damaged reply: %1 records deleted, but at most %2 can have a serial up to %2").arg(n).arg(upTo));
     deleted = n;
     return true;
 }

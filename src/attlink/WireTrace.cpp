@@ -62,6 +62,7 @@ QString cause(Exchange::Failure failure)
     case F::CutShort: return QStringLiteral("a reply cut short");
     case F::Invalid: return QStringLiteral("an invalid reply");
     case F::TooSlow: return QStringLiteral("a reply that did not complete in time");
+    case F::NotOurs: return QStringLiteral("replies that were not to this request");
     }
     return QStringLiteral("unknown");
 }
@@ -129,6 +130,11 @@ void unframed(const QByteArray &bytes, const QString &cause)
 void retry(int attempt, int attempts, const QString &cause)
 {
     qCDebug(wireTrace).noquote() << now() << QStringLiteral("retry: attempt %1 of %2 after %3").arg(attempt).arg(attempts).arg(cause);
+}
+
+void note(const QString &text)
+{
+    qCDebug(wireTrace).noquote() << now() << text;
 }
 
 void gaveUp(const QString &cause)

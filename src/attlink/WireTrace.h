@@ -25,6 +25,8 @@ void received(const Frame::Message &frame, const QString &verdict);
 void unframed(const QByteArray &bytes, const QString &cause);
 // The next attempt of a request, and why.
 void retry(int attempt, int attempts, const QString &cause);
+// A change of how the link talks on this line (a slower rate adopted, smaller requests), and why.
+void note(const QString &text);
 // A request given up.
 void gaveUp(const QString &cause);
 

@@ -32,8 +32,9 @@ bool hasControl(const QString &text)
 
 QString LineTarget::text() const
 {
-    if (kind == Serial) return QStringLiteral("serial:") + device + (baud ? QStringLiteral(",%1").arg(baud) : QString());
-    return QStringLiteral("tcp:%1:%2").arg(host.contains(u':') ? u'[' + host + u']' : host).arg(port);
+    const QString rate = baud ? QStringLiteral(",%1").arg(baud) : QString();
+    if (kind == Serial) return QStringLiteral("serial:") + device + rate;
+    return QStringLiteral("tcp:%1:%2").arg(host.contains(u':') ? u'[' + host + u']' : host).arg(port) + rate;
 }
 
 QString LineTarget::key() const
@@ -51,12 +52,23 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
     LineTarget line;
     qint64 n = 0;
     if (text.startsWith(QLatin1String("tcp:"))) {
-        const QString rest = text.mid(4);
+        QString rest = text.mid(4);
+        // A terminal behind a network-to-serial converter: the converter's serial rate after a comma.
+        const qsizetype comma = rest.lastIndexOf(u',');
+        if (comma >= 0) {
+            if (!wholeNumber(rest.mid(comma + 1), 1200, 4000000, n)) {
+                error = QStringLiteral("line \"%1\": the converter's baud rate %2 is not a rate from 1200 to 4000000")
+                            .arg(text, rest.mid(comma + 1));
+                return std::nullopt;
+            }
+            line.baud = int(n);
+            rest = rest.left(comma);
+        }
         const qsizetype colon = rest.lastIndexOf(u':');
         line.host = colon > 0 ? rest.left(colon) : QString();
         if (line.host.startsWith(u'[') && line.host.endsWith(u']')) line.host = line.host.mid(1, line.host.size() - 2);
         if (line.host.isEmpty() || line.host.contains(u' ') || !wholeNumber(rest.mid(colon + 1), 1, 65535, n)) {
-            error = QStringLiteral("line \"%1\" is not tcp:HOST:PORT (port 1 to 65535)").arg(text);
+            error = QStringLiteral("line \"%1\" is not tcp:HOST:PORT[,BAUD] (port 1 to 65535)").arg(text);
             return std::nullopt;
         }
         line.port = int(n);
@@ -81,7 +93,7 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
         }
         return line;
     }
-    error = QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT or serial:DEVICE[,BAUD]").arg(text);
+    error = QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT[,BAUD] or serial:DEVICE[,BAUD]").arg(text);
     return std::nullopt;
 }
 

@@ -4,14 +4,15 @@
 #include <QString>
 #include <optional>
 
-// The line a terminal is on: `tcp:HOST:PORT`, or `serial:DEVICE` with an optional `,BAUD`.
+// The line a terminal is on: `tcp:HOST:PORT` or `serial:DEVICE`, each with an optional `,BAUD` (on
+// TCP the rate of the serial converter the terminal is behind).
 struct LineTarget {
     enum Kind { Tcp, Serial };
     Kind kind = Tcp;
     QString host;     // Tcp (an IPv6 address without its brackets)
     int port = 0;     // Tcp
     QString device;   // Serial
-    int baud = 0;     // Serial; 0 for the link's own setting
+    int baud = 0;     // 0 for the link's own setting
 
     // The line as the fleet file writes it.
     QString text() const;

@@ -46,13 +46,15 @@ QList<Line> linesOf(const QList<FleetTerminal> &fleet)
 }
 
 // The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the line's serial
-// device and rate on top.
+// device and rate (or the rate of the serial converter behind a TCP line) on top.
 LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line)
 {
     LinkSettings s = base;
     if (line.kind == LineTarget::Serial) {
         s.ports.insert(LineCom, line.device);
         if (line.baud > 0) s.baud = line.baud;
+    } else if (line.baud > 0) {
+        s.tcpBaud = line.baud;
     }
     return s;
 }

@@ -132,6 +132,7 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         return result;
     }
     if (last < previous) last = previous;
+    const SinceReplyCheck::Gap gap = link.skippedSerials();
     if (!spool.rewind(error)) {
         result.error = error;
         return result;
@@ -150,6 +151,14 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     if (store->lastSerial(id.identity, nowStored, error)) result.lastSerial = nowStored;
     else result.lastSerial = last;
 
+    if (gap.count > 0) {
+        // Punches lost before this sync came: say so, and leave the terminal as it is this time.
+        result.error = QStringLiteral("serials %1 to %2 were deleted on the terminal before any sync stored them "
+                                      "(%3 records lost); what it held is stored%4")
+                           .arg(gap.first).arg(gap.last).arg(gap.count)
+                           .arg(terminal.clearAfterSync ? QStringLiteral(", the terminal not cleared") : QString());
+        return result;
+    }
     if (terminal.clearAfterSync && last > 0) {
         // Everything up to `last` is stored: this sync's records and what earlier syncs stored,
         // including those an interrupted sync stored but did not get to delete.

@@ -115,13 +115,14 @@ private slots:
                                                          << QStringLiteral("终端应答格式错误") << 1;
         QTest::newRow("65,535 packets for 5 records") << int(Mode::AbsurdPacketCount)
                                                         << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("packet 2 repeats packet 1") << int(Mode::RepeatedPackets) << QStringLiteral("终端应答格式错误") << 2;
     }
     void inconsistentPacketsFailTheCollection()
     {
         QFETCH(int, mode);
         QFETCH(QString, message);
         QFETCH(int, packetsAsked);
-        LyingTerminal t{Mode(mode)};
+        LyingTerminal t{Mode(mode), 600};
         const auto link = linkTo(t);
         const QByteArray earlier = "1050079A785070927093628IN01\r\n";
         const QString folder = folderWith(QStringLiteral("records-%1").arg(mode), earlier);
@@ -174,6 +175,70 @@ private slots:
         QCOMPARE(tcp.attemptDeadlineMs(), 5000);
     }
 
+    // Replies to another sequence number are not ours: reported as such, not as a reply cut short.
+    void repliesToAnotherRequestAreNotOurs()
+    {
+        LyingTerminal t(Mode::WrongSequence);
+        const auto link = linkTo(t);
+        qint32 count = -1;
+        QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
+        QCOMPARE(link->exchangeStats().lastFailure, Exchange::Failure::NotOurs);
+        QCOMPARE(t.requests(), 3);
+    }
+
+    // An incremental collection holds each reply to what its own header says and to the replies
+    // before it; a deletion count beyond the serial asked for is damage; a terminal that never stops
+    // sending is stopped by the collection's deadline.
+    void incrementalRepliesAgreeWithThemselves()
+    {
+        QList<quint64> serials;
+        const auto sink = [&](const SerialRecord &r) { serials << r.serial; return true; };
+        quint64 last = 0;
+        {
+            LyingTerminal honest(Mode::Honest, 600);
+            const auto link = linkTo(honest);
+            QVERIFY2(link->recordsSince(105, 3, sink, last), qPrintable(link->lastError()));
+            QCOMPARE(serials.size(), 597);
+            QCOMPARE(serials.first(), quint64(4));
+            QCOMPARE(last, quint64(600));
+            QCOMPARE(link->skippedSerials().count, quint64(0));
+        }
+        serials.clear();
+        LyingTerminal skips(Mode::SinceSkips, 600);
+        const auto link = linkTo(skips);
+        QVERIFY(!link->recordsSince(105, 3, sink, last));
+        QCOMPARE(link->lastError(), QStringLiteral("damaged reply: it sent serials from 7 where its count puts the oldest at 4"));
+        QVERIFY(serials.isEmpty());
+        QCOMPARE(last, quint64(3));
+        const QString folder = folderWith(QStringLiteral("since-skips"), "earlier\r\n");
+        AttctlRun r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + skips.portText(), QStringLiteral("collect"),
+                              QStringLiteral("--since"), QStringLiteral("3"), QStringLiteral("--dir"), folder});
+        QVERIFY2(r.code != 0, qPrintable(r.out));
+        QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")), QByteArray("earlier\r\n"));
+
+        LyingTerminal greedy(Mode::DeletesTooMany, 600);
+        const auto deleter = linkTo(greedy);
+        qint64 deleted = -1;
+        QVERIFY(!deleter->deleteRecordsUpTo(105, 3, deleted));
+        QCOMPARE(deleter->lastError(), QStringLiteral("damaged reply: 602 records deleted, but at most 3 can have a serial up to 3"));
+        QCOMPARE(deleted, qint64(-1));
+        r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + greedy.portText(), QStringLiteral("clear-records"),
+                    QStringLiteral("--up-to"), QStringLiteral("3"), QStringLiteral("--yes")});
+        QVERIFY(r.code != 0);
+        QVERIFY2(!r.out.contains(QStringLiteral("602")), qPrintable(r.out));
+
+        LyingTerminal endless(Mode::EndlessSince);
+        const auto endlessLink = linkTo(endless, "CollectionDeadline=2\n");
+        qint64 handed = 0;
+        QVERIFY(!endlessLink->recordsSince(105, 0, [&](const SerialRecord &) { return ++handed > 0; }, last));
+        QVERIFY2(endlessLink->lastError().startsWith(QStringLiteral("the collection did not end within 2 s")),
+                 qPrintable(endlessLink->lastError()));
+        QVERIFY(handed > 0);
+        // It admitted that every serial before its 2^32-1 records is gone.
+        QCOMPARE(endlessLink->skippedSerials().first, quint64(1));
+        QCOMPARE(endlessLink->skippedSerials().last, ~quint64(0) - 0xFFFFFFFFull);
+    }
+
     // A damaged reply is reported as damaged, not as silence, even when later attempts hear nothing.
     void damagedRepliesAreNotSilence()
     {
@@ -191,9 +256,12 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("expected");
         QTest::newRow("2") << int(Mode::Honest) << 2;
-        QTest::newRow("65537 (16-bit wrap)") << int(Mode::StorageWraps) << -1;
-        QTest::newRow("99") << int(Mode::StorageOutOfRange) << -1;
+        QTest::newRow("65537 (no 16-bit code)") << int(Mode::StorageWraps) << -1;
+        QTest::newRow("99") << int(Mode::StorageOutOfRange) << 99;
+        QTest::newRow("0") << int(Mode::StorageZero) << 0;
     }
+    // A code the terminal answers is handed on (the console says an abnormal one went wrong); only a
+    // reply that reads as no 16-bit code is the failure -1.
     void storageModeIsOneOrTwo()
     {
         QFETCH(int, mode);
@@ -266,7 +334,8 @@ private slots:
         QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), QStringLiteral("王芳"),
                                         QStringLiteral("00"), QStringLiteral("00000000"))
                     .toBool());
-        for (const QString &name : {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0))})
+        for (const QString &name : {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0)),
+                                    QStringLiteral("A\u202EB")})
             QVERIFY(!link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), name,
                                              QStringLiteral("00"), QStringLiteral("00000000"))
                          .toBool());

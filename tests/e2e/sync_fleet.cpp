@@ -356,6 +356,41 @@ private slots:
         QString error;
         auto database = Database::open(*DatabaseUrl::parse(db, error), error);
         checkExactlyOnce(sim, *database, true, {105});
+
+        // Records cleared at the terminal before any sync stored them: the sync stores what is there,
+        // says what was lost, and does not clear past the gap this time.
+        sim.send(QStringLiteral("punch 0079A786"));
+        sim.send(QStringLiteral("punch 0079A787"));
+        sim.dump();
+        QCOMPARE(attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + sim.portText(), QStringLiteral("clear-records"),
+                         QStringLiteral("--yes")}).code, 0);
+        sim.send(QStringLiteral("punch 0079A788"));
+        sim.dump();
+        r = attctl(syncArgs(fleetFile, db));
+        QCOMPARE(r.code, 4);
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=94 ")) &&
+                     lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(
+                         "error: serials 92 to 93 were deleted on the terminal before any sync stored them (2 records "
+                         "lost); what it held is stored, the terminal not cleared")),
+                 qPrintable(r.out));
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 1);
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=0 last-serial=94 ")), qPrintable(r.out));
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 0);
+    }
+
+    // A terminal behind a 9600-baud network-to-serial converter, its backlog larger than a reply can
+    // carry in the deadline of a TCP line: the link adopts the rate it sees, asks for less and says so.
+    void slowConverterSyncsWithTheDefaults()
+    {
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("5000"), QStringLiteral("--baud"), QStringLiteral("9600")});
+        QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+        const QString fleetFile = writeFleet({{QStringLiteral("gate"), sim.port(), 105, false}});
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("slow.sqlite"));
+        AttctlRun r = attctl(QStringList{QStringLiteral("--trace")} + syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err.right(2000)));
+        QVERIFY2(lineOf(r.out, QStringLiteral("gate")).contains(QStringLiteral(" new=5000 last-serial=5000 ")), qPrintable(r.out));
+        QVERIFY2(r.err.contains(QStringLiteral("asking for 256 records a request instead of 16384")), qPrintable(r.err.right(3000)));
     }
 
     // A terminal replaced under its name is said, in the dry run (which names what it compares) and

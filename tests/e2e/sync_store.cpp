@@ -1,11 +1,15 @@
 // The punch store on both real databases, a SQLite file and a PostgreSQL server of the test's own:
 // schema creation and versions, each punch kept exactly once whatever the number and order of
 // writers, one transaction per terminal, refusals that name the database, and the exports.
+#include "attlink/AttLink.h"
+#include "support/LyingTerminal.h"
 #include "support/PgServer.h"
 #include "sync/Database.h"
 #include "sync/PunchExport.h"
+#include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
 #include "sync/Schema.h"
+#include "sync/TerminalSync.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -195,6 +199,40 @@ private slots:
         // The same store is fine afterwards, cards included.
         QVERIFY2(store.store(facts(QStringLiteral("C3")), serials(1, 3), 3, inserted, error), qPrintable(error));
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
+    }
+
+    // The sync of terminals that lie: a reply skipping records it counts stores and clears nothing;
+    // a deletion count beyond the serial asked for is a failed clear, not a success.
+    void lyingTerminalsLoseNothing()
+    {
+        auto db = openMigrated(freshUrl());
+        QVERIFY(db);
+        PunchStore store(*db);
+        PunchSpool spool;
+        FleetTerminal door;
+        door.name = QStringLiteral("door");
+        door.address = LyingTerminal::Address;
+        door.clearAfterSync = true;
+        const auto syncWith = [&](const LyingTerminal &t) {
+            AttLink link{LinkSettings{}};
+            link.Mode(1);
+            if (!link.Connect_Net(QStringLiteral("127.0.0.1"), t.portText()).toBool()) qFatal("cannot connect");
+            return syncTerminal(link, door, &store, spool, SyncOptions{});
+        };
+
+        LyingTerminal skips(LyingTerminal::Mode::SinceSkips, 600);
+        TerminalResult r = syncWith(skips);
+        QCOMPARE(r.error, QStringLiteral("collection failed: damaged reply: it sent serials from 4 where its count puts the oldest at 1"));
+        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
+        QCOMPARE(skips.deleteRequests(), 0);
+
+        LyingTerminal greedy(LyingTerminal::Mode::DeletesTooMany, 600);
+        r = syncWith(greedy);
+        QCOMPARE(r.newRecords, 600);
+        QVERIFY(!r.cleared);
+        QCOMPARE(r.error, QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): damaged "
+                                         "reply: 602 records deleted, but at most 600 can have a serial up to 600"));
+        QCOMPARE(count(*db, QStringLiteral("SELECT count(DISTINCT serial) FROM punches")), 600);
     }
 
     void concurrentWritersNeverDuplicate()

@@ -97,6 +97,9 @@ int collectSince(CliContext &c, TransferProgress &progress, const QString &folde
     QTextStream &summary = toStdout ? c.err : c.out;
     summary << count << '\t' << collectedText(count) << Qt::endl;
     summary << "last-serial " << last << Qt::endl;
+    if (const SinceReplyCheck::Gap gap = c.link->skippedSerials(); gap.count > 0)
+        c.err << "attctl: serials " << gap.first << " to " << gap.last
+              << " were deleted on the terminal before they were collected (" << gap.count << " records)" << Qt::endl;
     return ExitCode::Success;
 }
 
