@@ -20,7 +20,7 @@ options:
   --lock-wait SECONDS      wait for a line another sync uses (default 60)
   --lock-dir DIR           the folder of the line locks
                            (default $XDG_RUNTIME_DIR/zevo-sync)
-  --link-settings FILE     the link's AttLink.ini (default: the one beside attctl)
+  --link-settings FILE     the link's AttLink.ini (default: the console's)
 
 fleet file: UTF-8 INI, one [section] per terminal, the section's name being
 the terminal's name in reports and exports; # and ; start comments.
@@ -33,7 +33,7 @@ Terminals with the same line are synced one after the other over it.
 examples:
   attctl sync --fleet /etc/zevo/fleet.ini --dry-run
   attctl sync --fleet fleet.ini --db sqlite:/var/lib/zevo/punches.sqlite
-  attctl sync --fleet fleet.ini --db postgresql://zevo@db.example:5432/attendance
+  attctl sync --fleet fleet.ini --db postgresql://zevo@db.example/attendance
 
 exit status: 0 every terminal synced; 4 a terminal failed (the others were
 synced) or the database cannot be used; 2 a usage error or a bad fleet file.
@@ -47,12 +47,12 @@ options:
   --db URL         sqlite:PATH or postgresql://USER@HOST:PORT/DATABASE;
                    default sqlite:$XDG_DATA_HOME/zevo/punches.sqlite
                    (~/.local/share/zevo/punches.sqlite)
-  --from DATE      yyyy-MM-dd (the whole day) or yyyy-MM-ddTHH:mm:ss, inclusive,
-  --to DATE        in the terminals' own wall-clock time
+  --from DATE      yyyy-MM-dd (the whole day) or yyyy-MM-ddTHH:mm:ss,
+  --to DATE        inclusive, in the terminals' own wall-clock time
   --terminal NAME  only the terminal of that name in the fleet file
   --format F       csv (default: UTF-8, a header row), jsonl (one JSON object a
                    line) or layout (the console's DataRecordSet.txt: GB18030)
-  --layout TEXT    with --format layout: the fields, as attctl collect takes them
+  --layout TEXT    with --format layout: the fields, as collect takes them
   --decimal        with --format layout: decimal card numbers
   --full-year      with --format layout: four-digit years
   --out FILE       write FILE whole or not at all (default: standard output)
