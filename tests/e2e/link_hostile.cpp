@@ -2,6 +2,7 @@
 // anything of it reaches a file, a failed collection keeps the earlier file, a trickling terminal
 // cannot hold a request past its deadline, and a call can be abandoned from another thread.
 #include "attlink/AttLink.h"
+#include "attlink/transport/SerialChannel.h"
 #include "common/TextCodec.h"
 #include "support/FileContent.h"
 #include "support/AttctlProcess.h"
