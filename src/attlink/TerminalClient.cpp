@@ -29,10 +29,10 @@ ClientResult TerminalClient::openSerial(const QString &device, int baud)
     const bool opened = channel->open(device, settings_.baud);
     serial_ = std::move(channel);  // kept closed too: it says why it failed
     if (!opened) {
-        qCInfo(linkLog).noquote() << "cannot open" << device << "at" << settings_.baud << "baud:" << serial_->lastError();
+        qCInfo(linkLog).noquote() << QStringLiteral("cannot open %1 at %2 baud: %3").arg(device).arg(settings_.baud).arg(serial_->lastError());
         return ClientResult::lineFailed(LinkFailure::LineFailed, serial_->lastError());
     }
-    qCInfo(linkLog).noquote() << "opened" << device << "at" << settings_.baud << "baud";
+    qCInfo(linkLog).noquote() << QStringLiteral("opened %1 at %2 baud").arg(device).arg(settings_.baud);
     exchange_ = std::make_unique<Exchange>(*serial_, settings_);
     return {};
 }
@@ -43,11 +43,11 @@ ClientResult TerminalClient::openTcp(const QString &host, quint16 port)
     tcp_ = std::make_unique<TcpChannel>();
     tcp_->setAbandonFlag(&abandoned_);
     if (!tcp_->connectTo(host, QString::number(port), settings_.connectTimeoutMs)) {
-        qCInfo(linkLog).noquote() << "cannot connect to" << host << port << ":" << tcp_->lastError();
+        qCInfo(linkLog).noquote() << QStringLiteral("cannot connect to %1 port %2: %3").arg(host).arg(port).arg(tcp_->connectFailure());
         return ClientResult::lineFailed(LinkFailure::LineFailed, tcp_->lastError());
     }
-    qCInfo(linkLog).noquote() << "connected to" << host << port
-                              << (settings_.tcpBaud > 0 ? QStringLiteral("(a converter at %1 baud)").arg(settings_.tcpBaud) : QString());
+    qCInfo(linkLog).noquote() << QStringLiteral("connected to %1 port %2").arg(host).arg(port)
+                                     + (settings_.tcpBaud > 0 ? QStringLiteral(", a converter at %1 baud").arg(settings_.tcpBaud) : QString());
     exchange_ = std::make_unique<Exchange>(*tcp_, settings_);
     return {};
 }
