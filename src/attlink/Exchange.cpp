@@ -1,5 +1,6 @@
 #include "attlink/Exchange.h"
 
+#include "attlink/LinkLog.h"
 #include "attlink/WireTrace.h"
 
 #include <QElapsedTimer>
@@ -45,9 +46,10 @@ void Exchange::learnRate(qint64 received, qint64 elapsedMs)
     observedBaud_ = int(baud);
     observedGeneration_ = channel_.generation();
     slowedDown_ = true;
-    if (WireTrace::enabled())
-        WireTrace::note(QStringLiteral("the reply came at about %1 baud: replies are now allowed %2 ms instead of %3")
-                            .arg(baud).arg(attemptDeadlineMs()).arg(before));
+    const QString note = QStringLiteral("the reply came at about %1 baud: replies are now allowed %2 ms instead of %3")
+                             .arg(baud).arg(attemptDeadlineMs()).arg(before);
+    qCInfo(linkLog).noquote() << note;
+    if (WireTrace::enabled()) WireTrace::note(note);
 }
 
 void Exchange::drainLateReply()
@@ -64,36 +66,38 @@ void Exchange::drainLateReply()
         const int n = channel_.readSome(chunk, settings_.interByteTimeoutMs);
         if (n <= 0) break;
         drained += n;
-        bytesReceived += n;
+        bytesReceived_ += n;
     }
     if (drained > 0 && WireTrace::enabled())
         WireTrace::note(QStringLiteral("%1 bytes of the late reply drained before the next request").arg(drained));
 }
 
-void Exchange::fail(Reply &reply, Failure failure, const QString &text) const
+void Exchange::fail(Reply &reply, LinkFailure failure) const
 {
     reply.failure = failure;
-    reply.error = text;
 }
 
 void Exchange::failOnLine(Reply &reply) const
 {
-    if (channel_.abandoned()) fail(reply, Failure::Abandoned, FdChannel::abandonedText());
-    else if (!channel_.isOpen() || channel_.peerGone()) fail(reply, Failure::Disconnected, channel_.lastError());
-    else fail(reply, Failure::LineFailed, channel_.lastError());
+    reply.lineError = channel_.lastError();
+    if (channel_.abandoned()) fail(reply, Failure::Abandoned);
+    else if (!channel_.isOpen() || channel_.peerGone()) fail(reply, Failure::Disconnected);
+    else fail(reply, Failure::LineFailed);
 }
 
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
 {
-    ++requests;
+    ++requests_;
     slowedDown_ = false;
     if (lateReplyOnLine_) drainLateReply();
     Reply reply = withRetries(address, command, payload);
     if (!reply.answered && WireTrace::enabled()) WireTrace::gaveUp(WireTrace::cause(reply.failure));
-    lastAnswered = reply.answered;
-    lastError = reply.error;
-    lastFailure = reply.failure;
-    lastDeadlineMs = attemptDeadlineMs();
+    if (!reply.answered)
+        qCInfo(linkLog).noquote() << QStringLiteral("%1 to address %2 given up: %3")
+                                         .arg(WireTrace::commandName(command)).arg(address).arg(LinkFailures::text(reply.failure, attemptDeadlineMs()));
+    lastAnswered_ = reply.answered;
+    lastFailure_ = reply.failure;
+    lastDeadlineMs_ = attemptDeadlineMs();
     return reply;
 }
 
@@ -114,7 +118,7 @@ void Exchange::guardTurnaround()
     // In slices, so that an abandoned call does not sit out the pause.
     qint64 wait = turnaroundMs_ - lastReply_.elapsed();
     if (wait <= 0) return;
-    ++turnaroundWaits;
+    ++turnaroundWaits_;
     for (; wait > 0 && !channel_.abandoned(); wait = turnaroundMs_ - lastReply_.elapsed())
         QThread::msleep(ulong(qMin<qint64>(wait, FdChannel::WaitSliceMs)));
 }
@@ -127,11 +131,16 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
     const int attempts = 1 + settings_.retries;
     const uint32_t seq = nextSequence();
     const QByteArray frame = Frame::encode({address, command, seq, payload});
-    if (frame.isEmpty()) { fail(reply, Failure::TooLong, QStringLiteral("数据过长")); return reply; }
+    if (frame.isEmpty()) { fail(reply, Failure::TooLong); return reply; }
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!channel_.isOpen()) { fail(reply, Failure::NotOpen, QStringLiteral("端口未打开")); return reply; }
+        if (!channel_.isOpen()) { fail(reply, Failure::NotOpen); return reply; }
         if (channel_.abandoned()) { failOnLine(reply); return reply; }
-        if (attempt > 0) ++retriesUsed;
+        if (attempt > 0) {
+            ++retriesUsed_;
+            qCInfo(linkLog).noquote() << QStringLiteral("%1 to address %2: attempt %3 of %4 after %5")
+                                             .arg(WireTrace::commandName(command)).arg(address).arg(attempt + 1).arg(attempts)
+                                             .arg(WireTrace::cause(reply.failure));
+        }
         guardTurnaround();
         channel_.discardInput();
         const bool more = attempt + 1 < attempts;
@@ -141,7 +150,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
             if (more && WireTrace::enabled()) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
             continue;
         }
-        bytesSent += frame.size();
+        bytesSent_ += frame.size();
         if (WireTrace::enabled()) WireTrace::sent({address, command, seq, payload}, frame, attempt + 1);
         heard_.clear();
         const Outcome outcome = awaitReply(address, command, seq, reply);
@@ -157,7 +166,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
         }
     }
     if (damage.failure != Failure::None) return damage;
-    if (reply.failure == Failure::None) fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
+    if (reply.failure == Failure::None) fail(reply, Failure::NoAnswer);
     return reply;
 }
 
@@ -179,9 +188,9 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         chunk.clear();
         const qint64 left = deadlineMs - clock.elapsed();
         if (left <= 0) {
-            if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
-            ++badFrames;
-            fail(reply, Failure::TooSlow, QStringLiteral("应答未在 %1 毫秒内完成").arg(deadlineMs));
+            if (!started) { fail(reply, Failure::NoAnswer); return Outcome::Silent; }
+            ++badFrames_;
+            fail(reply, Failure::TooSlow);
             lateReplyOnLine_ = true;
             learnRate(received, clock.elapsed());
             return Outcome::Final;  // the terminal is sending, but no answer in time: asking again would not help
@@ -194,16 +203,16 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         }
         if (n == 0) {
             if (wait == left) continue;  // the deadline, not a silence, ended the wait
-            if (!started) { fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答")); return Outcome::Silent; }
-            ++badFrames;
+            if (!started) { fail(reply, Failure::NoAnswer); return Outcome::Silent; }
+            ++badFrames_;
             // Whole frames that were not ours and nothing left over: a reply to someone else (another
             // sequence, address or command), not ours cut short.
-            if (othersSeen > 0 && decoder.pendingBytes() == 0) fail(reply, Failure::NotOurs, QStringLiteral("应答不属于本次请求"));
-            else fail(reply, Failure::CutShort, QStringLiteral("应答不完整"));
+            if (othersSeen > 0 && decoder.pendingBytes() == 0) fail(reply, Failure::NotOurs);
+            else fail(reply, Failure::CutShort);
             return Outcome::Damaged;
         }
         started = true;
-        bytesReceived += n;
+        bytesReceived_ += n;
         received += n;
         decoder.feed(chunk);
         if (WireTrace::enabled()) heard_ += chunk;
@@ -216,14 +225,14 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
                 continue;
             }
             if (m.payload.isEmpty()) {  // ours but without its status byte: ask again at once
-                ++badFrames;
-                fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
+                ++badFrames_;
+                fail(reply, Failure::Invalid);
                 return Outcome::Damaged;
             }
             lastReply_.start();
             reply.answered = true;
             reply.failure = Failure::None;
-            reply.error.clear();
+            reply.lineError.clear();
             reply.status = ReplyStatus(uint8_t(m.payload[0]));
             reply.data = m.payload.mid(1);
             return Outcome::Answered;
@@ -231,33 +240,15 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {
             // Our reply arrived damaged; the next attempt flushes whatever follows it.
             lastReply_.start();
-            badFrames += decoder.corruptFrames();
-            fail(reply, Failure::Damaged, QStringLiteral("应答校验错误"));
+            badFrames_ += decoder.corruptFrames();
+            fail(reply, Failure::Damaged);
             return Outcome::Damaged;
         }
         if (received > byteLimit) {
-            ++badFrames;
-            fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
+            ++badFrames_;
+            fail(reply, Failure::Invalid);
             return Outcome::Damaged;
         }
     }
 }
 
-QString Exchange::failureText(Failure failure, int deadlineMs)
-{
-    switch (failure) {
-    case Failure::NoAnswer: return QStringLiteral("the terminal did not answer");
-    case Failure::Damaged: return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
-    case Failure::CutShort: return QStringLiteral("the terminal's reply was cut short");
-    case Failure::Invalid: return QStringLiteral("the terminal's reply was not valid");
-    case Failure::TooSlow: return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(deadlineMs);
-    case Failure::Disconnected: return QStringLiteral("the connection was closed");
-    case Failure::Abandoned: return QStringLiteral("the exchange was abandoned");
-    case Failure::NotOpen: return QStringLiteral("the line is not open");
-    case Failure::TooLong: return QStringLiteral("the request is too long");
-    case Failure::NotOurs: return QStringLiteral("the replies were not to this request (another sequence, address or command)");
-    case Failure::LineFailed:
-    case Failure::None: break;
-    }
-    return QStringLiteral("the line failed");
-}

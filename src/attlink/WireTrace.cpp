@@ -47,24 +47,19 @@ const char *statusName(uint8_t status)
 
 }  // namespace
 
-QString cause(Exchange::Failure failure)
+QString cause(LinkFailure failure)
 {
-    using F = Exchange::Failure;
     switch (failure) {
-    case F::None: break;
-    case F::NotOpen: return QStringLiteral("the line is not open");
-    case F::TooLong: return QStringLiteral("the request is too long");
-    case F::LineFailed: return QStringLiteral("the line failed");
-    case F::Disconnected: return QStringLiteral("the connection was closed");
-    case F::Abandoned: return QStringLiteral("the call was abandoned");
-    case F::NoAnswer: return QStringLiteral("no answer");
-    case F::Damaged: return QStringLiteral("a damaged reply (check failed)");
-    case F::CutShort: return QStringLiteral("a reply cut short");
-    case F::Invalid: return QStringLiteral("an invalid reply");
-    case F::TooSlow: return QStringLiteral("a reply that did not complete in time");
-    case F::NotOurs: return QStringLiteral("replies that were not to this request");
+    case LinkFailure::None: return QStringLiteral("unknown");
+    case LinkFailure::Abandoned: return QStringLiteral("the call was abandoned");
+    case LinkFailure::NoAnswer: return QStringLiteral("no answer");
+    case LinkFailure::Damaged: return QStringLiteral("a damaged reply (check failed)");
+    case LinkFailure::CutShort: return QStringLiteral("a reply cut short");
+    case LinkFailure::Invalid: return QStringLiteral("an invalid reply");
+    case LinkFailure::TooSlow: return QStringLiteral("a reply that did not complete in time");
+    case LinkFailure::NotOurs: return QStringLiteral("replies that were not to this request");
+    default: return LinkFailures::text(failure);
     }
-    return QStringLiteral("unknown");
 }
 
 QString commandName(uint8_t command)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "attlink/Exchange.h"
+#include "attlink/LinkFailure.h"
 #include "attlink/protocol/Frame.h"
 
 #include <QByteArray>
@@ -31,7 +31,7 @@ void note(const QString &text);
 void gaveUp(const QString &cause);
 
 // Why an attempt or a request failed, in the trace's words.
-QString cause(Exchange::Failure failure);
+QString cause(LinkFailure failure);
 // The name of a command code ("RecordCount"), or its number.
 QString commandName(uint8_t command);
 

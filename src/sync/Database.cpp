@@ -1,5 +1,7 @@
 #include "sync/Database.h"
 
+#include "sync/SqliteLibrary.h"
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
@@ -96,6 +98,11 @@ std::unique_ptr<Database> Database::open(const DatabaseUrl &url, QString &error,
             return nullptr;
         }
         q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+        QString why;
+        if (!SqliteLibrary::sameAsDriver(d->db_, why)) {
+            error = d->failure(QStringLiteral("cannot use"), why);
+            return nullptr;
+        }
     }
     return d;
 }

@@ -1,12 +1,13 @@
 #include "sync/FleetSync.h"
 
-#include "attlink/AttLink.h"
 #include "attlink/LinkSettings.h"
+#include "attlink/TerminalClient.h"
 #include "link/PortFailureText.h"
 #include "sync/Database.h"
 #include "sync/LineLock.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/SyncLog.h"
 #include "sync/TerminalSync.h"
 
 #include <QFile>
@@ -20,9 +21,6 @@
 #include <vector>
 
 namespace {
-
-// The COM number a serial line's device gets in the link's private settings.
-constexpr int LineCom = 1;
 
 struct Line {
     LineTarget target;
@@ -45,32 +43,26 @@ QList<Line> linesOf(const QList<FleetTerminal> &fleet)
     return lines;
 }
 
-// The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the line's serial
-// device and rate (or the rate of the serial converter behind a TCP line) on top.
+// The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the rate of the
+// serial converter behind a TCP line on top (a serial line's rate goes to openSerial).
 LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line)
 {
     LinkSettings s = base;
-    if (line.kind == LineTarget::Serial) {
-        s.ports.insert(LineCom, line.device);
-        if (line.baud > 0) s.baud = line.baud;
-    } else if (line.baud > 0) {
-        s.tcpBaud = line.baud;
-    }
+    if (line.kind == LineTarget::Tcp && line.baud > 0) s.tcpBaud = line.baud;
     return s;
 }
 
-bool openLine(AttLink &link, const LineTarget &line, QString &error)
+bool openLine(TerminalClient &client, const LineTarget &line, QString &error)
 {
+    const ClientResult r = line.kind == LineTarget::Tcp ? client.openTcp(line.host, quint16(line.port))
+                                                        : client.openSerial(line.device, line.baud);
+    qCInfo(syncLog).noquote() << QStringLiteral("line %1: %2").arg(line.text(), r.ok() ? QStringLiteral("open") : r.errorString());
+    if (r.ok()) return true;
     if (line.kind == LineTarget::Tcp) {
-        link.Mode(1);
-        if (link.Connect_Net(line.host, QString::number(line.port)).toBool()) return true;
-        error = QStringLiteral("cannot connect to %1: %2").arg(line.text(), link.lastConnectFailure());
+        error = QStringLiteral("cannot connect to %1: %2").arg(line.text(), client.connectFailure());
         return false;
     }
-    link.Mode(0);
-    QVariant port = LineCom;
-    if (link.SetPort(port).toBool()) return true;
-    const PortFailure failure = link.lastPortFailure();
+    const PortFailure &failure = client.portFailure();
     error = QStringLiteral("cannot open ") + (failure.any() ? QStringLiteral("serial:") + portFailureText(failure) : line.text());
     return false;
 }
@@ -177,8 +169,8 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
                 failLine(line, settingsError);
                 continue;
             }
-            AttLink link(settingsFor(baseSettings, line.target));
-            if (!openLine(link, line.target, error)) {
+            TerminalClient client(settingsFor(baseSettings, line.target));
+            if (!openLine(client, line.target, error)) {
                 failLine(line, error);
                 continue;
             }
@@ -188,11 +180,11 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
                     notStarted(i);
                     continue;
                 }
-                TerminalResult r = syncTerminal(link, fleet_[i], store.get(), spool, options_);
+                TerminalResult r = syncTerminal(client, fleet_[i], store.get(), spool, options_);
                 failed = failed || !r.ok();
                 finish(i, std::move(r));
             }
-            if (line.target.kind == LineTarget::Tcp) link.Disconnect_Net();
+            client.close();
             if (failed) {
                 // A fresh connection for the next line, in case this one's database session broke.
                 store.reset();

@@ -1,8 +1,11 @@
 #include "sync/TerminalSync.h"
 
-#include "attlink/AttLink.h"
+#include "attlink/TerminalClient.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/SyncLog.h"
+
+#include <QElapsedTimer>
 
 namespace {
 
@@ -12,16 +15,6 @@ QDateTime computerWallClock()
 {
     const QDateTime now = QDateTime::currentDateTime();
     return QDateTime(now.date(), now.time(), Qt::UTC);
-}
-
-bool toPunch(const SerialRecord &r, Punch &p)
-{
-    if (!r.when.inRange() || r.flag.size() != 4) return false;
-    p.serial = r.serial;
-    p.card = r.card;
-    p.stamp = PunchTime::stampOf(r.when.civil());
-    for (int i = 0; i < 4; ++i) p.flag[size_t(i)] = r.flag[i];
-    return true;
 }
 
 TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift)
@@ -38,135 +31,156 @@ TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id,
     return facts;
 }
 
-}  // namespace
-
-TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
-                            const SyncOptions &options)
-{
+// One terminal's sync, step by step; each step fills the result and says whether to go on.
+struct TerminalRun {
+    TerminalClient &client;
+    const FleetTerminal &terminal;
+    PunchStore *store;
+    PunchSpool &spool;
+    const SyncOptions &options;
     TerminalResult result;
-    result.name = terminal.name;
-    result.tolerance = terminal.clockTolerance;
-
     TerminalIdentity id;
-    if (!link.identify(terminal.address, id)) {
-        result.error = QStringLiteral("identify failed: ") + link.lastError();
-        return result;
-    }
-    result.identity = id.identity;
-    if (id.identity.isEmpty()) {
-        result.error = QStringLiteral("the terminal gave no identity");
-        return result;
-    }
-    result.terminalSerial = id.lastSerial;
-    const QDateTime before = computerWallClock();
-    if (id.clock.isValid()) result.drift = before.secsTo(id.clock);
+    TerminalFacts facts;
+    quint64 stored = 0, last = 0;
+    QElapsedTimer clock;
 
-    QString error;
-    quint64 stored = 0;
-    bool known = true;
-    if (store && !store->lastSerial(id.identity, stored, error, &known)) {
+    bool fail(const QString &error)
+    {
         result.error = error;
-        return result;
+        qCInfo(syncLog).noquote() << QStringLiteral("[%1] failed after %2 ms: %3").arg(terminal.name).arg(clock.elapsed()).arg(error);
+        return false;
     }
-    result.lastSerial = stored;
-    TerminalFacts facts = factsOf(terminal, id, result.drift.value_or(0));
-    // A terminal new to the database where another one was: it was replaced (or readdressed).
-    if (store && !known && !store->replacedIdentities(facts, result.replaced, error)) {
-        result.error = error;
-        return result;
-    }
-    if (id.lastSerial < stored) {
+
+    bool identify()
+    {
+        const ClientResult r = client.identify(terminal.address, id);
+        if (!r.ok()) return fail(QStringLiteral("identify failed: ") + r.errorString());
+        result.identity = id.identity;
+        if (id.identity.isEmpty()) return fail(QStringLiteral("the terminal gave no identity"));
+        result.terminalSerial = id.lastSerial;
+        if (id.clock.isValid()) result.drift = computerWallClock().secsTo(id.clock);
+        QString error;
+        bool known = true;
+        if (store && !store->lastSerial(id.identity, stored, error, &known)) return fail(error);
+        result.lastSerial = stored;
+        facts = factsOf(terminal, id, result.drift.value_or(0));
+        // A terminal new to the database where another one was: it was replaced (or readdressed).
+        if (store && !known && !store->replacedIdentities(facts, result.replaced, error)) return fail(error);
+        qCInfo(syncLog).noquote() << QStringLiteral("[%1] identified %2 in %3 ms: last serial %4, %5 stored")
+                                         .arg(terminal.name, id.identity).arg(clock.elapsed()).arg(id.lastSerial).arg(stored);
         // Serials never go back: a terminal whose memory was replaced, or two terminals with one
         // identity. Collecting would skip its records; the operator has to look.
-        result.error = QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
-                           .arg(id.lastSerial)
-                           .arg(stored);
-        return result;
-    }
-    if (options.dryRun) {
-        result.newRecords = qint64(id.lastSerial - stored);
-        return result;
-    }
-
-    if (options.setClockBeyond && result.drift && qAbs(*result.drift) > *options.setClockBeyond) {
-        const QDateTime now = QDateTime::currentDateTime();
-        QString date = now.toString(QStringLiteral("yyMMdd")), time = now.toString(QStringLiteral("HHmmss")),
-                logged = QStringLiteral("01");
-        if (link.ModifyDateTime(qint16(terminal.address), date, time, logged).toBool()) result.clockSet = true;
-        else result.error = QStringLiteral("setting the clock failed");
-    }
-
-    if (!spool.reset(error)) {
-        result.error = error;
-        return result;
-    }
-    quint64 last = stored;
-    quint64 previous = stored;
-    QString recordError;
-    if (options.progress)
-        link.setProgressHandler([&](qint64 done, qint64 expected) { options.progress(terminal.name, done, expected); });
-    const bool collected = link.recordsSince(terminal.address, stored, [&](const SerialRecord &r) {
-        Punch p;
-        if (options.stopped()) {
-            recordError = QStringLiteral("the sync was stopped, nothing of this terminal stored");
-            return false;
-        }
-        if (r.serial <= previous) {
-            recordError = QStringLiteral("the terminal sent serial %1 after %2").arg(r.serial).arg(previous);
-            return false;
-        }
-        if (!toPunch(r, p)) {
-            recordError = QStringLiteral("record %1 has no valid time or flag").arg(r.serial);
-            return false;
-        }
-        previous = r.serial;
-        if (!spool.append(p)) {
-            recordError = QStringLiteral("cannot write the spool file (disk full?)");
-            return false;
-        }
+        if (id.lastSerial < stored)
+            return fail(QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
+                            .arg(id.lastSerial).arg(stored));
         return true;
-    }, last);
-    link.setProgressHandler({});
-    if (!collected || !recordError.isEmpty()) {
-        result.error = QStringLiteral("collection failed: ") + (recordError.isEmpty() ? link.lastError() : recordError);
-        return result;
-    }
-    if (last < previous) last = previous;
-    const SinceReplyCheck::Gap gap = link.skippedSerials();
-    if (!spool.rewind(error)) {
-        result.error = error;
-        return result;
     }
 
-    facts.syncedAt = QDateTime::currentDateTime();
-    qint64 inserted = 0;
-    if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
-                      terminal.clearAfterSync)) {
-        result.error = QStringLiteral("storing failed, nothing kept: ") + error;
-        return result;
+    void setClockIfDrifted()
+    {
+        if (!options.setClockBeyond || !result.drift || qAbs(*result.drift) <= *options.setClockBeyond) return;
+        const ClientResult r = client.setClock(terminal.address, QDateTime::currentDateTime(), true);
+        if (r.ok()) result.clockSet = true;
+        else result.error = QStringLiteral("setting the clock failed");
+        qCInfo(syncLog).noquote() << QStringLiteral("[%1] clock %2 (drift %3 s)")
+                                         .arg(terminal.name, r.ok() ? QStringLiteral("set") : r.errorString()).arg(*result.drift);
     }
-    result.newRecords = inserted;
-    // Another sync may have stored further meanwhile; what is stored is what may go.
-    quint64 nowStored = last;
-    if (store->lastSerial(id.identity, nowStored, error)) result.lastSerial = nowStored;
-    else result.lastSerial = last;
 
-    if (gap.count > 0) {
-        // Punches lost before this sync came: say so, and leave the terminal as it is this time.
-        result.error = QStringLiteral("serials %1 to %2 were deleted on the terminal before any sync stored them "
-                                      "(%3 records lost); what it held is stored%4")
-                           .arg(gap.first).arg(gap.last).arg(gap.count)
-                           .arg(terminal.clearAfterSync ? QStringLiteral(", the terminal not cleared") : QString());
-        return result;
+    bool collect()
+    {
+        QString error, recordError;
+        if (!spool.reset(error)) return fail(error);
+        const qint64 started = clock.elapsed();
+        last = stored;
+        if (options.progress)
+            client.setProgress([&](qint64 done, qint64 expected) { options.progress(terminal.name, done, expected); });
+        // The replies were held to themselves and to each other by the client: serials in order.
+        const ClientResult r = client.recordsSince(terminal.address, stored, [&](const std::vector<PackedRecord> &batch) {
+            if (options.stopped()) {
+                recordError = QStringLiteral("the sync was stopped, nothing of this terminal stored");
+                return false;
+            }
+            Punch p;
+            for (const PackedRecord &rec : batch) {
+                p.serial = rec.serial;
+                p.card = rec.card;
+                p.stamp = PunchTime::stampOf(rec.when.civil());
+                p.flag = rec.flag;
+                if (!spool.append(p)) {
+                    recordError = QStringLiteral("cannot write the spool file (disk full?)");
+                    return false;
+                }
+            }
+            return true;
+        }, last);
+        client.setProgress({});
+        if (!r.ok() || !recordError.isEmpty())
+            return fail(QStringLiteral("collection failed: ") + (recordError.isEmpty() ? r.errorString() : recordError));
+        if (!spool.rewind(error)) return fail(error);
+        qCInfo(syncLog).noquote() << QStringLiteral("[%1] collected %2 records in %3 ms")
+                                         .arg(terminal.name).arg(spool.count()).arg(clock.elapsed() - started);
+        return true;
     }
-    if (terminal.clearAfterSync && last > 0) {
+
+    bool storeCollected()
+    {
+        const qint64 started = clock.elapsed();
+        facts.syncedAt = QDateTime::currentDateTime();
+        qint64 inserted = 0;
+        QString error;
+        if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
+                          terminal.clearAfterSync))
+            return fail(QStringLiteral("storing failed, nothing kept: ") + error);
+        result.newRecords = inserted;
+        // Another sync may have stored further meanwhile; what is stored is what may go.
+        quint64 nowStored = last;
+        result.lastSerial = store->lastSerial(id.identity, nowStored, error) ? nowStored : last;
+        qCInfo(syncLog).noquote() << QStringLiteral("[%1] stored %2 new records in %3 ms")
+                                         .arg(terminal.name).arg(inserted).arg(clock.elapsed() - started);
+        return true;
+    }
+
+    void clear()
+    {
+        const SinceReplyCheck::Gap gap = client.skippedSerials();
+        if (gap.count > 0) {
+            // Punches lost before this sync came: say so, and leave the terminal as it is this time.
+            fail(QStringLiteral("serials %1 to %2 were deleted on the terminal before any sync stored them "
+                                "(%3 records lost); what it held is stored%4")
+                     .arg(gap.first).arg(gap.last).arg(gap.count)
+                     .arg(terminal.clearAfterSync ? QStringLiteral(", the terminal not cleared") : QString()));
+            return;
+        }
+        if (!terminal.clearAfterSync || last == 0) return;
         // Everything up to `last` is stored: this sync's records and what earlier syncs stored,
         // including those an interrupted sync stored but did not get to delete.
+        const qint64 started = clock.elapsed();
         qint64 deleted = 0;
-        if (link.deleteRecordsUpTo(terminal.address, last, deleted))
-            result.cleared = deleted;
+        const ClientResult r = client.deleteRecordsUpTo(terminal.address, last, deleted);
+        if (r.ok()) result.cleared = deleted;
         else if (result.error.isEmpty())
-            result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ") + link.lastError();
+            result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ") + r.errorString();
+        qCInfo(syncLog).noquote() << QStringLiteral("[%1] cleared up to serial %2 in %3 ms: %4")
+                                         .arg(terminal.name).arg(last).arg(clock.elapsed() - started)
+                                         .arg(r.ok() ? QStringLiteral("%1 records").arg(deleted) : r.errorString());
     }
-    return result;
+};
+
+}  // namespace
+
+TerminalResult syncTerminal(TerminalClient &client, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
+                            const SyncOptions &options)
+{
+    TerminalRun run{client, terminal, store, spool, options, {}, {}, {}, 0, 0, {}};
+    run.result.name = terminal.name;
+    run.result.tolerance = terminal.clockTolerance;
+    run.clock.start();
+    if (!run.identify()) return run.result;
+    if (options.dryRun || !store) {
+        run.result.newRecords = qint64(run.id.lastSerial - run.stored);
+        return run.result;
+    }
+    run.setClockIfDrifted();
+    if (run.collect() && run.storeCollected()) run.clear();
+    return run.result;
 }

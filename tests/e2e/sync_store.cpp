@@ -1,7 +1,7 @@
 // The punch store on both real databases, a SQLite file and a PostgreSQL server of the test's own:
 // schema creation and versions, each punch kept exactly once whatever the number and order of
 // writers, one transaction per terminal, refusals that name the database, and the exports.
-#include "attlink/AttLink.h"
+#include "attlink/TerminalClient.h"
 #include "support/LyingTerminal.h"
 #include "support/PgServer.h"
 #include "sync/Database.h"
@@ -214,10 +214,9 @@ private slots:
         door.address = LyingTerminal::Address;
         door.clearAfterSync = true;
         const auto syncWith = [&](const LyingTerminal &t) {
-            AttLink link{LinkSettings{}};
-            link.Mode(1);
-            if (!link.Connect_Net(QStringLiteral("127.0.0.1"), t.portText()).toBool()) qFatal("cannot connect");
-            return syncTerminal(link, door, &store, spool, SyncOptions{});
+            TerminalClient client{LinkSettings{}};
+            if (!client.openTcp(QStringLiteral("127.0.0.1"), t.port()).ok()) qFatal("cannot connect");
+            return syncTerminal(client, door, &store, spool, SyncOptions{});
         };
 
         LyingTerminal skips(LyingTerminal::Mode::SinceSkips, 600);

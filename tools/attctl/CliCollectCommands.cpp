@@ -45,7 +45,6 @@ int collectAll(CliContext &c, TransferProgress &progress, const QString &folder,
     c.link->setRawLinesObserver([&](const QByteArray &lines) { return formatted.add(lines); });
     QString message;
     qint32 count = 0;
-    const qint64 before = c.requests();
     const QVariant r = from.isEmpty()
                            ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
                            : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
@@ -53,7 +52,7 @@ int collectAll(CliContext &c, TransferProgress &progress, const QString &folder,
     c.link->setRawLinesObserver({});
     progress.clear();
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
-    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), before, message);
+    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("collect"), message);
     // The formatted file follows the raw one; both stay as they were when the collection fails.
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     // Standard output carries the records themselves then; the summary goes beside them.
@@ -75,8 +74,7 @@ int collectSince(CliContext &c, TransferProgress &progress, const QString &folde
     qint64 count = 0;
     bool rawFailed = false;
     quint64 last = since;
-    const qint64 before = c.requests();
-    const bool ok = c.link->recordBatchesSince(
+    const ClientResult result = c.link->client().recordsSince(
         c.address, since,
         [&](const std::vector<PackedRecord> &batch) {
             lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
@@ -91,13 +89,13 @@ int collectSince(CliContext &c, TransferProgress &progress, const QString &folde
     progress.clear();
     if (rawFailed) return writeFailure(c, rawFailure(raw));
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
-    if (!ok) return c.failed(QStringLiteral("collect"), before, c.link->lastError());
+    if (!result.ok()) return c.failed(QStringLiteral("collect"), result, result.errorString());
     if (!raw.commit()) return writeFailure(c, rawFailure(raw));
     if (!formatted.commit()) return writeFailure(c, formatted.error());
     QTextStream &summary = toStdout ? c.err : c.out;
     summary << count << '\t' << collectedText(count) << Qt::endl;
     summary << "last-serial " << last << Qt::endl;
-    if (const SinceReplyCheck::Gap gap = c.link->skippedSerials(); gap.count > 0)
+    if (const SinceReplyCheck::Gap gap = c.link->client().skippedSerials(); gap.count > 0)
         c.err << "attctl: serials " << gap.first << " to " << gap.last
               << " were deleted on the terminal before they were collected (" << gap.count << " records)" << Qt::endl;
     return ExitCode::Success;
@@ -131,24 +129,23 @@ int clearRecords(CliContext &c, Args &a)
     const std::optional<QString> upTo = a.value(QStringLiteral("--up-to"));
     a.finish();
     if (!yes) throw UsageError{QStringLiteral("clear-records erases data on the terminal: add --yes")};
-    const qint64 before = c.requests();
     if (upTo) {
         const quint64 serial = RecordOptions::serial(*upTo, QStringLiteral("--up-to"));
         qint64 deleted = 0;
-        if (!c.link->deleteRecordsUpTo(c.address, serial, deleted))
-            return c.failed(QStringLiteral("clear-records"), before, c.link->lastError());
+        const ClientResult result = c.link->client().deleteRecordsUpTo(c.address, serial, deleted);
+        if (!result.ok()) return c.failed(QStringLiteral("clear-records"), result, result.errorString());
         c.out << deleted << Qt::endl;
         return ExitCode::Success;
     }
-    return c.answered(QStringLiteral("clear-records"), before, c.link->ClearRecord(c.address16()));
+    return c.answered(QStringLiteral("clear-records"), c.link->ClearRecord(c.address16()));
 }
 
 int identify(CliContext &c, Args &a)
 {
     a.finish();
     TerminalIdentity id;
-    const qint64 before = c.requests();
-    if (!c.link->identify(c.address, id)) return c.failed(QStringLiteral("identify"), before, c.link->lastError());
+    const ClientResult result = c.link->client().identify(c.address, id);
+    if (!result.ok()) return c.failed(QStringLiteral("identify"), result, result.errorString());
     c.out << "identity " << visibleText(id.identity) << '\n'
           << "model " << visibleText(id.model) << '\n'
           << "firmware " << visibleText(id.firmware) << '\n'

@@ -19,8 +19,7 @@ int setTime(CliContext &c, Args &a)
     QString time = ArgumentForms::time(a.optionalPositional().value_or(now.toString(QStringLiteral("HH:mm:ss"))));
     a.finish();
     QString code = QStringLiteral("01");
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("set-time"), before, c.link->ModifyDateTime(c.address16(), date, time, code));
+    return c.answered(QStringLiteral("set-time"), c.link->ModifyDateTime(c.address16(), date, time, code));
 }
 
 int setAlarms(CliContext &c, Args &a)
@@ -36,8 +35,7 @@ int setAlarms(CliContext &c, Args &a)
         alarms[n++] = OleDate::fromTimeOfDay(time.hour(), time.minute());
     }
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("set-alarms"), before, c.link->SetClock(c.address16(), alarms, ring));
+    return c.answered(QStringLiteral("set-alarms"), c.link->SetClock(c.address16(), alarms, ring));
 }
 
 int setParameters(CliContext &c, Args &a)
@@ -46,8 +44,7 @@ int setParameters(CliContext &c, Args &a)
     QString interval = ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
     QString mode = ArgumentForms::parameterWord(a.positional(QStringLiteral("the mode")), QStringLiteral("the mode"));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("set-parameters"), before,
+    return c.answered(QStringLiteral("set-parameters"),
                     c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
 }
 
@@ -55,9 +52,8 @@ int readParameters(CliContext &c, Args &a)
 {
     a.finish();
     QString parameters;
-    const qint64 before = c.requests();
     if (!LinkResult::toBool(c.link->ReadSystemParameter(c.addressText(), parameters)))
-        return c.failed(QStringLiteral("read-parameters"), before);
+        return c.failed(QStringLiteral("read-parameters"));
     c.out << visibleText(parameters) << Qt::endl;
     return ExitCode::Success;
 }
@@ -66,16 +62,14 @@ int setAddress(CliContext &c, Args &a)
 {
     const int to = wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("set-address"), before, c.link->RepairAddress(c.address16(), qint16(to)));
+    return c.answered(QStringLiteral("set-address"), c.link->RepairAddress(c.address16(), qint16(to)));
 }
 
 int setPassword(CliContext &c, Args &a)
 {
     const QString password = ArgumentForms::password(a.positional(QStringLiteral("the menu password")));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("set-password"), before, c.link->SetMachinePassword(c.addressText(), password));
+    return c.answered(QStringLiteral("set-password"), c.link->SetMachinePassword(c.addressText(), password));
 }
 
 // Operations that answer a number, -1 meaning failure; `digits` pads it with zeros on the left.
@@ -83,10 +77,9 @@ template <typename Call>
 int number(CliContext &c, Args &a, const QString &name, Call call, int digits = 0)
 {
     a.finish();
-    const qint64 before = c.requests();
     bool ok = false;
     const int v = call().toInt(&ok);
-    if (!ok || v < 0) return c.failed(name, before);
+    if (!ok || v < 0) return c.failed(name);
     c.out << QStringLiteral("%1").arg(v, digits, 10, QLatin1Char('0')) << Qt::endl;
     return ExitCode::Success;
 }
@@ -95,8 +88,7 @@ int setStorage(CliContext &c, Args &a)
 {
     const int code = wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("set-storage"), before, c.link->SetStorageModel(c.addressText(), qint16(code)));
+    return c.answered(QStringLiteral("set-storage"), c.link->SetStorageModel(c.addressText(), qint16(code)));
 }
 
 int logo(CliContext &c, Args &a)
@@ -105,8 +97,7 @@ int logo(CliContext &c, Args &a)
     const bool custom = a.flag(QStringLiteral("--custom"));
     a.finish();
     if (restore == custom) throw UsageError{QStringLiteral("logo needs one of --restore and --custom")};
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("logo"), before, c.link->SetLogoMode(c.address16(), restore));
+    return c.answered(QStringLiteral("logo"), c.link->SetLogoMode(c.address16(), restore));
 }
 
 int sendPicture(CliContext &c, Args &a)
@@ -114,8 +105,7 @@ int sendPicture(CliContext &c, Args &a)
     QString file = a.positional(QStringLiteral("the picture file"));
     a.finish();
     if (!QFileInfo(file).isFile()) throw UsageError{QStringLiteral("no picture file ") + file};
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("send-picture"), before, c.link->SendPictureMach(c.addressText(), file));
+    return c.answered(QStringLiteral("send-picture"), c.link->SendPictureMach(c.addressText(), file));
 }
 
 int message(CliContext &c, Args &a)
@@ -123,16 +113,14 @@ int message(CliContext &c, Args &a)
     const QString minutes = ArgumentForms::minutes(a.positional(QStringLiteral("the minutes to show the message")));
     const QString text = ArgumentForms::message(a.positional(QStringLiteral("the message text")));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("message"), before, c.link->SendShortMsg(c.addressText(), minutes, text));
+    return c.answered(QStringLiteral("message"), c.link->SendShortMsg(c.addressText(), minutes, text));
 }
 
 int voice(CliContext &c, Args &a)
 {
     const QString n = ArgumentForms::voicePrompt(a.positional(QStringLiteral("the voice prompt number")));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("voice"), before, c.link->GetSounds(c.addressText(), n));
+    return c.answered(QStringLiteral("voice"), c.link->GetSounds(c.addressText(), n));
 }
 
 }  // namespace

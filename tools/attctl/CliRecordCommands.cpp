@@ -50,9 +50,8 @@ int count(CliContext &c, Args &a)
 {
     a.finish();
     qint32 n = 0;
-    const qint64 before = c.requests();
     if (!LinkResult::toBool(c.link->GatherRecordSum(c.addressText(), n, QStringLiteral("ok"))))
-        return c.failed(QStringLiteral("count"), before);
+        return c.failed(QStringLiteral("count"));
     c.out << n << Qt::endl;
     return ExitCode::Success;
 }
@@ -64,8 +63,7 @@ int confirmed(CliContext &c, Args &a, const QString &name, bool needsYes, Call c
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
     if (needsYes && !yes) throw UsageError{name + QStringLiteral(" erases data on the terminal: add --yes")};
-    const qint64 before = c.requests();
-    return c.answered(name, before, call());
+    return c.answered(name, call());
 }
 
 int check(CliContext &c, Args &a)
@@ -75,7 +73,6 @@ int check(CliContext &c, Args &a)
     bool fullYear = a.flag(QStringLiteral("--full-year"));
     a.finish();
     QString message;
-    const qint64 before = c.requests();
     bool ok = false;
     const int code = c.link->CheckData(c.addressText(), QDir(dir).absolutePath(), RawName, message, 3, decimal, fullYear,
                                        QStringLiteral("2008/3/7 10:10"), 20)
@@ -84,7 +81,7 @@ int check(CliContext &c, Args &a)
         c.out << code << '\t' << message << Qt::endl;
         return code == 0 ? ExitCode::Success : ExitCode::Refused;
     }
-    return c.failed(QStringLiteral("check"), before, message);
+    return c.failed(QStringLiteral("check"), message);
 }
 
 int sendRecord(CliContext &c, Args &a)
@@ -96,8 +93,7 @@ int sendRecord(CliContext &c, Args &a)
     // The two codes the console sends with a single record, or with the lines of its list.
     const QString code1 = list ? QStringLiteral("1") : QStringLiteral("FF");
     const QString code2 = list ? QStringLiteral("2") : QStringLiteral("99");
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("send-record"), before, c.link->SendRecordToMachine(c.addressText(), card, when, code1, code2));
+    return c.answered(QStringLiteral("send-record"), c.link->SendRecordToMachine(c.addressText(), card, when, code1, code2));
 }
 
 template <typename Call>
@@ -105,8 +101,7 @@ int readLog(CliContext &c, Args &a, const QString &name, Call call)
 {
     a.finish();
     QString log;
-    const qint64 before = c.requests();
-    if (!LinkResult::toBool(call(log))) return c.failed(name, before);
+    if (!LinkResult::toBool(call(log))) return c.failed(name);
     c.out << visibleText(log) << Qt::endl;
     return ExitCode::Success;
 }

@@ -26,11 +26,10 @@ int roster(CliContext &c, Args &a)
     const QString name = QStringLiteral("NameList.txt");
     QString message;
     qint32 count = 0;
-    const qint64 before = c.requests();
     const QVariant r = from ? c.link->GatherSendCardData_all(c.addressText(), folder, name, message, count, sleep, decimal,
                                                               from->trimmed(), to->trimmed())
                             : c.link->GatherSendCardData(c.addressText(), folder, name, message, count, sleep, decimal);
-    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), before, message);
+    if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), message);
     c.out << count << '\t' << QStringLiteral("%1 roster entries collected").arg(count) << Qt::endl;  // the link's message is the console's Chinese
     return ExitCode::Success;
 }
@@ -39,8 +38,7 @@ int rosterCount(CliContext &c, Args &a)
 {
     a.finish();
     qint32 n = 0;
-    const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n))) return c.failed(QStringLiteral("roster-count"), before);
+    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n))) return c.failed(QStringLiteral("roster-count"));
     c.out << n << Qt::endl;
     return ExitCode::Success;
 }
@@ -50,17 +48,15 @@ int clearRoster(CliContext &c, Args &a)
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
     if (!yes) throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("clear-roster"), before, c.link->ClearNameList(c.address16()));
+    return c.answered(QStringLiteral("clear-roster"), c.link->ClearNameList(c.address16()));
 }
 
 int readCard(CliContext &c, Args &a)
 {
     a.finish();
     QString reply;
-    const qint64 before = c.requests();
     const QVariant card = c.link->ReadCardNum(c.address16(), reply);
-    if (card.isNull() || card.toString().isEmpty()) return c.failed(QStringLiteral("read-card"), before);
+    if (card.isNull() || card.toString().isEmpty()) return c.failed(QStringLiteral("read-card"));
     c.out << card.toString() << '\t' << visibleText(reply) << Qt::endl;
     return ExitCode::Success;
 }
@@ -73,8 +69,7 @@ int issueCard(CliContext &c, Args &a)
     a.finish();
     if (!job) throw UsageError{QStringLiteral("issue-card needs --job J, the card's job number")};
     ArgumentForms::jobNumber(*job);
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("issue-card"), before,
+    return c.answered(QStringLiteral("issue-card"),
                       c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
 }
 
@@ -82,8 +77,7 @@ int withdrawCard(CliContext &c, Args &a)
 {
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
-    const qint64 before = c.requests();
-    return c.answered(QStringLiteral("withdraw-card"), before, c.link->ClearName(c.address16(), card));
+    return c.answered(QStringLiteral("withdraw-card"), c.link->ClearName(c.address16(), card));
 }
 
 int findCard(CliContext &c, Args &a)
@@ -91,8 +85,7 @@ int findCard(CliContext &c, Args &a)
     const QString card = ArgumentForms::card(a.positional(QStringLiteral("the card number")));
     a.finish();
     bool found = false;
-    const qint64 before = c.requests();
-    if (!LinkResult::toBool(c.link->FindCard(c.address16(), card, found))) return c.failed(QStringLiteral("find-card"), before);
+    if (!LinkResult::toBool(c.link->FindCard(c.address16(), card, found))) return c.failed(QStringLiteral("find-card"));
     c.out << (found ? "found" : "not found") << Qt::endl;
     return ExitCode::Success;
 }

@@ -33,11 +33,15 @@ struct Parser {
                              QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
                                             "command, sequence) and every retry with its cause on standard error.")};
 
+    QCommandLineOption verbose{QStringLiteral("verbose"),
+                               QStringLiteral("Say on standard error what the link and the sync do: lines opened, retries "
+                                              "and their causes, each terminal's steps with their times.")};
+
     Parser()
     {
         p.setApplicationDescription(QStringLiteral("Drives an attendance terminal through the device link."));
         p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-        p.addOptions({help, version, tcp, com, device, baud, address, settings, trace});
+        p.addOptions({help, version, tcp, com, device, baud, address, settings, trace, verbose});
         p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command and its arguments (below)."),
                                 QStringLiteral("COMMAND [ARGS]"));
     }
@@ -57,6 +61,7 @@ Invocation parse(const QStringList &arguments)
     in.help = p.isSet(parser.help);
     in.version = p.isSet(parser.version);
     in.trace = p.isSet(parser.trace);
+    in.verbose = p.isSet(parser.verbose);
     in.connection.tcp = p.value(parser.tcp);
     in.connection.device = p.value(parser.device);
     in.connection.settingsFile = p.value(parser.settings);

@@ -13,7 +13,8 @@ struct Invocation {
     int address = DefaultTerminalAddress;
     bool help = false;
     bool version = false;
-    bool trace = false;
+    bool trace = false;    // zevo.link.wire
+    bool verbose = false;  // zevo.link and zevo.sync
     QString command;
     QStringList args;
 };

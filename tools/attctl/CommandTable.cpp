@@ -6,35 +6,38 @@
 
 #include <cstring>
 
-int CliContext::answered(const QString &what, qint64 requestsBefore, const QVariant &result) const
+int CliContext::answered(const QString &what, const QVariant &result) const
 {
-    if (!LinkResult::toBool(result)) return failed(what, requestsBefore);
+    if (!LinkResult::toBool(result)) return failed(what);
     out << "ok" << Qt::endl;
     return ExitCode::Success;
 }
 
-int CliContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
+int CliContext::failed(const QString &what, const QString &message) const
 {
-    const Exchange &x = link->exchangeStats();
     if (link->lastFileError() != 0) {
         err << "attctl: " << what << ": cannot write " << link->lastFileErrorPath() << ": "
             << QString::fromLocal8Bit(strerror(link->lastFileError())) << " (the earlier file is kept)" << Qt::endl;
         return ExitCode::LocalWrite;
     }
+    return failed(what, link->lastResult(), message);
+}
+
+int CliContext::failed(const QString &what, const ClientResult &result, const QString &message) const
+{
     const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + visibleText(message);
-    if (x.requests == requestsBefore) {
+    // A false result the client did not fail: the link refused the arguments before sending.
+    if (result.ok() || result.error() == LinkFailure::BadArgument) {
         err << "attctl: " << what << " refused by the device link (an argument is not valid)" << detail << Qt::endl;
         return ExitCode::Usage;
     }
-    if (!x.lastAnswered) {
-        err << "attctl: " << what << " failed, " << Exchange::failureText(x.lastFailure, x.lastDeadlineMs) << Qt::endl;
+    if (!LinkFailures::answered(result.error())) {
+        err << "attctl: " << what << " failed, " << LinkFailures::text(result.error(), result.deadlineMs()) << Qt::endl;
         return ExitCode::Communication;
     }
     err << "attctl: " << what << " failed, the terminal reported failure" << detail << Qt::endl;
     return ExitCode::Refused;
 }
-
-qint64 CliContext::requests() const { return link ? link->exchangeStats().requests : 0; }
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 class AttLink;
+class ClientResult;
 
 // What a command works with: the link (null for commands that need no terminal), the terminal
 // address, and the two output streams.
@@ -20,14 +21,15 @@ struct CliContext {
     QString addressText() const { return QString::number(address); }
     qint16 address16() const { return qint16(address); }
 
-    // The exit status for an operation that gave a false result, with its one-line reason on err:
-    // Usage when the link sent nothing (it refused the arguments), Communication when the last
-    // request went unanswered, otherwise Refused. `what` says which operation failed.
-    int failed(const QString &what, qint64 requestsBefore, const QString &message = {}) const;
+    // The exit status for an operation of the contract that gave a false result, with its one-line
+    // reason on err, taken from the link's last result: LocalWrite when a file could not be written,
+    // else as the result says (below).
+    int failed(const QString &what, const QString &message = {}) const;
+    // The exit status for a failed result of the client: Usage when nothing was sent (an argument
+    // the link refused), Communication when the terminal gave no usable reply, otherwise Refused.
+    int failed(const QString &what, const ClientResult &result, const QString &message = {}) const;
     // A call that answers only yes or no: "ok" on standard output, else failed().
-    int answered(const QString &what, qint64 requestsBefore, const QVariant &result) const;
-    // Requests made so far, to pass to failed().
-    qint64 requests() const;
+    int answered(const QString &what, const QVariant &result) const;
 };
 
 struct CommandEntry {

@@ -37,7 +37,10 @@ int run(QTextStream &out, QTextStream &err)
         out << commandUsage(*command) << Qt::flush;
         return ExitCode::Success;
     }
-    if (in.trace) QLoggingCategory::setFilterRules(QStringLiteral("zevo.link.wire.debug=true"));
+    QStringList rules;
+    if (in.trace) rules << QStringLiteral("zevo.link.wire.debug=true");
+    if (in.verbose) rules << QStringLiteral("zevo.link.info=true") << QStringLiteral("zevo.sync.info=true");
+    if (!rules.isEmpty()) QLoggingCategory::setFilterRules(rules.join(u'\n'));
     if (command->needsTerminal && !in.connection.any())
         throw UsageError{in.command + QStringLiteral(" needs one of --tcp, --com or --device")};
 
