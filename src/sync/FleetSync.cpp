@@ -6,6 +6,7 @@
 #include "sync/LineLock.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/TerminalNotes.h"
 #include "sync/TerminalSync.h"
 
 #include <QFile>
@@ -15,6 +16,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -71,6 +73,35 @@ bool openLine(AttLink &link, const LineTarget &line, QString &error)
     return false;
 }
 
+TerminalResult failedResult(const FleetTerminal &terminal, const QString &error)
+{
+    TerminalResult r;
+    r.name = terminal.name;
+    r.tolerance = terminal.clockTolerance;
+    r.error = error;
+    return r;
+}
+
+// The user's AttLink.ini (timeouts, retries), read once for every line; one that cannot be read fails
+// every line.
+LinkSettings baseSettingsOf(const QString &file, QString &error)
+{
+    if (file.isEmpty() || !QFile::exists(file)) return {};
+    if (QFileInfo(file).isReadable()) return LinkSettings::loadFile(file);
+    error = QStringLiteral("cannot read the link settings %1").arg(file);
+    return {};
+}
+
+// The reason of a failed sync on the terminal's row, for `attctl status`; a database that cannot take
+// it now is told again by the next sync.
+void noteFailure(Database &db, const TerminalResult &r, QMutex &sqliteWrites)
+{
+    std::optional<QMutexLocker<QMutex>> hold;
+    if (!db.postgres()) hold.emplace(&sqliteWrites);
+    QString ignored;
+    TerminalNotes::failure(db, r.name, r.identity, r.error, r.seenAt, ignored);
+}
+
 }  // namespace
 
 FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase)
@@ -90,26 +121,18 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
         ++done;
         if (onResult) onResult(r, done, int(fleet_.size()));
     };
-    auto failLine = [&](const Line &line, const QString &error) {
+    QMutex sqliteWrites;
+    auto failLine = [&](const Line &line, const QString &error, Database *db = nullptr) {
         for (int i : line.members) {
-            TerminalResult r;
-            r.name = fleet_[i].name;
-            r.tolerance = fleet_[i].clockTolerance;
-            r.error = error;
+            const TerminalResult r = failedResult(fleet_[i], error);
+            if (db && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
             finish(i, r);
         }
     };
 
-    // The settings file is read once for every line.
-    LinkSettings baseSettings;
     QString settingsError;
-    const QString &settingsFile = options_.linkSettingsFile;
-    if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
-        if (QFileInfo(settingsFile).isReadable()) baseSettings = LinkSettings::loadFile(settingsFile);
-        else settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
-    }
+    const LinkSettings baseSettings = baseSettingsOf(options_.linkSettingsFile, settingsError);
 
-    QMutex sqliteWrites;
     std::atomic<qsizetype> next{0};
     auto worker = [&] {
         std::unique_ptr<Database> db;
@@ -131,21 +154,22 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
             LineLock lock;
             QString error;
             if (!lock.acquire(options_.lockFolder, line.target.key(), options_.lockWaitSeconds, error)) {
-                failLine(line, error);
+                failLine(line, error, db.get());
                 continue;
             }
             if (!settingsError.isEmpty()) {
-                failLine(line, settingsError);
+                failLine(line, settingsError, db.get());
                 continue;
             }
             AttLink link(settingsFor(baseSettings, line.target));
             if (!openLine(link, line.target, error)) {
-                failLine(line, error);
+                failLine(line, error, db.get());
                 continue;
             }
             bool failed = false;
             for (int i : line.members) {
                 TerminalResult r = syncTerminal(link, fleet_[i], store.get(), spool, options_);
+                if (!r.ok() && store && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
                 failed = failed || !r.ok();
                 finish(i, std::move(r));
             }
