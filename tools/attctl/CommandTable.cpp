@@ -58,6 +58,7 @@ std::vector<CommandEntry> buildTable()
     addRosterCommands(table);
     addConfigCommands(table);
     addSyncCommands(table);
+    addHealthCommands(table);
     addPortCommands(table);
     return table;
 }

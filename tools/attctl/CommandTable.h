@@ -48,4 +48,5 @@ void addRecordCommands(std::vector<CommandEntry> &table);
 void addRosterCommands(std::vector<CommandEntry> &table);
 void addConfigCommands(std::vector<CommandEntry> &table);
 void addSyncCommands(std::vector<CommandEntry> &table);
+void addHealthCommands(std::vector<CommandEntry> &table);
 void addPortCommands(std::vector<CommandEntry> &table);

@@ -1,5 +1,7 @@
 // Unattended collection: sync a fleet into a database, export what it holds.
 #include "attctl/CommandTable.h"
+#include "attctl/DatabaseOption.h"
+#include "attctl/HealthCommands.h"
 #include "attctl/OutputFile.h"
 #include "attctl/RecordOptions.h"
 
@@ -23,15 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-DatabaseUrl databaseOf(const std::optional<QString> &text)
-{
-    if (!text) return DatabaseUrl::defaultLocation();
-    QString error;
-    const std::optional<DatabaseUrl> url = DatabaseUrl::parse(*text, error);
-    if (!url) throw UsageError{QStringLiteral("--db: ") + error};
-    return *url;
-}
 
 // The console's record layout for consumers of its formatted files: GB18030, CR LF, the machine
 // number being the terminal's address.
@@ -70,6 +63,7 @@ int syncCommand(CommandContext &c, Args &a)
     options.lockFolder = a.value(QStringLiteral("--lock-dir"), LineLock::defaultFolder());
     options.linkSettingsFile = a.value(QStringLiteral("--link-settings"),
                                        QCoreApplication::applicationDirPath() + QStringLiteral("/AttLink.ini"));
+    const QString metricsPath = a.value(QStringLiteral("--metrics"), QString());
     a.finish();
 
     QString error;
@@ -111,10 +105,12 @@ int syncCommand(CommandContext &c, Args &a)
         if (tty) c.err << done << " / " << total << " terminals" << Qt::flush;
     });
     if (tty) c.err << "\r\033[K" << Qt::flush;
-    c.out << SyncReport::total(results, double(clock.elapsed()) / 1000.0, options.dryRun) << Qt::endl;
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    c.out << SyncReport::total(results, seconds, options.dryRun) << Qt::endl;
+    const int metrics = finishSyncRun(c.err, options, results, seconds, metricsPath);
     for (const TerminalResult &r : results)
         if (!r.ok()) return ExitCode::SomeFailed;
-    return ExitCode::Success;
+    return metrics;
 }
 
 int exportCommand(CommandContext &c, Args &a)
@@ -181,7 +177,7 @@ void addSyncCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("sync"),
                  QStringLiteral("--fleet FILE [--db URL] [--jobs N] [--dry-run] [--set-clock-beyond SECONDS] "
-                                "[--lock-wait SECONDS] [--lock-dir DIR] [--link-settings FILE]"),
+                                "[--lock-wait SECONDS] [--lock-dir DIR] [--link-settings FILE] [--metrics FILE]"),
                  QStringLiteral("collect every terminal of a fleet file into a database (sqlite:PATH or "
                                 "postgresql://USER@HOST:PORT/DB); exit 4 when a terminal failed"),
                  false, syncCommand});

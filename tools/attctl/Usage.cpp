@@ -23,8 +23,9 @@ QString usageText(const std::vector<CommandEntry> &table)
              "Fields: {%1}. At most 8 fields; {{ and }} stand for braces. Default: %2\n"
              "\n"
              "exit status: 0 success, 1 the terminal reported failure, 2 usage error, 3 communication failure,\n"
-             "  4 sync: a terminal failed or the database cannot be used,\n"
-             "  5 a file could not be written (disk full, folder not writable; the earlier file is kept)\n")
+             "  4 sync: a terminal failed or the database cannot be used (status: no terminal to tell of),\n"
+             "  5 a file could not be written (disk full, folder not writable; the earlier file is kept),\n"
+             "  6 status: a terminal is not ok\n")
              .arg(LayoutText::fieldNames().join(QStringLiteral("} {")), LayoutText::toText(RecordLayout::defaults()));
     return s;
 }
