@@ -11,11 +11,10 @@ constexpr qint64 Day = 86400;
 
 QString timeText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
-// A stored time: TIMESTAMP on PostgreSQL, "yyyy-MM-dd HH:mm:ss" text on SQLite, both this computer's time.
+// A stored time, this computer's wall-clock time.
 QDateTime timeOf(const QVariant &v)
 {
     if (v.isNull()) return {};
-    if (v.typeId() == QMetaType::QDateTime) return v.toDateTime();
     return QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
@@ -25,18 +24,26 @@ std::optional<qint64> numberOf(const QVariant &v)
     return v.toLongLong();
 }
 
+// A stored time as "yyyy-MM-dd HH:mm:ss" text, as it was written: the PostgreSQL driver would read a
+// TIMESTAMP as UTC and move it into this computer's zone.
+QString timeColumn(bool postgres, const QString &column)
+{
+    return postgres ? QStringLiteral("to_char(%1, 'YYYY-MM-DD HH24:MI:SS')").arg(column) : column;
+}
+
 // One row per name: the newest terminal of that name. The week-old sample that gives the punch rate
 // and the count of suspect punches are looked up by key and by the index of suspect punches alone,
 // so that years of samples and punches are never scanned.
 QString healthQuery(bool postgres)
 {
     const QString since = postgres ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
-    const QString firstSample = QStringLiteral("(SELECT s.%1 FROM samples s WHERE s.terminal_id = t.id AND s.at >= ")
+    const QString firstSample = QStringLiteral("(SELECT %1 FROM samples s WHERE s.terminal_id = t.id AND s.at >= ")
                                 + since + QStringLiteral(" ORDER BY s.at LIMIT 1)");
-    return QStringLiteral("SELECT t.name, t.identity, t.last_sync, t.capacity, t.held, t.lost_total, t.lost_at, "
+    return QStringLiteral("SELECT t.name, t.identity, %1, t.capacity, t.held, t.lost_total, %2, "
                           "t.clock_drift, t.last_error, t.last_serial, "
                           "(SELECT count(*) FROM punches p WHERE p.terminal_id = t.id AND p.suspect <> ''), ")
-        + firstSample.arg(QStringLiteral("at")) + QStringLiteral(", ") + firstSample.arg(QStringLiteral("last_serial"))
+               .arg(timeColumn(postgres, QStringLiteral("t.last_sync")), timeColumn(postgres, QStringLiteral("t.lost_at")))
+        + firstSample.arg(timeColumn(postgres, QStringLiteral("s.at"))) + QStringLiteral(", ") + firstSample.arg(QStringLiteral("s.last_serial"))
         + QStringLiteral(" FROM terminals t WHERE t.id IN (SELECT max(id) FROM terminals GROUP BY name) ORDER BY t.name");
 }
 

@@ -10,10 +10,11 @@ namespace {
 
 QString timeText(const QDateTime &t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
 
+// The punch's time as stored, read as text (the PostgreSQL driver would move a TIMESTAMP into this
+// computer's zone).
 quint64 stampOf(const QVariant &v)
 {
-    const QDateTime t = v.typeId() == QMetaType::QDateTime ? v.toDateTime()
-                                                           : QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QDateTime t = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     if (!t.isValid()) return 0;
     const QDate d = t.date();
     const QTime c = t.time();
@@ -28,8 +29,9 @@ bool known(Database &db, const QString &identity, Known &out, QString &error)
 {
     out = Known{};
     QSqlQuery q(db.sql());
-    q.prepare(QStringLiteral("SELECT t.last_serial, t.oldest_serial, p.at FROM terminals t LEFT JOIN punches p "
-                             "ON p.terminal_id = t.id AND p.serial = t.last_serial WHERE t.identity = ?"));
+    q.prepare(QStringLiteral("SELECT t.last_serial, t.oldest_serial, %1 FROM terminals t LEFT JOIN punches p "
+                             "ON p.terminal_id = t.id AND p.serial = t.last_serial WHERE t.identity = ?")
+                  .arg(db.postgres() ? QStringLiteral("to_char(p.at, 'YYYY-MM-DD HH24:MI:SS')") : QStringLiteral("p.at")));
     q.addBindValue(identity);
     if (!db.exec(q, error)) return false;
     if (!q.next()) return true;
