@@ -35,7 +35,9 @@ bool makeFleet(const QString &path, int terminals, int hours)
 {
     QString error;
     {
-        auto db = Database::open(DatabaseUrl{DatabaseUrl::Sqlite, path}, error);
+        DatabaseUrl url;
+        url.path = path;
+        auto db = Database::open(url, error);
         if (!db || !Schema::migrate(*db, error)) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return false;

@@ -220,7 +220,7 @@ private slots:
         QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("no sync has run")), qPrintable(status.err));
 
         const QString path = dir_.filePath(QStringLiteral("v1.sqlite"));
-        QVERIFY(QFile::copy(QFINDTESTDATA("../data/sync-v1.sqlite"), path));
+        QVERIFY(QFile::copy(qEnvironmentVariable("ZEVO_TEST_DATA") + QStringLiteral("/sync-v1.sqlite"), path));
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         const QString db = QStringLiteral("sqlite:") + path;
         status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db});
