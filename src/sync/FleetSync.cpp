@@ -7,6 +7,7 @@
 #include "sync/LineLock.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/TerminalNotes.h"
 #include "sync/TerminalSync.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -121,6 +123,16 @@ private:
     qsizetype reported_ = 0;
 };
 
+// The reason of a failed sync on the terminal's row, for `attctl status`; a database that cannot take
+// it now is told again by the next sync.
+void noteFailure(Database &db, const TerminalResult &r, QMutex &sqliteWrites)
+{
+    std::optional<QMutexLocker<QMutex>> hold;
+    if (!db.postgres()) hold.emplace(&sqliteWrites);
+    QString ignored;
+    TerminalNotes::failure(db, r.name, r.identity, r.error, r.seenAt, ignored);
+}
+
 }  // namespace
 
 FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase)
@@ -134,15 +146,18 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
     OrderedResults results(fleet_.size(), onResult);
     auto finish = [&](int index, TerminalResult r) { results.finish(index, std::move(r)); };
     auto notStarted = [&](int i) { finish(i, failed(fleet_[i], QStringLiteral("not started, the sync was stopped"), false)); };
-    auto failLine = [&](const Line &line, const QString &error) {
-        for (int i : line.members) finish(i, failed(fleet_[i], error));
+    QMutex sqliteWrites;
+    auto failLine = [&](const Line &line, const QString &error, Database *db = nullptr) {
+        for (int i : line.members) {
+            TerminalResult r = failed(fleet_[i], error);
+            if (db && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
+            finish(i, std::move(r));
+        }
     };
 
-    // The settings file is read once for every line.
-    LinkSettings baseSettings;
+    LinkSettings baseSettings;  // read once for every line
     const QString settingsError = loadSettings(options_.linkSettingsFile, baseSettings);
 
-    QMutex sqliteWrites;
     std::atomic<qsizetype> next{0};
     auto worker = [&] {
         std::unique_ptr<Database> db;
@@ -168,16 +183,16 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
             LineLock lock;
             QString error;
             if (!lock.acquire(options_.lockFolder, line.target.key(), options_.lockWaitSeconds, error)) {
-                failLine(line, error);
+                failLine(line, error, db.get());
                 continue;
             }
             if (!settingsError.isEmpty()) {
-                failLine(line, settingsError);
+                failLine(line, settingsError, db.get());
                 continue;
             }
             AttLink link(settingsFor(baseSettings, line.target));
             if (!openLine(link, line.target, error)) {
-                failLine(line, error);
+                failLine(line, error, db.get());
                 continue;
             }
             bool failed = false;
@@ -187,6 +202,7 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
                     continue;
                 }
                 TerminalResult r = syncTerminal(link, fleet_[i], store.get(), spool, options_);
+                if (!r.ok() && store && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
                 failed = failed || !r.ok();
                 finish(i, std::move(r));
             }

@@ -3,6 +3,8 @@
 #include "attlink/AttLink.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/PunchSuspect.h"
+#include "sync/TerminalNotes.h"
 
 namespace {
 
@@ -24,7 +26,9 @@ bool toPunch(const SerialRecord &r, Punch &p)
     return true;
 }
 
-TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift)
+int fillPercent(quint64 held, quint64 capacity) { return int(qMin<quint64>(held, capacity) * 100 / capacity); }
+
+TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, const TerminalResult &result)
 {
     TerminalFacts facts;
     facts.identity = id.identity;
@@ -33,79 +37,74 @@ TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id,
     facts.firmware = id.firmware;
     facts.address = terminal.address;
     facts.line = terminal.line.text();
-    facts.clockDrift = drift;
+    facts.clockDrift = result.drift.value_or(0);
     facts.syncedAt = QDateTime::currentDateTime();
+    facts.hasMemory = id.hasMemory;
+    facts.capacity = id.capacity;
+    facts.held = id.held;
+    facts.firstAvailable = id.firstAvailable();
     return facts;
 }
 
-}  // namespace
-
-TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
-                            const SyncOptions &options)
+// Identifies the terminal and checks it against what is stored for its identity: serials never go
+// back, and neither does the oldest record a terminal can still give. False with result.error.
+bool identifyKnown(AttLink &link, const FleetTerminal &terminal, PunchStore *store, TerminalResult &result,
+                   TerminalIdentity &id, TerminalNotes::Known &known)
 {
-    TerminalResult result;
-    result.name = terminal.name;
-    result.tolerance = terminal.clockTolerance;
-
-    TerminalIdentity id;
     if (!link.identify(terminal.address, id)) {
         result.error = QStringLiteral("identify failed: ") + link.lastError();
-        return result;
+        return false;
     }
     result.identity = id.identity;
     if (id.identity.isEmpty()) {
         result.error = QStringLiteral("the terminal gave no identity");
-        return result;
+        return false;
     }
     result.terminalSerial = id.lastSerial;
+    result.seenAt = QDateTime::currentDateTime();
     const QDateTime before = computerWallClock();
     if (id.clock.isValid()) result.drift = before.secsTo(id.clock);
-
-    QString error;
-    quint64 stored = 0;
-    bool known = true;
-    if (store && !store->lastSerial(id.identity, stored, error, &known)) {
-        result.error = error;
-        return result;
-    }
-    result.lastSerial = stored;
-    TerminalFacts facts = factsOf(terminal, id, result.drift.value_or(0));
+    if (id.hasMemory) result.fillPercent = fillPercent(id.held, id.capacity);
+    if (store && !TerminalNotes::known(store->database(), id.identity, known, result.error)) return false;
+    result.lastSerial = known.lastSerial;
     // A terminal new to the database where another one was: it was replaced (or readdressed).
-    if (store && !known && !store->replacedIdentities(facts, result.replaced, error)) {
-        result.error = error;
-        return result;
-    }
-    if (id.lastSerial < stored) {
+    if (store && !known.stored && !store->replacedIdentities(factsOf(terminal, id, result), result.replaced, result.error))
+        return false;
+    if (id.lastSerial < known.lastSerial) {
         // Serials never go back: a terminal whose memory was replaced, or two terminals with one
         // identity. Collecting would skip its records; the operator has to look.
         result.error = QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
                            .arg(id.lastSerial)
-                           .arg(stored);
-        return result;
+                           .arg(known.lastSerial);
+        return false;
     }
-    if (options.dryRun) {
-        result.newRecords = qint64(id.lastSerial - stored);
-        return result;
+    if (id.hasMemory && id.firstAvailable() < known.oldestSerial) {
+        result.error = QStringLiteral("the terminal's oldest serial %1 is below the %2 it held before (memory replaced?); nothing collected")
+                           .arg(id.firstAvailable())
+                           .arg(known.oldestSerial);
+        return false;
     }
+    if (id.hasMemory && id.firstAvailable() > known.lastSerial + 1) result.lost = qint64(id.firstAvailable() - 1 - known.lastSerial);
+    return true;
+}
 
-    if (options.setClockBeyond && result.drift && qAbs(*result.drift) > *options.setClockBeyond) {
-        const QDateTime now = QDateTime::currentDateTime();
-        QString date = now.toString(QStringLiteral("yyMMdd")), time = now.toString(QStringLiteral("HHmmss")),
-                logged = QStringLiteral("01");
-        if (link.ModifyDateTime(qint16(terminal.address), date, time, logged).toBool()) result.clockSet = true;
-        else result.error = QStringLiteral("setting the clock failed");
-    }
-
+// The records after the stored serial into the spool, each judged for a suspect time. `last` the
+// newest serial collected.
+bool collectInto(AttLink &link, const FleetTerminal &terminal, const TerminalIdentity &id, const TerminalNotes::Known &known,
+                 PunchSpool &spool, const SyncOptions &options, TerminalResult &result, quint64 &last)
+{
+    QString error;
     if (!spool.reset(error)) {
         result.error = error;
-        return result;
+        return false;
     }
-    quint64 last = stored;
-    quint64 previous = stored;
+    PunchSuspect::Judge judge(QDate::fromString(id.firmware, QStringLiteral("yyyy-MM-dd")), computerWallClock(), known.lastStamp);
+    last = known.lastSerial;
+    quint64 previous = known.lastSerial;
     QString recordError;
     if (options.progress)
         link.setProgressHandler([&](qint64 done, qint64 expected) { options.progress(terminal.name, done, expected); });
-    const bool collected = link.recordsSince(terminal.address, stored, [&](const SerialRecord &r) {
+    const bool collected = link.recordsSince(terminal.address, known.lastSerial, [&](const SerialRecord &r) {
         Punch p;
         if (options.stopped()) {
             recordError = QStringLiteral("the sync was stopped, nothing of this terminal stored");
@@ -119,6 +118,7 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
             recordError = QStringLiteral("record %1 has no valid time or flag").arg(r.serial);
             return false;
         }
+        p.suspect = judge.judge(p.stamp);
         previous = r.serial;
         if (!spool.append(p)) {
             recordError = QStringLiteral("cannot write the spool file (disk full?)");
@@ -129,22 +129,53 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
     link.setProgressHandler({});
     if (!collected || !recordError.isEmpty()) {
         result.error = QStringLiteral("collection failed: ") + (recordError.isEmpty() ? link.lastError() : recordError);
-        return result;
+        return false;
     }
     if (last < previous) last = previous;
     if (!spool.rewind(error)) {
         result.error = error;
+        return false;
+    }
+    return true;
+}
+
+
+}  // namespace
+
+TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
+                            const SyncOptions &options)
+{
+    TerminalResult result;
+    result.name = terminal.name;
+    result.tolerance = terminal.clockTolerance;
+
+    TerminalIdentity id;
+    TerminalNotes::Known known;
+    if (!identifyKnown(link, terminal, store, result, id, known)) return result;
+    if (options.dryRun) {
+        result.newRecords = qint64(id.lastSerial - known.lastSerial) - result.lost;
         return result;
     }
 
-    facts.syncedAt = QDateTime::currentDateTime();
+    if (options.setClockBeyond && result.drift && qAbs(*result.drift) > *options.setClockBeyond) {
+        const QDateTime now = QDateTime::currentDateTime();
+        QString date = now.toString(QStringLiteral("yyMMdd")), time = now.toString(QStringLiteral("HHmmss")),
+                logged = QStringLiteral("01");
+        if (link.ModifyDateTime(qint16(terminal.address), date, time, logged).toBool()) result.clockSet = true;
+        else result.error = QStringLiteral("setting the clock failed");
+    }
+
+    quint64 last = 0;
+    if (!collectInto(link, terminal, id, known, spool, options, result, last)) return result;
+    QString error;
     qint64 inserted = 0;
-    if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
-                      terminal.clearAfterSync)) {
+    if (!store->store(factsOf(terminal, id, result), [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted,
+                      error, terminal.clearAfterSync)) {
         result.error = QStringLiteral("storing failed, nothing kept: ") + error;
         return result;
     }
     result.newRecords = inserted;
+    result.lost = store->lost();
     // Another sync may have stored further meanwhile; what is stored is what may go.
     quint64 nowStored = last;
     if (store->lastSerial(id.identity, nowStored, error)) result.lastSerial = nowStored;
@@ -154,10 +185,16 @@ TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchS
         // Everything up to `last` is stored: this sync's records and what earlier syncs stored,
         // including those an interrupted sync stored but did not get to delete.
         qint64 deleted = 0;
-        if (link.deleteRecordsUpTo(terminal.address, last, deleted))
+        if (link.deleteRecordsUpTo(terminal.address, last, deleted)) {
             result.cleared = deleted;
-        else if (result.error.isEmpty())
+            if (id.hasMemory) {
+                const quint64 left = id.held - qMin(id.held, quint64(deleted));
+                result.fillPercent = fillPercent(left, id.capacity);
+                TerminalNotes::held(store->database(), id.identity, left, error);
+            }
+        } else if (result.error.isEmpty())
             result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ") + link.lastError();
     }
     return result;
 }
+

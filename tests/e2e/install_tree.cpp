@@ -64,7 +64,7 @@ QStringList attctlCommands(const QString &attctl)
     QStringList commands;
     bool on = false;
     for (const QString &line : help.split(u'\n')) {
-        if (QRegularExpression(QStringLiteral("^[a-z].*commands.*:$")).match(line).hasMatch()) on = true;
+        if (QRegularExpression(QStringLiteral("^([a-z]+ )?commands.*:$")).match(line).hasMatch()) on = true;
         else if (line.isEmpty()) on = false;
         else if (on && QRegularExpression(QStringLiteral("^  [a-z]")).match(line).hasMatch()) commands << line.split(u' ', Qt::SkipEmptyParts).first();
     }

@@ -20,7 +20,7 @@ class LinkKnownAnswers : public QObject {
 
     static QByteArray fixture(const QString &name)
     {
-        QFile f(QFINDTESTDATA(QStringLiteral("../data/wire/") + name + QStringLiteral(".bin")));
+        QFile f(qEnvironmentVariable("ZEVO_TEST_DATA") + QStringLiteral("/wire/") + name + QStringLiteral(".bin"));
         if (!f.open(QIODevice::ReadOnly)) qFatal("no fixture %s", qPrintable(name));
         return f.readAll();
     }

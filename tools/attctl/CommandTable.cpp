@@ -59,6 +59,7 @@ std::vector<CommandEntry> buildTable()
     addRosterCommands(table);
     addConfigCommands(table);
     addSyncCommands(table);
+    addHealthCommands(table);
     addPortCommands(table);
     addFleetHelp(table);
     return table;

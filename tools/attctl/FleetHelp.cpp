@@ -1,4 +1,4 @@
-// The long help of the fleet commands: what attctl sync --help and attctl export --help show.
+// The long help of the fleet commands: what attctl sync --help, export --help and status --help show.
 #include "attctl/CommandTable.h"
 
 namespace {
@@ -20,7 +20,10 @@ options:
   --lock-wait SECONDS      wait for a line another sync uses (default 60)
   --lock-dir DIR           the folder of the line locks
                            (default $XDG_RUNTIME_DIR/zevo-sync)
-  --link-settings FILE     the link's AttLink.ini (default: the one beside attctl)
+  --link-settings FILE     the link's AttLink.ini (default: the one beside
+                           attctl)
+  --metrics FILE           after the sync, write the fleet's health in the
+                           Prometheus text format to FILE whole
 
 fleet file: UTF-8 INI, one [section] per terminal, the section's name being
 the terminal's name in reports and exports; # and ; start comments.
@@ -33,10 +36,12 @@ Terminals with the same line are synced one after the other over it.
 examples:
   attctl sync --fleet /etc/zevo/fleet.ini --dry-run
   attctl sync --fleet fleet.ini --db sqlite:/var/lib/zevo/punches.sqlite
-  attctl sync --fleet fleet.ini --db postgresql://zevo@db.example:5432/attendance
+  attctl sync --fleet fleet.ini \
+      --db postgresql://zevo@db.example:5432/attendance
 
 exit status: 0 every terminal synced; 4 a terminal failed (the others were
-synced) or the database cannot be used; 2 a usage error or a bad fleet file.
+synced) or the database cannot be used; 5 the metrics file could not be
+written (everything was stored); 2 a usage error or a bad fleet file.
 More, and an example fleet file: /usr/share/doc/zevo/sync.md and
 examples/fleet.ini (/usr/local/share/doc/zevo for a /usr/local install).
 )";
@@ -47,12 +52,13 @@ options:
   --db URL         sqlite:PATH or postgresql://USER@HOST:PORT/DATABASE;
                    default sqlite:$XDG_DATA_HOME/zevo/punches.sqlite
                    (~/.local/share/zevo/punches.sqlite)
-  --from DATE      yyyy-MM-dd (the whole day) or yyyy-MM-ddTHH:mm:ss, inclusive,
-  --to DATE        in the terminals' own wall-clock time
+  --from DATE      yyyy-MM-dd (the whole day) or yyyy-MM-ddTHH:mm:ss,
+  --to DATE        inclusive, in the terminals' own wall-clock time
   --terminal NAME  only the terminal of that name in the fleet file
   --format F       csv (default: UTF-8, a header row), jsonl (one JSON object a
                    line) or layout (the console's DataRecordSet.txt: GB18030)
-  --layout TEXT    with --format layout: the fields, as attctl collect takes them
+  --layout TEXT    with --format layout: the fields, as attctl collect takes
+                   them
   --decimal        with --format layout: decimal card numbers
   --full-year      with --format layout: four-digit years
   --out FILE       write FILE whole or not at all (default: standard output)
@@ -68,6 +74,28 @@ exit status: 0 written; 4 the database cannot be read; 5 the file or standard
 output could not be written (the earlier file is kept); 2 a usage error.
 )";
 
+const char StatusDetails[] = R"(One row per terminal of the database, read only (also while a sync
+runs).
+
+options:
+  --db URL          the database, as for sync
+  --json            one JSON object a terminal a line
+  --stale DURATION  no successful sync for longer is stale (default 2h;
+                    s, m, h or d)
+  --fill PERCENT    a memory fuller is filling (default 80)
+
+states: ok; failing (its last sync failed); stale; lost (records overwritten
+before they were collected, in the last 7 days); filling (fuller than --fill,
+or full within 7 days at the last week's rate).
+
+examples:
+  attctl status
+  attctl status --db sqlite:/var/lib/zevo/punches.sqlite --stale 90m --json
+
+exit status: 0 every terminal is ok; 6 one is not; 4 the database is missing,
+empty or cannot be read; 2 a usage error.
+)";
+
 }  // namespace
 
 void addFleetHelp(std::vector<CommandEntry> &table)
@@ -75,6 +103,7 @@ void addFleetHelp(std::vector<CommandEntry> &table)
     for (CommandEntry &c : table) {
         if (c.name == QLatin1String("sync")) c.details = QString::fromUtf8(SyncDetails);
         else if (c.name == QLatin1String("export")) c.details = QString::fromUtf8(ExportDetails);
+        else if (c.name == QLatin1String("status")) c.details = QString::fromUtf8(StatusDetails);
         else continue;
         c.fleet = true;
     }
