@@ -60,6 +60,7 @@ std::vector<CommandEntry> buildTable()
     addConfigCommands(table);
     addSyncCommands(table);
     addHealthCommands(table);
+    addServeCommand(table);
     addPortCommands(table);
     addFleetHelp(table);
     return table;

@@ -1,4 +1,5 @@
-// The long help of the fleet commands: what attctl sync --help, export --help and status --help show.
+// The long help of the fleet commands: what attctl sync --help, export --help, status --help and
+// serve --help show.
 #include "attctl/CommandTable.h"
 
 namespace {
@@ -96,6 +97,26 @@ exit status: 0 every terminal is ok; 6 one is not; 4 the database is missing,
 empty or cannot be read; 2 a usage error.
 )";
 
+const char ServeDetails[] = R"(A web dashboard of the database for a browser, read only: the fleet (/),
+one terminal over time (/terminal/IDENTITY), the punches of a day
+(/punches?date=&terminal=&card=, a page at a time, with CSV), their JSON
+(/api/status, /api/punches) and the Prometheus metrics (/metrics).
+
+options:
+  --db URL                the database, as for sync
+  --listen ADDRESS:PORT   default 127.0.0.1:8470; port 0 takes a free one
+  --token-file FILE       a secret of one line (16 characters or more), asked
+                          as a bearer token or through the sign-in form;
+                          required for any address but the loopback
+
+examples:
+  attctl serve --db sqlite:/var/lib/zevo/punches.sqlite
+  attctl serve --listen 0.0.0.0:8470 --token-file /etc/zevo/web-token
+
+Runs until SIGTERM or Ctrl-C. exit status: 0 stopped; 3 the address cannot
+be listened on; 2 a usage error (also another address without a token).
+)";
+
 }  // namespace
 
 void addFleetHelp(std::vector<CommandEntry> &table)
@@ -104,6 +125,7 @@ void addFleetHelp(std::vector<CommandEntry> &table)
         if (c.name == QLatin1String("sync")) c.details = QString::fromUtf8(SyncDetails);
         else if (c.name == QLatin1String("export")) c.details = QString::fromUtf8(ExportDetails);
         else if (c.name == QLatin1String("status")) c.details = QString::fromUtf8(StatusDetails);
+        else if (c.name == QLatin1String("serve")) c.details = QString::fromUtf8(ServeDetails);
         else continue;
         c.fleet = true;
     }

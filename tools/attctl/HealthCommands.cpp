@@ -6,6 +6,7 @@
 
 #include "common/VisibleText.h"
 #include "health/FleetHealth.h"
+#include "health/HealthJson.h"
 #include "health/HealthMetrics.h"
 #include "sync/Database.h"
 #include "sync/Schema.h"
@@ -14,7 +15,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QRegularExpression>
 
 namespace {
@@ -92,23 +92,10 @@ void printTable(QTextStream &out, const QList<TerminalHealth> &fleet)
     out.flush();
 }
 
-QJsonValue orNull(const std::optional<double> &v) { return v ? QJsonValue(*v) : QJsonValue(); }
-
 void printJson(QTextStream &out, const QList<TerminalHealth> &fleet)
 {
     for (const TerminalHealth &h : fleet) {
-        QJsonObject o{{QStringLiteral("terminal"), h.name},
-                      {QStringLiteral("identity"), h.identity},
-                      {QStringLiteral("last_sync"), h.lastSync.isValid() ? QJsonValue(h.lastSync.toString(Qt::ISODate)) : QJsonValue()},
-                      {QStringLiteral("age_seconds"), h.ageSeconds ? QJsonValue(double(*h.ageSeconds)) : QJsonValue()},
-                      {QStringLiteral("state"), h.stateText()},
-                      {QStringLiteral("fill_percent"), h.fill ? QJsonValue(int(*h.fill * 100.0)) : QJsonValue()},
-                      {QStringLiteral("days_until_full"), orNull(h.daysUntilFull)},
-                      {QStringLiteral("lost_total"), double(h.lostTotal)},
-                      {QStringLiteral("drift_seconds"), h.drift ? QJsonValue(double(*h.drift)) : QJsonValue()},
-                      {QStringLiteral("suspect"), double(h.suspect)},
-                      {QStringLiteral("last_error"), h.lastError}};
-        out << QJsonDocument(o).toJson(QJsonDocument::Compact) << '\n';
+        out << QJsonDocument(healthJson(h)).toJson(QJsonDocument::Compact) << '\n';
     }
     out.flush();
 }
