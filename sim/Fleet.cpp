@@ -40,6 +40,7 @@ int run(QCoreApplication &app, const Settings &settings, const FaultSettings &fa
     for (int i = 0; i < settings.count; ++i) {
         auto t = std::make_unique<Terminal>(i + 1);
         if (settings.firmware.isValid()) t->firmware = settings.firmware;
+        t->setCapacity(settings.capacity);
         Generate::records(*t, settings.records, faults.seed + quint64(i));
         FaultSettings own = faults;
         own.seed = faults.seed + quint64(i);

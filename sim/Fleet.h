@@ -18,6 +18,7 @@ struct Settings {
     QString host = QStringLiteral("127.0.0.1");
     int basePort = 0;
     int records = 0;       // generated records on each terminal
+    qsizetype capacity = 100000;  // records each terminal's memory holds
     int punchEveryMs = 0;  // 0: no punches over time
     QDate firmware;        // invalid: the default
 };

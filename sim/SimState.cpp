@@ -50,6 +50,8 @@ QJsonObject toJson(const Terminal &t)
     o[QStringLiteral("identity")] = t.identity;
     // Serials as text: JSON numbers are doubles and lose digits past 2^53.
     o[QStringLiteral("lastSerial")] = QString::number(t.lastSerial);
+    o[QStringLiteral("capacity")] = double(t.capacity);
+    o[QStringLiteral("oldestSerial")] = QString::number(t.records.isEmpty() ? 0 : t.firstSerial());
     QJsonArray records;
     quint64 serial = t.firstSerial();
     for (const Terminal::Record &r : t.records)
@@ -114,6 +116,11 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             return fail(QStringLiteral("identity"));
         t.identity = id.toUpper();
     }
+    if (o.contains(QStringLiteral("capacity"))) {
+        const qint64 c = o[QStringLiteral("capacity")].toInteger(-1);
+        if (c < 1 || c > 100000000) return fail(QStringLiteral("capacity"));
+        t.capacity = c;
+    }
     if (o.contains(QStringLiteral("records"))) {
         QList<Terminal::Record> records;
         for (const QJsonValue &v : o[QStringLiteral("records")].toArray()) {
@@ -131,7 +138,10 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
         }
         t.records = records;
         t.lastSerial = quint64(records.size());
+        // A file written before terminals had a capacity may hold more than the default: all are kept.
+        if (!o.contains(QStringLiteral("capacity"))) t.capacity = qMax(t.capacity, records.size());
     }
+    if (t.records.size() > t.capacity) return fail(QStringLiteral("capacity (below the records held)"));
     // The newest serial is at least the one of the last record held (files without serials: their
     // records are numbered from 1).
     if (o.contains(QStringLiteral("lastSerial"))) {

@@ -82,8 +82,15 @@ void Terminal::punch(uint32_t card, const QByteArray &flag)
 
 void Terminal::append(const Record &r)
 {
+    if (records.size() >= capacity) records.removeFirst();
     records.append(r);
     ++lastSerial;
+}
+
+void Terminal::setCapacity(qsizetype n)
+{
+    capacity = qMax<qsizetype>(1, n);
+    if (records.size() > capacity) records.remove(0, records.size() - capacity);
 }
 
 void Terminal::clearRecords()
@@ -95,7 +102,10 @@ void Terminal::clearRecords()
 Terminal::Reply Terminal::identify() const
 {
     return ok(QStringList{QStringLiteral("VX730K"), firmware.toString(Qt::ISODate), QString::number(address), identity,
-                          now().toString(QStringLiteral("yyyyMMddHHmmss")), QString::number(lastSerial)});
+                          now().toString(QStringLiteral("yyyyMMddHHmmss")), QString::number(lastSerial),
+                          QString::number(capacity), QString::number(records.size()),
+                          QString::number(records.isEmpty() ? 0 : firstSerial()), QString::number(RosterCapacity),
+                          QString::number(roster.size())});
 }
 
 void Terminal::logClear(int count) { clearLog.append({count, now()}); }
@@ -249,7 +259,6 @@ Terminal::Reply Terminal::putRecord(const QStringList &f)
 
 Terminal::Reply Terminal::addCard(const QStringList &f)
 {
-    constexpr int Capacity = 30000;
     Card c;
     if (f.size() != 5 || !parseCard(f[0], c.card)) return bad();
     c.jobNo = f[1];
@@ -265,7 +274,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
         roster[i] = c;  // issuing a known card again updates its entry
         return ok();
     }
-    if (roster.size() >= Capacity) return refused();
+    if (roster.size() >= RosterCapacity) return refused();
     roster.append(c);
     return ok();
 }

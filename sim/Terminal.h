@@ -57,6 +57,8 @@ public:
     static constexpr int DisplayWidth = 128;
     static constexpr int DisplayHeight = 64;
     static constexpr int PicturePackets = 4;
+    static constexpr qsizetype DefaultCapacity = 100000;
+    static constexpr int RosterCapacity = 30000;
 
     explicit Terminal(int address = DefaultTerminalAddress);
 
@@ -66,8 +68,10 @@ public:
     void present(uint32_t card) { presented_ = card; hasPresented_ = true; }
     void takeAway() { hasPresented_ = false; }
     void punch(uint32_t card, const QByteArray &flag = "0000");
-    // Stores a record with the next serial.
+    // Stores a record with the next serial; a full memory overwrites its oldest record.
     void append(const Record &r);
+    // Sets the record capacity (at least 1); records beyond it go, oldest first, as new ones would push them out.
+    void setCapacity(qsizetype n);
     quint64 firstSerial() const { return lastSerial - quint64(records.size()) + 1; }
 
     // The terminal's clock: the host's wall-clock time moved by what SetDateTime set, without a zone.
@@ -78,6 +82,7 @@ public:
     int address = DefaultTerminalAddress;
     QString identity;                      // 16 hex digits, kept through SetAddress and saved
     QList<Record> records;
+    qsizetype capacity = DefaultCapacity;  // records the memory holds
     quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused
     QMap<uint32_t, QByteArray> cardFlags;  // "00" cleared, "01" punched since the last clearing
     QList<Card> roster;

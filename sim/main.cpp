@@ -73,6 +73,8 @@ int main(int argc, char **argv)
     const QCommandLineOption tcpBase(QStringLiteral("tcp-base"), QStringLiteral("With --fleet: the first terminal's port (default 0: free ports)."), QStringLiteral("PORT"));
     const QCommandLineOption punchEvery(QStringLiteral("punch-every"), QStringLiteral("With --fleet: a punch on every terminal every MS milliseconds."), QStringLiteral("MS"));
     p.addOptions({fleet, tcpBase, punchEvery});
+    const QCommandLineOption capacity(QStringLiteral("capacity"), QStringLiteral("Records each terminal's memory holds; when full the oldest is overwritten (default 100000)."), QStringLiteral("N"));
+    p.addOption(capacity);
     p.process(app);
     if (!p.positionalArguments().isEmpty()) return fail(QStringLiteral("unexpected argument ") + p.positionalArguments().first());
 
@@ -91,6 +93,8 @@ int main(int argc, char **argv)
     if (!number(delay, 0, 600000, 0, v)) return fail(QStringLiteral("--delay wants milliseconds"));
     faults.delayMs = int(v);
     if (!number(cutAfter, 0, LLONG_MAX, -1, faults.disconnectAfter)) return fail(QStringLiteral("--disconnect-after wants a byte count"));
+    qint64 recordCapacity = 0;
+    if (!number(capacity, 1, 100000000, Terminal::DefaultCapacity, recordCapacity)) return fail(QStringLiteral("--capacity wants a count 1..100000000"));
     if (p.isSet(corrupt) && !fraction(p.value(corrupt), faults.corrupt)) return fail(QStringLiteral("--corrupt wants a fraction 0..1"));
     if (p.isSet(drop) && !fraction(p.value(drop), faults.drop)) return fail(QStringLiteral("--drop wants a fraction 0..1"));
 
@@ -104,6 +108,7 @@ int main(int argc, char **argv)
         f.punchEveryMs = int(v);
         if (!number(records, 0, 10000000, 0, v)) return fail(QStringLiteral("--records wants a count"));
         f.records = int(v);
+        f.capacity = recordCapacity;
         // The host as given, brackets of an IPv6 address kept (the listener takes them off).
         if (p.isSet(tcp)) f.host = p.value(tcp).left(p.value(tcp).lastIndexOf(u':'));
         if (p.isSet(firmware)) f.firmware = QDate::fromString(p.value(firmware), Qt::ISODate);
@@ -128,6 +133,7 @@ int main(int argc, char **argv)
     if (!statePath.isEmpty() && QFileInfo::exists(statePath)) {
         if (!SimState::load(statePath, terminals, error)) return fail(error);
     } else {
+        for (const auto &t : terminals) t->setCapacity(recordCapacity);
         Terminal &first = *terminals.front();
         qint64 n = 0;
         if (!number(roster, 0, 30000, 0, n)) return fail(QStringLiteral("--roster wants a count 0..30000"));
@@ -136,6 +142,8 @@ int main(int argc, char **argv)
         Generate::records(first, int(n), faults.seed);
         if (p.isSet(loadRecords) && !Generate::loadRecords(first, p.value(loadRecords), error)) return fail(error);
     }
+    if (p.isSet(capacity))
+        for (const auto &t : terminals) t->setCapacity(recordCapacity);
     if (p.isSet(firmware)) {
         const QDate d = QDate::fromString(p.value(firmware), Qt::ISODate);
         if (!d.isValid()) return fail(QStringLiteral("--firmware wants YYYY-MM-DD"));

@@ -47,7 +47,7 @@ ClientResult TerminalClient::identify(int address, TerminalIdentity &out)
     static const QRegularExpression hex(QStringLiteral("^[0-9A-F]{1,32}$"));
     if (!QDate::fromString(id.firmware, QStringLiteral("yyyy-MM-dd")).isValid() || !addressOk || id.address < 0
         || id.address > 255 || !hex.match(id.identity).hasMatch() || f[4].size() != 14 || !id.clock.isValid()
-        || !serialOk || id.model.isEmpty() || id.model.size() > 32)
+        || !serialOk || id.model.isEmpty() || id.model.size() > 32 || !IdentityFields::readMemory(f, id))
         return ClientResult::failed(LinkFailure::BadContent, QStringLiteral("damaged identity in the terminal's reply"));
     out = id;
     return r;

@@ -8,6 +8,7 @@
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
 #include "sync/SyncLog.h"
+#include "sync/TerminalNotes.h"
 #include "sync/TerminalSync.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -115,6 +117,16 @@ private:
     qsizetype reported_ = 0;
 };
 
+// The reason of a failed sync on the terminal's row, for `attctl status`; a database that cannot take
+// it now is told again by the next sync.
+void noteFailure(Database &db, const TerminalResult &r, QMutex &sqliteWrites)
+{
+    std::optional<QMutexLocker<QMutex>> hold;
+    if (!db.postgres()) hold.emplace(&sqliteWrites);
+    QString ignored;
+    TerminalNotes::failure(db, r.name, r.identity, r.error, r.seenAt, ignored);
+}
+
 }  // namespace
 
 FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase)
@@ -128,15 +140,18 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
     OrderedResults results(fleet_.size(), onResult);
     auto finish = [&](int index, TerminalResult r) { results.finish(index, std::move(r)); };
     auto notStarted = [&](int i) { finish(i, failed(fleet_[i], QStringLiteral("not started, the sync was stopped"), false)); };
-    auto failLine = [&](const Line &line, const QString &error) {
-        for (int i : line.members) finish(i, failed(fleet_[i], error));
+    QMutex sqliteWrites;
+    auto failLine = [&](const Line &line, const QString &error, Database *db = nullptr) {
+        for (int i : line.members) {
+            TerminalResult r = failed(fleet_[i], error);
+            if (db && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
+            finish(i, std::move(r));
+        }
     };
 
-    // The settings file is read once for every line.
-    LinkSettings baseSettings;
+    LinkSettings baseSettings;  // read once for every line
     const QString settingsError = loadSettings(options_.linkSettingsFile, baseSettings);
 
-    QMutex sqliteWrites;
     std::atomic<qsizetype> next{0};
     auto worker = [&] {
         std::unique_ptr<Database> db;
@@ -162,16 +177,16 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
             LineLock lock;
             QString error;
             if (!lock.acquire(options_.lockFolder, line.target.key(), options_.lockWaitSeconds, error)) {
-                failLine(line, error);
+                failLine(line, error, db.get());
                 continue;
             }
             if (!settingsError.isEmpty()) {
-                failLine(line, settingsError);
+                failLine(line, settingsError, db.get());
                 continue;
             }
             TerminalClient client(settingsFor(baseSettings, line.target));
             if (!openLine(client, line.target, error)) {
-                failLine(line, error);
+                failLine(line, error, db.get());
                 continue;
             }
             bool failed = false;
@@ -181,6 +196,7 @@ QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
                     continue;
                 }
                 TerminalResult r = syncTerminal(client, fleet_[i], store.get(), spool, options_);
+                if (!r.ok() && store && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
                 failed = failed || !r.ok();
                 finish(i, std::move(r));
             }

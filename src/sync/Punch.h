@@ -13,6 +13,7 @@ struct Punch {
     uint32_t card = 0;
     quint64 stamp = 0;
     std::array<char, 4> flag{'0', '0', '0', '0'};
+    uint8_t suspect = 0;  // PunchSuspect::Reason
 };
 
 namespace PunchTime {

@@ -63,7 +63,7 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
 class CsvFormatter : public RowFormatter {
 public:
     explicit CsvFormatter(bool spreadsheetSafe) : safe_(spreadsheetSafe) {}
-    void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag\r\n"); }
+    void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag,suspect\r\n"); }
     void row(const ExportRow &r, QByteArray &out) override
     {
         appendCsvField(out, r.terminal.toUtf8(), safe_);
@@ -78,6 +78,8 @@ public:
         PunchTime::writeText(r.stamp, time, true);
         out.append(time, 19).append(',');
         appendCsvField(out, r.flag, safe_);
+        out.append(',');
+        appendCsvField(out, r.suspect, safe_);
         out.append("\r\n");
     }
 
@@ -102,6 +104,8 @@ public:
         PunchTime::writeText(r.stamp, time, true);
         out.append(time, 19).append("\",\"flag\":");
         appendJsonString(out, r.flag);
+        out.append(",\"suspect\":");
+        appendJsonString(out, r.suspect);
         out.append("}\n");
     }
 };
@@ -253,8 +257,8 @@ bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, co
     rows = 0;
     const QString stamp = db.postgres() ? QStringLiteral("to_char(p.at, 'YYYYMMDDHH24MISS')")
                                         : QStringLiteral("replace(replace(replace(p.at, '-', ''), ' ', ''), ':', '')");
-    QString sql = QStringLiteral("SELECT t.name, t.identity, t.address, p.serial, p.card, %1, p.flag "
-                                 "FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1").arg(stamp);
+    QString sql = QStringLiteral("SELECT t.name, t.identity, t.address, p.serial, p.card, %1, p.flag, "
+                                 "p.suspect FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1").arg(stamp);
     QVariantList binds;
     if (!filter.from.isEmpty()) {
         sql += db.postgres() ? QStringLiteral(" AND p.at >= CAST(? AS TIMESTAMP)") : QStringLiteral(" AND p.at >= ?");
@@ -287,6 +291,7 @@ bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, co
         r.card = uint32_t(q.value(4).toULongLong());
         r.stamp = q.value(5).toString().toULongLong();
         r.flag = q.value(6).toString().toUtf8();
+        r.suspect = q.value(7).toString().toUtf8();
         formatter.row(r, buffer);
         ++rows;
         if (buffer.size() >= (1 << 16) && !flush(out, buffer, error)) return false;

@@ -18,6 +18,7 @@ struct ExportRow {
     uint32_t card = 0;
     quint64 stamp = 0;  // yyyyMMddHHmmss (sync/Punch.h)
     QByteArray flag;
+    QByteArray suspect;  // why its time is doubtful, empty when it is not
 };
 
 // Which punches: times from `from` (inclusive) and before `until` (exclusive), both

@@ -1,6 +1,7 @@
 #include "sync/PunchStore.h"
 
 #include "sync/Database.h"
+#include "sync/PunchSuspect.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -72,7 +73,7 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
     }
     if (!incomingReady_) {
         if (!db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
-                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL) ON COMMIT DELETE ROWS"), error))
+                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, suspect TEXT NOT NULL) ON COMMIT DELETE ROWS"), error))
             return false;
         incomingReady_ = true;
     }
@@ -91,9 +92,9 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
             if (c == '\\') data.append("\\\\");
             else data.append(storedFlagChar(c));
         }
-        data.append('\n');
+        data.append('\t').append(PunchSuspect::text(p.suspect)).append('\n');
     }
-    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag) FROM STDIN");
+    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag, suspect) FROM STDIN");
     const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
     PQclear(start);
     if (!copying) {
@@ -115,8 +116,8 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
 {
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
-    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag) SELECT %1, serial, card, at, flag "
-                               "FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
+    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) SELECT %1, serial, card, at, flag, "
+                               "suspect FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
     return true;
@@ -134,7 +135,7 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
 {
     sqlite3 *h = sqliteHandle(db_);
     SqliteStatement insert;
-    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag) VALUES (?1, ?2, ?3, ?4, ?5) "
+    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
                                     "ON CONFLICT DO NOTHING", -1, &insert.statement, nullptr) != SQLITE_OK) {
         error = db_.failure(QStringLiteral("insert punches"), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
         return false;
@@ -151,6 +152,7 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
         sqlite3_bind_int64(st, 3, sqlite3_int64(p.card));
         sqlite3_bind_text(st, 4, time, 19, SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 5, flag, 4, SQLITE_TRANSIENT);
+        sqlite3_bind_text(st, 6, PunchSuspect::text(p.suspect), -1, SQLITE_STATIC);
         if (sqlite3_step(st) != SQLITE_DONE) {
             error = db_.failure(QStringLiteral("insert punches"), QString::fromUtf8(sqlite3_errmsg(h)));
             return false;
@@ -196,18 +198,27 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     replaced.addBindValue(t.identity);
     if (!db_.exec(replaced, error)) return false;
     QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift) "
-                             "VALUES (?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
+    q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, "
+                             "capacity, held, oldest_serial, last_seen, last_error) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '') "
+                             "ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
                              "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
-                             "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift"));
+                             "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
+                             "capacity = excluded.capacity, held = excluded.held, last_seen = excluded.last_seen, last_error = '', "
+                             "oldest_serial = CASE WHEN excluded.oldest_serial > terminals.oldest_serial "
+                             "THEN excluded.oldest_serial ELSE terminals.oldest_serial END"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.model);
     q.addBindValue(t.firmware);
     q.addBindValue(t.address);
     q.addBindValue(t.line);
-    q.addBindValue(t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    const QString at = t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    q.addBindValue(at);
     q.addBindValue(t.clockDrift);
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.capacity)) : QVariant());
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.held)) : QVariant());
+    q.addBindValue(qint64(t.hasMemory ? t.firstAvailable : 0));
+    q.addBindValue(at);
     if (!db_.exec(q, error)) return false;
     QSqlQuery s(db_.sql());
     s.prepare(QStringLiteral("SELECT id FROM terminals WHERE identity = ?"));
@@ -247,7 +258,8 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
                        quint64 newLast, qint64 &inserted, QString &error, bool durable)
 {
     inserted = 0;
-    if (newLast > LargestSerial) {
+    lost_ = 0;
+    if (newLast > LargestSerial || terminal.firstAvailable > LargestSerial) {
         error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
         return false;
     }
@@ -266,10 +278,11 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
         knownCards_ = cardsBefore;
         newCards_.clear();
         inserted = 0;
+        lost_ = 0;
         return false;
     };
     qint64 id = 0;
-    if (!upsertTerminal(terminal, id, error)) return fail();
+    if (!upsertTerminal(terminal, id, error) || !countLost(terminal, id, newLast, error)) return fail();
     std::vector<Punch> batch(BatchRows);
     int filled = 0;
     QString sourceError;
@@ -301,7 +314,46 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
     q.addBindValue(qint64(newLast));
     q.addBindValue(id);
     q.addBindValue(qint64(newLast));
-    if (!db_.exec(q, error)) return fail();
+    if (!db_.exec(q, error) || !insertSample(terminal, id, newLast, error)) return fail();
     if (!db_.commit(error)) return fail();
     return true;
+}
+
+bool PunchStore::countLost(const TerminalFacts &t, qint64 id, quint64 &newLast, QString &error)
+{
+    if (!t.hasMemory || t.firstAvailable == 0) return true;
+    // Read under the transaction's lock (the row's on PostgreSQL): of two syncs of one terminal at
+    // once, the second finds the last serial the first raised and counts nothing twice.
+    QSqlQuery q(db_.sql());
+    q.prepare(db_.postgres() ? QStringLiteral("SELECT last_serial FROM terminals WHERE id = ? FOR UPDATE")
+                             : QStringLiteral("SELECT last_serial FROM terminals WHERE id = ?"));
+    q.addBindValue(id);
+    if (!db_.exec(q, error)) return false;
+    const quint64 stored = q.next() ? q.value(0).toULongLong() : 0;
+    // Everything below the oldest available serial is settled, collected or not: the last serial
+    // rises past it so that a loss is counted once.
+    newLast = qMax(newLast, t.firstAvailable - 1);
+    if (t.firstAvailable <= stored + 1) return true;
+    lost_ = qint64(t.firstAvailable - 1 - stored);
+    QSqlQuery u(db_.sql());
+    u.prepare(QStringLiteral("UPDATE terminals SET lost_total = lost_total + ?, lost_at = ? WHERE id = ?"));
+    u.addBindValue(lost_);
+    u.addBindValue(firstSeen_);
+    u.addBindValue(id);
+    return db_.exec(u, error);
+}
+
+bool PunchStore::insertSample(const TerminalFacts &t, qint64 id, quint64 lastSerial, QString &error)
+{
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("INSERT INTO samples (terminal_id, at, held, capacity, last_serial, drift, lost) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    q.addBindValue(id);
+    q.addBindValue(firstSeen_);
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.held)) : QVariant());
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.capacity)) : QVariant());
+    q.addBindValue(qint64(lastSerial));
+    q.addBindValue(t.clockDrift);
+    q.addBindValue(lost_);
+    return db_.exec(q, error);
 }

@@ -40,8 +40,35 @@ QStringList version1(bool postgres)
     };
 }
 
+// Version 2: each terminal's memory and health (capacity, records held, records lost before they were
+// collected, when it last answered, why its last sync failed), a sample of it per sync for history and
+// forecasts, each sync run for the metrics, and why a punch's time is suspect. Only suspect punches
+// enter the index that counts them.
+QStringList version2(bool postgres)
+{
+    const QString time = postgres ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    const QString serialKey = postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
+    QStringList s;
+    for (const QString &column : {QStringLiteral("capacity %1").arg(integer), QStringLiteral("held %1").arg(integer),
+                                  QStringLiteral("oldest_serial %1 NOT NULL DEFAULT 0").arg(integer),
+                                  QStringLiteral("lost_total %1 NOT NULL DEFAULT 0").arg(integer),
+                                  QStringLiteral("lost_at %1").arg(time), QStringLiteral("last_seen %1").arg(time),
+                                  QStringLiteral("last_error TEXT NOT NULL DEFAULT ''")})
+        s << QStringLiteral("ALTER TABLE terminals ADD COLUMN ") + column;
+    s << QStringLiteral("CREATE TABLE samples (terminal_id %1 NOT NULL, at %2 NOT NULL, held %1, capacity %1, "
+                        "last_serial %1 NOT NULL, drift %1, lost %1 NOT NULL DEFAULT 0, PRIMARY KEY (terminal_id, at))%3")
+             .arg(integer, time, postgres ? QString() : QStringLiteral(" WITHOUT ROWID"));
+    s << QStringLiteral("CREATE TABLE sync_runs (id %1, at %2 NOT NULL, seconds DOUBLE PRECISION NOT NULL, "
+                        "terminals INTEGER NOT NULL, failed INTEGER NOT NULL, records %3 NOT NULL)")
+             .arg(serialKey, time, integer);
+    s << QStringLiteral("ALTER TABLE punches ADD COLUMN suspect TEXT NOT NULL DEFAULT ''");
+    s << QStringLiteral("CREATE INDEX punches_suspect ON punches (terminal_id) WHERE suspect <> ''");
+    return s;
+}
+
 // The steps from version n-1 to n, index n-1.
-QList<QStringList> steps(bool postgres) { return {version1(postgres)}; }
+QList<QStringList> steps(bool postgres) { return {version1(postgres), version2(postgres)}; }
 
 bool hasSchemaTable(Database &db, bool &has, QString &error)
 {
@@ -68,7 +95,7 @@ int version(Database &db, QString &error)
     return v->toInt();
 }
 
-bool migrate(Database &db, QString &error)
+bool migrate(Database &db, QString &error, int target)
 {
     if (!db.begin(error)) return false;
     // Concurrent first runs against one server: the second waits here and then finds the tables made.
@@ -82,7 +109,7 @@ bool migrate(Database &db, QString &error)
         return false;
     }
     const QList<QStringList> all = steps(db.postgres());
-    for (int v = at + 1; v <= Current; ++v) {
+    for (int v = at + 1; v <= qMin(target, Current); ++v) {
         for (const QString &statement : all[v - 1])
             if (!db.exec(statement, error)) {
                 db.rollback();

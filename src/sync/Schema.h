@@ -9,11 +9,12 @@ class Database;
 namespace Schema {
 
 // The version this program writes.
-constexpr int Current = 1;
+constexpr int Current = 2;
 
-// Brings the database to Current: creates the tables of a new database, applies the steps an older
-// one lacks. Refuses a database of a newer version. Several programs may do this at once.
-bool migrate(Database &db, QString &error);
+// Brings the database to Current (or to an older `target`, which tests use to make an old database):
+// creates the tables of a new database, applies the steps an older one lacks. Refuses a database of a
+// newer version. Several programs may do this at once.
+bool migrate(Database &db, QString &error, int target = Current);
 
 // The version the database is at: 0 for a database without our tables; -1 with `error` on failure.
 int version(Database &db, QString &error);

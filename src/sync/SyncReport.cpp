@@ -25,6 +25,8 @@ QString line(const TerminalResult &r, bool dryRun)
     s += QStringLiteral(" drift=") + (r.drift ? signedSeconds(*r.drift) : QStringLiteral("-"));
     if (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance)
         s += QStringLiteral(" (beyond %1s)").arg(*r.tolerance);
+    if (r.lost) s += QStringLiteral(" lost=") + QString::number(r.lost);
+    s += QStringLiteral(" fill=") + (r.fillPercent ? QString::number(*r.fillPercent) + u'%' : QStringLiteral("-"));
     if (r.clockSet) s += QStringLiteral(" clock-set");
     if (r.cleared) s += QStringLiteral(" cleared=") + QString::number(*r.cleared);
     s += r.ok() ? QStringLiteral(" ok") : QStringLiteral(" error: ") + plain(r.error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +17,9 @@ struct TerminalResult {
     std::optional<qint64> tolerance;  // the fleet file's clock-tolerance
     bool clockSet = false;
     std::optional<qint64> cleared;    // records deleted from the terminal
+    qint64 lost = 0;                  // records overwritten before they were collected (dry run: would be)
+    std::optional<int> fillPercent;   // of the terminal's memory after the sync; none for a terminal that does not tell
+    QDateTime seenAt;                 // when it identified itself; invalid when it did not
     QString error;                    // empty: synced
     bool started = true;              // false: the sync was stopped before this terminal
 

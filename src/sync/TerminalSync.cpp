@@ -3,7 +3,9 @@
 #include "attlink/TerminalClient.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/PunchSuspect.h"
 #include "sync/SyncLog.h"
+#include "sync/TerminalNotes.h"
 
 #include <QElapsedTimer>
 
@@ -17,6 +19,8 @@ QDateTime computerWallClock()
     return QDateTime(now.date(), now.time(), Qt::UTC);
 }
 
+int fillPercent(quint64 held, quint64 capacity) { return int(qMin<quint64>(held, capacity) * 100 / capacity); }
+
 TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift)
 {
     TerminalFacts facts;
@@ -28,6 +32,10 @@ TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id,
     facts.line = terminal.line.text();
     facts.clockDrift = drift;
     facts.syncedAt = QDateTime::currentDateTime();
+    facts.hasMemory = id.hasMemory;
+    facts.capacity = id.capacity;
+    facts.held = id.held;
+    facts.firstAvailable = id.firstAvailable();
     return facts;
 }
 
@@ -41,6 +49,7 @@ struct TerminalRun {
     TerminalResult result;
     TerminalIdentity id;
     TerminalFacts facts;
+    TerminalNotes::Known known;
     quint64 stored = 0, last = 0;
     QElapsedTimer clock;
 
@@ -58,14 +67,16 @@ struct TerminalRun {
         result.identity = id.identity;
         if (id.identity.isEmpty()) return fail(QStringLiteral("the terminal gave no identity"));
         result.terminalSerial = id.lastSerial;
+        result.seenAt = QDateTime::currentDateTime();
         if (id.clock.isValid()) result.drift = computerWallClock().secsTo(id.clock);
+        if (id.hasMemory) result.fillPercent = fillPercent(id.held, id.capacity);
         QString error;
-        bool known = true;
-        if (store && !store->lastSerial(id.identity, stored, error, &known)) return fail(error);
+        if (store && !TerminalNotes::known(store->database(), id.identity, known, error)) return fail(error);
+        stored = known.lastSerial;
         result.lastSerial = stored;
         facts = factsOf(terminal, id, result.drift.value_or(0));
         // A terminal new to the database where another one was: it was replaced (or readdressed).
-        if (store && !known && !store->replacedIdentities(facts, result.replaced, error)) return fail(error);
+        if (store && !known.stored && !store->replacedIdentities(facts, result.replaced, error)) return fail(error);
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] identified %2 in %3 ms: last serial %4, %5 stored")
                                          .arg(terminal.name, id.identity).arg(clock.elapsed()).arg(id.lastSerial).arg(stored);
         // Serials never go back: a terminal whose memory was replaced, or two terminals with one
@@ -73,6 +84,11 @@ struct TerminalRun {
         if (id.lastSerial < stored)
             return fail(QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
                             .arg(id.lastSerial).arg(stored));
+        if (id.hasMemory && id.firstAvailable() < known.oldestSerial)
+            return fail(QStringLiteral("the terminal's oldest serial %1 is below the %2 it held before (memory replaced?); nothing collected")
+                            .arg(id.firstAvailable()).arg(known.oldestSerial));
+        // Records overwritten before any sync stored them: counted, and the collection goes on.
+        if (id.hasMemory && id.firstAvailable() > stored + 1) result.lost = qint64(id.firstAvailable() - 1 - stored);
         return true;
     }
 
@@ -92,6 +108,8 @@ struct TerminalRun {
         if (!spool.reset(error)) return fail(error);
         const qint64 started = clock.elapsed();
         last = stored;
+        PunchSuspect::Judge judge(QDate::fromString(id.firmware, QStringLiteral("yyyy-MM-dd")), computerWallClock(),
+                                  known.lastStamp);
         if (options.progress)
             client.setProgress([&](qint64 done, qint64 expected) { options.progress(terminal.name, done, expected); });
         // The replies were held to themselves and to each other by the client: serials in order.
@@ -106,6 +124,7 @@ struct TerminalRun {
                 p.card = rec.card;
                 p.stamp = PunchTime::stampOf(rec.when.civil());
                 p.flag = rec.flag;
+                p.suspect = judge.judge(p.stamp);
                 if (!spool.append(p)) {
                     recordError = QStringLiteral("cannot write the spool file (disk full?)");
                     return false;
@@ -125,6 +144,7 @@ struct TerminalRun {
     bool storeCollected()
     {
         const qint64 started = clock.elapsed();
+        facts.clockDrift = result.drift.value_or(0);
         facts.syncedAt = QDateTime::currentDateTime();
         qint64 inserted = 0;
         QString error;
@@ -132,6 +152,7 @@ struct TerminalRun {
                           terminal.clearAfterSync))
             return fail(QStringLiteral("storing failed, nothing kept: ") + error);
         result.newRecords = inserted;
+        result.lost = store->lost();
         // Another sync may have stored further meanwhile; what is stored is what may go.
         quint64 nowStored = last;
         result.lastSerial = store->lastSerial(id.identity, nowStored, error) ? nowStored : last;
@@ -143,7 +164,10 @@ struct TerminalRun {
     void clear()
     {
         const SinceReplyCheck::Gap gap = client.skippedSerials();
-        if (gap.count > 0) {
+        // A gap the terminal's memory explains (overwritten before any sync came) is counted as lost.
+        const bool overwritten = id.hasMemory && gap.first == stored + 1 && gap.last + 1 == id.firstAvailable()
+                                 && gap.count == gap.last - gap.first + 1;
+        if (gap.count > 0 && !overwritten) {
             // Punches lost before this sync came: say so, and leave the terminal as it is this time.
             fail(QStringLiteral("serials %1 to %2 were deleted on the terminal before any sync stored them "
                                 "(%3 records lost); what it held is stored%4")
@@ -157,8 +181,15 @@ struct TerminalRun {
         const qint64 started = clock.elapsed();
         qint64 deleted = 0;
         const ClientResult r = client.deleteRecordsUpTo(terminal.address, last, deleted);
-        if (r.ok()) result.cleared = deleted;
-        else if (result.error.isEmpty())
+        if (r.ok()) {
+            result.cleared = deleted;
+            if (id.hasMemory) {
+                QString error;
+                const quint64 left = id.held - qMin(id.held, quint64(deleted));
+                result.fillPercent = fillPercent(left, id.capacity);
+                TerminalNotes::held(store->database(), id.identity, left, error);
+            }
+        } else if (result.error.isEmpty())
             result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ") + r.errorString();
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] cleared up to serial %2 in %3 ms: %4")
                                          .arg(terminal.name).arg(last).arg(clock.elapsed() - started)
@@ -177,7 +208,7 @@ TerminalResult syncTerminal(TerminalClient &client, const FleetTerminal &termina
     run.clock.start();
     if (!run.identify()) return run.result;
     if (options.dryRun || !store) {
-        run.result.newRecords = qint64(run.id.lastSerial - run.stored);
+        run.result.newRecords = qint64(run.id.lastSerial - run.stored) - run.result.lost;
         return run.result;
     }
     run.setClockIfDrifted();

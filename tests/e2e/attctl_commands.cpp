@@ -57,7 +57,7 @@ private slots:
             else if (line.isEmpty()) section = nullptr;
             else if (section && line.startsWith(QStringLiteral("  ")) && line.at(2).isLetter()) *section << line.section(u' ', 2, 2);
         }
-        QCOMPARE(fleet, (QStringList{QStringLiteral("sync"), QStringLiteral("export")}));
+        QCOMPARE(fleet, (QStringList{QStringLiteral("sync"), QStringLiteral("export"), QStringLiteral("status"), QStringLiteral("serve")}));
         QVERIFY(r.out.indexOf(QStringLiteral("\nfleet commands")) < r.out.indexOf(QStringLiteral("\ncommands")));
         for (const char *command : {"version", "tcp-state", "collect", "clear-records", "identify", "format", "count",
                                     "clear-flags", "check", "send-record", "read-clear-log", "read-time-log", "roster",

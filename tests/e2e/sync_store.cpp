@@ -126,7 +126,7 @@ private slots:
         QVERIFY(db->exec(QStringLiteral("UPDATE zevo_schema SET version = 99"), error));
         QVERIFY(!Schema::migrate(*db, error));
         QVERIFY2(error.startsWith(QStringLiteral("database ") + url.display()), qPrintable(error));
-        QVERIFY2(error.contains(QStringLiteral("schema version 99 is newer than this program's 1")), qPrintable(error));
+        QVERIFY2(error.contains(QStringLiteral("schema version 99 is newer than this program's %1").arg(Schema::Current)), qPrintable(error));
     }
 
     void concurrentFirstRunsMigrateOnce()
@@ -302,14 +302,14 @@ private slots:
             return QString::fromUtf8(out);
         };
         QCOMPARE(run(QStringLiteral("csv"), QStringLiteral("2026-12-08"), QStringLiteral("2026-12-08"), QStringLiteral("大门, \"east\"")),
-                 QStringLiteral("terminal,identity,serial,card,card_hex,time,flag\r\n"
-                                "\"大门, \"\"east\"\"\",E5,2,4294967295,FFFFFFFF,2026-12-08T00:00:00,FF99\r\n"
-                                "\"大门, \"\"east\"\"\",E5,3,0007972741,0079A785,2026-12-08T12:00:00,\"\"\",'\\\"\r\n"));
+                 QStringLiteral("terminal,identity,serial,card,card_hex,time,flag,suspect\r\n"
+                                "\"大门, \"\"east\"\"\",E5,2,4294967295,FFFFFFFF,2026-12-08T00:00:00,FF99,\r\n"
+                                "\"大门, \"\"east\"\"\",E5,3,0007972741,0079A785,2026-12-08T12:00:00,\"\"\",'\\\",\r\n"));
         QCOMPARE(run(QStringLiteral("jsonl"), QStringLiteral("2026-12-08T12:00:00"), QString(), QString()),
                  QStringLiteral("{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":3,\"card\":\"0007972741\","
-                                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"flag\":\"\\\",'\\\\\"}\n"
+                                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"flag\":\"\\\",'\\\\\",\"suspect\":\"\"}\n"
                                 "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":4,\"card\":\"0000000001\","
-                                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"flag\":\"0000\"}\n"));
+                                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"flag\":\"0000\",\"suspect\":\"\"}\n"));
         // Everything, in time order across terminals; the end of a range is inclusive to the second.
         const QStringList all = run(QStringLiteral("csv"), QString(), QStringLiteral("2026-12-08T08:00:01"), QString()).split(QStringLiteral("\r\n"));
         QCOMPARE(all.size(), 5);
@@ -345,8 +345,8 @@ private slots:
             QVERIFY2(PunchExport::write(*db, filter, *PunchExport::formatter(QStringLiteral("csv"), safe),
                                         [&out](const QByteArray &piece) { out += piece; return true; }, rows, error),
                      qPrintable(error));
-            QCOMPARE(out.split('\n').value(1), safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1\r")
-                                                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1\r"));
+            QCOMPARE(out.split('\n').value(1), safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1,\r")
+                                                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1,\r"));
         }
     }
 

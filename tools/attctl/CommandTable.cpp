@@ -62,6 +62,8 @@ std::vector<CommandEntry> buildTable()
     addRosterCommands(table);
     addConfigCommands(table);
     addSyncCommands(table);
+    addHealthCommands(table);
+    addServeCommand(table);
     addPortCommands(table);
     addFleetHelp(table);
     return table;

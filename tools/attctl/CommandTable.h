@@ -56,6 +56,8 @@ void addRecordCommands(std::vector<CommandEntry> &table);
 void addRosterCommands(std::vector<CommandEntry> &table);
 void addConfigCommands(std::vector<CommandEntry> &table);
 void addSyncCommands(std::vector<CommandEntry> &table);
+void addHealthCommands(std::vector<CommandEntry> &table);
+void addServeCommand(std::vector<CommandEntry> &table);
 void addPortCommands(std::vector<CommandEntry> &table);
 // The long help of the fleet commands (sync, export), and their place in attctl --help.
 void addFleetHelp(std::vector<CommandEntry> &table);

@@ -1,4 +1,5 @@
-// The long help of the fleet commands: what attctl sync --help and attctl export --help show.
+// The long help of the fleet commands: what attctl sync --help, export --help, status --help and
+// serve --help show.
 #include "attctl/CommandTable.h"
 
 namespace {
@@ -21,6 +22,8 @@ options:
   --lock-dir DIR           the folder of the line locks
                            (default $XDG_RUNTIME_DIR/zevo-sync)
   --link-settings FILE     the link's AttLink.ini (default: the console's)
+  --metrics FILE           after the sync, write the fleet's health in the
+                           Prometheus text format to FILE whole
 
 fleet file: UTF-8 INI, one [section] per terminal, the section's name being
 the terminal's name in reports and exports; # and ; start comments.
@@ -36,7 +39,8 @@ examples:
   attctl sync --fleet fleet.ini --db postgresql://zevo@db.example/attendance
 
 exit status: 0 every terminal synced; 4 a terminal failed (the others were
-synced) or the database cannot be used; 2 a usage error or a bad fleet file.
+synced) or the database cannot be used; 5 the metrics file could not be
+written (everything was stored); 2 a usage error or a bad fleet file.
 More, and an example fleet file: /usr/share/doc/zevo/sync.md and
 examples/fleet.ini (/usr/local/share/doc/zevo for a /usr/local install).
 )";
@@ -68,6 +72,48 @@ exit status: 0 written; 4 the database cannot be read; 5 the file or standard
 output could not be written (the earlier file is kept); 2 a usage error.
 )";
 
+const char StatusDetails[] = R"(One row per terminal of the database, read only (also while a sync
+runs).
+
+options:
+  --db URL          the database, as for sync
+  --json            one JSON object a terminal a line
+  --stale DURATION  no successful sync for longer is stale (default 2h;
+                    s, m, h or d)
+  --fill PERCENT    a memory fuller is filling (default 80)
+
+states: ok; failing (its last sync failed); stale; lost (records overwritten
+before they were collected, in the last 7 days); filling (fuller than --fill,
+or full within 7 days at the last week's rate).
+
+examples:
+  attctl status
+  attctl status --db sqlite:/var/lib/zevo/punches.sqlite --stale 90m --json
+
+exit status: 0 every terminal is ok; 6 one is not; 4 the database is missing,
+empty or cannot be read; 2 a usage error.
+)";
+
+const char ServeDetails[] = R"(A web dashboard of the database for a browser, read only: the fleet (/),
+one terminal over time (/terminal/IDENTITY), the punches of a day
+(/punches?date=&terminal=&card=, a page at a time, with CSV), their JSON
+(/api/status, /api/punches) and the Prometheus metrics (/metrics).
+
+options:
+  --db URL                the database, as for sync
+  --listen ADDRESS:PORT   default 127.0.0.1:8470; port 0 takes a free one
+  --token-file FILE       a secret of one line (16 characters or more), asked
+                          as a bearer token or through the sign-in form;
+                          required for any address but the loopback
+
+examples:
+  attctl serve --db sqlite:/var/lib/zevo/punches.sqlite
+  attctl serve --listen 0.0.0.0:8470 --token-file /etc/zevo/web-token
+
+Runs until SIGTERM or Ctrl-C. exit status: 0 stopped; 3 the address cannot
+be listened on; 2 a usage error (also another address without a token).
+)";
+
 }  // namespace
 
 void addFleetHelp(std::vector<CommandEntry> &table)
@@ -75,6 +121,8 @@ void addFleetHelp(std::vector<CommandEntry> &table)
     for (CommandEntry &c : table) {
         if (c.name == QLatin1String("sync")) c.details = QString::fromUtf8(SyncDetails);
         else if (c.name == QLatin1String("export")) c.details = QString::fromUtf8(ExportDetails);
+        else if (c.name == QLatin1String("status")) c.details = QString::fromUtf8(StatusDetails);
+        else if (c.name == QLatin1String("serve")) c.details = QString::fromUtf8(ServeDetails);
         else continue;
         c.fleet = true;
     }

@@ -1,5 +1,7 @@
 // Unattended collection: sync a fleet into a database, export what it holds.
 #include "attctl/CommandTable.h"
+#include "attctl/DatabaseOption.h"
+#include "attctl/HealthCommands.h"
 #include "attctl/OutputFile.h"
 #include "attctl/RecordOptions.h"
 #include "attctl/StopSignal.h"
@@ -21,15 +23,6 @@
 #include <QFileInfo>
 
 namespace {
-
-DatabaseUrl databaseOf(const std::optional<QString> &text)
-{
-    if (!text) return DatabaseUrl::defaultLocation();
-    QString error;
-    const std::optional<DatabaseUrl> url = DatabaseUrl::parse(*text, error);
-    if (!url) throw UsageError{QStringLiteral("--db: ") + error};
-    return *url;
-}
 
 // --out's path, empty for standard output ("-"). The file is written beside its place and renamed
 // over it, which a folder or a device such as /dev/stdout cannot take.
@@ -83,7 +76,7 @@ int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool 
 // Runs the sync, its report on standard output in the fleet file's order; under systemd the failed
 // and warning lines carry the journal's priority. A stop signal
 // finishes or rolls back the terminal in hand and skips the rest.
-int runSync(CliContext &c, const QList<FleetTerminal> &fleet, SyncOptions options, bool useDatabase)
+int runSync(CliContext &c, const QList<FleetTerminal> &fleet, SyncOptions options, bool useDatabase, const QString &metricsPath)
 {
     const bool journal = underJournal();
     TransferProgress progress(c.err);
@@ -103,10 +96,12 @@ int runSync(CliContext &c, const QList<FleetTerminal> &fleet, SyncOptions option
         c.out << (journal ? QStringLiteral("<4>") : QString()) << SyncReport::interrupted(results) << Qt::endl;
         return 128 + signal;
     }
-    c.out << SyncReport::total(results, double(clock.elapsed()) / 1000.0, options.dryRun) << Qt::endl;
+    const double seconds = double(clock.elapsed()) / 1000.0;
+    c.out << SyncReport::total(results, seconds, options.dryRun) << Qt::endl;
+    const int metrics = finishSyncRun(c.err, options, results, seconds, metricsPath);
     for (const TerminalResult &r : results)
         if (!r.ok()) return ExitCode::SomeFailed;
-    return ExitCode::Success;
+    return metrics;
 }
 
 int syncCommand(CliContext &c, Args &a)
@@ -128,6 +123,7 @@ int syncCommand(CliContext &c, Args &a)
     const std::optional<QString> linkSettings = a.value(QStringLiteral("--link-settings"));
     if (linkSettings && !QFileInfo(*linkSettings).isFile()) throw UsageError{QStringLiteral("--link-settings: no settings file ") + *linkSettings};
     options.linkSettingsFile = linkSettings.value_or(AppFolders::locate(QCoreApplication::applicationDirPath()).config + QStringLiteral("/AttLink.ini"));
+    const QString metricsPath = a.value(QStringLiteral("--metrics"), QString());
     a.finish();
     // Checked once before any work, instead of failing every terminal one by one.
     QString lockError;
@@ -139,7 +135,7 @@ int syncCommand(CliContext &c, Args &a)
 
     bool useDatabase = true;
     if (const int status = prepareDatabase(c, options, dbText.has_value(), useDatabase); status != ExitCode::Success) return status;
-    return runSync(c, *fleet, options, useDatabase);
+    return runSync(c, *fleet, options, useDatabase, metricsPath);
 }
 
 // The database an export reads, its schema current and the filter sensible; null with the exit
@@ -240,7 +236,7 @@ void addSyncCommands(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("sync"),
                  QStringLiteral("--fleet FILE [--db URL] [--jobs N] [--dry-run] [--set-clock-beyond SECONDS] "
-                                "[--lock-wait SECONDS] [--lock-dir DIR] [--link-settings FILE]"),
+                                "[--lock-wait SECONDS] [--lock-dir DIR] [--link-settings FILE] [--metrics FILE]"),
                  QStringLiteral("collect every terminal of a fleet file into a database (sqlite:PATH or "
                                 "postgresql://USER@HOST:PORT/DB); exit 4 when a terminal failed"),
                  false, syncCommand});

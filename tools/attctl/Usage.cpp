@@ -121,8 +121,10 @@ QString usageText(const std::vector<CommandEntry> &table)
         "  1  the terminal reported failure\n"
         "  2  usage error (nothing was sent)\n"
         "  3  communication failure\n"
-        "  4  sync: a terminal failed, or the database cannot be used\n"
+        "  4  sync: a terminal failed, or the database cannot be used (status: no\n"
+        "     terminal to tell of)\n"
         "  5  a file could not be written (disk full, folder not writable; the earlier\n"
-        "     file is kept)\n");
+        "     file is kept)\n"
+        "  6  status: a terminal is not ok\n");
     return s;
 }
