@@ -357,8 +357,9 @@ private slots:
         auto database = Database::open(*DatabaseUrl::parse(db, error), error);
         checkExactlyOnce(sim, *database, true, {105});
 
-        // Records cleared at the terminal before any sync stored them: the sync stores what is there,
-        // says what was lost, and does not clear past the gap this time.
+        // Records cleared at the terminal before any sync stored them, which its memory admits (its
+        // oldest serial is past the stored one): the sync counts them lost, stores what is there and
+        // goes on. (A gap the terminal does not explain fails the terminal: sync_store.)
         sim.send(QStringLiteral("punch 0079A786"));
         sim.send(QStringLiteral("punch 0079A787"));
         sim.dump();
@@ -367,13 +368,10 @@ private slots:
         sim.send(QStringLiteral("punch 0079A788"));
         sim.dump();
         r = attctl(syncArgs(fleetFile, db));
-        QCOMPARE(r.code, 4);
-        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=94 ")) &&
-                     lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(
-                         "error: serials 92 to 93 were deleted on the terminal before any sync stored them (2 records "
-                         "lost); what it held is stored, the terminal not cleared")),
+        QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=94 "))
+                     && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral("lost=2"))
+                     && lineOf(r.out, QStringLiteral("door")).endsWith(QStringLiteral(" ok")),
                  qPrintable(r.out));
-        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 1);
         r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=0 last-serial=94 ")), qPrintable(r.out));
         QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 0);
