@@ -210,6 +210,7 @@ private slots:
         for (auto &c : clients) {
             QVERIFY(c->waitForConnected(30000));
             c->write(get(p, "/api/status"));
+            c->flush();  // sent now, not when the loop below reaches this client
         }
         int answered = 0;
         for (auto &c : clients) {
