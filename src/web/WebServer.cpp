@@ -57,7 +57,7 @@ void WebServer::serve(QTcpSocket *socket)
     });
     deadline->start(limits_.headDeadlineMs);
     auto reader = std::make_shared<HttpRequestReader>();
-    connect(socket, &QTcpSocket::readyRead, socket, [this, socket, reader, deadline] {
+    const auto readMore = [this, socket, reader, deadline] {
         const HttpRequestReader::State state = reader->feed(socket->readAll());
         if (state == HttpRequestReader::State::Incomplete) return;
         disconnect(socket, &QTcpSocket::readyRead, socket, nullptr);
@@ -68,7 +68,11 @@ void WebServer::serve(QTcpSocket *socket)
             return;
         }
         answer(socket, reader->request());
-    });
+    };
+    connect(socket, &QTcpSocket::readyRead, socket, readMore);
+    // The request may have come whole while the connection waited in the server's queue: no further
+    // readyRead would announce it.
+    if (socket->bytesAvailable() > 0) readMore();
 }
 
 void WebServer::answer(QTcpSocket *socket, const HttpRequest &request)

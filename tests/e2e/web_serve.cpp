@@ -210,15 +210,20 @@ private slots:
         for (auto &c : clients) {
             QVERIFY(c->waitForConnected(30000));
             c->write(get(p, "/api/status"));
+            c->flush();  // sent now, not when the loop below reaches this client
         }
         int answered = 0;
+        QStringList failures;
         for (auto &c : clients) {
             QByteArray all;
             while (c->state() == QAbstractSocket::ConnectedState && c->waitForReadyRead(60000)) all += c->readAll();
             all += c->readAll();
             const QJsonArray fleet = QJsonDocument::fromJson(all.mid(all.indexOf("\r\n\r\n") + 4)).array();
-            answered += all.startsWith("HTTP/1.1 200") && fleet.size() == 1 && fleet[0].toObject().value(QStringLiteral("terminal")).toString() == Markup;
+            const bool whole = all.startsWith("HTTP/1.1 200") && fleet.size() == 1 && fleet[0].toObject().value(QStringLiteral("terminal")).toString() == Markup;
+            if (!whole) failures << QString::fromUtf8(all.left(200));
+            answered += whole;
         }
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.value(0)));
         QCOMPARE(answered, 200);
         QVERIFY(sync.waitForFinished(120000));
         QCOMPARE(sync.exitCode(), 0);
