@@ -1,7 +1,7 @@
 #include "sync/PunchStore.h"
 
 #include "sync/Database.h"
-#include "sync/PunchSuspect.h"
+#include "sync/PunchTimeCheck.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>

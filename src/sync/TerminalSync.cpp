@@ -3,7 +3,7 @@
 #include "attlink/TerminalClient.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
-#include "sync/PunchSuspect.h"
+#include "sync/PunchTimeCheck.h"
 #include "sync/SyncLog.h"
 #include "sync/TerminalNotes.h"
 

@@ -1,4 +1,4 @@
-#include "sync/PunchSuspect.h"
+#include "sync/PunchTimeCheck.h"
 
 #include "sync/Punch.h"
 
