@@ -16,8 +16,10 @@ bool run(const QString &line, const TerminalList &terminals, QString &output, QS
         output = QString::fromUtf8(QJsonDocument(SimState::dump(terminals)).toJson(QJsonDocument::Compact));
         return true;
     }
-    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes") || words.size() < 2 || words.size() > 3) {
-        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], dump): ") + line;
+    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes" && verb != u"roster-capacity") || words.size() < 2
+        || words.size() > 3) {
+        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], "
+                               "roster-capacity N [ADDRESS], dump): ") + line;
         return false;
     }
     Terminal *t = terminals.empty() ? nullptr : terminals.front().get();
@@ -42,6 +44,16 @@ bool run(const QString &line, const TerminalList &terminals, QString &output, QS
             return false;
         }
         t->refuseDeletes = words[1] == u"on";
+        return true;
+    }
+    if (verb == u"roster-capacity") {
+        bool ok = false;
+        const int n = words[1].toInt(&ok);
+        if (!ok || n < 0 || n > 30000) {
+            error = QStringLiteral("roster-capacity wants 0..30000: ") + line;
+            return false;
+        }
+        t->rosterCapacity = n;
         return true;
     }
     if (verb == u"present" && words[1] == u"none") {

@@ -104,7 +104,7 @@ Terminal::Reply Terminal::identify() const
     return ok(QStringList{QStringLiteral("VX730K"), firmware.toString(Qt::ISODate), QString::number(address), identity,
                           now().toString(QStringLiteral("yyyyMMddHHmmss")), QString::number(lastSerial),
                           QString::number(capacity), QString::number(records.size()),
-                          QString::number(records.isEmpty() ? 0 : firstSerial()), QString::number(RosterCapacity),
+                          QString::number(records.isEmpty() ? 0 : firstSerial()), QString::number(rosterCapacity),
                           QString::number(roster.size())});
 }
 
@@ -157,6 +157,8 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
         clearRecords();
         return ok();
     case Command::AddCard: return addCard(f);
+    case Command::IssueCards: return issueCards(payload);
+    case Command::WithdrawCards: return withdrawCards(payload);
     case Command::RemoveCard: {
         uint32_t card = 0;
         if (f.size() != 1 || !parseCard(field(0), card)) return bad();
@@ -274,7 +276,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
         roster[i] = c;  // issuing a known card again updates its entry
         return ok();
     }
-    if (roster.size() >= RosterCapacity) return refused();
+    if (roster.size() >= rosterCapacity) return refused();
     roster.append(c);
     return ok();
 }

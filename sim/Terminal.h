@@ -86,6 +86,7 @@ public:
     quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused
     QMap<uint32_t, QByteArray> cardFlags;  // "00" cleared, "01" punched since the last clearing
     QList<Card> roster;
+    int rosterCapacity = RosterCapacity;           // entries the roster holds; a card beyond is refused
     QStringList alarms;                    // "hh:mm" each
     QString ringPeriod;
     QString relay = QStringLiteral("0000"), interval = QStringLiteral("0000"), mode = QStringLiteral("0000");
@@ -115,6 +116,8 @@ private:
     Reply recordsSince(const QByteArray &payload) const;
     Reply deleteRecordsUpTo(const QStringList &f);
     Reply rosterBlocks(const QByteArray &payload) const;
+    Reply issueCards(const QByteArray &payload);
+    Reply withdrawCards(const QByteArray &payload);
     Reply identify() const;
     void clearRecords();
     Reply putRecord(const QStringList &f);

@@ -49,6 +49,8 @@ public:
     const LinkSettings &settings() const { return settings_; }
     // The exchange of the open line (its counters), or null before one was opened.
     const Exchange *exchange() const { return exchange_.get(); }
+    // The same for operations written as functions over an exchange (RosterTransfer).
+    Exchange *exchange() { return exchange_.get(); }
     void setProgress(Progress progress) { progress_ = std::move(progress); }
 
     // ---- records ----

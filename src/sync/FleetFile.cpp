@@ -12,7 +12,7 @@
 namespace {
 
 const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
-                          QStringLiteral("clock-tolerance")};
+                          QStringLiteral("clock-tolerance"), QStringLiteral("groups")};
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
 {
@@ -194,6 +194,13 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
             if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) t.clearAfterSync = true;
             else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) t.clearAfterSync = false;
             else return fail(lineNo, QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value));
+        } else if (key == QLatin1String("groups")) {
+            for (const QString &group : value.split(u',')) {
+                const QString name = group.trimmed();
+                if (name.isEmpty() || hasControl(name) || name.contains(u';'))
+                    return fail(lineNo, QStringLiteral("groups must be names separated by commas, not \"%1\"").arg(value));
+                if (!t.groups.contains(name)) t.groups << name;
+            }
         } else {
             if (!wholeNumber(value, 0, 366LL * 86400, n))
                 return fail(lineNo, QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value));

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 // The line a terminal is on: `tcp:HOST:PORT` or `serial:DEVICE`, each with an optional `,BAUD` (on
@@ -32,10 +33,11 @@ struct FleetTerminal {
     int address = 0;
     bool clearAfterSync = false;
     std::optional<qint64> clockTolerance;  // seconds
+    QStringList groups;  // card groups it takes the cards of (roster apply), besides the cards without groups
 };
 
 // The fleet file (INI): one section per terminal, named by the section, with the keys `line`,
-// `address`, `clear-after-sync` and `clock-tolerance` (docs/sync.md). Errors name the file and
+// `address`, `clear-after-sync`, `clock-tolerance` and `groups` (docs/sync.md). Errors name the file and
 // the line.
 namespace FleetFile {
 

@@ -1,93 +1,20 @@
 #include "sync/FleetSync.h"
 
-#include "attlink/LinkSettings.h"
 #include "attlink/TerminalClient.h"
-#include "link/PortFailureText.h"
 #include "sync/Database.h"
-#include "sync/LineLock.h"
+#include "sync/LineRunner.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
 #include "sync/SyncLog.h"
 #include "sync/TerminalNotes.h"
 #include "sync/TerminalSync.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 
-#include <atomic>
 #include <memory>
 #include <optional>
-#include <thread>
-#include <vector>
 
 namespace {
-
-struct Line {
-    LineTarget target;
-    QList<int> members;  // indexes into the fleet, in file order
-};
-
-QList<Line> linesOf(const QList<FleetTerminal> &fleet)
-{
-    QList<Line> lines;
-    QHash<QString, qsizetype> byKey;
-    for (int i = 0; i < fleet.size(); ++i) {
-        const QString key = fleet[i].line.key();
-        auto it = byKey.find(key);
-        if (it == byKey.end()) {
-            it = byKey.insert(key, lines.size());
-            lines.append(Line{fleet[i].line, {}});
-        }
-        lines[*it].members.append(i);
-    }
-    return lines;
-}
-
-// The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the rate of the
-// serial converter behind a TCP line on top (a serial line's rate goes to openSerial).
-LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line)
-{
-    LinkSettings s = base;
-    if (line.kind == LineTarget::Tcp && line.baud > 0) s.tcpBaud = line.baud;
-    return s;
-}
-
-bool openLine(TerminalClient &client, const LineTarget &line, QString &error)
-{
-    const ClientResult r = line.kind == LineTarget::Tcp ? client.openTcp(line.host, quint16(line.port))
-                                                        : client.openSerial(line.device, line.baud);
-    qCInfo(syncLog).noquote() << QStringLiteral("line %1: %2").arg(line.text(), r.ok() ? QStringLiteral("open") : r.errorString());
-    if (r.ok()) return true;
-    if (line.kind == LineTarget::Tcp) {
-        error = QStringLiteral("cannot connect to %1: %2").arg(line.text(), client.connectFailure());
-        return false;
-    }
-    const PortFailure &failure = client.portFailure();
-    error = QStringLiteral("cannot open ") + (failure.any() ? QStringLiteral("serial:") + portFailureText(failure) : line.text());
-    return false;
-}
-
-// The user's link settings (defaults when there is no file); the reason when the file cannot be read.
-QString loadSettings(const QString &file, LinkSettings &settings)
-{
-    if (file.isEmpty() || !QFile::exists(file)) return {};
-    if (!QFileInfo(file).isReadable()) return QStringLiteral("cannot read the link settings %1").arg(file);
-    settings = LinkSettings::loadFile(file);
-    return {};
-}
-
-// A terminal's result when it was not synced.
-TerminalResult failed(const FleetTerminal &terminal, const QString &error, bool started = true)
-{
-    TerminalResult r;
-    r.name = terminal.name;
-    r.tolerance = terminal.clockTolerance;
-    r.error = error;
-    r.started = started;
-    return r;
-}
 
 // The results of the workers, handed on in the fleet file's order: a terminal waits for those
 // before it.
@@ -127,6 +54,73 @@ void noteFailure(Database &db, const TerminalResult &r, QMutex &sqliteWrites)
     TerminalNotes::failure(db, r.name, r.identity, r.error, r.seenAt, ignored);
 }
 
+// Where the workers of one run meet: the results and the gate of SQLite's writes.
+struct SyncRun {
+    const QList<FleetTerminal> &fleet;
+    const SyncOptions &options;
+    OrderedResults results;
+    QMutex sqliteWrites;
+};
+
+// A terminal's result when it was not synced.
+TerminalResult failed(const FleetTerminal &terminal, const QString &error, bool started = true)
+{
+    TerminalResult r;
+    r.name = terminal.name;
+    r.tolerance = terminal.clockTolerance;
+    r.error = error;
+    r.started = started;
+    return r;
+}
+
+// One worker: its own database connection, opened for its first line and again after a failure.
+class SyncWorker : public LineWork {
+public:
+    SyncWorker(SyncRun &run, bool useDatabase) : run_(run), useDatabase_(useDatabase) {}
+
+    bool beforeLine(QString &error) override
+    {
+        if (!useDatabase_ || db_) return true;
+        db_ = Database::open(run_.options.database, error, run_.options.lockWaitSeconds);
+        if (!db_) return false;  // the next line tries again: the server may be back
+        store_ = std::make_unique<PunchStore>(*db_);
+        if (!db_->postgres()) store_->setWriteGate(&run_.sqliteWrites);
+        return true;
+    }
+    bool terminal(TerminalClient &client, int index) override
+    {
+        TerminalResult r = syncTerminal(client, run_.fleet[index], store_.get(), spool_, run_.options);
+        if (!r.ok() && store_ && !run_.options.dryRun) noteFailure(*db_, r, run_.sqliteWrites);
+        const bool ok = r.ok();
+        run_.results.finish(index, std::move(r));
+        return ok;
+    }
+    void unreached(int index, const QString &error) override
+    {
+        TerminalResult r = failed(run_.fleet[index], error);
+        if (db_ && !run_.options.dryRun) noteFailure(*db_, r, run_.sqliteWrites);
+        run_.results.finish(index, std::move(r));
+    }
+    void notStarted(int index) override
+    {
+        run_.results.finish(index, failed(run_.fleet[index], QStringLiteral("not started, the sync was stopped"), false));
+    }
+    void afterLine(bool failed) override
+    {
+        if (!failed) return;
+        // A fresh connection for the next line, in case this one's database session broke.
+        store_.reset();
+        db_.reset();
+    }
+
+private:
+    SyncRun &run_;
+    bool useDatabase_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<PunchStore> store_;
+    PunchSpool spool_;
+};
+
 }  // namespace
 
 FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase)
@@ -136,82 +130,9 @@ FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDa
 
 QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
 {
-    const QList<Line> lines = linesOf(fleet_);
-    OrderedResults results(fleet_.size(), onResult);
-    auto finish = [&](int index, TerminalResult r) { results.finish(index, std::move(r)); };
-    auto notStarted = [&](int i) { finish(i, failed(fleet_[i], QStringLiteral("not started, the sync was stopped"), false)); };
-    QMutex sqliteWrites;
-    auto failLine = [&](const Line &line, const QString &error, Database *db = nullptr) {
-        for (int i : line.members) {
-            TerminalResult r = failed(fleet_[i], error);
-            if (db && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
-            finish(i, std::move(r));
-        }
-    };
-
-    LinkSettings baseSettings;  // read once for every line
-    const QString settingsError = loadSettings(options_.linkSettingsFile, baseSettings);
-
-    std::atomic<qsizetype> next{0};
-    auto worker = [&] {
-        std::unique_ptr<Database> db;
-        std::unique_ptr<PunchStore> store;
-        QString dbError;
-        PunchSpool spool;
-        for (qsizetype n = next++; n < lines.size(); n = next++) {
-            const Line &line = lines[n];
-            if (options_.stopped()) {
-                for (int i : line.members) notStarted(i);
-                continue;
-            }
-            if (useDatabase_ && !db && dbError.isEmpty()) {
-                db = Database::open(options_.database, dbError, options_.lockWaitSeconds);
-                if (db) store = std::make_unique<PunchStore>(*db);
-                if (store && !db->postgres()) store->setWriteGate(&sqliteWrites);
-            }
-            if (useDatabase_ && !db) {
-                failLine(line, dbError);
-                dbError.clear();  // the next line tries again: the server may be back
-                continue;
-            }
-            LineLock lock;
-            QString error;
-            if (!lock.acquire(options_.lockFolder, line.target.key(), options_.lockWaitSeconds, error)) {
-                failLine(line, error, db.get());
-                continue;
-            }
-            if (!settingsError.isEmpty()) {
-                failLine(line, settingsError, db.get());
-                continue;
-            }
-            TerminalClient client(settingsFor(baseSettings, line.target));
-            if (!openLine(client, line.target, error)) {
-                failLine(line, error, db.get());
-                continue;
-            }
-            bool failed = false;
-            for (int i : line.members) {
-                if (options_.stopped()) {
-                    notStarted(i);
-                    continue;
-                }
-                TerminalResult r = syncTerminal(client, fleet_[i], store.get(), spool, options_);
-                if (!r.ok() && store && !options_.dryRun) noteFailure(*db, r, sqliteWrites);
-                failed = failed || !r.ok();
-                finish(i, std::move(r));
-            }
-            client.close();
-            if (failed) {
-                // A fresh connection for the next line, in case this one's database session broke.
-                store.reset();
-                db.reset();
-            }
-        }
-    };
-    const int workers = int(qBound(qsizetype(1), qsizetype(options_.jobs), lines.size()));
-    std::vector<std::thread> threads;
-    threads.reserve(size_t(workers));
-    for (int i = 0; i < workers; ++i) threads.emplace_back(worker);
-    for (std::thread &t : threads) t.join();
-    return results.all();
+    SyncRun run{fleet_, options_, OrderedResults(fleet_.size(), onResult), {}};
+    LineRunOptions lines{options_.jobs, options_.lockFolder, options_.lockWaitSeconds, options_.linkSettingsFile};
+    lines.stop = options_.stop;
+    LineRunner::run(fleet_, lines, [&] { return std::make_unique<SyncWorker>(run, useDatabase_); });
+    return run.results.all();
 }

@@ -1,8 +1,9 @@
 #include "sync/PunchExport.h"
 
+#include "common/CsvText.h"
+#include "common/TextCodec.h"
 #include "sync/Database.h"
 #include "sync/Punch.h"
-#include "common/TextCodec.h"
 #include "layout/RecordLayout.h"
 
 #include <QDateTime>
@@ -35,16 +36,7 @@ void appendCsvField(QByteArray &out, QByteArray field, bool spreadsheetSafe)
     // A spreadsheet takes a cell starting with one of these for a formula.
     const char first = field.isEmpty() ? '\0' : field[0];
     if (spreadsheetSafe && (first == '=' || first == '+' || first == '-' || first == '@')) field.prepend('\'');
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r')) {
-        out.append(field);
-        return;
-    }
-    out.append('"');
-    for (char c : field) {
-        if (c == '"') out.append('"');
-        out.append(c);
-    }
-    out.append('"');
+    CsvText::appendField(out, field);
 }
 
 void appendJsonString(QByteArray &out, const QByteArray &utf8)

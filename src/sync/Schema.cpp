@@ -67,8 +67,21 @@ QStringList version2(bool postgres)
     return s;
 }
 
+// Version 3: the rosters the terminals hold, as `roster pull` read them: which terminals let a card in.
+QStringList rosterTable(bool postgres)
+{
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    const QString time = postgres ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
+    return {
+        QStringLiteral("CREATE TABLE rosters (identity TEXT NOT NULL, terminal TEXT NOT NULL, card %1 NOT NULL, "
+                       "job_number TEXT NOT NULL, name TEXT NOT NULL, pulled_at %2 NOT NULL, "
+                       "PRIMARY KEY (identity, card))").arg(integer, time),
+        QStringLiteral("CREATE INDEX rosters_card ON rosters (card)"),
+    };
+}
+
 // The steps from version n-1 to n, index n-1.
-QList<QStringList> steps(bool postgres) { return {version1(postgres), version2(postgres)}; }
+QList<QStringList> steps(bool postgres) { return {version1(postgres), version2(postgres), rosterTable(postgres)}; }
 
 bool hasSchemaTable(Database &db, bool &has, QString &error)
 {

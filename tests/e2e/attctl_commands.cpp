@@ -55,9 +55,10 @@ private slots:
             if (line.startsWith(QStringLiteral("fleet commands"))) section = &fleet;
             else if (line.startsWith(QStringLiteral("commands"))) section = &others;
             else if (line.isEmpty()) section = nullptr;
-            else if (section && line.startsWith(QStringLiteral("  ")) && line.at(2).isLetter()) *section << line.section(u' ', 2, 2);
+            else if (section && line.startsWith(QStringLiteral("  ")) && line.at(2).isLetter()) *section << line.mid(2).section(QStringLiteral("  "), 0, 0);
         }
-        QCOMPARE(fleet, (QStringList{QStringLiteral("sync"), QStringLiteral("export"), QStringLiteral("status"), QStringLiteral("serve")}));
+        QCOMPARE(fleet, (QStringList{QStringLiteral("sync"), QStringLiteral("export"), QStringLiteral("status"), QStringLiteral("serve"),
+                                     QStringLiteral("roster plan"), QStringLiteral("roster apply"), QStringLiteral("roster pull")}));
         QVERIFY(r.out.indexOf(QStringLiteral("\nfleet commands")) < r.out.indexOf(QStringLiteral("\ncommands")));
         for (const char *command : {"version", "tcp-state", "collect", "clear-records", "identify", "format", "count",
                                     "clear-flags", "check", "send-record", "read-clear-log", "read-time-log", "roster",
@@ -79,7 +80,7 @@ private slots:
         };
         readable(QStringLiteral("--help"), r.out);
         for (const QString &command : fleet + others) {
-            const Run one = attctl({command, QStringLiteral("--help")});
+            const Run one = attctl(command.split(u' ') << QStringLiteral("--help"));
             QCOMPARE(one.code, 0);
             QVERIFY2(one.out.startsWith(QStringLiteral("usage: attctl [OPTIONS] ") + command), qPrintable(one.out));
             readable(command, one.out);

@@ -264,10 +264,11 @@ private slots:
         for (int r : SerialChannel::supportedRates()) rates << QString::number(r);
         QCOMPARE(complete(QStringLiteral("attctl --baud ''"), 2), rates);
         QCOMPARE(complete(QStringLiteral("attctl export --format ''"), 3),
-                 (QStringList{QStringLiteral("csv"), QStringLiteral("jsonl"), QStringLiteral("layout")}));
+                 (QStringList{QStringLiteral("csv"), QStringLiteral("jsonl"), QStringLiteral("layout"), QStringLiteral("roster-csv")}));
         const QStringList sync = complete(QStringLiteral("attctl sync --"), 2);
         QCOMPARE(sync.count(QStringLiteral("--help")), 1);
         for (const char *o : {"--fleet", "--db", "--dry-run", "--lock-dir", "--link-settings"}) QVERIFY2(sync.contains(QLatin1String(o)), o);
+        QCOMPARE(complete(QStringLiteral("attctl roster plan --f"), 3), (QStringList{QStringLiteral("--fleet"), QStringLiteral("--from")}));
     }
 
     // The Debian package: its files, and a dependency on the package of every library its programs

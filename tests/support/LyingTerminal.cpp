@@ -166,6 +166,13 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     case Command::ReadParameters:
         if (mode_ == Mode::ControlText) return ok + controlParameters();
         return ok + TextCodec::encode(QStringLiteral("继电器延时0005 打卡间隔001E 模式0000"));
+    case Command::IssueCards:
+    case Command::WithdrawCards: {
+        // As many Ok results as entries, less one when lying.
+        const int n = request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
+        const int answered = qMax(0, mode_ == Mode::BatchShortResults ? n - 1 : n);
+        return ok + char(answered >> 8) + char(answered) + QByteArray(answered, char(ReplyStatus::Ok));
+    }
     case Command::ClearLog:
     case Command::TimeChangeLog:
         if (mode_ == Mode::ControlText) return ok + "3,2009-03-05 08:07:06\x1b[2J\r;\x7f";

@@ -44,6 +44,7 @@ public:
         DeletesTooMany,            // DeleteRecordsUpTo answers 2 more than the records it holds
         EndlessSince,              // claims the newest serial 2^64-1 and 2^32-1 records before it
         WrongSequence,             // every reply carries the next sequence number
+        BatchShortResults,         // IssueCards and WithdrawCards answered with one result fewer than entries
     };
 
     explicit LyingTerminal(Mode mode, int records = 5, int roster = 3);

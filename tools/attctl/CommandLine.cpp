@@ -79,6 +79,10 @@ Invocation parse(const QStringList &arguments)
         in.command = rest.first();
         in.args = rest.mid(1);
     }
+    // The roster commands over a fleet are two words; `roster` alone collects one terminal's roster.
+    static const QStringList FleetRoster = {QStringLiteral("plan"), QStringLiteral("apply"), QStringLiteral("pull")};
+    if (in.command == QLatin1String("roster") && !in.args.isEmpty() && FleetRoster.contains(in.args.first()))
+        in.command += u' ' + in.args.takeFirst();
     return in;
 }
 

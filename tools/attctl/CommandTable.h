@@ -58,6 +58,8 @@ void addConfigCommands(std::vector<CommandEntry> &table);
 void addSyncCommands(std::vector<CommandEntry> &table);
 void addHealthCommands(std::vector<CommandEntry> &table);
 void addServeCommand(std::vector<CommandEntry> &table);
+void addFleetRosterCommands(std::vector<CommandEntry> &table);
 void addPortCommands(std::vector<CommandEntry> &table);
-// The long help of the fleet commands (sync, export), and their place in attctl --help.
+// The long help of the fleet commands (sync, export, roster plan/apply/pull), and their place in
+// attctl --help.
 void addFleetHelp(std::vector<CommandEntry> &table);

@@ -1,5 +1,5 @@
-// The long help of the fleet commands: what attctl sync --help, export --help, status --help and
-// serve --help show.
+// The long help of the fleet commands: what attctl sync --help, export --help, status --help,
+// serve --help and roster plan/apply/pull --help show.
 #include "attctl/CommandTable.h"
 
 namespace {
@@ -55,10 +55,14 @@ options:
   --to DATE        inclusive, in the terminals' own wall-clock time
   --terminal NAME  only the terminal of that name in the fleet file
   --format F       csv (default: UTF-8, a header row), jsonl (one JSON object a
-                   line) or layout (the console's DataRecordSet.txt: GB18030)
+                   line), layout (the console's DataRecordSet.txt: GB18030) or
+                   roster-csv (the rosters roster pull stored)
   --layout TEXT    with --format layout: the fields, as collect takes them
   --decimal        with --format layout: decimal card numbers
   --full-year      with --format layout: four-digit years
+  --spreadsheet-safe
+                   with --format csv: a cell starting with = + - @ gets an
+                   apostrophe, so that a spreadsheet does not run it
   --out FILE       write FILE whole or not at all (default: standard output)
 
 examples:
@@ -114,6 +118,32 @@ Runs until SIGTERM or Ctrl-C. exit status: 0 stopped; 3 the address cannot
 be listened on; 2 a usage error (also another address without a token).
 )";
 
+const char RosterDetails[] = R"(Cards across a fleet: the list of cards is the source of truth and every
+terminal is brought to it.
+  roster plan   what apply would add, change and remove; changes nothing
+  roster apply  add and change what differs; withdraw unlisted cards only with
+                --remove-unlisted; safe to run again
+  roster pull   store every terminal's roster in the database (table rosters)
+
+options:
+  --fleet FILE             the fleet file (as for sync)
+  --from CARDS.csv         UTF-8 CSV: card,job_number,name and an optional
+                           groups column (names separated by ;)
+  --remove-unlisted        also withdraw the cards the list does not give
+  --json                   plan: one JSON object a terminal
+  --db URL                 pull: the database (as for sync)
+  --jobs N, --lock-wait SECONDS, --lock-dir DIR, --link-settings FILE
+                           as for sync
+
+examples:
+  attctl roster plan --fleet site.ini --from cards.csv
+  attctl roster apply --fleet site.ini --from cards.csv --remove-unlisted
+  attctl roster pull --fleet site.ini
+
+exit status: 0 every terminal done; 4 a terminal failed (the others are still
+done); 2 a usage error, a bad fleet file or list (nothing sent).
+)";
+
 }  // namespace
 
 void addFleetHelp(std::vector<CommandEntry> &table)
@@ -123,6 +153,7 @@ void addFleetHelp(std::vector<CommandEntry> &table)
         else if (c.name == QLatin1String("export")) c.details = QString::fromUtf8(ExportDetails);
         else if (c.name == QLatin1String("status")) c.details = QString::fromUtf8(StatusDetails);
         else if (c.name == QLatin1String("serve")) c.details = QString::fromUtf8(ServeDetails);
+        else if (c.name.startsWith(QLatin1String("roster "))) c.details = QString::fromUtf8(RosterDetails);
         else continue;
         c.fleet = true;
     }

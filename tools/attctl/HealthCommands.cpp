@@ -103,7 +103,7 @@ void printJson(QTextStream &out, const QList<TerminalHealth> &fleet)
 int statusCommand(CliContext &c, Args &a)
 {
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
-    const DatabaseUrl url = databaseOf(dbText);
+    const DatabaseUrl url = DatabaseOption::urlOf(dbText);
     const bool json = a.flag(QStringLiteral("--json"));
     HealthThresholds thresholds;
     thresholds.staleSeconds = durationOf(a.value(QStringLiteral("--stale"), QStringLiteral("2h")), QStringLiteral("--stale"));

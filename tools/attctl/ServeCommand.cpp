@@ -40,7 +40,7 @@ QByteArray readToken(const QString &path)
 
 int serveCommand(CliContext &c, Args &a)
 {
-    const DatabaseUrl url = databaseOf(a.value(QStringLiteral("--db")));
+    const DatabaseUrl url = DatabaseOption::urlOf(a.value(QStringLiteral("--db")));
     QHostAddress address(QHostAddress::LocalHost);
     quint16 port = DefaultPort;
     if (const auto listen = a.value(QStringLiteral("--listen"))) readListen(*listen, address, port);

@@ -2,6 +2,7 @@
 #include "attctl/CommandTable.h"
 #include "attctl/DatabaseOption.h"
 #include "attctl/HealthCommands.h"
+#include "attctl/FleetRosterCommands.h"
 #include "attctl/OutputFile.h"
 #include "attctl/RecordOptions.h"
 #include "attctl/StopSignal.h"
@@ -64,9 +65,7 @@ int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool 
         c.out << "dry run: database " << options.database.display() << (useDatabase ? "" : " (no punches stored yet)") << Qt::endl;
         return ExitCode::Success;
     }
-    if (options.database.kind == DatabaseUrl::Sqlite && !named) QDir().mkpath(QFileInfo(options.database.path).path());
-    auto db = Database::open(options.database, error, options.lockWaitSeconds);
-    if (!db || !Schema::migrate(*db, error) || !Schema::checkWritable(*db, error)) {
+    if (!DatabaseOption::openForWriting(options.database, named, error, options.lockWaitSeconds)) {
         c.err << journalError() << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
@@ -110,7 +109,7 @@ int syncCommand(CliContext &c, Args &a)
     if (fleetPath.isEmpty()) throw UsageError{QStringLiteral("sync needs --fleet FILE")};
     SyncOptions options;
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
-    options.database = databaseOf(dbText);
+    options.database = DatabaseOption::urlOf(dbText);
     options.jobs = wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
     options.dryRun = a.flag(QStringLiteral("--dry-run"));
     if (const auto beyond = a.value(QStringLiteral("--set-clock-beyond")))
@@ -177,7 +176,7 @@ QString fileState(const QString &path)
 int exportCommand(CliContext &c, Args &a)
 {
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
-    const DatabaseUrl url = databaseOf(dbText);
+    const DatabaseUrl url = DatabaseOption::urlOf(dbText);
     ExportFilter filter;
     QString error;
     if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error)) throw UsageError{QStringLiteral("--from ") + error};
@@ -196,8 +195,14 @@ int exportCommand(CliContext &c, Args &a)
         formatter = PunchExport::layoutFormatter(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
         if (layoutText || decimal || fullYear) throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
+        if (format == QLatin1String("roster-csv")) {
+            if (!filter.from.isEmpty() || !filter.until.isEmpty() || !filter.terminal.isEmpty())
+                throw UsageError{QStringLiteral("--from, --to and --terminal select punches, not rosters")};
+            if (spreadsheetSafe) throw UsageError{QStringLiteral("--spreadsheet-safe goes with --format csv")};
+            return exportRosters(c, url, dbText.has_value(), outPath);
+        }
         formatter = PunchExport::formatter(format, spreadsheetSafe);
-        if (!formatter) throw UsageError{QStringLiteral("--format must be csv, jsonl or layout, not \"%1\"").arg(format)};
+        if (!formatter) throw UsageError{QStringLiteral("--format must be csv, jsonl, layout or roster-csv, not \"%1\"").arg(format)};
     }
     if (spreadsheetSafe && format != QLatin1String("csv")) throw UsageError{QStringLiteral("--spreadsheet-safe goes with --format csv")};
     bool snapshot = false;
@@ -241,8 +246,9 @@ void addSyncCommands(std::vector<CommandEntry> &t)
                                 "postgresql://USER@HOST:PORT/DB); exit 4 when a terminal failed"),
                  false, syncCommand});
     t.push_back({QStringLiteral("export"),
-                 QStringLiteral("[--db URL] [--from DATE] [--to DATE] [--terminal NAME] [--format csv|jsonl|layout] "
+                 QStringLiteral("[--db URL] [--from DATE] [--to DATE] [--terminal NAME] [--format csv|jsonl|layout|roster-csv] "
                                 "[--layout TEXT] [--decimal] [--full-year] [--spreadsheet-safe] [--out FILE|-]"),
-                 QStringLiteral("write the punches of a database as CSV, JSON lines or the console's record layout"),
+                 QStringLiteral("write the punches of a database as CSV, JSON lines or the console's record layout, "
+                                "or (roster-csv) the rosters roster pull stored"),
                  false, exportCommand});
 }

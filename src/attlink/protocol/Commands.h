@@ -12,6 +12,7 @@ enum : uint8_t {
     ClearLog = 0x20, TimeChangeLog = 0x21,
     RosterCount = 0x30, RosterPacket = 0x31, ClearRoster = 0x32, AddCard = 0x33, RemoveCard = 0x34,
     FindCard = 0x35, ReadCard = 0x36, RosterBlocks = 0x37,
+    IssueCards = 0x38, WithdrawCards = 0x39,
     SetDateTime = 0x40, SetAlarms = 0x41,
     SetParameters = 0x50, ReadParameters = 0x51, SetAddress = 0x52, SetPassword = 0x53,
     GetPassword = 0x54, GetStorage = 0x55, SetStorage = 0x56,
