@@ -77,7 +77,11 @@ qint64 writeList(const QString &path, bool renamed)
     qint64 entryBytes = 0;
     for (int i = 0; i < Cards; ++i) {
         const QString name = (renamed && i % 100 == 0 ? QStringLiteral("新员工") : QStringLiteral("王小明"));
-        text += QStringLiteral("%1,%2,%3\n").arg(0x00D00000 + i, 8, 16, QLatin1Char('0')).arg(i + 1, 8, 10, QLatin1Char('0')).arg(name).toUtf8();
+        text += QStringLiteral("%1,%2,%3\n")
+                    .arg(0x00D00000 + i, 8, 16, QLatin1Char('0'))
+                    .arg(i + 1, 8, 10, QLatin1Char('0'))
+                    .arg(name)
+                    .toUtf8();
         entryBytes += 4 + 1 + 4 + 1 + 6;  // card, digits mark, job number as a number, name length, 3 x 2 bytes
     }
     return f.write(text) == text.size() ? entryBytes : -1;
@@ -91,7 +95,9 @@ int main(int argc, char **argv)
     QTemporaryDir dir;
     QProcess fleet;
     QStringList lines;
-    if (!dir.isValid() || !startSim(fleet, {QStringLiteral("--fleet"), QString::number(Terminals)}, QStringLiteral("ready tcp "), lines)) {
+    if (!dir.isValid()
+        || !startSim(fleet, {QStringLiteral("--fleet"), QString::number(Terminals)}, QStringLiteral("ready tcp "),
+                     lines)) {
         std::fprintf(stderr, "cannot start attsim --fleet %d\n", Terminals);
         return 2;
     }
@@ -103,18 +109,22 @@ int main(int argc, char **argv)
         QFile f(fleetFile);
         if (ports.size() != Terminals || !f.open(QIODevice::WriteOnly)) return 2;
         for (int i = 0; i < Terminals; ++i)
-            f.write(QStringLiteral("[t%1]\nline = tcp:%2\naddress = %3\n").arg(i + 1).arg(ports[i]).arg(i + 1).toUtf8());
+            f.write(
+                QStringLiteral("[t%1]\nline = tcp:%2\naddress = %3\n").arg(i + 1).arg(ports[i]).arg(i + 1).toUtf8());
     }
-    const QString list = dir.filePath(QStringLiteral("cards.csv")), changed = dir.filePath(QStringLiteral("changed.csv"));
+    const QString list = dir.filePath(QStringLiteral("cards.csv")),
+                  changed = dir.filePath(QStringLiteral("changed.csv"));
     const qint64 entryBytes = writeList(list, false);
     if (entryBytes < 0 || writeList(changed, true) < 0) return 2;
     auto roster = [&](const QString &verb, const QString &fleetPath, const QString &from, const QString &out) {
-        return runAttctl({QStringLiteral("roster"), verb, QStringLiteral("--fleet"), fleetPath, QStringLiteral("--from"), from,
-                          QStringLiteral("--jobs"), QStringLiteral("4"), QStringLiteral("--lock-dir"), dir.filePath(QStringLiteral("locks"))},
+        return runAttctl({QStringLiteral("roster"), verb, QStringLiteral("--fleet"), fleetPath,
+                          QStringLiteral("--from"), from, QStringLiteral("--jobs"), QStringLiteral("4"),
+                          QStringLiteral("--lock-dir"), dir.filePath(QStringLiteral("locks"))},
                          dir.filePath(out));
     };
 
-    std::printf("fleet: %d empty terminals, a list of %d cards, attctl roster apply --jobs 4, TCP loopback\n", Terminals, Cards);
+    std::printf("fleet: %d empty terminals, a list of %d cards, attctl roster apply --jobs 4, TCP loopback\n",
+                Terminals, Cards);
     const Run full = roster(QStringLiteral("apply"), fleetFile, list, QStringLiteral("full.txt"));
     const Run plan = roster(QStringLiteral("plan"), fleetFile, changed, QStringLiteral("plan.txt"));
     const Run apply = roster(QStringLiteral("apply"), fleetFile, changed, QStringLiteral("apply.txt"));
@@ -125,15 +135,17 @@ int main(int argc, char **argv)
     std::printf("full load: %d entries in %.2f s = %.0f entries/s (goal <= 2 s: %s)\n", Terminals * Cards, full.seconds,
                 Terminals * Cards / full.seconds, full.seconds <= 2 ? "met" : "MISSED");
     const double again = plan.seconds + apply.seconds;
-    std::printf("after 1%% changed: plan %.3f s + apply %.3f s = %.1f%% of the full load (goal <= 5%%: %s)\n", plan.seconds,
-                apply.seconds, 100 * again / full.seconds, again <= 0.05 * full.seconds ? "met" : "MISSED");
+    std::printf("after 1%% changed: plan %.3f s + apply %.3f s = %.1f%% of the full load (goal <= 5%%: %s)\n",
+                plan.seconds, apply.seconds, 100 * again / full.seconds,
+                again <= 0.05 * full.seconds ? "met" : "MISSED");
     const double peak = qMax(full.peakMB, qMax(plan.peakMB, apply.peakMB));
     std::printf("peak RSS of attctl roster apply %.1f MB (goal <= 40 MB: %s)\n", peak, peak <= 40 ? "met" : "MISSED");
 
     QProcess serial;
     const QString pty = dir.filePath(QStringLiteral("ttySIM"));
     lines.clear();
-    if (!startSim(serial, {QStringLiteral("--pty"), pty, QStringLiteral("--baud"), QString::number(Baud)}, QStringLiteral("ready pty "), lines))
+    if (!startSim(serial, {QStringLiteral("--pty"), pty, QStringLiteral("--baud"), QString::number(Baud)},
+                  QStringLiteral("ready pty "), lines))
         return 2;
     const QString serialFleet = dir.filePath(QStringLiteral("serial.ini"));
     {
@@ -147,9 +159,10 @@ int main(int argc, char **argv)
         return 2;
     }
     const double lineTime = entryBytes * 10.0 / Baud;
-    std::printf("pty at %d baud: %d entries (%lld bytes, %.2f s on the line) in %.2f s = %.2fx the line time (goal <= 1.5x: %s)\n",
-                Baud, Cards, entryBytes, lineTime, paced.seconds, paced.seconds / lineTime,
-                paced.seconds <= 1.5 * lineTime ? "met" : "MISSED");
+    std::printf(
+        "pty at %d baud: %d entries (%lld bytes, %.2f s on the line) in %.2f s = %.2fx the line time (goal <= 1.5x: %s)\n",
+        Baud, Cards, entryBytes, lineTime, paced.seconds, paced.seconds / lineTime,
+        paced.seconds <= 1.5 * lineTime ? "met" : "MISSED");
     serial.terminate();
     serial.waitForFinished(10000);
     fleet.terminate();

@@ -47,12 +47,17 @@ bool makeFleet(const QString &path, int terminals, int hours)
     if (sqlite3_open(path.toLocal8Bit().constData(), &db) != SQLITE_OK) return false;
     sqlite3_exec(db, "PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt *terminal = nullptr, *sample = nullptr, *punch = nullptr;
-    sqlite3_prepare_v2(db, "INSERT INTO terminals (id, identity, name, last_serial, last_sync, clock_drift, capacity, held, "
-                           "last_error) VALUES (?1, printf('%016X', ?1), printf('door %04d', ?1), ?2, ?3, 1, 100000, ?4, '')",
-                       -1, &terminal, nullptr);
-    sqlite3_prepare_v2(db, "INSERT INTO samples (terminal_id, at, held, capacity, last_serial, drift, lost) "
-                           "VALUES (?1, ?2, ?3, 100000, ?4, 1, 0)", -1, &sample, nullptr);
-    sqlite3_prepare_v2(db, "INSERT INTO punches VALUES (?1, ?2, 7, '1999-01-01 00:00:00', '0000', 'before 2000')", -1, &punch, nullptr);
+    sqlite3_prepare_v2(
+        db,
+        "INSERT INTO terminals (id, identity, name, last_serial, last_sync, clock_drift, capacity, held, "
+        "last_error) VALUES (?1, printf('%016X', ?1), printf('door %04d', ?1), ?2, ?3, 1, 100000, ?4, '')",
+        -1, &terminal, nullptr);
+    sqlite3_prepare_v2(db,
+                       "INSERT INTO samples (terminal_id, at, held, capacity, last_serial, drift, lost) "
+                       "VALUES (?1, ?2, ?3, 100000, ?4, 1, 0)",
+                       -1, &sample, nullptr);
+    sqlite3_prepare_v2(db, "INSERT INTO punches VALUES (?1, ?2, 7, '1999-01-01 00:00:00', '0000', 'before 2000')", -1,
+                       &punch, nullptr);
     const QDateTime now = QDateTime::currentDateTime();
     bool ok = true;
     for (int t = 1; t <= terminals && ok; ++t) {
@@ -98,13 +103,15 @@ bool timeStatus(const QString &path, int expectedRows, double &best, double &med
         QProcess p;
         QElapsedTimer t;
         t.start();
-        p.start(attctl(), {QStringLiteral("status"), QStringLiteral("--db"), QStringLiteral("sqlite:") + path,
-                           QStringLiteral("--json")});
+        p.start(attctl(),
+                {QStringLiteral("status"), QStringLiteral("--db"), QStringLiteral("sqlite:") + path,
+                 QStringLiteral("--json")});
         if (!p.waitForFinished(120000)) return false;
         ms.push_back(double(t.nsecsElapsed()) / 1e6);
         const int rows = int(p.readAllStandardOutput().count('\n'));
         if (rows != expectedRows || (p.exitCode() != 0 && p.exitCode() != 6)) {
-            std::fprintf(stderr, "attctl status: status %d, %d rows: %s\n", p.exitCode(), rows, p.readAllStandardError().constData());
+            std::fprintf(stderr, "attctl status: status %d, %d rows: %s\n", p.exitCode(), rows,
+                         p.readAllStandardError().constData());
             return false;
         }
     }
@@ -120,15 +127,18 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    const QString fleet = dir.filePath(QStringLiteral("fleet.sqlite")), one = dir.filePath(QStringLiteral("one.sqlite"));
+    const QString fleet = dir.filePath(QStringLiteral("fleet.sqlite")),
+                  one = dir.filePath(QStringLiteral("one.sqlite"));
     QElapsedTimer t;
     t.start();
     if (!makeFleet(fleet, Terminals, HoursOfSamples) || !makeFleet(one, 1, 24)) return 1;
-    std::printf("made %d terminals x %d samples in %.1f s\n", Terminals, HoursOfSamples + 1, double(t.elapsed()) / 1000.0);
+    std::printf("made %d terminals x %d samples in %.1f s\n", Terminals, HoursOfSamples + 1,
+                double(t.elapsed()) / 1000.0);
     double best = 0, median = 0, baseBest = 0, baseMedian = 0;
     if (!timeStatus(one, 1, baseBest, baseMedian) || !timeStatus(fleet, Terminals, best, median)) return 1;
     std::printf("attctl status, 1 terminal (baseline): best %.1f ms, median %.1f ms\n", baseBest, baseMedian);
-    std::printf("attctl status, %d terminals:          best %.1f ms, median %.1f ms (goal <= 100 ms)\n", Terminals, best, median);
+    std::printf("attctl status, %d terminals:          best %.1f ms, median %.1f ms (goal <= 100 ms)\n", Terminals,
+                best, median);
     std::printf("the fleet's own share (median minus baseline): %.1f ms\n", median - baseMedian);
     return median <= 100.0 ? 0 : 3;
 }

@@ -11,7 +11,9 @@ int main(int argc, char **argv)
         QTemporaryDir dir;
         const QString pty = dir.filePath(QStringLiteral("ttySIM"));
         BenchSim sim;
-        if (!sim.start({QStringLiteral("--records"), QString::number(records), QStringLiteral("--baud"), QString::number(baud)}, pty)) {
+        if (!sim.start({QStringLiteral("--records"), QString::number(records), QStringLiteral("--baud"),
+                        QString::number(baud)},
+                       pty)) {
             std::fprintf(stderr, "attsim did not start\n");
             return 1;
         }
@@ -20,8 +22,9 @@ int main(int argc, char **argv)
         const double minimum = records * 10.0 * 10.0 / baud;
         const double lineRate = c->lineBytes * 10.0 / baud;
         const double ratio = c->seconds / minimum;
-        std::printf("%d records at %d baud: %.3f s; 10-byte line minimum %.3f s; measured / minimum = %.2f (goal <= 0.5)\n",
-                    records, baud, c->seconds, minimum, ratio);
+        std::printf(
+            "%d records at %d baud: %.3f s; 10-byte line minimum %.3f s; measured / minimum = %.2f (goal <= 0.5)\n",
+            records, baud, c->seconds, minimum, ratio);
         std::printf("  bytes on the line %lld (%.2f a record), requests %lld; measured / time of those bytes = %.2f\n",
                     (long long)c->lineBytes, c->bytesPerRecord(), (long long)c->turnArounds, c->seconds / lineRate);
         if (ratio > 1.0) worst = 3;

@@ -70,7 +70,8 @@ struct Collection {
 // One GatherData from the simulator into a temporary folder, the formatted file written alongside as
 // attctl collect does: over TCP at host:port, or over the serial line `pty` when given. `baud` tells
 // the link the line's rate (its requests and reply deadlines follow it); 0 for TCP's own pace.
-inline std::optional<Collection> collectOnce(const QString &host, const QString &port, int baud, const QString &pty = {})
+inline std::optional<Collection> collectOnce(const QString &host, const QString &port, int baud,
+                                             const QString &pty = {})
 {
     QTemporaryDir dir;
     {
@@ -98,10 +99,10 @@ inline std::optional<Collection> collectOnce(const QString &host, const QString 
     t.start();
     if (!formatted.open()) return std::nullopt;
     link.setRawLinesObserver([&](const QByteArray &lines) { return formatted.add(lines); });
-    const bool ok = link.GatherData(QStringLiteral("105"), dir.path(), QStringLiteral("DataRecordSet_original.txt"), message,
-                                    c.records, QStringLiteral("2"), 0, fullYear)
+    const bool ok = link.GatherData(QStringLiteral("105"), dir.path(), QStringLiteral("DataRecordSet_original.txt"),
+                                    message, c.records, QStringLiteral("2"), 0, fullYear)
                         .toBool()
-                    && formatted.commit();
+        && formatted.commit();
     c.seconds = t.nsecsElapsed() / 1e9;
     if (!ok) {
         std::fprintf(stderr, "collection failed: %s\n", message.toUtf8().constData());

@@ -28,7 +28,10 @@ double loopbackSeconds(qint64 bytes)
     });
     QElapsedTimer t;
     t.start();
-    if (!server.waitForNewConnection(5000)) { sender.join(); return 0; }
+    if (!server.waitForNewConnection(5000)) {
+        sender.join();
+        return 0;
+    }
     QTcpSocket *in = server.nextPendingConnection();
     qint64 got = 0;
     while (got < bytes && in->waitForReadyRead(5000)) got += in->readAll().size();

@@ -13,9 +13,11 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "attsim did not start\n");
         return 1;
     }
-    const double attctlIdle = runForPeakMB(attctl, {QStringLiteral("--tcp"), idle.host + u':' + idle.port, QStringLiteral("count")});
-    const double attctlFull = runForPeakMB(attctl, {QStringLiteral("--tcp"), full.host + u':' + full.port, QStringLiteral("collect"),
-                                                    QStringLiteral("--dir"), dir.path()});
+    const double attctlIdle =
+        runForPeakMB(attctl, {QStringLiteral("--tcp"), idle.host + u':' + idle.port, QStringLiteral("count")});
+    const double attctlFull = runForPeakMB(attctl,
+                                           {QStringLiteral("--tcp"), full.host + u':' + full.port,
+                                            QStringLiteral("collect"), QStringLiteral("--dir"), dir.path()});
     if (attctlIdle < 0 || attctlFull < 0) {
         std::fprintf(stderr, "attctl failed\n");
         return 1;

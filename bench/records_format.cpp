@@ -41,8 +41,8 @@ int main(int argc, char **argv)
         QByteArray content;
         content.reserve(qsizetype(lines) * 29);
         for (int i = 0; i < lines; ++i)
-            content += QByteArray::number(100 + i % 900) + QByteArray::number(0x10000000 + i, 16).toUpper() +
-                       "0709270936" + QByteArray::number(10 + i % 50) + "0001\r\n";
+            content += QByteArray::number(100 + i % 900) + QByteArray::number(0x10000000 + i, 16).toUpper()
+                + "0709270936" + QByteArray::number(10 + i % 50) + "0001\r\n";
         QFile f(raw);
         if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size()) return 1;
     }
@@ -57,9 +57,14 @@ int main(int argc, char **argv)
     const int rounds = 5;
     double ours = 1e9, mawk = 1e9, cut = 1e9;
     for (int round = 0; round < rounds; ++round) {
-        const double a = timed(attctl, {QStringLiteral("format"), raw, QStringLiteral("--dir"), dir.path(), QStringLiteral("--layout"), layout}, {});
+        const double a = timed(
+            attctl,
+            {QStringLiteral("format"), raw, QStringLiteral("--dir"), dir.path(), QStringLiteral("--layout"), layout},
+            {});
         const double b = timed(QStringLiteral("mawk"), {awk, raw}, dir.filePath("awk.txt"));
-        const double c = timed(QStringLiteral("cut"), {QStringLiteral("--output-delimiter=,"), QStringLiteral("-c1-3,4-11,12-13,14-15,16-17,18-19,20-21,22-23"), raw},
+        const double c = timed(QStringLiteral("cut"),
+                               {QStringLiteral("--output-delimiter=,"),
+                                QStringLiteral("-c1-3,4-11,12-13,14-15,16-17,18-19,20-21,22-23"), raw},
                                dir.filePath("cut.txt"));
         if (a < 0 || b < 0 || c < 0) {
             std::fprintf(stderr, "a program failed (attctl %.3f, mawk %.3f, cut %.3f)\n", a, b, c);

@@ -15,7 +15,8 @@
 #include <cstdio>
 
 namespace {
-qint64 residentBytes() {
+qint64 residentBytes()
+{
     QFile statm(QStringLiteral("/proc/self/statm"));
     if (!statm.open(QIODevice::ReadOnly)) return 0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
@@ -23,7 +24,8 @@ qint64 residentBytes() {
 }
 }  // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const int lines = 3500000;
@@ -34,8 +36,8 @@ int main(int argc, char **argv) {
         QByteArray content;
         content.reserve(qsizetype(lines) * 25);
         for (int i = 0; i < lines; ++i)
-            content += "105" + QByteArray::number(0x10000000 + i, 16).toUpper() + "0709270936" +
-                       QByteArray::number(10 + i % 50) + "\r\n";
+            content += "105" + QByteArray::number(0x10000000 + i, 16).toUpper() + "0709270936"
+                + QByteArray::number(10 + i % 50) + "\r\n";
         QFile f(path);
         f.open(QIODevice::WriteOnly);
         f.write(content);

@@ -79,8 +79,9 @@ struct Fleet {
 
     bool start()
     {
-        process.start(binDir() + QStringLiteral("/sim/attsim"), {QStringLiteral("--fleet"), QString::number(Terminals),
-                                                                  QStringLiteral("--records"), QString::number(Records)});
+        process.start(binDir() + QStringLiteral("/sim/attsim"),
+                      {QStringLiteral("--fleet"), QString::number(Terminals), QStringLiteral("--records"),
+                       QString::number(Records)});
         if (!process.waitForStarted(10000)) return false;
         while (process.waitForReadyRead(300000))
             while (process.canReadLine()) {
@@ -95,7 +96,8 @@ struct Fleet {
     {
         QByteArray lines;
         for (int t = 1; t <= Terminals; ++t)
-            for (int i = 0; i < perTerminal; ++i) lines += QStringLiteral("punch %1 %2\n").arg(0x00C00000 + i, 8, 16, QLatin1Char('0')).arg(t).toLatin1();
+            for (int i = 0; i < perTerminal; ++i)
+                lines += QStringLiteral("punch %1 %2\n").arg(0x00C00000 + i, 8, 16, QLatin1Char('0')).arg(t).toLatin1();
         // The lines outgrow the pipe: each waitForBytesWritten moves only what the pipe takes, so
         // wait until nothing is left. No "dump" to confirm: its answer would hold every record. A busy
         // machine may need a moment for the last lines; the report prints how many the second sync found.
@@ -123,9 +125,11 @@ double collectAll(const Fleet &fleet, const QTemporaryDir &dir)
         while (running < Jobs && next < Terminals) {
             const QString folder = dir.filePath(QStringLiteral("collect%1").arg(next));
             QDir().mkpath(folder);
-            if (spawn({QStringLiteral("--tcp"), fleet.hostPorts[next], QStringLiteral("--address"), QString::number(next + 1),
-                       QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("0"), QStringLiteral("--dir"), folder},
-                      folder + QStringLiteral("/out.txt")) < 0)
+            if (spawn({QStringLiteral("--tcp"), fleet.hostPorts[next], QStringLiteral("--address"),
+                       QString::number(next + 1), QStringLiteral("collect"), QStringLiteral("--since"),
+                       QStringLiteral("0"), QStringLiteral("--dir"), folder},
+                      folder + QStringLiteral("/out.txt"))
+                < 0)
                 return -1;
             ++next;
             ++running;
@@ -142,7 +146,8 @@ void report(const char *what, const Run &first, const Run &second, double baseli
 {
     const double rate = first.records / first.seconds;
     std::printf("%s: first sync %lld records in %.2f s = %.0f records/s (goal >= %.0f: %s), %.2fx the baseline\n", what,
-                first.records, first.seconds, rate, goalRate, rate >= goalRate ? "met" : "MISSED", first.seconds / baseline);
+                first.records, first.seconds, rate, goalRate, rate >= goalRate ? "met" : "MISSED",
+                first.seconds / baseline);
     std::printf("%s: second sync after 1%% new, %lld records in %.3f s = %.1f%% of the first (goal <= 5%%: %s)\n", what,
                 second.records, second.seconds, 100.0 * second.seconds / first.seconds,
                 second.seconds <= 0.05 * first.seconds ? "met" : "MISSED");
@@ -167,19 +172,25 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "the baseline collection failed\n");
         return 2;
     }
-    std::printf("baseline: attctl collect --since 0 of every terminal into files, %d at once: %.2f s = %.0f records/s\n", Jobs,
-                baseline, double(Terminals) * Records / baseline);
+    std::printf(
+        "baseline: attctl collect --since 0 of every terminal into files, %d at once: %.2f s = %.0f records/s\n", Jobs,
+        baseline, double(Terminals) * Records / baseline);
 
     const QString fleetFile = dir.filePath(QStringLiteral("fleet.ini"));
     {
         QFile f(fleetFile);
         if (!f.open(QIODevice::WriteOnly)) return 2;
         for (int i = 0; i < Terminals; ++i)
-            f.write(QStringLiteral("[t%1]\nline = tcp:%2\naddress = %3\n").arg(i + 1).arg(fleet.hostPorts[i]).arg(i + 1).toUtf8());
+            f.write(QStringLiteral("[t%1]\nline = tcp:%2\naddress = %3\n")
+                        .arg(i + 1)
+                        .arg(fleet.hostPorts[i])
+                        .arg(i + 1)
+                        .toUtf8());
     }
     auto sync = [&](const QString &db, const QString &name) {
         return runAttctl({QStringLiteral("sync"), QStringLiteral("--fleet"), fleetFile, QStringLiteral("--db"), db,
-                          QStringLiteral("--jobs"), QString::number(Jobs), QStringLiteral("--lock-dir"), dir.filePath(QStringLiteral("locks"))},
+                          QStringLiteral("--jobs"), QString::number(Jobs), QStringLiteral("--lock-dir"),
+                          dir.filePath(QStringLiteral("locks"))},
                          dir.filePath(name));
     };
 

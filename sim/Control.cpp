@@ -16,10 +16,13 @@ bool run(const QString &line, const TerminalList &terminals, QString &output, QS
         output = QString::fromUtf8(QJsonDocument(SimState::dump(terminals)).toJson(QJsonDocument::Compact));
         return true;
     }
-    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes" && verb != u"roster-capacity") || words.size() < 2
-        || words.size() > 3) {
-        error = QStringLiteral("unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], "
-                               "roster-capacity N [ADDRESS], dump): ") + line;
+    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes" && verb != u"roster-capacity")
+        || words.size() < 2 || words.size() > 3) {
+        error =
+            QStringLiteral(
+                "unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], "
+                "roster-capacity N [ADDRESS], dump): ")
+            + line;
         return false;
     }
     Terminal *t = terminals.empty() ? nullptr : terminals.front().get();
@@ -65,8 +68,10 @@ bool run(const QString &line, const TerminalList &terminals, QString &output, QS
         error = QStringLiteral("a card is 8 hexadecimal or 10 decimal digits: ") + words[1];
         return false;
     }
-    if (verb == u"present") t->present(card);
-    else t->punch(card);
+    if (verb == u"present")
+        t->present(card);
+    else
+        t->punch(card);
     return true;
 }
 

@@ -7,11 +7,11 @@
 // seeded generator, so a run can be repeated), delay them, pace bytes at a baud rate, and cut the
 // connection after a number of bytes.
 struct FaultSettings {
-    double corrupt = 0;          // fraction of reply frames with one byte changed
-    double drop = 0;             // fraction of reply frames never sent
-    int delayMs = 0;             // before each reply
-    qint64 disconnectAfter = -1; // bytes sent on one connection before it is cut; -1 never
-    int baud = 0;                // 0: as fast as the transport goes; else 10 bits a byte (8N1)
+    double corrupt = 0;           // fraction of reply frames with one byte changed
+    double drop = 0;              // fraction of reply frames never sent
+    int delayMs = 0;              // before each reply
+    qint64 disconnectAfter = -1;  // bytes sent on one connection before it is cut; -1 never
+    int baud = 0;                 // 0: as fast as the transport goes; else 10 bits a byte (8N1)
     quint64 seed = 1;
 };
 

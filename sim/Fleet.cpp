@@ -64,8 +64,10 @@ int run(QCoreApplication &app, const Settings &settings, const FaultSettings &fa
     StdinLines input;
     QObject::connect(&input, &StdinLines::line, &app, [&](const QString &line) {
         QString out, why;
-        if (!Control::run(line, all, out, why)) std::fprintf(stderr, "attsim: %s\n", why.toLocal8Bit().constData());
-        else if (!out.isEmpty()) say(out);
+        if (!Control::run(line, all, out, why))
+            std::fprintf(stderr, "attsim: %s\n", why.toLocal8Bit().constData());
+        else if (!out.isEmpty())
+            say(out);
     });
     StopSignals stop;
     QObject::connect(&stop, &StopSignals::stopped, &app, &QCoreApplication::quit);

@@ -30,12 +30,13 @@ void records(Terminal &t, int count, quint64 seed)
 void roster(Terminal &t, int count, quint64 seed)
 {
     static const char16_t *const surnames[] = {u"王", u"李", u"张", u"刘", u"陈", u"杨", u"赵", u"黄", u"周", u"吴"};
-    static const char16_t *const given[] = {u"伟", u"芳", u"娜", u"秀英", u"敏", u"静", u"丽", u"强", u"磊", u"军",
-                                            u"洋", u"勇", u"艳", u"杰", u"娟", u"涛"};
+    static const char16_t *const given[] = {u"伟", u"芳", u"娜", u"秀英", u"敏", u"静", u"丽", u"强",
+                                            u"磊", u"军", u"洋", u"勇",   u"艳", u"杰", u"娟", u"涛"};
     std::mt19937_64 rng(seed ^ 0x5EEDu);
     for (int i = 0; i < count; ++i) {
         Terminal::Card c;
-        do c.card = uint32_t(rng()); while (c.card == 0);
+        do c.card = uint32_t(rng());
+        while (c.card == 0);
         c.jobNo = QStringLiteral("%1").arg(i + 1, 8, 10, QLatin1Char('0'));
         c.name = QString::fromUtf16(surnames[rng() % 10]) + QString::fromUtf16(given[rng() % 16]);
         t.roster.append(c);
@@ -49,7 +50,8 @@ bool loadRecords(Terminal &t, const QString &path, QString &error)
         error = QStringLiteral("cannot read %1: %2").arg(path, f.errorString());
         return false;
     }
-    static const QRegularExpression form(QStringLiteral("^([0-9A-Fa-f]{8}) (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) ([\\x21-\\x7E]{4})$"));
+    static const QRegularExpression form(
+        QStringLiteral("^([0-9A-Fa-f]{8}) (\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d) ([\\x21-\\x7E]{4})$"));
     QList<Terminal::Record> loaded;
     int number = 0;
     while (!f.atEnd()) {

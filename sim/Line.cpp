@@ -46,8 +46,10 @@ void Line::received(const QByteArray &bytes)
         faults_.maybeCorrupt(frame);
         // The request itself took this long on a paced line before the terminal could answer.
         const int delay = faults_.settings().delayMs + int(faults_.lineMs(Frame::OverheadSize + m.payload.size()));
-        if (delay <= 0) enqueue(frame);
-        else QTimer::singleShot(delay, this, [this, frame] { enqueue(frame); });
+        if (delay <= 0)
+            enqueue(frame);
+        else
+            QTimer::singleShot(delay, this, [this, frame] { enqueue(frame); });
     }
 }
 
@@ -65,8 +67,8 @@ QByteArray Line::answer(const Frame::Message &m)
     // The reply carries the address it was asked under (SetAddress answers from the old one).
     QByteArray frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence, payload});
     if (frame.isEmpty())
-        frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence,
-                               QByteArray(1, char(ReplyStatus::Refused))});
+        frame = Frame::encode(
+            {m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence, QByteArray(1, char(ReplyStatus::Refused))});
     answered_.insert(m.address, {m.command, m.sequence, m.payload, frame});
     return frame;
 }
@@ -114,8 +116,10 @@ void Line::pump()
         cut();
         return;
     }
-    if (pending_.isEmpty()) pacer_->stop();
-    else if (!pacer_->isActive()) pacer_->start();
+    if (pending_.isEmpty())
+        pacer_->stop();
+    else if (!pacer_->isActive())
+        pacer_->start();
 }
 
 // ---- TCP ----
@@ -143,7 +147,9 @@ void TcpLine::cut()
 
 // ---- pseudo-terminal ----
 
-PtyLine::PtyLine(TerminalAt terminalAt, Faults &faults, QObject *parent) : Line(std::move(terminalAt), faults, parent) {}
+PtyLine::PtyLine(TerminalAt terminalAt, Faults &faults, QObject *parent) : Line(std::move(terminalAt), faults, parent)
+{
+}
 
 PtyLine::~PtyLine()
 {
@@ -162,7 +168,8 @@ bool PtyLine::open(const QString &linkPath, QString &error)
     };
     master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0) return fail(QStringLiteral("cannot create a pseudo-terminal"));
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return fail(QStringLiteral("cannot unlock the pseudo-terminal"));
+    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
+        return fail(QStringLiteral("cannot unlock the pseudo-terminal"));
     const char *name = ::ptsname(master_);
     if (!name) return fail(QStringLiteral("cannot name the pseudo-terminal"));
     slavePath_ = QString::fromLocal8Bit(name);
@@ -178,7 +185,8 @@ bool PtyLine::open(const QString &linkPath, QString &error)
 
     const QByteArray link = linkPath.toLocal8Bit();
     const QFileInfo existing(linkPath);
-    if (existing.isSymLink()) ::unlink(link.constData());
+    if (existing.isSymLink())
+        ::unlink(link.constData());
     else if (existing.exists()) {
         error = QStringLiteral("%1 exists and is not a symbolic link; not replacing it").arg(linkPath);
         return false;

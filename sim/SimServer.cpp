@@ -51,7 +51,8 @@ bool SimServer::listenTcp(const QString &hostPort, QString &error)
     }
     connect(tcp_, &QTcpServer::newConnection, this, [this] {
         while (QTcpSocket *s = tcp_->nextPendingConnection()) {
-            auto *line = new TcpLine(s, [this](int a) { return terminalAt(a); }, faults_, this);
+            auto *line = new TcpLine(
+                s, [this](int a) { return terminalAt(a); }, faults_, this);
             connect(line, &Line::finished, line, &QObject::deleteLater);
         }
     });

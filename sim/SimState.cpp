@@ -75,9 +75,8 @@ QJsonObject toJson(const Terminal &t)
     o[QStringLiteral("clock")] = text(t.now());
     o[QStringLiteral("alarms")] = strings(t.alarms);
     o[QStringLiteral("ringPeriod")] = t.ringPeriod;
-    o[QStringLiteral("parameters")] = QJsonObject{{QStringLiteral("relay"), t.relay},
-                                                  {QStringLiteral("interval"), t.interval},
-                                                  {QStringLiteral("mode"), t.mode}};
+    o[QStringLiteral("parameters")] = QJsonObject{
+        {QStringLiteral("relay"), t.relay}, {QStringLiteral("interval"), t.interval}, {QStringLiteral("mode"), t.mode}};
     o[QStringLiteral("password")] = t.password;
     o[QStringLiteral("storage")] = t.storage;
     QJsonArray clearLog;
@@ -86,7 +85,8 @@ QJsonObject toJson(const Terminal &t)
     o[QStringLiteral("clearLog")] = clearLog;
     QJsonArray timeLog;
     for (const Terminal::TimeChange &e : t.timeChangeLog)
-        timeLog.append(QJsonObject{{QStringLiteral("before"), text(e.before)}, {QStringLiteral("after"), text(e.after)}});
+        timeLog.append(
+            QJsonObject{{QStringLiteral("before"), text(e.before)}, {QStringLiteral("after"), text(e.after)}});
     o[QStringLiteral("timeChangeLog")] = timeLog;
     o[QStringLiteral("firmware")] = t.firmware.toString(Qt::ISODate);
     o[QStringLiteral("logo")] = t.logo;
@@ -168,7 +168,8 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             c.jobNo = r[QStringLiteral("jobNo")].toString();
             c.name = r[QStringLiteral("name")].toString();
             // The terminal's own field rules: anything else could not travel in a roster block.
-            if (!card(r[QStringLiteral("card")], c.card) || !FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name))
+            if (!card(r[QStringLiteral("card")], c.card) || !FieldRules::jobNumber(c.jobNo)
+                || !FieldRules::name(c.name))
                 return fail(QStringLiteral("roster entry"));
             c.level = r[QStringLiteral("level")].toString(QStringLiteral("00"));
             c.expires = r[QStringLiteral("expires")].toString(QStringLiteral("00000000"));

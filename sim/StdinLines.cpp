@@ -8,7 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-StdinLines::StdinLines(QObject *parent) : QObject(parent), notifier_(new QSocketNotifier(0, QSocketNotifier::Read, this))
+StdinLines::StdinLines(QObject *parent)
+    : QObject(parent), notifier_(new QSocketNotifier(0, QSocketNotifier::Read, this))
 {
     connect(notifier_, &QSocketNotifier::activated, this, &StdinLines::readable);
 }
@@ -39,7 +40,8 @@ volatile std::sig_atomic_t signalFd = -1;
 void onSignal(int)
 {
     const char byte = 1;
-    if (signalFd >= 0) [[maybe_unused]] auto n = ::write(signalFd, &byte, 1);
+    if (signalFd >= 0) [[maybe_unused]]
+        auto n = ::write(signalFd, &byte, 1);
 }
 }  // namespace
 
@@ -50,8 +52,7 @@ StopSignals::StopSignals(QObject *parent) : QObject(parent)
     auto *n = new QSocketNotifier(fds_[1], QSocketNotifier::Read, this);
     connect(n, &QSocketNotifier::activated, this, [this] {
         char buf[16];
-        while (::read(fds_[1], buf, sizeof buf) > 0) {
-        }
+        while (::read(fds_[1], buf, sizeof buf) > 0) {}
         emit stopped();
     });
     struct sigaction sa {};

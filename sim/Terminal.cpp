@@ -37,10 +37,7 @@ int packetNumber(const QByteArray &payload)
     return (uint8_t(payload[0]) << 8) | uint8_t(payload[1]);
 }
 
-bool parseCard(const QString &text, uint32_t &card)
-{
-    return isHex(text, 8) && RecordWire::parseCard(text, card);
-}
+bool parseCard(const QString &text, uint32_t &card) { return isHex(text, 8) && RecordWire::parseCard(text, card); }
 
 }  // namespace
 
@@ -122,19 +119,26 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
     const QStringList f = Fields::split(payload);
     auto field = [&](int i) { return Fields::field(f, i); };
     switch (command) {
-    case Command::Identify: return identify();
-    case Command::RecordCount: return ok(QStringList{QString::number(records.size())});
-    case Command::RecordPacket: return recordPacket(payload);
-    case Command::RecordBlocks: return recordBlocks(payload);
-    case Command::RecordsSince: return recordsSince(payload);
-    case Command::DeleteRecordsUpTo: return deleteRecordsUpTo(f);
+    case Command::Identify:
+        return identify();
+    case Command::RecordCount:
+        return ok(QStringList{QString::number(records.size())});
+    case Command::RecordPacket:
+        return recordPacket(payload);
+    case Command::RecordBlocks:
+        return recordBlocks(payload);
+    case Command::RecordsSince:
+        return recordsSince(payload);
+    case Command::DeleteRecordsUpTo:
+        return deleteRecordsUpTo(f);
     case Command::ClearRecords:
         clearRecords();
         return ok();
     case Command::ClearFlags:
         for (auto &flag : cardFlags) flag = "00";
         return ok();
-    case Command::PutRecord: return putRecord(f);
+    case Command::PutRecord:
+        return putRecord(f);
     case Command::ClearLog: {
         if (firmware < clearLogSince()) return {ReplyStatus::NotSupported, {}};
         QStringList entries;
@@ -148,17 +152,23 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
             entries << e.before.toString(LogTime) + u',' + e.after.toString(LogTime);
         return ok(TextCodec::encode(entries.join(u';')));
     }
-    case Command::RosterCount: return ok(QStringList{QString::number(roster.size())});
-    case Command::RosterPacket: return rosterPacket(payload);
-    case Command::RosterBlocks: return rosterBlocks(payload);
+    case Command::RosterCount:
+        return ok(QStringList{QString::number(roster.size())});
+    case Command::RosterPacket:
+        return rosterPacket(payload);
+    case Command::RosterBlocks:
+        return rosterBlocks(payload);
     case Command::ClearRoster:
         // Clearing the roster also deletes the records: they would name cards the terminal no longer knows.
         roster.clear();
         clearRecords();
         return ok();
-    case Command::AddCard: return addCard(f);
-    case Command::IssueCards: return issueCards(payload);
-    case Command::WithdrawCards: return withdrawCards(payload);
+    case Command::AddCard:
+        return addCard(f);
+    case Command::IssueCards:
+        return issueCards(payload);
+    case Command::WithdrawCards:
+        return withdrawCards(payload);
     case Command::RemoveCard: {
         uint32_t card = 0;
         if (f.size() != 1 || !parseCard(field(0), card)) return bad();
@@ -176,18 +186,24 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
         if (!payload.isEmpty()) return bad();
         if (!hasPresented_) return refused();
         return ok(QStringList{RecordWire::cardHex(presented_), QString::fromLatin1(cardFlags.value(presented_, "00"))});
-    case Command::SetDateTime: return setDateTime(f);
-    case Command::SetAlarms: return setAlarms(f);
-    case Command::SetParameters: return setParameters(f);
+    case Command::SetDateTime:
+        return setDateTime(f);
+    case Command::SetAlarms:
+        return setAlarms(f);
+    case Command::SetParameters:
+        return setParameters(f);
     case Command::ReadParameters:
         return ok(TextCodec::encode(QStringLiteral("继电器延时%1 打卡间隔%2 模式%3").arg(relay, interval, mode)));
-    case Command::SetAddress: return setAddress(f);
+    case Command::SetAddress:
+        return setAddress(f);
     case Command::SetPassword:
         if (f.size() != 1 || !isDigits(field(0), 1, 4)) return bad();
         password = field(0).rightJustified(4, u'0');
         return ok();
-    case Command::GetPassword: return ok(QStringList{password});
-    case Command::GetStorage: return ok(QStringList{QString::number(storage)});
+    case Command::GetPassword:
+        return ok(QStringList{password});
+    case Command::GetStorage:
+        return ok(QStringList{QString::number(storage)});
     case Command::SetStorage:
         if (f.size() != 1 || (field(0) != u"1" && field(0) != u"2")) return bad();
         storage = field(0).toInt();
@@ -196,8 +212,10 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
         if (f.size() != 1 || (field(0) != u"1" && field(0) != u"0")) return bad();
         logo = field(0) == u"1" ? QStringLiteral("maker") : QStringLiteral("cleared");
         return ok();
-    case Command::PicturePacket: return picturePacket(payload);
-    case Command::ShortMessage: return shortMessage(f);
+    case Command::PicturePacket:
+        return picturePacket(payload);
+    case Command::ShortMessage:
+        return shortMessage(f);
     case Command::Voice: {
         if (f.size() != 1 || !isDigits(field(0), 1, 3)) return bad();
         const int n = field(0).toInt();
@@ -205,7 +223,8 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
         voice = n;
         return ok();
     }
-    default: return {ReplyStatus::Unknown, {}};
+    default:
+        return {ReplyStatus::Unknown, {}};
     }
 }
 
@@ -268,8 +287,8 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
     c.level = f[3];
     c.expires = f[4];
     const bool neverExpires = c.expires == u"00000000";
-    if (!FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name) || !isHex(c.level, 2)
-        || !isDigits(c.expires, 8, 8) || (!neverExpires && !QDate::fromString(c.expires, QStringLiteral("yyyyMMdd")).isValid()))
+    if (!FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name) || !isHex(c.level, 2) || !isDigits(c.expires, 8, 8)
+        || (!neverExpires && !QDate::fromString(c.expires, QStringLiteral("yyyyMMdd")).isValid()))
         return bad();
     const int i = findCard(c.card);
     if (i >= 0) {

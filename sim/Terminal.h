@@ -65,7 +65,11 @@ public:
     Reply handle(uint8_t command, const QByteArray &payload);
 
     // The person at the terminal.
-    void present(uint32_t card) { presented_ = card; hasPresented_ = true; }
+    void present(uint32_t card)
+    {
+        presented_ = card;
+        hasPresented_ = true;
+    }
     void takeAway() { hasPresented_ = false; }
     void punch(uint32_t card, const QByteArray &flag = "0000");
     // Stores a record with the next serial; a full memory overwrites its oldest record.
@@ -80,31 +84,31 @@ public:
 
     // State, public for SimState (JSON) and the generators.
     int address = DefaultTerminalAddress;
-    QString identity;                      // 16 hex digits, kept through SetAddress and saved
+    QString identity;  // 16 hex digits, kept through SetAddress and saved
     QList<Record> records;
     qsizetype capacity = DefaultCapacity;  // records the memory holds
     quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused
     QMap<uint32_t, QByteArray> cardFlags;  // "00" cleared, "01" punched since the last clearing
     QList<Card> roster;
-    int rosterCapacity = RosterCapacity;           // entries the roster holds; a card beyond is refused
-    QStringList alarms;                    // "hh:mm" each
+    int rosterCapacity = RosterCapacity;  // entries the roster holds; a card beyond is refused
+    QStringList alarms;                   // "hh:mm" each
     QString ringPeriod;
     QString relay = QStringLiteral("0000"), interval = QStringLiteral("0000"), mode = QStringLiteral("0000");
     QString password = QStringLiteral("0000");
-    int storage = 1;                       // 1 real-time upload, 2 offline storage
+    int storage = 1;  // 1 real-time upload, 2 offline storage
     QList<ClearEntry> clearLog;
     QList<TimeChange> timeChangeLog;
     QDate firmware = QDate(2009, 6, 1);
     QString logo = QStringLiteral("maker");  // maker | cleared | picture
-    QStringList picture;                   // DisplayHeight rows of '0'/'1' once a picture came
+    QStringList picture;                     // DisplayHeight rows of '0'/'1' once a picture came
     QString message;
     int messageMinutes = 0;
     QDateTime messageAt;
-    int voice = 0;                         // last prompt played, 0 none
+    int voice = 0;  // last prompt played, 0 none
     bool hasPresented() const { return hasPresented_; }
     uint32_t presented() const { return presented_; }
 
-    bool refuseDeletes = false;            // a fault of the tests: DeleteRecordsUpTo answers Refused
+    bool refuseDeletes = false;  // a fault of the tests: DeleteRecordsUpTo answers Refused
 
     // SetAddress asks this whether another terminal on the line already answers to an address.
     std::function<bool(int address)> addressTaken;

@@ -42,17 +42,18 @@ Terminal::Reply Terminal::recordBlocks(const QByteArray &payload) const
     qsizetype n = qBound<qsizetype>(0, records.size() - first, wanted * RecordsPerPacket);
     std::vector<PackedRecord> &packed = packed_;
     const quint64 serial = firstSerial() + quint64(first);
-    const QByteArray block = fitting(n, RecordsPerPacket, roomAfter(BlockHeaders::RangeReplySize), [&](qsizetype count) {
-        // Whole packets only, so that the next request starts at a packet boundary.
-        if (first + count < records.size()) count -= count % RecordsPerPacket;
-        n = count;
-        packed.resize(size_t(count));
-        for (qsizetype i = 0; i < count; ++i) {
-            const Record &r = records[first + i];
-            packed[size_t(i)] = {serial + quint64(i), r.card, r.when, r.flag};
-        }
-        return RecordBlock::encode(packed.data(), count);
-    });
+    const QByteArray block =
+        fitting(n, RecordsPerPacket, roomAfter(BlockHeaders::RangeReplySize), [&](qsizetype count) {
+            // Whole packets only, so that the next request starts at a packet boundary.
+            if (first + count < records.size()) count -= count % RecordsPerPacket;
+            n = count;
+            packed.resize(size_t(count));
+            for (qsizetype i = 0; i < count; ++i) {
+                const Record &r = records[first + i];
+                packed[size_t(i)] = {serial + quint64(i), r.card, r.when, r.flag};
+            }
+            return RecordBlock::encode(packed.data(), count);
+        });
     BlockHeaders::RangeReply h;
     h.totalItems = uint32_t(records.size());
     h.totalPackets = uint16_t((records.size() + RecordsPerPacket - 1) / RecordsPerPacket);
@@ -92,7 +93,8 @@ Terminal::Reply Terminal::deleteRecordsUpTo(const QStringList &f)
     if (f.size() != 1 || !ok || Fields::field(f, 0).size() > 20) return bad();
     if (refuseDeletes) return {ReplyStatus::Refused, {}};
     qsizetype n = 0;
-    if (!records.isEmpty() && upTo >= firstSerial()) n = qsizetype(qMin<quint64>(quint64(records.size()), upTo - firstSerial() + 1));
+    if (!records.isEmpty() && upTo >= firstSerial())
+        n = qsizetype(qMin<quint64>(quint64(records.size()), upTo - firstSerial() + 1));
     if (n > 0) {
         logClear(int(n));
         records.remove(0, n);

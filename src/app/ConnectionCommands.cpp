@@ -22,7 +22,8 @@ const QString NotConnected = QStringLiteral("连接考勤机");
 }  // namespace
 
 ConnectionCommands::ConnectionCommands(const CommandContext &context, SettingsStore &settings, QObject *parent)
-    : QObject(parent), ctx_(context), settings_(settings) {
+    : QObject(parent), ctx_(context), settings_(settings)
+{
     FrmZevo &w = ctx_.window;
     connect(&w, &FrmZevo::comButtonClicked, this, &ConnectionCommands::comButtonClicked);
     connect(w.optCom, &QRadioButton::clicked, this, &ConnectionCommands::serialMode);
@@ -34,7 +35,8 @@ ConnectionCommands::ConnectionCommands(const CommandContext &context, SettingsSt
 
 void ConnectionCommands::reportError(const RaisedError &e) { ctx_.op.message(e.report()); }
 
-void ConnectionCommands::comButtonClicked(int index) {
+void ConnectionCommands::comButtonClicked(int index)
+{
     FrmZevo &w = ctx_.window;
     settings_.write(QStringLiteral("Com"), QString::number(index));
     settings_.write(QStringLiteral("Address"), w.TxtAddress->text());
@@ -51,7 +53,8 @@ void ConnectionCommands::comButtonClicked(int index) {
         if (i != *n) w.setComButtonImage(i, 2);
 }
 
-void ConnectionCommands::SelectComPort(qint16 n) {
+void ConnectionCommands::SelectComPort(qint16 n)
+{
     FrmZevo &w = ctx_.window;
     bool r = false;
     PortFailure failure;
@@ -67,11 +70,12 @@ void ConnectionCommands::SelectComPort(qint16 n) {
     } else {
         w.setComButton(n, false, 2);
         w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置失败!")
-                         + (failure.any() ? u' ' + portFailureText(failure) : QString()));
+                        + (failure.any() ? u' ' + portFailureText(failure) : QString()));
     }
 }
 
-void ConnectionCommands::serialMode() {
+void ConnectionCommands::serialMode()
+{
     FrmZevo &w = ctx_.window;
     w.tbComPort->setEnabled(true);
     w.txtIP->setEnabled(false);
@@ -88,13 +92,14 @@ void ConnectionCommands::serialMode() {
     }
 }
 
-void ConnectionCommands::tcpMode() {
+void ConnectionCommands::tcpMode()
+{
     FrmZevo &w = ctx_.window;
     try {
         ctx_.runner.run([&] { ctx_.link.Mode(1); });
     } catch (const RaisedError &) {
-        ctx_.op.message(QStringLiteral("您所使用的动态库不支持TCP通讯!") + QChar(10) +
-                            QStringLiteral("请使用V7.2以上版本的 'AttLink_V70.dll' 动态库(2007年8月推出)"),
+        ctx_.op.message(QStringLiteral("您所使用的动态库不支持TCP通讯!") + QChar(10)
+                            + QStringLiteral("请使用V7.2以上版本的 'AttLink_V70.dll' 动态库(2007年8月推出)"),
                         OperatorInterface::Buttons::Ok, OperatorInterface::Icon::None, QStringLiteral("提示"));
         w.optCom->setChecked(true);
         serialMode();
@@ -111,7 +116,8 @@ void ConnectionCommands::tcpMode() {
     w.cmdGetSounds->setEnabled(false);
 }
 
-void ConnectionCommands::connectClicked() {
+void ConnectionCommands::connectClicked()
+{
     FrmZevo &w = ctx_.window;
     try {
         bool r = false;
@@ -136,9 +142,11 @@ void ConnectionCommands::connectClicked() {
     }
 }
 
-QString ConnectionCommands::tcpStateCaption(const QVariant &state) {
-    static const char *const captions[] = {"连接已关闭", "打开状态", "侦听", "连接挂起", "识别主机",
-                                           "已识别主机", "正在连接", "已连接", "同级人员正在关闭连接", "错误"};
+QString ConnectionCommands::tcpStateCaption(const QVariant &state)
+{
+    static const char *const captions[] = {
+        "连接已关闭",           "打开状态", "侦听", "连接挂起", "识别主机", "已识别主机", "正在连接", "已连接",
+        "同级人员正在关闭连接", "错误"};
     bool ok = false;
     const double v = state.isNull() ? -1 : state.toDouble(&ok);
     for (int i = 0; ok && i < 10; ++i)
@@ -146,7 +154,8 @@ QString ConnectionCommands::tcpStateCaption(const QVariant &state) {
     return QStringLiteral("未知状态");
 }
 
-void ConnectionCommands::timerTick() {
+void ConnectionCommands::timerTick()
+{
     FrmZevo &w = ctx_.window;
     // A tick never makes its call inside another command's call: the ticks that fall due meanwhile
     // run as one once that call is over, if the timer still runs then.
@@ -181,7 +190,8 @@ void ConnectionCommands::timerTick() {
     w.lblTcpState->setText(tcpStateCaption(s));
 }
 
-bool ConnectionCommands::validateAddress() {
+bool ConnectionCommands::validateAddress()
+{
     FrmZevo &w = ctx_.window;
     const QString text = w.TxtAddress->text();
     if (text.isEmpty() || NumberText::terminalAddress(text)) return true;

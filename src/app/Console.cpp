@@ -26,7 +26,8 @@
 Console::Console(const DeviceLinkFactory &factory, OperatorInterface &op, const QString &appFolder,
                  std::unique_ptr<LinkCallRunner> runner)
     : appFolder_(appFolder), op_(op), link_(factory.create(DeviceLinkFactory::ProgId)), runner_(std::move(runner)),
-      settings_(std::make_unique<SettingsStore>()), window_(std::make_unique<FrmZevo>()) {
+      settings_(std::make_unique<SettingsStore>()), window_(std::make_unique<FrmZevo>())
+{
     const CommandContext ctx = context();
     connection_ = std::make_unique<ConnectionCommands>(ctx, *settings_);
     records_ = std::make_unique<RecordCommands>(ctx);
@@ -45,7 +46,8 @@ Console::~Console() = default;
 
 CommandContext Console::context() { return CommandContext{*window_, *link_, *runner_, op_, appFolder_}; }
 
-void Console::load() {
+void Console::load()
+{
     FrmZevo &w = *window_;
     w.txtIP->setText(settings_->read(QStringLiteral("KqIP"), QStringLiteral("192.168.1.226")));
     w.txtTcpPort->setText(settings_->read(QStringLiteral("KqTcpPort"), QStringLiteral("1001")));
@@ -80,7 +82,8 @@ void Console::load() {
     // Every file the commands write goes into this folder: say at once when it cannot be written, after
     // any error of the start itself.
     if (!AppFolders::writable(appFolder_)) {
-        const QString unwritable = QStringLiteral("无法写入文件夹，记录文件和设置不能保存：") + QDir::toNativeSeparators(appFolder_);
+        const QString unwritable =
+            QStringLiteral("无法写入文件夹，记录文件和设置不能保存：") + QDir::toNativeSeparators(appFolder_);
         startError = startError.isEmpty() ? unwritable : startError + QStringLiteral("  ") + unwritable;
     }
     if (!startError.isEmpty()) w.setStatusText(startError);
@@ -91,7 +94,8 @@ void Console::load() {
     w.cmbStorageModel->setCurrentIndex(0);
 }
 
-void Console::unload() {
+void Console::unload()
+{
     if (exited_) return;  // the Exit path saves nothing
     FrmZevo &w = *window_;
     settings_->write(QStringLiteral("Com"), QStringLiteral("1"));
@@ -102,12 +106,15 @@ void Console::unload() {
     if (!error.isEmpty()) op_.message(error, OperatorInterface::Buttons::Ok, OperatorInterface::Icon::Critical);
 }
 
-void Console::exitWithoutSaving() {
+void Console::exitWithoutSaving()
+{
     exited_ = true;
     window_->TimerState->stop();
     window_->setEnabled(false);
     window_->hide();
     link_.reset();
-    if (exitHandler_) exitHandler_();
-    else QCoreApplication::exit(0);
+    if (exitHandler_)
+        exitHandler_();
+    else
+        QCoreApplication::exit(0);
 }

@@ -8,7 +8,8 @@
 #include "ui/OperatorInterface.h"
 
 int runConsole(const DeviceLinkFactory &factory, OperatorInterface &op, const QString &appFolder,
-               std::unique_ptr<LinkCallRunner> runner, const std::function<int()> &eventLoop) {
+               std::unique_ptr<LinkCallRunner> runner, const std::function<int()> &eventLoop)
+{
     std::unique_ptr<Console> console;
     try {
         console = std::make_unique<Console>(factory, op, appFolder, std::move(runner));

@@ -8,17 +8,26 @@
 #include <QUrl>
 
 OperatorInterface::Answer DesktopOperator::message(const QString &text, Buttons buttons, Icon icon,
-                                                   const QString &title) {
+                                                   const QString &title)
+{
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(title.isEmpty() ? ApplicationTitle : title);
     // Boxes show replies, file contents and paths: plain text, never markup.
     box.setTextFormat(Qt::PlainText);
     box.setText(text);
     switch (icon) {
-    case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-    case Icon::Question: box.setIcon(QMessageBox::Question); break;
-    case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-    case Icon::Information: box.setIcon(QMessageBox::Information); break;
+    case Icon::None:
+        box.setIcon(QMessageBox::NoIcon);
+        break;
+    case Icon::Question:
+        box.setIcon(QMessageBox::Question);
+        break;
+    case Icon::Critical:
+        box.setIcon(QMessageBox::Critical);
+        break;
+    case Icon::Information:
+        box.setIcon(QMessageBox::Information);
+        break;
     }
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -31,7 +40,8 @@ OperatorInterface::Answer DesktopOperator::message(const QString &text, Buttons 
     return Answer::Ok;
 }
 
-QString DesktopOperator::qtFilter(const QString &filter) {
+QString DesktopOperator::qtFilter(const QString &filter)
+{
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList out;
     for (int i = 0; i + 1 < parts.size(); i += 2) {
@@ -44,7 +54,8 @@ QString DesktopOperator::qtFilter(const QString &filter) {
     return out.join(QStringLiteral(";;"));
 }
 
-std::optional<QString> DesktopOperator::chooseFile(const QString &dialogName, const QString &filter) {
+std::optional<QString> DesktopOperator::chooseFile(const QString &dialogName, const QString &filter)
+{
     QFileDialog dialog(QApplication::activeWindow());
     dialog.setObjectName(dialogName);
     dialog.setFileMode(QFileDialog::ExistingFile);
@@ -53,7 +64,8 @@ std::optional<QString> DesktopOperator::chooseFile(const QString &dialogName, co
     return dialog.selectedFiles().first();
 }
 
-bool DesktopOperator::openInViewer(const QString &path) {
+bool DesktopOperator::openInViewer(const QString &path)
+{
     // The path travels as a URL, never through a shell.
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }

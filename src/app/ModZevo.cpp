@@ -12,22 +12,24 @@ namespace {
 
 constexpr int BufferCharacters = 2000;
 
-QString pathOf(const QString &file, const QString &appFolder) {
+QString pathOf(const QString &file, const QString &appFolder)
+{
     return file.isEmpty() ? defaultProfilePath(appFolder) : file;
 }
 
 // The file as byte lines, each without its line end. Working on bytes keeps lines we do not touch
 // exactly as they were, whatever their encoding. Lines end in CR LF, LF or a lone CR (files from
 // old editors); *ending receives the one a rewrite keeps (CR LF for a new file).
-QList<QByteArray> readLines(const QString &path, QByteArray *ending = nullptr) {
+QList<QByteArray> readLines(const QString &path, QByteArray *ending = nullptr)
+{
     if (ending) *ending = "\r\n";
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray all = f.readAll();
     if (ending)
         *ending = all.contains("\r\n") || (!all.contains('\n') && !all.contains('\r')) ? QByteArray("\r\n")
-                  : all.contains('\n')                                              ? QByteArray("\n")
-                                                                                     : QByteArray("\r");
+            : all.contains('\n')                                                       ? QByteArray("\n")
+                                                                                       : QByteArray("\r");
     QList<QByteArray> lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < all.size(); ++i) {
@@ -41,7 +43,8 @@ QList<QByteArray> readLines(const QString &path, QByteArray *ending = nullptr) {
 }
 
 // "[name]" with blanks around allowed; the name in *name.
-bool sectionHeader(const QByteArray &line, QByteArray *name) {
+bool sectionHeader(const QByteArray &line, QByteArray *name)
+{
     const QByteArray t = line.trimmed();
     if (t.size() < 2 || t.front() != '[') return false;
     const qsizetype close = t.indexOf(']');
@@ -51,7 +54,8 @@ bool sectionHeader(const QByteArray &line, QByteArray *name) {
 }
 
 // "key=value": the key (trimmed) and the value (trimmed) of a line, false for other lines.
-bool keyLine(const QByteArray &line, QByteArray *key, QByteArray *value) {
+bool keyLine(const QByteArray &line, QByteArray *key, QByteArray *value)
+{
     const qsizetype eq = line.indexOf('=');
     if (eq <= 0) return false;
     const QByteArray k = line.left(eq).trimmed();
@@ -67,7 +71,8 @@ bool same(const QByteArray &a, const QByteArray &b) { return a.compare(b, Qt::Ca
 
 QString defaultProfilePath(const QString &appFolder) { return appFolder + QStringLiteral("/Public.Sys"); }
 
-QString ReadIniValue(const QString &section, const QString &key, const QString &file, const QString &appFolder) {
+QString ReadIniValue(const QString &section, const QString &key, const QString &file, const QString &appFolder)
+{
     const QByteArray wantSection = TextCodec::encode(section).trimmed();
     const QByteArray wantKey = TextCodec::encode(key).trimmed();
     bool inSection = false;
@@ -86,7 +91,8 @@ QString ReadIniValue(const QString &section, const QString &key, const QString &
 }
 
 bool WriteIniValues(const QString &section, const QList<std::pair<QString, QString>> &values, const QString &file,
-                    const QString &appFolder, QString *error) {
+                    const QString &appFolder, QString *error)
+{
     const QString path = pathOf(file, appFolder);
     const QByteArray wantSection = TextCodec::encode(section).trimmed();
     QByteArray end;
@@ -129,7 +135,8 @@ bool WriteIniValues(const QString &section, const QList<std::pair<QString, QStri
 }
 
 bool WriteIniValue(const QString &section, const QString &key, const QString &value, const QString &file,
-                   const QString &appFolder, QString *error) {
+                   const QString &appFolder, QString *error)
+{
     return WriteIniValues(section, {{key, value}}, file, appFolder, error);
 }
 

@@ -16,9 +16,11 @@ namespace {
 // The one thing a signal handler may touch: the write end of the pipe.
 volatile std::sig_atomic_t writeFd = -1;
 
-void onSignal(int) {
+void onSignal(int)
+{
     const char byte = 1;
-    if (writeFd >= 0) [[maybe_unused]] auto n = ::write(writeFd, &byte, 1);
+    if (writeFd >= 0) [[maybe_unused]]
+        auto n = ::write(writeFd, &byte, 1);
 }
 
 // How often a close that waits for a command to finish looks again.
@@ -26,14 +28,14 @@ constexpr int RetryMs = 20;
 }  // namespace
 
 SignalCloser::SignalCloser(QWidget &window, QObject *parent)
-    : QObject(parent), window_(window), windowLoopLevel_(QThread::currentThread()->loopLevel() + 1) {
+    : QObject(parent), window_(window), windowLoopLevel_(QThread::currentThread()->loopLevel() + 1)
+{
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, fds_) != 0) return;
     writeFd = fds_[0];
     notifier_ = new QSocketNotifier(fds_[1], QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char buf[16];
-        while (::read(fds_[1], buf, sizeof buf) > 0) {
-        }
+        while (::read(fds_[1], buf, sizeof buf) > 0) {}
         if (watch_.isActive()) return;
         watch_.start();
         step();
@@ -50,7 +52,8 @@ SignalCloser::SignalCloser(QWidget &window, QObject *parent)
     sigaction(SIGINT, &sa, nullptr);
 }
 
-SignalCloser::~SignalCloser() {
+SignalCloser::~SignalCloser()
+{
     signal(SIGTERM, SIG_DFL);
     signal(SIGINT, SIG_DFL);
     writeFd = -1;
@@ -58,7 +61,8 @@ SignalCloser::~SignalCloser() {
         if (fd >= 0) ::close(fd);
 }
 
-bool SignalCloser::cancelOpenDialogs() {
+bool SignalCloser::cancelOpenDialogs()
+{
     bool any = false;
     for (QWidget *w : QApplication::topLevelWidgets()) {
         auto *dialog = qobject_cast<QDialog *>(w);
@@ -71,7 +75,8 @@ bool SignalCloser::cancelOpenDialogs() {
     return any;
 }
 
-void SignalCloser::step() {
+void SignalCloser::step()
+{
     // A box may be followed by another one when the command reads the cancelled answer: each is
     // cancelled in turn until the commands are done and the window's own loop runs again.
     const bool cancelled = cancelOpenDialogs();

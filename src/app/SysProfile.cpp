@@ -14,7 +14,8 @@ namespace {
 QString separatorKey(int n) { return QStringLiteral("TxtF") + QString::number(n); }
 
 // A malformed value (not 0 or 1) leaves the box at its design state.
-void restoreCheck(QCheckBox *box, const QString &key, const QString &appFolder) {
+void restoreCheck(QCheckBox *box, const QString &key, const QString &appFolder)
+{
     const QString v = ModZevo::ReadIniValue(Section, key, QString(), appFolder);
     if (v.isEmpty()) return;
     const auto n = NumberText::toInt16(v);
@@ -25,7 +26,8 @@ QString checkValue(const QCheckBox *box) { return box->isChecked() ? QStringLite
 
 }  // namespace
 
-void ReadSys(FrmZevo &window, const QString &appFolder) {
+void ReadSys(FrmZevo &window, const QString &appFolder)
+{
     restoreCheck(window.IsCheck, QStringLiteral("IsCheck"), appFolder);
     restoreCheck(window.YearCheck, QStringLiteral("YearCheck"), appFolder);
     for (int n = 0; n <= 8; ++n) {
@@ -36,7 +38,8 @@ void ReadSys(FrmZevo &window, const QString &appFolder) {
     }
 }
 
-QString WriteSys(const FrmZevo &window, const QString &appFolder) {
+QString WriteSys(const FrmZevo &window, const QString &appFolder)
+{
     QList<std::pair<QString, QString>> values{{QStringLiteral("IsCheck"), checkValue(window.IsCheck)},
                                               {QStringLiteral("YearCheck"), checkValue(window.YearCheck)}};
     for (int n = 0; n <= 8; ++n)

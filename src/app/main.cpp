@@ -8,7 +8,8 @@
 
 #include <QApplication>
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     // Answered before the application object, which needs a display.
     if (const auto status = answerWithoutWindow(argc, argv, ZEVO_VERSION)) return *status;
     QApplication app(argc, argv);

@@ -39,7 +39,8 @@ AttLink::~AttLink() = default;
 
 void AttLink::forwardProgress()
 {
-    for (TerminalClient *c : {serial_, tcp_}) c->setProgress([this](qint64 done, qint64 expected) { reportProgress(done, expected); });
+    for (TerminalClient *c : {serial_, tcp_})
+        c->setProgress([this](qint64 done, qint64 expected) { reportProgress(done, expected); });
 }
 
 void AttLink::abandon()
@@ -98,7 +99,8 @@ QVariant AttLink::Ver() { return QStringLiteral("V7.6.8"); }
 QVariant AttLink::GatherRecordSum(const QString &address, qint32 &count, const QString &ok)
 {
     // "ok" asks for the number of records held; nothing else is a count the terminal keeps.
-    if (ok.trimmed().compare(QStringLiteral("ok"), Qt::CaseInsensitive) != 0) return done(ClientResult::failed(LinkFailure::BadArgument));
+    if (ok.trimmed().compare(QStringLiteral("ok"), Qt::CaseInsensitive) != 0)
+        return done(ClientResult::failed(LinkFailure::BadArgument));
     return done(client().recordCount(addressOf(address), count));
 }
 
@@ -152,7 +154,7 @@ QVariant AttLink::ReadCardNum(qint16 address, QString &reply)
     if (!done(client().readCard(a, card, flag)) || !OperationArgs::hexCode(flag, 2, flagCode)) return QVariant();
     // The answering terminal's address (2 hex), "00", the card flag (2), the card (8 hex).
     reply = QStringLiteral("%1").arg(a, 2, 16, QLatin1Char('0')).toUpper() + QStringLiteral("00") + flagCode
-            + RecordWire::cardHex(card);
+        + RecordWire::cardHex(card);
     return RecordWire::cardDecimal(card);
 }
 
@@ -266,7 +268,10 @@ QVariant AttLink::SetStorageModel(const QString &address, qint16 code)
 
 // ---- pictures, messages, voice ----
 
-QVariant AttLink::SetLogoMode(qint16 address, bool restore) { return done(client().setLogo(addressOf(address), restore)); }
+QVariant AttLink::SetLogoMode(qint16 address, bool restore)
+{
+    return done(client().setLogo(addressOf(address), restore));
+}
 
 QVariant AttLink::SendPictureMach(const QString &address, QString &fileName)
 {
@@ -284,8 +289,10 @@ QVariant AttLink::SendPictureMach(const QString &address, QString &fileName)
         if (line.size() != Width || rows == Height) return done(ClientResult::failed(LinkFailure::BadArgument));
         for (int x = 0; x < Width; ++x) {
             const QChar c = line[x];
-            if (c == u'1' || c == u'#') bits[(rows * Width + x) / 8] = char(bits[(rows * Width + x) / 8] | (0x80 >> (x % 8)));
-            else if (c != u'0' && c != u'.') return done(ClientResult::failed(LinkFailure::BadArgument));
+            if (c == u'1' || c == u'#')
+                bits[(rows * Width + x) / 8] = char(bits[(rows * Width + x) / 8] | (0x80 >> (x % 8)));
+            else if (c != u'0' && c != u'.')
+                return done(ClientResult::failed(LinkFailure::BadArgument));
         }
         ++rows;
     }

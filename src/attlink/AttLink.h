@@ -37,15 +37,14 @@ public:
 
     QVariant GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
                         qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear) override;
-    QVariant GatherData_All(const QString &address, const QString &folder, const QString &fileName,
-                            QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
-                            bool &fullYear, const QString &firstPacket, const QString &lastPacket) override;
+    QVariant GatherData_All(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                            qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear,
+                            const QString &firstPacket, const QString &lastPacket) override;
     QVariant GatherRecordSum(const QString &address, qint32 &count, const QString &ok) override;
     QVariant ClearRecord(qint16 address) override;
     QVariant ClearFlag(qint16 address) override;
     QVariant CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,
-                       qint16 three, qint16 decimalCards, bool &fullYear, const QString &since,
-                       qint16 twenty) override;
+                       qint16 three, qint16 decimalCards, bool &fullYear, const QString &since, qint16 twenty) override;
     QVariant SendRecordToMachine(const QString &address, QString &card, QString &dateTime, const QString &code1,
                                  const QString &code2) override;
     QVariant ReadClearLog(qint16 address, QString &log) override;
@@ -54,9 +53,8 @@ public:
                                 QString &message, qint32 &count, const QString &sleepDate,
                                 qint16 decimalCards) override;
     QVariant GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
-                                    QString &message, qint32 &count, const QString &sleepDate,
-                                    qint16 decimalCards, const QString &firstPacket,
-                                    const QString &lastPacket) override;
+                                    QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
+                                    const QString &firstPacket, const QString &lastPacket) override;
     QVariant GatherSendCardSum(const QString &address, qint32 &count) override;
     QVariant ClearNameList(qint16 address) override;
     QVariant ReadCardNum(qint16 address, QString &reply) override;
@@ -98,7 +96,8 @@ public:
     // ---- protocol 2 on the current line, for callers of the contract (docs/protocol.md) ----
     // Each returns false on failure, and lastError() says why in one English line.
     bool identify(int address, TerminalIdentity &out);
-    bool recordsSince(int address, quint64 since, const std::function<bool(const SerialRecord &)> &sink, quint64 &lastSerial);
+    bool recordsSince(int address, quint64 since, const std::function<bool(const SerialRecord &)> &sink,
+                      quint64 &lastSerial);
     bool recordBatchesSince(int address, quint64 since, const TerminalClient::RecordSink &sink, quint64 &lastSerial);
     bool deleteRecordsUpTo(int address, quint64 upTo, qint64 &deleted);
     SinceReplyCheck::Gap skippedSerials() { return client().skippedSerials(); }
@@ -106,7 +105,10 @@ public:
 
     // Sees the raw file's lines of a record collection as each packet's lines are written (CR LF
     // ended), e.g. to write a formatted file alongside; returning false abandons the collection.
-    void setRawLinesObserver(std::function<bool(const QByteArray &lines)> observer) { rawLinesObserver_ = std::move(observer); }
+    void setRawLinesObserver(std::function<bool(const QByteArray &lines)> observer)
+    {
+        rawLinesObserver_ = std::move(observer);
+    }
 
 private:
     // Records `r` as the last result; true when it succeeded.

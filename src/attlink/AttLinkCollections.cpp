@@ -45,12 +45,15 @@ QString AttLink::collectionFailure(const ClientResult &r, bool records) const
 {
     switch (r.error()) {
     case LinkFailure::Changed:
-        return records ? QStringLiteral("采集中终端记录数发生变化，请重新采集") : QStringLiteral("采集中终端名单发生变化，请重新采集");
-    case LinkFailure::BadContent: return QStringLiteral("终端应答格式错误");
+        return records ? QStringLiteral("采集中终端记录数发生变化，请重新采集")
+                       : QStringLiteral("采集中终端名单发生变化，请重新采集");
+    case LinkFailure::BadContent:
+        return QStringLiteral("终端应答格式错误");
     case LinkFailure::BadBlock:  // the decoder's reason, as it gave it
         return (records ? QStringLiteral("终端记录格式错误：") : QStringLiteral("终端应答格式错误："))
-               + r.errorString().section(QStringLiteral(": "), 1);
-    default: return failureWords(r);
+            + r.errorString().section(QStringLiteral(": "), 1);
+    default:
+        return failureWords(r);
     }
 }
 
@@ -90,7 +93,8 @@ QVariant AttLink::collectRecords(const QString &address, const QString &folder, 
     count = 0;
     fileError_ = 0;
     const int a = OperationArgs::address(address);
-    if (message = unusable(a, first, last); !message.isEmpty()) return done(ClientResult::failed(LinkFailure::BadArgument));
+    if (message = unusable(a, first, last); !message.isEmpty())
+        return done(ClientResult::failed(LinkFailure::BadArgument));
     // Written beside the target and renamed over it only once every packet has come and every byte is
     // on the disk: a failed collection, a full disk or a kill leaves the earlier file as it was.
     DurableFile out(pathIn(folder, fileName));
@@ -99,19 +103,28 @@ QVariant AttLink::collectRecords(const QString &address, const QString &folder, 
     QByteArray lines;
     bool written = true, observed = true;
     qint64 n = 0;
-    const ClientResult r = client().recordBlocks(a, first, last, pauseMs, [&](const std::vector<PackedRecord> &batch) {
-        lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
-        char *w = lines.data();
-        for (const PackedRecord &rec : batch) w += writer.write(rec, w);
-        lines.resize(w - lines.constData());
-        written = out.write(lines);
-        observed = !written || !rawLinesObserver_ || rawLinesObserver_(lines);
-        return written && observed;
-    }, n);
+    const ClientResult r = client().recordBlocks(
+        a, first, last, pauseMs,
+        [&](const std::vector<PackedRecord> &batch) {
+            lines.resize(qsizetype(batch.size()) * RawLineWriter::MaxLineBytes);
+            char *w = lines.data();
+            for (const PackedRecord &rec : batch) w += writer.write(rec, w);
+            lines.resize(w - lines.constData());
+            written = out.write(lines);
+            observed = !written || !rawLinesObserver_ || rawLinesObserver_(lines);
+            return written && observed;
+        },
+        n);
     done(r);
     if (!written) return fileFailed(out, message);
-    if (!observed) { message = QStringLiteral("采集已中止"); return false; }
-    if (!r.ok()) { message = collectionFailure(r, true); return false; }
+    if (!observed) {
+        message = QStringLiteral("采集已中止");
+        return false;
+    }
+    if (!r.ok()) {
+        message = collectionFailure(r, true);
+        return false;
+    }
     if (!out.commit()) return fileFailed(out, message);
     count = qint32(n);
     message = QStringLiteral("共采集 %1 条记录").arg(n);
@@ -124,34 +137,44 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
     count = 0;
     fileError_ = 0;
     const int a = OperationArgs::address(address);
-    if (message = unusable(a, first, last); !message.isEmpty()) return done(ClientResult::failed(LinkFailure::BadArgument));
+    if (message = unusable(a, first, last); !message.isEmpty())
+        return done(ClientResult::failed(LinkFailure::BadArgument));
     DurableFile out(pathIn(folder, fileName));
     if (!out.open()) return fileFailed(out, message);
     QByteArray lines;
     QString bad;
     bool written = true;
     qint64 n = 0, before = 0;
-    const ClientResult r = client().rosterBlocks(a, first, last, pauseMs, [&](const std::vector<PackedRosterEntry> &batch) {
-        // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless). An
-        // entry is held to the rules a sent card is held to, so that every line of the file reads
-        // back as exactly one entry of three fields.
-        lines.clear();
-        for (const PackedRosterEntry &e : batch) {
-            if (!OperationArgs::jobNumber(QString::fromLatin1(e.jobNo))
-                || !OperationArgs::rosterName(TextCodec::decode(e.name), DeviceLink::NameFieldBytes)) {
-                bad = QStringLiteral("终端名单第 %1 条格式错误").arg(before + 1 + (&e - batch.data()));
-                return false;
+    const ClientResult r = client().rosterBlocks(
+        a, first, last, pauseMs,
+        [&](const std::vector<PackedRosterEntry> &batch) {
+            // NameList.txt: card,job number,name (the name last, so that a comma in it is harmless). An
+            // entry is held to the rules a sent card is held to, so that every line of the file reads
+            // back as exactly one entry of three fields.
+            lines.clear();
+            for (const PackedRosterEntry &e : batch) {
+                if (!OperationArgs::jobNumber(QString::fromLatin1(e.jobNo))
+                    || !OperationArgs::rosterName(TextCodec::decode(e.name), DeviceLink::NameFieldBytes)) {
+                    bad = QStringLiteral("终端名单第 %1 条格式错误").arg(before + 1 + (&e - batch.data()));
+                    return false;
+                }
+                lines += (decimal ? RecordWire::cardDecimal(e.card) : RecordWire::cardHex(e.card)).toLatin1();
+                lines += ',' + e.jobNo + ',' + e.name + "\r\n";
             }
-            lines += (decimal ? RecordWire::cardDecimal(e.card) : RecordWire::cardHex(e.card)).toLatin1();
-            lines += ',' + e.jobNo + ',' + e.name + "\r\n";
-        }
-        before += qint64(batch.size());
-        return written = out.write(lines);
-    }, n);
+            before += qint64(batch.size());
+            return written = out.write(lines);
+        },
+        n);
     done(r);
     if (!written) return fileFailed(out, message);
-    if (!bad.isEmpty()) { message = bad; return false; }
-    if (!r.ok()) { message = collectionFailure(r, false); return false; }
+    if (!bad.isEmpty()) {
+        message = bad;
+        return false;
+    }
+    if (!r.ok()) {
+        message = collectionFailure(r, false);
+        return false;
+    }
     if (!out.commit()) return fileFailed(out, message);
     count = qint32(n);
     message = QStringLiteral("共采集 %1 条名单").arg(n);
@@ -169,7 +192,10 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
     o.fullYear = fullYear;
     o.named = three;
     o.century = twenty;
-    if (o.machine < 0) { message = QStringLiteral("考勤机地址无效"); return -1; }
+    if (o.machine < 0) {
+        message = QStringLiteral("考勤机地址无效");
+        return -1;
+    }
     const QString layout = RawFileCheck::timeLayout(since);
     if (three < 1 || twenty < 1 || twenty > 99 || layout.isEmpty()) {
         message = QStringLiteral("校验参数无效");
@@ -182,14 +208,18 @@ QVariant AttLink::CheckData(const QString &address, const QString &folder, const
         return 1;
     }
     const RawFileCheck::Result r = RawFileCheck::check(TextCodec::splitLines(QString::fromLatin1(f.readAll())), o);
-    if (r.code) { message = r.message; return r.code; }
+    if (r.code) {
+        message = r.message;
+        return r.code;
+    }
     qint32 held = 0;
     if (!GatherRecordSum(address, held, QStringLiteral("ok")).toBool()) {
         message = QStringLiteral("无法读取终端记录数，请检查通讯");
         return 5;
     }
-    const QString span = r.records ? QStringLiteral("，时间从 %1 到 %2").arg(r.first.toString(layout), r.last.toString(layout))
-                                   : QString();
+    const QString span = r.records
+        ? QStringLiteral("，时间从 %1 到 %2").arg(r.first.toString(layout), r.last.toString(layout))
+        : QString();
     if (held != r.records) {
         message = QStringLiteral("文件有 %1 条记录，终端有 %2 条").arg(r.records).arg(held);
         return 4;

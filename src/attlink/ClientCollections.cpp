@@ -14,7 +14,10 @@
 
 namespace {
 
-ClientResult damaged(const QString &why) { return ClientResult::failed(LinkFailure::BadContent, QStringLiteral("damaged reply: ") + why); }
+ClientResult damaged(const QString &why)
+{
+    return ClientResult::failed(LinkFailure::BadContent, QStringLiteral("damaged reply: ") + why);
+}
 // A terminal that does not know a command of protocol 2 has older firmware.
 ClientResult protocol2(const ClientResult &r)
 {
@@ -23,7 +26,10 @@ ClientResult protocol2(const ClientResult &r)
 }
 
 // A block that does not decode; the text is the decoder's reason.
-ClientResult badBlock(const QString &why) { return ClientResult::failed(LinkFailure::BadBlock, QStringLiteral("damaged block: ") + why); }
+ClientResult badBlock(const QString &why)
+{
+    return ClientResult::failed(LinkFailure::BadBlock, QStringLiteral("damaged block: ") + why);
+}
 
 }  // namespace
 
@@ -34,7 +40,9 @@ ClientResult TerminalClient::identify(int address, TerminalIdentity &out)
     if (!r.ok()) return r;
     const QStringList f = Fields::split(data);
     if (f.size() < 6)
-        return ClientResult::failed(LinkFailure::NotSupported, QStringLiteral("the terminal does not tell its identity (firmware without protocol 2)"));
+        return ClientResult::failed(
+            LinkFailure::NotSupported,
+            QStringLiteral("the terminal does not tell its identity (firmware without protocol 2)"));
     TerminalIdentity id;
     id.model = f[0];
     id.firmware = f[1];
@@ -48,7 +56,8 @@ ClientResult TerminalClient::identify(int address, TerminalIdentity &out)
     if (!QDate::fromString(id.firmware, QStringLiteral("yyyy-MM-dd")).isValid() || !addressOk || id.address < 0
         || id.address > 255 || !hex.match(id.identity).hasMatch() || f[4].size() != 14 || !id.clock.isValid()
         || !serialOk || id.model.isEmpty() || id.model.size() > 32 || !IdentityFields::readMemory(f, id))
-        return ClientResult::failed(LinkFailure::BadContent, QStringLiteral("damaged identity in the terminal's reply"));
+        return ClientResult::failed(LinkFailure::BadContent,
+                                    QStringLiteral("damaged identity in the terminal's reply"));
     out = id;
     return r;
 }
@@ -59,7 +68,8 @@ int TerminalClient::recordsPerRequest() const
     // converter of known or observed rate, about a second of the line, so that a damaged or late
     // reply costs little to ask again.
     if (!exchange_) return RecordsPerPacket;
-    if (tcp_ && settings_.tcpBaud == 0 && exchange_->lineBaud() >= Exchange::TcpAllowanceBaud) return 64 * RecordsPerPacket;
+    if (tcp_ && settings_.tcpBaud == 0 && exchange_->lineBaud() >= Exchange::TcpAllowanceBaud)
+        return 64 * RecordsPerPacket;
     return qBound(RecordsPerPacket, exchange_->lineBaud() / 9600 * RecordsPerPacket, 16 * RecordsPerPacket);
 }
 
@@ -69,8 +79,12 @@ bool TerminalClient::askLessAfterSlowReply(int &asked, const QString &unit)
     // asking for less keeps each reply about a second of that line.
     const int fewer = qMin(recordsPerRequest(), asked / 2);
     if (!exchange_ || !exchange_->slowedDown() || fewer < RecordsPerPacket || fewer >= asked) return false;
-    qCInfo(linkLog).noquote() << QStringLiteral("a reply ran late at about %1 baud: asking for %2 %3 a request instead of %4")
-                                     .arg(exchange_->lineBaud()).arg(fewer).arg(unit).arg(asked);
+    qCInfo(linkLog).noquote() << QStringLiteral(
+                                     "a reply ran late at about %1 baud: asking for %2 %3 a request instead of %4")
+                                     .arg(exchange_->lineBaud())
+                                     .arg(fewer)
+                                     .arg(unit)
+                                     .arg(asked);
     if (WireTrace::enabled())
         WireTrace::note(QStringLiteral("asking for %1 %3 a request instead of %2").arg(fewer).arg(asked).arg(unit));
     asked = fewer;
@@ -98,15 +112,16 @@ ClientResult TerminalClient::recordsSince(int address, quint64 since, const Reco
     qint64 deadlineMs = 0, done = 0;
     for (quint64 last = since;;) {
         QByteArray data;
-        const ClientResult r = request(address, Command::RecordsSince,
-                                       BlockHeaders::encode(BlockHeaders::SinceRequest{last, uint32_t(perRequest)}), &data);
+        const ClientResult r =
+            request(address, Command::RecordsSince,
+                    BlockHeaders::encode(BlockHeaders::SinceRequest{last, uint32_t(perRequest)}), &data);
         if (!r.ok() && askLessAfterSlowReply(perRequest, QStringLiteral("records"))) continue;
         if (!r.ok()) return protocol2(r);
         BlockHeaders::SinceReply h;
         QString why;
         if (!BlockHeaders::decode(data, h)) return damaged(QStringLiteral("short header"));
-        if (!RecordBlock::decode(data.constData() + BlockHeaders::SinceReplySize, data.size() - BlockHeaders::SinceReplySize,
-                                 batch, why))
+        if (!RecordBlock::decode(data.constData() + BlockHeaders::SinceReplySize,
+                                 data.size() - BlockHeaders::SinceReplySize, batch, why))
             return badBlock(why);
         // What the terminal says must agree with itself and with what came before.
         why = check.accept(last, uint32_t(perRequest), h, batch);
@@ -122,9 +137,12 @@ ClientResult TerminalClient::recordsSince(int address, quint64 since, const Reco
         // Records stored from the first reply on are left for the next collection.
         if (last >= check.target() || batch.size() == h.remaining) break;
         if (clock.elapsed() > deadlineMs)
-            return ClientResult::failed(LinkFailure::Deadline,
-                                        QStringLiteral("the collection did not end within %1 s (%2 of the %3 records held when it began)")
-                                            .arg(deadlineMs / 1000).arg(done).arg(check.expected()));
+            return ClientResult::failed(
+                LinkFailure::Deadline,
+                QStringLiteral("the collection did not end within %1 s (%2 of the %3 records held when it began)")
+                    .arg(deadlineMs / 1000)
+                    .arg(done)
+                    .arg(check.expected()));
     }
     return {};
 }
@@ -139,7 +157,8 @@ ClientResult TerminalClient::deleteRecordsUpTo(int address, quint64 upTo, qint64
     if (!ok || n < 0) return damaged(QStringLiteral("no count"));
     // Serials start at 1: no terminal holds more records up to serial S than S.
     if (quint64(n) > upTo)
-        return damaged(QStringLiteral("%1 records deleted, but at most %2 can have a serial up to %2").arg(n).arg(upTo));
+        return damaged(
+            QStringLiteral("%1 records deleted, but at most %2 can have a serial up to %2").arg(n).arg(upTo));
     deleted = n;
     return r;
 }
@@ -174,7 +193,8 @@ struct TerminalClient::BlockKind {
     std::function<bool()> deliver;  // hands the decoded items to the caller's sink
 };
 
-ClientResult TerminalClient::collectBlocks(int address, int first, int last, int pauseMs, const BlockKind &kind, qint64 &count)
+ClientResult TerminalClient::collectBlocks(int address, int first, int last, int pauseMs, const BlockKind &kind,
+                                           qint64 &count)
 {
     count = 0;
     if (first < 1 || last < first || last > 65535)
@@ -188,19 +208,24 @@ ClientResult TerminalClient::collectBlocks(int address, int first, int last, int
     while (packet <= lastPacket) {
         const int asked = qMin(span / RecordsPerPacket, lastPacket - packet + 1);
         QByteArray data;
-        const ClientResult r = request(address, kind.command,
-                                       BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}), &data);
+        const ClientResult r =
+            request(address, kind.command,
+                    BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}), &data);
         if (!r.ok() && askLessAfterSlowReply(span, QStringLiteral("items"))) continue;
         if (!r.ok()) return r;
         BlockHeaders::RangeReply h;
         QString why;
         if (!BlockHeaders::decode(data, h)) return damaged(QStringLiteral("short header"));
-        const qint64 items = kind.decode(data.constData() + BlockHeaders::RangeReplySize, data.size() - BlockHeaders::RangeReplySize, why);
+        const qint64 items = kind.decode(data.constData() + BlockHeaders::RangeReplySize,
+                                         data.size() - BlockHeaders::RangeReplySize, why);
         if (items < 0) return badBlock(why);
         switch (check.accept(h, packet, asked, items)) {
-        case BlockRangeCheck::Fault::Malformed: return damaged(QStringLiteral("the packets do not match the request or the total"));
-        case BlockRangeCheck::Fault::Changed: return ClientResult::failed(LinkFailure::Changed);
-        case BlockRangeCheck::Fault::None: break;
+        case BlockRangeCheck::Fault::Malformed:
+            return damaged(QStringLiteral("the packets do not match the request or the total"));
+        case BlockRangeCheck::Fault::Changed:
+            return ClientResult::failed(LinkFailure::Changed);
+        case BlockRangeCheck::Fault::None:
+            break;
         }
         if (!kind.follows(why)) return damaged(why);
         if (!kind.deliver()) return ClientResult::failed(LinkFailure::Stopped);
@@ -211,44 +236,44 @@ ClientResult TerminalClient::collectBlocks(int address, int first, int last, int
         if (h.packets == 0) break;
         packet += h.packets;
     }
-    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total())) return ClientResult::failed(LinkFailure::Changed);
+    if (first == 1 && last == 65535 && done != qMax<qint64>(0, check.total()))
+        return ClientResult::failed(LinkFailure::Changed);
     return {};
 }
 
-ClientResult TerminalClient::recordBlocks(int address, int first, int last, int pauseMs, const RecordSink &sink, qint64 &count)
+ClientResult TerminalClient::recordBlocks(int address, int first, int last, int pauseMs, const RecordSink &sink,
+                                          qint64 &count)
 {
     std::vector<PackedRecord> batch;
     quint64 nextSerial = 0;  // the serial the next packet starts at; 0 before the first
-    const BlockKind kind{
-        Command::RecordBlocks, RecordsPerPacket,
-        [&](const char *data, qsizetype size, QString &why) -> qint64 {
-            return RecordBlock::decode(data, size, batch, why) ? qint64(batch.size()) : -1;
-        },
-        [&](QString &why) {
-            // The records a terminal holds carry consecutive serials: a packet starts where the one
-            // before ended, and a packet repeating an earlier one's records is no packet of the range.
-            for (const PackedRecord &rec : batch) {
-                if (nextSerial != 0 && rec.serial != nextSerial) {
-                    why = QStringLiteral("serial %1 where %2 was due").arg(rec.serial).arg(nextSerial);
-                    return false;
-                }
-                nextSerial = rec.serial + 1;
-            }
-            return true;
-        },
-        [&] { return sink(batch); }};
+    const BlockKind kind{Command::RecordBlocks, RecordsPerPacket,
+                         [&](const char *data, qsizetype size, QString &why) -> qint64 {
+                             return RecordBlock::decode(data, size, batch, why) ? qint64(batch.size()) : -1;
+                         },
+                         [&](QString &why) {
+                             // The records a terminal holds carry consecutive serials: a packet starts where the one
+                             // before ended, and a packet repeating an earlier one's records is no packet of the range.
+                             for (const PackedRecord &rec : batch) {
+                                 if (nextSerial != 0 && rec.serial != nextSerial) {
+                                     why = QStringLiteral("serial %1 where %2 was due").arg(rec.serial).arg(nextSerial);
+                                     return false;
+                                 }
+                                 nextSerial = rec.serial + 1;
+                             }
+                             return true;
+                         },
+                         [&] { return sink(batch); }};
     return collectBlocks(address, first, last, pauseMs, kind, count);
 }
 
-ClientResult TerminalClient::rosterBlocks(int address, int first, int last, int pauseMs, const RosterSink &sink, qint64 &count)
+ClientResult TerminalClient::rosterBlocks(int address, int first, int last, int pauseMs, const RosterSink &sink,
+                                          qint64 &count)
 {
     std::vector<PackedRosterEntry> batch;
-    const BlockKind kind{
-        Command::RosterBlocks, RosterPerPacket,
-        [&](const char *data, qsizetype size, QString &why) -> qint64 {
-            return RosterBlock::decode(data, size, batch, why) ? qint64(batch.size()) : -1;
-        },
-        [](QString &) { return true; },
-        [&] { return sink(batch); }};
+    const BlockKind kind{Command::RosterBlocks, RosterPerPacket,
+                         [&](const char *data, qsizetype size, QString &why) -> qint64 {
+                             return RosterBlock::decode(data, size, batch, why) ? qint64(batch.size()) : -1;
+                         },
+                         [](QString &) { return true; }, [&] { return sink(batch); }};
     return collectBlocks(address, first, last, pauseMs, kind, count);
 }

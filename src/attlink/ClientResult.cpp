@@ -22,11 +22,20 @@ ClientResult ClientResult::status(ReplyStatus status)
     ClientResult r;
     r.status_ = status;
     switch (status) {
-    case ReplyStatus::Ok: return r;
-    case ReplyStatus::Refused: r.failure_ = LinkFailure::Refused; break;
-    case ReplyStatus::Unknown: r.failure_ = LinkFailure::UnknownCommand; break;
-    case ReplyStatus::BadRequest: r.failure_ = LinkFailure::BadRequest; break;
-    case ReplyStatus::NotSupported: r.failure_ = LinkFailure::NotSupported; break;
+    case ReplyStatus::Ok:
+        return r;
+    case ReplyStatus::Refused:
+        r.failure_ = LinkFailure::Refused;
+        break;
+    case ReplyStatus::Unknown:
+        r.failure_ = LinkFailure::UnknownCommand;
+        break;
+    case ReplyStatus::BadRequest:
+        r.failure_ = LinkFailure::BadRequest;
+        break;
+    case ReplyStatus::NotSupported:
+        r.failure_ = LinkFailure::NotSupported;
+        break;
     default:
         r.failure_ = LinkFailure::BadContent;
         r.text_ = QStringLiteral("unexpected reply status %1").arg(int(status));

@@ -22,7 +22,7 @@ public:
     QString errorString() const { return text_; }
     // The status of the terminal's last reply in this operation, when it gave one.
     std::optional<ReplyStatus> replyStatus() const { return status_; }
-    int deadlineMs() const { return deadlineMs_; }  // of a reply too slow (TooSlow)
+    int deadlineMs() const { return deadlineMs_; }    // of a reply too slow (TooSlow)
     QString lineError() const { return lineError_; }  // the line's own words, for line failures
 
     // This failure with its text prefixed ("damaged reply: ...") or replaced.

@@ -47,7 +47,9 @@ void Exchange::learnRate(qint64 received, qint64 elapsedMs)
     observedGeneration_ = channel_.generation();
     slowedDown_ = true;
     const QString note = QStringLiteral("the reply came at about %1 baud: replies are now allowed %2 ms instead of %3")
-                             .arg(baud).arg(attemptDeadlineMs()).arg(before);
+                             .arg(baud)
+                             .arg(attemptDeadlineMs())
+                             .arg(before);
     qCInfo(linkLog).noquote() << note;
     if (WireTrace::enabled()) WireTrace::note(note);
 }
@@ -72,17 +74,17 @@ void Exchange::drainLateReply()
         WireTrace::note(QStringLiteral("%1 bytes of the late reply drained before the next request").arg(drained));
 }
 
-void Exchange::fail(Reply &reply, LinkFailure failure) const
-{
-    reply.failure = failure;
-}
+void Exchange::fail(Reply &reply, LinkFailure failure) const { reply.failure = failure; }
 
 void Exchange::failOnLine(Reply &reply) const
 {
     reply.lineError = channel_.lastError();
-    if (channel_.abandoned()) fail(reply, Failure::Abandoned);
-    else if (!channel_.isOpen() || channel_.peerGone()) fail(reply, Failure::Disconnected);
-    else fail(reply, Failure::LineFailed);
+    if (channel_.abandoned())
+        fail(reply, Failure::Abandoned);
+    else if (!channel_.isOpen() || channel_.peerGone())
+        fail(reply, Failure::Disconnected);
+    else
+        fail(reply, Failure::LineFailed);
 }
 
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
@@ -94,7 +96,9 @@ Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteA
     if (!reply.answered && WireTrace::enabled()) WireTrace::gaveUp(WireTrace::cause(reply.failure));
     if (!reply.answered)
         qCInfo(linkLog).noquote() << QStringLiteral("%1 to address %2 given up: %3")
-                                         .arg(WireTrace::commandName(command)).arg(address).arg(LinkFailures::text(reply.failure, attemptDeadlineMs()));
+                                         .arg(WireTrace::commandName(command))
+                                         .arg(address)
+                                         .arg(LinkFailures::text(reply.failure, attemptDeadlineMs()));
     lastAnswered_ = reply.answered;
     lastFailure_ = reply.failure;
     lastDeadlineMs_ = attemptDeadlineMs();
@@ -131,14 +135,26 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
     const int attempts = 1 + settings_.retries;
     const uint32_t seq = nextSequence();
     const QByteArray frame = Frame::encode({address, command, seq, payload});
-    if (frame.isEmpty()) { fail(reply, Failure::TooLong); return reply; }
+    if (frame.isEmpty()) {
+        fail(reply, Failure::TooLong);
+        return reply;
+    }
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (!channel_.isOpen()) { fail(reply, Failure::NotOpen); return reply; }
-        if (channel_.abandoned()) { failOnLine(reply); return reply; }
+        if (!channel_.isOpen()) {
+            fail(reply, Failure::NotOpen);
+            return reply;
+        }
+        if (channel_.abandoned()) {
+            failOnLine(reply);
+            return reply;
+        }
         if (attempt > 0) {
             ++retriesUsed_;
             qCInfo(linkLog).noquote() << QStringLiteral("%1 to address %2: attempt %3 of %4 after %5")
-                                             .arg(WireTrace::commandName(command)).arg(address).arg(attempt + 1).arg(attempts)
+                                             .arg(WireTrace::commandName(command))
+                                             .arg(address)
+                                             .arg(attempt + 1)
+                                             .arg(attempts)
                                              .arg(WireTrace::cause(reply.failure));
         }
         guardTurnaround();
@@ -156,13 +172,18 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
         const Outcome outcome = awaitReply(address, command, seq, reply);
         if (outcome != Outcome::Answered && WireTrace::enabled()) {
             if (!heard_.isEmpty()) WireTrace::unframed(heard_, WireTrace::cause(reply.failure));
-            if (more && outcome != Outcome::Final) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
+            if (more && outcome != Outcome::Final)
+                WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
         }
         switch (outcome) {
         case Outcome::Answered:
-        case Outcome::Final: return reply;
-        case Outcome::Damaged: damage = reply; break;
-        case Outcome::Silent: break;
+        case Outcome::Final:
+            return reply;
+        case Outcome::Damaged:
+            damage = reply;
+            break;
+        case Outcome::Silent:
+            break;
         }
     }
     if (damage.failure != Failure::None) return damage;
@@ -188,14 +209,18 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         chunk.clear();
         const qint64 left = deadlineMs - clock.elapsed();
         if (left <= 0) {
-            if (!started) { fail(reply, Failure::NoAnswer); return Outcome::Silent; }
+            if (!started) {
+                fail(reply, Failure::NoAnswer);
+                return Outcome::Silent;
+            }
             ++badFrames_;
             fail(reply, Failure::TooSlow);
             lateReplyOnLine_ = true;
             learnRate(received, clock.elapsed());
             return Outcome::Final;  // the terminal is sending, but no answer in time: asking again would not help
         }
-        const int wait = int(std::min<qint64>(left, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs));
+        const int wait =
+            int(std::min<qint64>(left, started ? settings_.interByteTimeoutMs : settings_.responseTimeoutMs));
         const int n = channel_.readSome(chunk, wait);
         if (n < 0) {
             failOnLine(reply);
@@ -203,12 +228,17 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         }
         if (n == 0) {
             if (wait == left) continue;  // the deadline, not a silence, ended the wait
-            if (!started) { fail(reply, Failure::NoAnswer); return Outcome::Silent; }
+            if (!started) {
+                fail(reply, Failure::NoAnswer);
+                return Outcome::Silent;
+            }
             ++badFrames_;
             // Whole frames that were not ours and nothing left over: a reply to someone else (another
             // sequence, address or command), not ours cut short.
-            if (othersSeen > 0 && decoder.pendingBytes() == 0) fail(reply, Failure::NotOurs);
-            else fail(reply, Failure::CutShort);
+            if (othersSeen > 0 && decoder.pendingBytes() == 0)
+                fail(reply, Failure::NotOurs);
+            else
+                fail(reply, Failure::CutShort);
             return Outcome::Damaged;
         }
         started = true;
@@ -218,7 +248,10 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         if (WireTrace::enabled()) heard_ += chunk;
         Frame::Message m;
         while (decoder.next(m)) {
-            if (WireTrace::enabled()) WireTrace::received(m, m.address == address && m.sequence == sequence ? QStringLiteral("ours") : QStringLiteral("not ours"));
+            if (WireTrace::enabled())
+                WireTrace::received(m,
+                                    m.address == address && m.sequence == sequence ? QStringLiteral("ours")
+                                                                                   : QStringLiteral("not ours"));
             // A late reply to an earlier try, or another terminal on the same line: not ours.
             if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)) {
                 ++othersSeen;
@@ -251,4 +284,3 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         }
     }
 }
-

@@ -20,11 +20,11 @@ public:
     using Failure = LinkFailure;  // the kinds an exchange gives: NotOpen ... NotOurs
 
     struct Reply {
-        bool answered = false;   // false: no valid reply after every retry (communication failure)
+        bool answered = false;  // false: no valid reply after every retry (communication failure)
         ReplyStatus status = ReplyStatus::Unknown;
-        QByteArray data;         // payload after the status byte
+        QByteArray data;  // payload after the status byte
         LinkFailure failure = LinkFailure::None;
-        QString lineError;       // what the line said, for LineFailed and Disconnected
+        QString lineError;  // what the line said, for LineFailed and Disconnected
         bool ok() const { return answered && status == ReplyStatus::Ok; }
     };
 
@@ -87,7 +87,7 @@ private:
     bool lastAnswered_ = false;
     LinkFailure lastFailure_ = LinkFailure::None;
     int lastDeadlineMs_ = 0;
-    int observedBaud_ = 0;     // a slower rate seen on this connection; 0 for none
+    int observedBaud_ = 0;  // a slower rate seen on this connection; 0 for none
     quint64 observedGeneration_ = 0;
     bool slowedDown_ = false;
     bool lateReplyOnLine_ = false;  // a reply given up as too slow may still be arriving

@@ -8,20 +8,20 @@
 enum class LinkFailure {
     None,
     // Nothing was sent.
-    BadArgument,   // a value the terminal could not take (refused before sending)
-    NotOpen,       // no line is open
-    TooLong,       // the request does not fit in a frame
+    BadArgument,  // a value the terminal could not take (refused before sending)
+    NotOpen,      // no line is open
+    TooLong,      // the request does not fit in a frame
     // The line.
     LineFailed,
     Disconnected,
-    Abandoned,     // abandon() was called
+    Abandoned,  // abandon() was called
     // No usable reply to a request.
     NoAnswer,
-    Damaged,       // checksum errors
+    Damaged,  // checksum errors
     CutShort,
-    Invalid,       // a frame of ours without its status byte, or bytes that never made one
-    TooSlow,       // the reply kept coming past its deadline
-    NotOurs,       // only replies to another request (sequence, address or command)
+    Invalid,  // a frame of ours without its status byte, or bytes that never made one
+    TooSlow,  // the reply kept coming past its deadline
+    NotOurs,  // only replies to another request (sequence, address or command)
     // The terminal answered, but not Ok (its status is in the result).
     Refused,
     UnknownCommand,
@@ -29,7 +29,7 @@ enum class LinkFailure {
     NotSupported,
     // An Ok reply whose content is unusable or contradicts itself or the replies before it.
     BadContent,
-    BadBlock,      // a record or roster block that does not decode (the text says why)
+    BadBlock,  // a record or roster block that does not decode (the text says why)
     // A collection whose terminal content changed while it ran (records or roster added or cleared).
     Changed,
     // A collection ended by its caller (the sink said stop) or by its deadline.

@@ -37,18 +37,24 @@ int packet(const QString &text)
 bool date(const QString &text, QDate &out)
 {
     const QString t = text.trimmed();
-    if (t.size() == 6 && allDigits(t)) out = QDate(2000 + number(t, 0, 2), number(t, 2, 2), number(t, 4, 2));
-    else if ((out = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"))).isValid()) return true;
-    else out = QDate::fromString(t, QStringLiteral("yyyy/M/d"));
+    if (t.size() == 6 && allDigits(t))
+        out = QDate(2000 + number(t, 0, 2), number(t, 2, 2), number(t, 4, 2));
+    else if ((out = QDate::fromString(t, QStringLiteral("yyyy-MM-dd"))).isValid())
+        return true;
+    else
+        out = QDate::fromString(t, QStringLiteral("yyyy/M/d"));
     return out.isValid();
 }
 
 bool time(const QString &text, QTime &out)
 {
     const QString t = text.trimmed();
-    if (t.size() == 6 && allDigits(t)) out = QTime(number(t, 0, 2), number(t, 2, 2), number(t, 4, 2));
-    else if ((out = QTime::fromString(t, QStringLiteral("HH:mm:ss"))).isValid()) return true;
-    else out = QTime::fromString(t, QStringLiteral("H:mm"));
+    if (t.size() == 6 && allDigits(t))
+        out = QTime(number(t, 0, 2), number(t, 2, 2), number(t, 4, 2));
+    else if ((out = QTime::fromString(t, QStringLiteral("HH:mm:ss"))).isValid())
+        return true;
+    else
+        out = QTime::fromString(t, QStringLiteral("H:mm"));
     return out.isValid();
 }
 

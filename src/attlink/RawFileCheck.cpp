@@ -24,7 +24,8 @@ QString lineFault(const QString &line, const Options &o, int &code, QDateTime &w
         return QStringLiteral("机号不是 %1").arg(o.machine, 3, 10, QLatin1Char('0'));
     const QString card = line.mid(3, c);
     bool cardOk = true;
-    if (o.decimalCards) cardOk = digitsAt(line, 3, 10) && card.toULongLong() <= 0xFFFFFFFFull;
+    if (o.decimalCards)
+        cardOk = digitsAt(line, 3, 10) && card.toULongLong() <= 0xFFFFFFFFull;
     else
         for (QChar ch : card) cardOk = cardOk && ((ch >= u'0' && ch <= u'9') || (ch >= u'A' && ch <= u'F'));
     if (!cardOk) return QStringLiteral("卡号无效");

@@ -12,17 +12,17 @@ namespace RawFileCheck {
 // time, flag). The code is that of the first bad line.
 struct Result {
     int code = 0;
-    int records = 0;   // lines that are not blank
-    QString message;   // names up to `named` bad lines, then how many there were
+    int records = 0;        // lines that are not blank
+    QString message;        // names up to `named` bad lines, then how many there were
     QDateTime first, last;  // the earliest and the latest record time of a valid file
 };
 
 struct Options {
-    int machine = 0;        // the address the lines must carry
+    int machine = 0;  // the address the lines must carry
     bool decimalCards = false;
     bool fullYear = false;
-    int named = 3;          // bad lines named in the message
-    int century = 20;       // two-digit years are century * 100 + yy
+    int named = 3;     // bad lines named in the message
+    int century = 20;  // two-digit years are century * 100 + yy
 };
 
 Result check(const QStringList &lines, const Options &o);

@@ -13,11 +13,14 @@ constexpr int TcpBatchBytes = 60000;
 
 bool replyFailed(const Exchange &x, const Exchange::Reply &r, QString &error)
 {
-    if (!r.answered) error = LinkFailures::text(r.failure, x.lastDeadlineMs());
+    if (!r.answered)
+        error = LinkFailures::text(r.failure, x.lastDeadlineMs());
     else if (r.status == ReplyStatus::Unknown)
         error = QStringLiteral("the terminal does not know the batch roster commands (older firmware)");
-    else if (r.status == ReplyStatus::BadRequest) error = QStringLiteral("the terminal rejected the request as malformed");
-    else error = QStringLiteral("refused by the terminal");
+    else if (r.status == ReplyStatus::BadRequest)
+        error = QStringLiteral("the terminal rejected the request as malformed");
+    else
+        error = QStringLiteral("refused by the terminal");
     return false;
 }
 
@@ -62,21 +65,28 @@ bool read(Exchange &x, int address, const Pace &pace, std::vector<PackedRosterEn
     int packet = 1, lastPacket = 65535;
     while (packet <= lastPacket) {
         const int asked = qMin(pace.packetsPerRequest, lastPacket - packet + 1);
-        const Exchange::Reply r = x.request(uint8_t(address), Command::RosterBlocks,
-                                            BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
+        const Exchange::Reply r =
+            x.request(uint8_t(address), Command::RosterBlocks,
+                      BlockHeaders::encode(BlockHeaders::RangeRequest{uint16_t(packet), uint16_t(asked)}));
         if (!r.ok()) return replyFailed(x, r, error);
         BlockHeaders::RangeReply h;
         QString why;
         if (!BlockHeaders::decode(r.data, h)
             || !RosterBlock::decode(r.data.constData() + BlockHeaders::RangeReplySize,
                                     r.data.size() - BlockHeaders::RangeReplySize, block, why)) {
-            error = QStringLiteral("the terminal's roster reply is not valid") + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
+            error = QStringLiteral("the terminal's roster reply is not valid")
+                + (why.isEmpty() ? QString() : QStringLiteral(": ") + why);
             return false;
         }
         switch (check.accept(h, packet, asked, qint64(block.size()))) {
-        case BlockRangeCheck::Fault::Malformed: error = QStringLiteral("the terminal's roster reply is not valid"); return false;
-        case BlockRangeCheck::Fault::Changed: error = QStringLiteral("the roster changed while it was read; run again"); return false;
-        case BlockRangeCheck::Fault::None: break;
+        case BlockRangeCheck::Fault::Malformed:
+            error = QStringLiteral("the terminal's roster reply is not valid");
+            return false;
+        case BlockRangeCheck::Fault::Changed:
+            error = QStringLiteral("the roster changed while it was read; run again");
+            return false;
+        case BlockRangeCheck::Fault::None:
+            break;
         }
         out.insert(out.end(), std::make_move_iterator(block.begin()), std::make_move_iterator(block.end()));
         lastPacket = h.totalPackets;
@@ -105,7 +115,8 @@ bool withdraw(Exchange &x, int address, const Pace &pace, const std::vector<uint
     return inBatches(
         x, address, Command::WithdrawCards, qsizetype(cards.size()), pace.batchBytes,
         [](qsizetype) { return RosterBatch::WithdrawBytes; },
-        [&](qsizetype from, qsizetype n) { return RosterBatch::encodeWithdraw(cards.data() + from, n); }, results, error);
+        [&](qsizetype from, qsizetype n) { return RosterBatch::encodeWithdraw(cards.data() + from, n); }, results,
+        error);
 }
 
 }  // namespace RosterTransfer

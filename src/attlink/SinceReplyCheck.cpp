@@ -18,12 +18,15 @@ QString SinceReplyCheck::accept(quint64 after, quint32 asked, const BlockHeaders
         // Every serial from `after` + 1 to the newest is either held or gone: no more can be held.
         if (h.newestSerial < after || h.newestSerial - after < h.remaining)
             return QStringLiteral("it claims %1 records after serial %2 but its newest serial is %3")
-                .arg(h.remaining).arg(after).arg(h.newestSerial);
+                .arg(h.remaining)
+                .arg(after)
+                .arg(h.newestSerial);
         if (n == 0) return QStringLiteral("records held but none sent");
         const quint64 oldest = h.newestSerial - h.remaining + 1;
         if (batch.front().serial != oldest)
             return QStringLiteral("it sent serials from %1 where its count puts the oldest at %2")
-                .arg(batch.front().serial).arg(oldest);
+                .arg(batch.front().serial)
+                .arg(oldest);
         for (quint64 i = 1; i < n; ++i)
             if (batch[i].serial != oldest + i)
                 return QStringLiteral("serial %1 follows %2").arg(batch[i].serial).arg(batch[i - 1].serial);

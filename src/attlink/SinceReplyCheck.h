@@ -28,8 +28,8 @@ public:
                    const std::vector<PackedRecord> &batch);
 
     bool started() const { return started_; }
-    quint64 target() const { return target_; }      // the newest serial of the first reply
-    qint64 expected() const { return expected_; }   // the records the first reply said were held
+    quint64 target() const { return target_; }     // the newest serial of the first reply
+    qint64 expected() const { return expected_; }  // the records the first reply said were held
     const Gap &gap() const { return gap_; }
 
 private:

@@ -42,10 +42,10 @@ public:
     void close();
     bool isOpen() const;
     bool isTcp() const;
-    int tcpState() const;                       // socket state 0..9 of a TCP line, 0 without one
-    const PortFailure &portFailure() const;     // why the last openSerial failed
-    QString connectFailure() const;             // why the last openTcp failed, in the system's words
-    void abandon() { abandoned_ = true; }       // from any thread: ends the wait in progress and all later
+    int tcpState() const;                    // socket state 0..9 of a TCP line, 0 without one
+    const PortFailure &portFailure() const;  // why the last openSerial failed
+    QString connectFailure() const;          // why the last openTcp failed, in the system's words
+    void abandon() { abandoned_ = true; }    // from any thread: ends the wait in progress and all later
     const LinkSettings &settings() const { return settings_; }
     // The exchange of the open line (its counters), or null before one was opened.
     const Exchange *exchange() const { return exchange_.get(); }
@@ -100,14 +100,14 @@ public:
     ClientResult getPassword(int address, int &password);
     // The storage-mode code the terminal answers (1 real-time, 2 offline, any other 0..32767 as it came).
     ClientResult getStorage(int address, int &code);
-    ClientResult setStorage(int address, int code);                // 1 or 2
+    ClientResult setStorage(int address, int code);  // 1 or 2
 
     // ---- display and sound ----
     ClientResult setLogo(int address, bool restore);
     // The boot picture, 128 x 64 dots packed 8 a byte (1024 bytes), in 4 packets.
     ClientResult sendPicture(int address, const QByteArray &bits);
     ClientResult shortMessage(int address, int minutes, const QString &text);
-    ClientResult voice(int address, int prompt);                   // 1..255
+    ClientResult voice(int address, int prompt);  // 1..255
 
 private:
     struct Reply;

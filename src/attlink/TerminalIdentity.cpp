@@ -15,8 +15,9 @@ bool readMemory(const QStringList &f, TerminalIdentity &id)
         if (!b) return false;
     if (id.capacity == 0 || id.held > id.capacity || id.rosterSize > id.rosterCapacity) return false;
     // Serials held are consecutive up to the newest: the oldest lies within them and they span `held`.
-    if (id.held == 0 ? id.oldestSerial != 0
-                     : id.oldestSerial == 0 || id.oldestSerial > id.lastSerial || id.lastSerial - id.oldestSerial + 1 < id.held)
+    if (id.held == 0
+            ? id.oldestSerial != 0
+            : id.oldestSerial == 0 || id.oldestSerial > id.lastSerial || id.lastSerial - id.oldestSerial + 1 < id.held)
         return false;
     id.hasMemory = true;
     return true;

@@ -9,8 +9,8 @@
 // Public.Sys, the record files and NameList.txt in $XDG_DATA_HOME/zevo, AttLink.ini in
 // $XDG_CONFIG_HOME/zevo.
 struct AppFolders {
-    QString data;     // the application folder of the commands: Public.Sys and the files they write
-    QString config;   // the folder of the device link's AttLink.ini
+    QString data;    // the application folder of the commands: Public.Sys and the files they write
+    QString config;  // the folder of the device link's AttLink.ini
     bool portable = true;
 
     // The folders for a program whose executable lies in programFolder. The data folder of an

@@ -24,7 +24,6 @@ bool DurableFile::fail(int number)
     return false;
 }
 
-
 bool DurableFile::open()
 {
     cancel();
@@ -117,13 +116,20 @@ bool DurableFile::replace(const QString &path, const QByteArray &content, QStrin
 QString DurableFile::reasonText(int errorNumber)
 {
     switch (errorNumber) {
-    case ENOSPC: return QStringLiteral("磁盘已满");
-    case EDQUOT: return QStringLiteral("超出磁盘配额");
+    case ENOSPC:
+        return QStringLiteral("磁盘已满");
+    case EDQUOT:
+        return QStringLiteral("超出磁盘配额");
     case EACCES:
-    case EPERM: return QStringLiteral("文件夹不可写入");
-    case EROFS: return QStringLiteral("文件系统只读");
-    case ENOENT: return QStringLiteral("文件夹不存在");
-    case EIO: return QStringLiteral("磁盘读写错误");
-    default: return QString::fromLocal8Bit(strerror(errorNumber));
+    case EPERM:
+        return QStringLiteral("文件夹不可写入");
+    case EROFS:
+        return QStringLiteral("文件系统只读");
+    case ENOENT:
+        return QStringLiteral("文件夹不存在");
+    case EIO:
+        return QStringLiteral("磁盘读写错误");
+    default:
+        return QString::fromLocal8Bit(strerror(errorNumber));
     }
 }

@@ -11,22 +11,32 @@ namespace {
 bool isBlank(QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); }
 
 // Length of the numeric prefix of s starting at pos (sign, digits, point, exponent); 0 when none.
-qsizetype numericPrefix(const QString &s, qsizetype pos) {
+qsizetype numericPrefix(const QString &s, qsizetype pos)
+{
     qsizetype i = pos;
     const qsizetype n = s.size();
     if (i < n && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) ++i;
     qsizetype digits = 0;
-    while (i < n && s[i].isDigit() && s[i].unicode() < 128) { ++i; ++digits; }
+    while (i < n && s[i].isDigit() && s[i].unicode() < 128) {
+        ++i;
+        ++digits;
+    }
     if (i < n && s[i] == QLatin1Char('.')) {
         ++i;
-        while (i < n && s[i].isDigit() && s[i].unicode() < 128) { ++i; ++digits; }
+        while (i < n && s[i].isDigit() && s[i].unicode() < 128) {
+            ++i;
+            ++digits;
+        }
     }
     if (digits == 0) return 0;
     if (i < n && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
         qsizetype j = i + 1;
         if (j < n && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-'))) ++j;
         qsizetype expDigits = 0;
-        while (j < n && s[j].isDigit() && s[j].unicode() < 128) { ++j; ++expDigits; }
+        while (j < n && s[j].isDigit() && s[j].unicode() < 128) {
+            ++j;
+            ++expDigits;
+        }
         if (expDigits > 0) i = j;
     }
     return i - pos;
@@ -34,7 +44,8 @@ qsizetype numericPrefix(const QString &s, qsizetype pos) {
 
 }  // namespace
 
-std::optional<double> toNumber(const QString &text) {
+std::optional<double> toNumber(const QString &text)
+{
     qsizetype b = 0, e = text.size();
     while (b < e && isBlank(text[b])) ++b;
     while (e > b && isBlank(text[e - 1])) --e;
@@ -47,7 +58,8 @@ std::optional<double> toNumber(const QString &text) {
     return v;
 }
 
-double leadingNumber(const QString &text) {
+double leadingNumber(const QString &text)
+{
     qsizetype b = 0;
     while (b < text.size() && isBlank(text[b])) ++b;
     const qsizetype len = numericPrefix(text, b);
@@ -57,11 +69,13 @@ double leadingNumber(const QString &text) {
     return ok && std::isfinite(v) ? v : 0.0;
 }
 
-double roundHalfEven(double value) {
+double roundHalfEven(double value)
+{
     return std::nearbyint(value);  // the default rounding mode is to nearest, ties to even
 }
 
-std::optional<qint16> toInt16(const QString &text) {
+std::optional<qint16> toInt16(const QString &text)
+{
     const auto v = toNumber(text);
     if (!v) return std::nullopt;
     const double r = roundHalfEven(*v);
@@ -69,7 +83,8 @@ std::optional<qint16> toInt16(const QString &text) {
     return static_cast<qint16>(r);
 }
 
-qint16 toInt16OrRaise(const QString &text) {
+qint16 toInt16OrRaise(const QString &text)
+{
     const auto v = toNumber(text);
     if (!v) throw RaisedError(RaisedError::TypeMismatch, QStringLiteral("类型不匹配"));
     const double r = roundHalfEven(*v);
@@ -77,7 +92,8 @@ qint16 toInt16OrRaise(const QString &text) {
     return static_cast<qint16>(r);
 }
 
-std::optional<qint16> terminalAddress(const QString &text) {
+std::optional<qint16> terminalAddress(const QString &text)
+{
     const auto v = toInt16(text);
     if (!v || *v < 0 || *v > 255) return std::nullopt;
     return v;

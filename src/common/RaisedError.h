@@ -7,7 +7,9 @@
 // ("number:description"). Device-link errors and failed conversions of operator text share it.
 struct RaisedError : std::runtime_error {
     RaisedError(int number, const QString &description)
-        : std::runtime_error(description.toStdString()), number(number), description(description) {}
+        : std::runtime_error(description.toStdString()), number(number), description(description)
+    {
+    }
 
     int number;
     QString description;

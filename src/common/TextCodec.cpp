@@ -5,19 +5,22 @@
 
 namespace TextCodec {
 
-QByteArray encode(const QString &text) {
+QByteArray encode(const QString &text)
+{
     QStringEncoder enc("GB18030");
     if (!enc.isValid()) return text.toLocal8Bit();
     return enc.encode(text);
 }
 
-QString decode(const QByteArray &bytes) {
+QString decode(const QByteArray &bytes)
+{
     QStringDecoder dec("GB18030");
     if (!dec.isValid()) return QString::fromLocal8Bit(bytes);
     return dec.decode(bytes);
 }
 
-QStringList splitLines(const QString &content) {
+QStringList splitLines(const QString &content)
+{
     QStringList lines = content.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
     for (QString &l : lines)
@@ -25,7 +28,8 @@ QStringList splitLines(const QString &content) {
     return lines;
 }
 
-QString joinLinesCrLf(const QStringList &lines) {
+QString joinLinesCrLf(const QStringList &lines)
+{
     QString out;
     for (const QString &l : lines) {
         out += l;

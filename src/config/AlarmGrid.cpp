@@ -6,7 +6,8 @@
 
 namespace AlarmGrid {
 
-Reading read(const QString &text, int maximum) {
+Reading read(const QString &text, int maximum)
+{
     if (text.isEmpty()) return {Verdict::Accepted, 0};
     const auto number = NumberText::toNumber(text);
     if (!number || *number != std::trunc(*number) || text.contains(QLatin1Char('.'))) return {Verdict::NotANumber};

@@ -20,7 +20,8 @@ const QString HourRangeText = QStringLiteral("请输入‘０ → ２３  之间
 const QString MinuteRangeText = QStringLiteral("请输入０ → ５９之间的数字！");
 
 // Shows the grid box's refusal; true when the text is accepted.
-bool checkGridText(OperatorInterface &op, const QString &text, int maximum, const QString &rangeText) {
+bool checkGridText(OperatorInterface &op, const QString &text, int maximum, const QString &rangeText)
+{
     const auto reading = AlarmGrid::read(text, maximum);
     if (reading.verdict == AlarmGrid::Verdict::Accepted) return true;
     op.message(reading.verdict == AlarmGrid::Verdict::NotANumber ? NotANumberText : rangeText,
@@ -30,24 +31,26 @@ bool checkGridText(OperatorInterface &op, const QString &text, int maximum, cons
 
 }  // namespace
 
-void ClockCommands::command12() {
+void ClockCommands::command12()
+{
     auto &w = ctx_.window;
     const auto address = ConfigSupport::checkedAddress(ctx_);
     if (!address) return;
     w.setStatusText(QString());
 
     const QDateTime now = ctx_.op.now();
-    QString date = QString::number(now.date().year()).right(2) + twoDigits(now.date().month()) +
-                   twoDigits(now.date().day());
+    QString date =
+        QString::number(now.date().year()).right(2) + twoDigits(now.date().month()) + twoDigits(now.date().day());
     QString time = twoDigits(now.time().hour()) + twoDigits(now.time().minute()) + twoDigits(now.time().second());
     QString code = QStringLiteral("01");
 
-    const QVariant result = ConfigSupport::call(
-        ctx_, [&](DeviceLink &link) { return link.ModifyDateTime(*address, date, time, code); });
+    const QVariant result =
+        ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.ModifyDateTime(*address, date, time, code); });
     w.setStatusText(LinkResult::toBool(result) ? QStringLiteral("修改日期成功") : QStringLiteral("修改日期不成功"));
 }
 
-void ClockCommands::cmdSetClock() {
+void ClockCommands::cmdSetClock()
+{
     auto &w = ctx_.window;
     // The grid is checked again here: a text may reach the button without passing through its box's
     // validation, and the terminal must never receive a time the grid would have refused.
@@ -69,15 +72,17 @@ void ClockCommands::cmdSetClock() {
     const auto address = ConfigSupport::addressWord(ctx_);
     if (!address) return;
     const QString ringPeriod = w.Text7->text();
-    const QVariant result = ConfigSupport::call(
-        ctx_, [&](DeviceLink &link) { return link.SetClock(*address, alarms, ringPeriod); });
+    const QVariant result =
+        ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.SetClock(*address, alarms, ringPeriod); });
     w.setStatusText(LinkResult::toBool(result) ? QStringLiteral("成功") : QStringLiteral("不成功"));
 }
 
-bool ClockCommands::txtHourValidate(int i) {
+bool ClockCommands::txtHourValidate(int i)
+{
     return checkGridText(ctx_.op, ctx_.window.TxtHour[i]->text(), AlarmGrid::MaxHour, HourRangeText);
 }
 
-bool ClockCommands::txtMinValidate(int i) {
+bool ClockCommands::txtMinValidate(int i)
+{
     return checkGridText(ctx_.op, ctx_.window.TxtMin[i]->text(), AlarmGrid::MaxMinute, MinuteRangeText);
 }

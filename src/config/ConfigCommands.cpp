@@ -7,7 +7,8 @@
 #include <QPushButton>
 
 ConfigCommands::ConfigCommands(const CommandContext &context, QObject *parent)
-    : QObject(parent), clock(context), parameters(context), terminal(context), display(context), ctx_(context) {
+    : QObject(parent), clock(context), parameters(context), terminal(context), display(context), ctx_(context)
+{
     auto &w = ctx_.window;
     on(w.Command12, [this] { clock.command12(); });
     on(w.CmdSetClock, [this] { clock.cmdSetClock(); });
@@ -36,7 +37,8 @@ ConfigCommands::ConfigCommands(const CommandContext &context, QObject *parent)
     on(w.cmdGetSounds, [this] { display.cmdGetSounds(); });
 }
 
-void ConfigCommands::on(QPushButton *button, std::function<void()> command) {
+void ConfigCommands::on(QPushButton *button, std::function<void()> command)
+{
     if (!button) return;
     connect(button, &QPushButton::clicked, this, [this, command = std::move(command)] {
         try {

@@ -6,17 +6,20 @@
 
 namespace ConfigSupport {
 
-void refuseAddress(OperatorInterface &op) {
+void refuseAddress(OperatorInterface &op)
+{
     op.message(QStringLiteral("请输入考勤机地址。"), OperatorInterface::Buttons::Ok, OperatorInterface::Icon::Question);
 }
 
-std::optional<qint16> addressWord(const CommandContext &ctx) {
+std::optional<qint16> addressWord(const CommandContext &ctx)
+{
     const auto address = NumberText::toInt16(ctx.window.TxtAddress->text());
     if (!address) refuseAddress(ctx.op);
     return address;
 }
 
-std::optional<qint16> checkedAddress(const CommandContext &ctx) {
+std::optional<qint16> checkedAddress(const CommandContext &ctx)
+{
     const auto address = NumberText::terminalAddress(ctx.window.TxtAddress->text());
     if (!address) refuseAddress(ctx.op);
     return address;

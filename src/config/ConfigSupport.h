@@ -26,7 +26,8 @@ QString addressText(const CommandContext &ctx);
 
 // Runs one device-link call through the runner and returns its result.
 template <class Call>
-QVariant call(const CommandContext &ctx, Call &&linkCall) {
+QVariant call(const CommandContext &ctx, Call &&linkCall)
+{
     QVariant result;
     ctx.runner.run([&] { result = linkCall(ctx.link); });
     return result;

@@ -11,7 +11,8 @@
 void DisplayCommands::setKorvaneLogo() { setLogoMode(true); }
 void DisplayCommands::clearLogo() { setLogoMode(false); }
 
-void DisplayCommands::setLogoMode(bool restore) {
+void DisplayCommands::setLogoMode(bool restore)
+{
     auto &w = ctx_.window;
     const QString version = LinkResult::toText(ConfigSupport::call(ctx_, [](DeviceLink &link) { return link.Ver(); }));
     if (!VersionGate::atLeast(version, VersionGate::BootPictureMinimum)) {
@@ -23,12 +24,14 @@ void DisplayCommands::setLogoMode(bool restore) {
     const bool done = LinkResult::toBool(
         ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.SetLogoMode(*address, restore); }));
     if (restore)
-        w.setStatusText(done ? QStringLiteral("设置开机画面成功，已恢复成‘Korvane’了") : QStringLiteral("恢复开机画面失败"));
+        w.setStatusText(done ? QStringLiteral("设置开机画面成功，已恢复成‘Korvane’了")
+                             : QStringLiteral("恢复开机画面失败"));
     else
         w.setStatusText(done ? QStringLiteral("清除开机画面成功!") : QStringLiteral("清除开机画面失败"));
 }
 
-void DisplayCommands::downlog() {
+void DisplayCommands::downlog()
+{
     auto &w = ctx_.window;
     // A cancelled dialog keeps the file chosen last time.
     if (const auto chosen = ctx_.op.chooseFile(QStringLiteral("FileOpen"), QStringLiteral("文本文件|*.txt")))
@@ -43,12 +46,14 @@ void DisplayCommands::downlog() {
     w.setStatusText(sent ? QStringLiteral("下传图片成功!") : QStringLiteral("下传图片失败!"));
 }
 
-void DisplayCommands::cmdSendMsg() {
+void DisplayCommands::cmdSendMsg()
+{
     ctx_.window.Picture3->setVisible(true);
     ctx_.window.Picture3->raise();
 }
 
-void DisplayCommands::command26() {
+void DisplayCommands::command26()
+{
     auto &w = ctx_.window;
     // The panel closes whatever the outcome, an error raised by the device link included.
     struct HidePanel {
@@ -65,7 +70,8 @@ void DisplayCommands::command26() {
 
 void DisplayCommands::command27() { ctx_.window.Picture3->setVisible(false); }
 
-void DisplayCommands::cmdGetSounds() {
+void DisplayCommands::cmdGetSounds()
+{
     auto &w = ctx_.window;
     const QString address = ConfigSupport::addressText(ctx_);
     const QString number = w.SoundNum->text();

@@ -13,22 +13,26 @@ namespace {
 const QString IntervalRefusal = QStringLiteral("时间不能大于1440钟");
 }  // namespace
 
-void ParameterCommands::cmdDelay() {
+void ParameterCommands::cmdDelay()
+{
     writeParameters({ParameterWords::Mode::Standard, true, true, QStringLiteral("设置打卡延时成功!"),
                      QStringLiteral("设置打卡延时失败")});
 }
 
-void ParameterCommands::command13() {
+void ParameterCommands::command13()
+{
     writeParameters({ParameterWords::Mode::Attendance, true, false, QStringLiteral("考勤模式设置成功!"),
                      QStringLiteral("考勤模式设置失败!")});
 }
 
-void ParameterCommands::command23() {
+void ParameterCommands::command23()
+{
     writeParameters({ParameterWords::Mode::AccessControl, false, false, QStringLiteral("门禁模式设置成功!"),
                      QStringLiteral("门禁模式设置失败!")});
 }
 
-void ParameterCommands::writeParameters(const Write &write) {
+void ParameterCommands::writeParameters(const Write &write)
+{
     auto &w = ctx_.window;
     // Cmd_Delay clears the status before its check, so a refused interval leaves it empty.
     if (write.punchLimit) w.setStatusText(QString());
@@ -52,12 +56,13 @@ void ParameterCommands::writeParameters(const Write &write) {
     w.setStatusText(LinkResult::toBool(result) ? write.successText : write.failureText);
 }
 
-void ParameterCommands::command24() {
+void ParameterCommands::command24()
+{
     auto &w = ctx_.window;
     const QString address = ConfigSupport::addressText(ctx_);
     QString parameters;
-    const QVariant result = ConfigSupport::call(
-        ctx_, [&](DeviceLink &link) { return link.ReadSystemParameter(address, parameters); });
+    const QVariant result =
+        ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.ReadSystemParameter(address, parameters); });
     w.setStatusText(LinkResult::toBool(result) ? QStringLiteral("参数为：") + parameters
                                                : QStringLiteral("读参数失败!"));
 }

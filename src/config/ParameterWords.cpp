@@ -8,7 +8,8 @@ namespace ParameterWords {
 
 QString relayWord(const QString &relayText) { return (relayText + QStringLiteral("0000")).left(4); }
 
-std::optional<QString> intervalWord(const QString &minuteText) {
+std::optional<QString> intervalWord(const QString &minuteText)
+{
     const auto value = NumberText::toNumber(minuteText);
     if (!value) return std::nullopt;
     const double rounded = NumberText::roundHalfEven(*value);
@@ -17,11 +18,15 @@ std::optional<QString> intervalWord(const QString &minuteText) {
     return (QStringLiteral("0000") + QString::number(word, 16).toUpper()).right(4);
 }
 
-QString modeWord(Mode mode, bool simplified) {
+QString modeWord(Mode mode, bool simplified)
+{
     switch (mode) {
-    case Mode::Standard: return QStringLiteral("0000");
-    case Mode::Attendance: return simplified ? QStringLiteral("0000") : QStringLiteral("4000");
-    case Mode::AccessControl: return simplified ? QStringLiteral("8000") : QStringLiteral("C000");
+    case Mode::Standard:
+        return QStringLiteral("0000");
+    case Mode::Attendance:
+        return simplified ? QStringLiteral("0000") : QStringLiteral("4000");
+    case Mode::AccessControl:
+        return simplified ? QStringLiteral("8000") : QStringLiteral("C000");
     }
     return QStringLiteral("0000");
 }

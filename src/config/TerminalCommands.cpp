@@ -14,7 +14,8 @@ const QString NewAddressPrompt = QStringLiteral("请输入考勤机新的地址�
 
 // The menu password the terminal can hold: 1 to 4 digits (blanks around them are dropped). A sign,
 // a point or a fifth digit would not be stored as typed, so they are refused.
-std::optional<QString> menuPassword(const QString &text) {
+std::optional<QString> menuPassword(const QString &text)
+{
     const QString digits = text.trimmed();
     if (digits.isEmpty() || digits.size() > 4) return std::nullopt;
     for (QChar c : digits)
@@ -23,7 +24,8 @@ std::optional<QString> menuPassword(const QString &text) {
 }
 
 // A whole-number result; empty for null or a non-number.
-std::optional<qint64> wholeResult(const QVariant &result) {
+std::optional<qint64> wholeResult(const QVariant &result)
+{
     try {
         return LinkResult::toWhole(result);
     } catch (const LinkError &) {
@@ -33,7 +35,8 @@ std::optional<qint64> wholeResult(const QVariant &result) {
 
 }  // namespace
 
-void TerminalCommands::command16() {
+void TerminalCommands::command16()
+{
     auto &w = ctx_.window;
     const auto address = ConfigSupport::checkedAddress(ctx_);
     if (!address) return;
@@ -45,8 +48,8 @@ void TerminalCommands::command16() {
         w.setStatusText(NewAddressPrompt);
         return;
     }
-    const QVariant result = ConfigSupport::call(
-        ctx_, [&](DeviceLink &link) { return link.RepairAddress(*address, *newAddress); });
+    const QVariant result =
+        ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.RepairAddress(*address, *newAddress); });
     if (!LinkResult::toBool(result)) {
         w.setStatusText(QStringLiteral("地址修改不成功"));
         return;
@@ -58,7 +61,8 @@ void TerminalCommands::command16() {
     w.setStatusText(QStringLiteral("地址修改成功"));
 }
 
-void TerminalCommands::command30() {
+void TerminalCommands::command30()
+{
     auto &w = ctx_.window;
     const auto password = menuPassword(w.Text8->text());
     if (!password) {
@@ -68,17 +72,19 @@ void TerminalCommands::command30() {
         return;
     }
     const QString address = ConfigSupport::addressText(ctx_);
-    const QVariant result = ConfigSupport::call(
-        ctx_, [&](DeviceLink &link) { return link.SetMachinePassword(address, *password); });
+    const QVariant result =
+        ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.SetMachinePassword(address, *password); });
     w.setStatusText(LinkResult::toBool(result) ? QStringLiteral("设置密码成功") : QStringLiteral("设置失败"));
 }
 
-void TerminalCommands::command31() {
+void TerminalCommands::command31()
+{
     auto &w = ctx_.window;
     w.Text8->setText(QString());
     const auto address = ConfigSupport::addressWord(ctx_);
     if (!address) return;
-    const QVariant result = ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.GetMachinePassword(*address); });
+    const QVariant result =
+        ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.GetMachinePassword(*address); });
     // A null or non-numeric answer is a failed read, like a negative one.
     const auto password = wholeResult(result);
     if (!password || *password < 0) {
@@ -90,17 +96,23 @@ void TerminalCommands::command31() {
     w.setStatusText(QStringLiteral("读取密码成功") + w.Text8->text());
 }
 
-void TerminalCommands::cmdGetStorage() {
+void TerminalCommands::cmdGetStorage()
+{
     const QString address = ConfigSupport::addressText(ctx_);
-    const auto code = wholeResult(ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.GetStorageModel(address); }));
+    const auto code =
+        wholeResult(ConfigSupport::call(ctx_, [&](DeviceLink &link) { return link.GetStorageModel(address); }));
     QString text = QStringLiteral("读取出现异常错误");
-    if (code == -1) text = QStringLiteral("读取失败");
-    else if (code == 1) text = QStringLiteral("考勤机处于实时上传模式");
-    else if (code == 2) text = QStringLiteral("考勤机处于脱机存储模式");
+    if (code == -1)
+        text = QStringLiteral("读取失败");
+    else if (code == 1)
+        text = QStringLiteral("考勤机处于实时上传模式");
+    else if (code == 2)
+        text = QStringLiteral("考勤机处于脱机存储模式");
     ctx_.op.message(text);
 }
 
-void TerminalCommands::cmdSetStorage_1() {
+void TerminalCommands::cmdSetStorage_1()
+{
     auto &w = ctx_.window;
     const int index = w.cmbStorageModel->currentIndex();
     if (index < 0) return;  // no mode chosen: nothing that could be sent means anything

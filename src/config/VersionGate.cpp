@@ -9,7 +9,8 @@ namespace {
 
 // The digits of each component without leading zeros; compared by length then by text, so that no
 // component is too long to compare.
-QStringList components(const QString &version) {
+QStringList components(const QString &version)
+{
     qsizetype start = 0;
     while (start < version.size() && !(version[start].isDigit() && version[start].unicode() < 128)) ++start;
     QStringList out;
@@ -23,14 +24,16 @@ QStringList components(const QString &version) {
     return out;
 }
 
-int compareComponent(const QString &a, const QString &b) {
+int compareComponent(const QString &a, const QString &b)
+{
     if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
     return a.compare(b);
 }
 
 }  // namespace
 
-int compare(const QString &a, const QString &b) {
+int compare(const QString &a, const QString &b)
+{
     const QStringList ca = components(a), cb = components(b);
     const qsizetype n = std::max(ca.size(), cb.size());
     for (qsizetype i = 0; i < n; ++i) {

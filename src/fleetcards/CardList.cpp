@@ -41,7 +41,8 @@ struct Gb18030 {
 QString nameFault(const QString &name, QByteArray &bytes, Gb18030 &codec)
 {
     for (QChar c : name)
-        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format || c == QChar::ReplacementCharacter)
+        if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format
+            || c == QChar::ReplacementCharacter)
             return QStringLiteral("the name \"%1\" holds a control or invisible format character").arg(name);
     codec.encoder.resetState();
     codec.decoder.resetState();
@@ -50,7 +51,9 @@ QString nameFault(const QString &name, QByteArray &bytes, Gb18030 &codec)
         return QStringLiteral("the name \"%1\" holds characters GB18030 lacks").arg(name);
     if (bytes.size() > RosterBlock::MaxNameBytes)
         return QStringLiteral("the name \"%1\" takes %2 bytes in GB18030; a terminal holds %3")
-            .arg(name).arg(bytes.size()).arg(RosterBlock::MaxNameBytes);
+            .arg(name)
+            .arg(bytes.size())
+            .arg(RosterBlock::MaxNameBytes);
     return {};
 }
 
@@ -64,7 +67,8 @@ bool readHeader(const QStringList &fields, Columns &c, QString &why)
     for (int i = 0; i < fields.size(); ++i) {
         const QString name = fields[i].trimmed().toLower();
         if (!Required.contains(name) && name != GroupsColumn) {
-            why = QStringLiteral("unknown column \"%1\" (the header is card,job_number,name with an optional groups)").arg(fields[i]);
+            why = QStringLiteral("unknown column \"%1\" (the header is card,job_number,name with an optional groups)")
+                      .arg(fields[i]);
             return false;
         }
         if (at.contains(name)) {
@@ -75,7 +79,8 @@ bool readHeader(const QStringList &fields, Columns &c, QString &why)
     }
     for (const QString &name : Required)
         if (!at.contains(name)) {
-            why = QStringLiteral("the header has no %1 column (it is card,job_number,name with an optional groups)").arg(name);
+            why = QStringLiteral("the header has no %1 column (it is card,job_number,name with an optional groups)")
+                      .arg(name);
             return false;
         }
     c = {at[Required[0]], at[Required[1]], at[Required[2]], at.value(GroupsColumn, -1), int(fields.size())};
@@ -90,7 +95,8 @@ bool readRow(const QStringList &fields, const Columns &c, ListedCard &out, QStri
     if (!CardList::parseCard(cardText, out.card, fault)) why << fault;
     const QString job = fields[c.jobNo].trimmed();
     if (!OperationArgs::jobNumber(job))
-        why << QStringLiteral("the job number \"%1\" is not 1 to 8 printable ASCII characters without a comma").arg(job);
+        why << QStringLiteral("the job number \"%1\" is not 1 to 8 printable ASCII characters without a comma")
+                   .arg(job);
     out.jobNo = job.toLatin1();
     fault = nameFault(fields[c.name].trimmed(), out.name, codec);
     if (!fault.isEmpty()) why << fault;
@@ -189,9 +195,12 @@ std::optional<QList<ListedCard>> parse(const QByteArray &content, const QString 
         if (seen != byCard.cend()) {
             const ListedCard &first = cards[*seen];
             const QString hex = RecordWire::cardHex(card.card);
-            mistake(i + 1, first.name != card.name || first.jobNo != card.jobNo
-                               ? QStringLiteral("card %1 is listed again with another name or job number (first at line %2)").arg(hex).arg(first.line)
-                               : QStringLiteral("card %1 is listed twice (first at line %2)").arg(hex).arg(first.line));
+            mistake(i + 1,
+                    first.name != card.name || first.jobNo != card.jobNo
+                        ? QStringLiteral("card %1 is listed again with another name or job number (first at line %2)")
+                              .arg(hex)
+                              .arg(first.line)
+                        : QStringLiteral("card %1 is listed twice (first at line %2)").arg(hex).arg(first.line));
             continue;
         }
         byCard.insert(card.card, cards.size());
@@ -212,7 +221,10 @@ bool checkGroups(const QList<ListedCard> &cards, const QList<FleetTerminal> &fle
     for (const ListedCard &c : cards)
         for (const QString &g : c.groups)
             if (!known.contains(g) && errors.size() < MaxErrors)
-                errors << QStringLiteral("%1:%2: no terminal of the fleet has the group \"%3\"").arg(path).arg(c.line).arg(g);
+                errors << QStringLiteral("%1:%2: no terminal of the fleet has the group \"%3\"")
+                              .arg(path)
+                              .arg(c.line)
+                              .arg(g);
     return errors.size() == before;
 }
 

@@ -51,9 +51,9 @@ public:
         const FleetTerminal &t = run_.fleet[index];
         const FleetRosterOptions &o = run_.options;
         RosterOutcome r = o.action == FleetRosterOptions::Pull
-                              ? TerminalRoster::pull(client, t, *store_)
-                              : TerminalRoster::planOrApply(client, t, run_.list, o.removeUnlisted,
-                                                            o.action == FleetRosterOptions::Apply, o.keepPlans);
+            ? TerminalRoster::pull(client, t, *store_)
+            : TerminalRoster::planOrApply(client, t, run_.list, o.removeUnlisted, o.action == FleetRosterOptions::Apply,
+                                          o.keepPlans);
         const bool ok = r.ok();
         run_.finish(index, std::move(r));
         return ok;

@@ -15,7 +15,7 @@ struct FleetRosterOptions {
     bool removeUnlisted = false;
     bool keepPlans = false;  // each outcome reported carries its plan's lists, not only the counts
     LineRunOptions lines;
-    DatabaseUrl database;    // pull: ready (schema current) before run()
+    DatabaseUrl database;  // pull: ready (schema current) before run()
 };
 
 namespace FleetRoster {

@@ -11,7 +11,7 @@
 struct RosterPlan {
     std::vector<PackedRosterEntry> add;
     std::vector<PackedRosterEntry> change;
-    std::vector<PackedRosterEntry> remove;  // as the terminal holds them
+    std::vector<PackedRosterEntry> remove;   // as the terminal holds them
     std::vector<int> addLines, changeLines;  // the list's line of each entry to issue
     qint64 keep = 0;
 

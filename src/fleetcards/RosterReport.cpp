@@ -11,7 +11,10 @@
 namespace {
 
 QString head(const RosterOutcome &o) { return u'[' + visibleText(o.name) + QStringLiteral("] "); }
-QString ending(const RosterOutcome &o) { return o.ok() ? QStringLiteral(" ok") : QStringLiteral(" error: ") + visibleText(o.error); }
+QString ending(const RosterOutcome &o)
+{
+    return o.ok() ? QStringLiteral(" ok") : QStringLiteral(" error: ") + visibleText(o.error);
+}
 
 QJsonArray entries(const std::vector<PackedRosterEntry> &list)
 {
@@ -37,7 +40,8 @@ namespace RosterReport {
 QString planLine(const RosterOutcome &o)
 {
     if (!o.ok()) return head(o) + QStringLiteral("error: ") + visibleText(o.error);
-    return head(o) + QStringLiteral("add=%1 change=%2 remove=%3 keep=%4").arg(o.add).arg(o.change).arg(o.remove).arg(o.keep);
+    return head(o)
+        + QStringLiteral("add=%1 change=%2 remove=%3 keep=%4").arg(o.add).arg(o.change).arg(o.remove).arg(o.keep);
 }
 
 QByteArray planJson(const RosterOutcome &o)
@@ -56,21 +60,28 @@ QByteArray planJson(const RosterOutcome &o)
 
 QString applyLine(const RosterOutcome &o)
 {
-    return head(o) + QStringLiteral("added=%1 changed=%2 removed=%3").arg(o.added).arg(o.changed).arg(o.removed) + ending(o);
+    return head(o) + QStringLiteral("added=%1 changed=%2 removed=%3").arg(o.added).arg(o.changed).arg(o.removed)
+        + ending(o);
 }
 
 QStringList refusalLines(const RosterOutcome &o)
 {
     QStringList lines;
     for (const RosterOutcome::Refusal &r : o.refusals)
-        lines << QStringLiteral("  refused %1 (list line %2): %3").arg(RecordWire::cardHex(r.card)).arg(r.line).arg(r.why);
+        lines << QStringLiteral("  refused %1 (list line %2): %3")
+                     .arg(RecordWire::cardHex(r.card))
+                     .arg(r.line)
+                     .arg(r.why);
     return lines;
 }
 
 QString pullLine(const RosterOutcome &o)
 {
-    return head(o) + QStringLiteral("identity=%1 cards=%2").arg(o.identity.isEmpty() ? QStringLiteral("-") : visibleText(o.identity)).arg(o.pulled)
-           + ending(o);
+    return head(o)
+        + QStringLiteral("identity=%1 cards=%2")
+              .arg(o.identity.isEmpty() ? QStringLiteral("-") : visibleText(o.identity))
+              .arg(o.pulled)
+        + ending(o);
 }
 
 QString planTotal(const QList<RosterOutcome> &all, double seconds)
@@ -82,7 +93,12 @@ QString planTotal(const QList<RosterOutcome> &all, double seconds)
         remove += o.remove;
     }
     return QStringLiteral("total: %1 terminals, %2 failed, add=%3 change=%4 remove=%5, %6 s")
-        .arg(all.size()).arg(failures(all)).arg(add).arg(change).arg(remove).arg(seconds, 0, 'f', 2);
+        .arg(all.size())
+        .arg(failures(all))
+        .arg(add)
+        .arg(change)
+        .arg(remove)
+        .arg(seconds, 0, 'f', 2);
 }
 
 QString applyTotal(const QList<RosterOutcome> &all, double seconds)
@@ -96,7 +112,12 @@ QString applyTotal(const QList<RosterOutcome> &all, double seconds)
     }
     const int failed = failures(all);
     QString s = QStringLiteral("total: %1 terminals, %2 failed, added=%3 changed=%4 removed=%5, %6 s")
-                    .arg(all.size()).arg(failed).arg(added).arg(changed).arg(removed).arg(seconds, 0, 'f', 2);
+                    .arg(all.size())
+                    .arg(failed)
+                    .arg(added)
+                    .arg(changed)
+                    .arg(removed)
+                    .arg(seconds, 0, 'f', 2);
     if (failed == 0 && planned == 0) s += QStringLiteral("; every terminal already held the list, nothing changed");
     return s;
 }
@@ -106,7 +127,10 @@ QString pullTotal(const QList<RosterOutcome> &all, double seconds)
     qint64 cards = 0;
     for (const RosterOutcome &o : all) cards += o.pulled;
     return QStringLiteral("total: %1 terminals, %2 failed, %3 cards stored, %4 s")
-        .arg(all.size()).arg(failures(all)).arg(cards).arg(seconds, 0, 'f', 2);
+        .arg(all.size())
+        .arg(failures(all))
+        .arg(cards)
+        .arg(seconds, 0, 'f', 2);
 }
 
 }  // namespace RosterReport

@@ -10,8 +10,8 @@
 
 #include <optional>
 
-bool RosterStore::replace(const QString &identity, const QString &terminal, const std::vector<PackedRosterEntry> &entries,
-                          QString &error)
+bool RosterStore::replace(const QString &identity, const QString &terminal,
+                          const std::vector<PackedRosterEntry> &entries, QString &error)
 {
     std::optional<QMutexLocker<QMutex>> hold;
     if (gate_) hold.emplace(gate_);
@@ -22,7 +22,8 @@ bool RosterStore::replace(const QString &identity, const QString &terminal, cons
     bool ok = db_.exec(del, error);
     const QString pulledAt = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     for (size_t from = 0; ok && from < entries.size(); from += BatchRows)
-        ok = insert(identity, terminal, pulledAt, entries.data() + from, int(qMin<size_t>(BatchRows, entries.size() - from)), error);
+        ok = insert(identity, terminal, pulledAt, entries.data() + from,
+                    int(qMin<size_t>(BatchRows, entries.size() - from)), error);
     if (ok && db_.commit(error)) return true;
     db_.rollback();
     return false;
@@ -64,14 +65,22 @@ bool writeCsv(Database &db, const PunchExport::Sink &out, qint64 &rows, QString 
         CsvText::appendField(piece, q.value(0).toString().toUtf8());
         piece.append(',');
         CsvText::appendField(piece, q.value(1).toString().toUtf8());
-        piece.append(',').append(RecordWire::cardDecimal(card).toLatin1()).append(',').append(RecordWire::cardHex(card).toLatin1()).append(',');
+        piece.append(',')
+            .append(RecordWire::cardDecimal(card).toLatin1())
+            .append(',')
+            .append(RecordWire::cardHex(card).toLatin1())
+            .append(',');
         CsvText::appendField(piece, q.value(3).toString().toUtf8());
         piece.append(',');
         CsvText::appendField(piece, q.value(4).toString().toUtf8());
         // PostgreSQL gives a timestamp, SQLite the text it keeps.
         const QVariant at = q.value(5);
-        piece.append(',').append((at.typeId() == QMetaType::QDateTime ? at.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
-                                                                       : at.toString()).toUtf8()).append("\r\n");
+        piece.append(',')
+            .append((at.typeId() == QMetaType::QDateTime
+                         ? at.toDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))
+                         : at.toString())
+                        .toUtf8())
+            .append("\r\n");
         ++rows;
         if (piece.size() >= 64 * 1024) {
             if (!out(piece)) return false;

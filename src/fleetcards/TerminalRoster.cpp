@@ -7,7 +7,10 @@
 
 namespace {
 
-RosterTransfer::Pace paceOf(TerminalClient &client) { return RosterTransfer::paceFor(client.isTcp(), client.settings().baud); }
+RosterTransfer::Pace paceOf(TerminalClient &client)
+{
+    return RosterTransfer::paceFor(client.isTcp(), client.settings().baud);
+}
 
 QString refusalText(ReplyStatus s)
 {
@@ -24,7 +27,8 @@ void issue(TerminalClient &client, const FleetTerminal &terminal, const RosterPl
     entries.insert(entries.end(), plan.change.begin(), plan.change.end());
     std::vector<ReplyStatus> results;
     QString error;
-    const bool done = RosterTransfer::issue(*client.exchange(), terminal.address, paceOf(client), entries, results, error);
+    const bool done =
+        RosterTransfer::issue(*client.exchange(), terminal.address, paceOf(client), entries, results, error);
     const size_t adds = plan.add.size();
     for (size_t i = 0; i < results.size(); ++i) {
         if (results[i] == ReplyStatus::Ok) {
@@ -34,10 +38,13 @@ void issue(TerminalClient &client, const FleetTerminal &terminal, const RosterPl
         const int line = i < adds ? plan.addLines[i] : plan.changeLines[i - adds];
         out.refusals.append({entries[i].card, line, refusalText(results[i])});
     }
-    if (!done) out.error = QStringLiteral("issuing cards failed: ") + error;
+    if (!done)
+        out.error = QStringLiteral("issuing cards failed: ") + error;
     else if (!out.refusals.isEmpty())
         out.error = QStringLiteral("%1 of %2 cards refused (%3)")
-                        .arg(out.refusals.size()).arg(entries.size()).arg(out.refusals.first().why);
+                        .arg(out.refusals.size())
+                        .arg(entries.size())
+                        .arg(out.refusals.first().why);
 }
 
 }  // namespace
@@ -70,7 +77,8 @@ RosterOutcome planOrApply(TerminalClient &client, const FleetTerminal &terminal,
         cards.reserve(plan->remove.size());
         for (const PackedRosterEntry &e : plan->remove) cards.push_back(e.card);
         std::vector<ReplyStatus> results;
-        const bool done = RosterTransfer::withdraw(*client.exchange(), terminal.address, paceOf(client), cards, results, error);
+        const bool done =
+            RosterTransfer::withdraw(*client.exchange(), terminal.address, paceOf(client), cards, results, error);
         // Refused: the card was gone already, which is what was wanted.
         for (ReplyStatus s : results) out.removed += s == ReplyStatus::Ok;
         if (!done) {

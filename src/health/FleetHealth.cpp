@@ -38,13 +38,16 @@ QString healthQuery(bool postgres)
 {
     const QString since = postgres ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
     const QString firstSample = QStringLiteral("(SELECT %1 FROM samples s WHERE s.terminal_id = t.id AND s.at >= ")
-                                + since + QStringLiteral(" ORDER BY s.at LIMIT 1)");
+        + since + QStringLiteral(" ORDER BY s.at LIMIT 1)");
     return QStringLiteral("SELECT t.name, t.identity, %1, t.capacity, t.held, t.lost_total, %2, "
                           "t.clock_drift, t.last_error, t.last_serial, "
                           "(SELECT count(*) FROM punches p WHERE p.terminal_id = t.id AND p.suspect <> ''), ")
-               .arg(timeColumn(postgres, QStringLiteral("t.last_sync")), timeColumn(postgres, QStringLiteral("t.lost_at")))
-        + firstSample.arg(timeColumn(postgres, QStringLiteral("s.at"))) + QStringLiteral(", ") + firstSample.arg(QStringLiteral("s.last_serial"))
-        + QStringLiteral(" FROM terminals t WHERE t.id IN (SELECT max(id) FROM terminals GROUP BY name) ORDER BY t.name");
+               .arg(timeColumn(postgres, QStringLiteral("t.last_sync")),
+                    timeColumn(postgres, QStringLiteral("t.lost_at")))
+        + firstSample.arg(timeColumn(postgres, QStringLiteral("s.at"))) + QStringLiteral(", ")
+        + firstSample.arg(QStringLiteral("s.last_serial"))
+        + QStringLiteral(
+               " FROM terminals t WHERE t.id IN (SELECT max(id) FROM terminals GROUP BY name) ORDER BY t.name");
 }
 
 // Days until the memory is full at the rate the serials rose since the sample; none without a rate.
@@ -63,7 +66,8 @@ void judge(TerminalHealth &h, const QDateTime &now, const QDateTime &lostAt, con
     if (!h.lastError.isEmpty()) h.states << FleetHealth::Failing;
     if (!h.ageSeconds || *h.ageSeconds > thresholds.staleSeconds) h.states << FleetHealth::Stale;
     if (lostAt.isValid() && lostAt.secsTo(now) <= FleetHealth::LostDays * Day) h.states << FleetHealth::Lost;
-    if ((h.fill && *h.fill * 100.0 > thresholds.fillPercent) || (h.daysUntilFull && *h.daysUntilFull <= FleetHealth::FullDays))
+    if ((h.fill && *h.fill * 100.0 > thresholds.fillPercent)
+        || (h.daysUntilFull && *h.daysUntilFull <= FleetHealth::FullDays))
         h.states << FleetHealth::Filling;
 }
 
@@ -91,8 +95,8 @@ bool read(Database &db, const QDateTime &now, const HealthThresholds &thresholds
         const std::optional<qint64> capacity = numberOf(q.value(3)), held = numberOf(q.value(4));
         if (capacity && held && *capacity > 0) {
             h.fill = double(qMin(*held, *capacity)) / double(*capacity);
-            h.daysUntilFull = daysUntilFull(*capacity, *held, q.value(9).toLongLong(), h.lastSync, q.value(12).toLongLong(),
-                                            timeOf(q.value(11)));
+            h.daysUntilFull = daysUntilFull(*capacity, *held, q.value(9).toLongLong(), h.lastSync,
+                                            q.value(12).toLongLong(), timeOf(q.value(11)));
         }
         h.lostTotal = q.value(5).toLongLong();
         h.drift = numberOf(q.value(7));

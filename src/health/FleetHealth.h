@@ -20,9 +20,9 @@ struct TerminalHealth {
     std::optional<double> fill;           // share of the record memory in use, 0..1
     std::optional<double> daysUntilFull;  // at the punch rate of the last week
     qint64 lostTotal = 0;
-    std::optional<qint64> drift;          // seconds, terminal minus computer
-    qint64 suspect = 0;                   // punches whose time is suspect
-    QString lastError;                    // why the last sync failed, empty when it did not
+    std::optional<qint64> drift;  // seconds, terminal minus computer
+    qint64 suspect = 0;           // punches whose time is suspect
+    QString lastError;            // why the last sync failed, empty when it did not
 
     bool ok() const { return states.isEmpty(); }
     QString stateText() const { return ok() ? QStringLiteral("ok") : states.join(u','); }

@@ -10,7 +10,8 @@ QJsonObject healthJson(const TerminalHealth &h)
 {
     return QJsonObject{{QStringLiteral("terminal"), h.name},
                        {QStringLiteral("identity"), h.identity},
-                       {QStringLiteral("last_sync"), h.lastSync.isValid() ? QJsonValue(h.lastSync.toString(Qt::ISODate)) : QJsonValue()},
+                       {QStringLiteral("last_sync"),
+                        h.lastSync.isValid() ? QJsonValue(h.lastSync.toString(Qt::ISODate)) : QJsonValue()},
                        {QStringLiteral("age_seconds"), h.ageSeconds ? QJsonValue(double(*h.ageSeconds)) : QJsonValue()},
                        {QStringLiteral("state"), h.stateText()},
                        {QStringLiteral("fill_percent"), h.fill ? QJsonValue(int(*h.fill * 100.0)) : QJsonValue()},

@@ -9,8 +9,8 @@
 
 namespace TerminalHistory {
 
-bool read(Database &db, const QString &identity, const QDateTime &since, int limit, QList<TerminalSample> &out, bool &found,
-          QString &error)
+bool read(Database &db, const QString &identity, const QDateTime &since, int limit, QList<TerminalSample> &out,
+          bool &found, QString &error)
 {
     out.clear();
     QSqlQuery q(db.sql());
@@ -23,8 +23,9 @@ bool read(Database &db, const QString &identity, const QDateTime &since, int lim
     // Stored times are read as text, as written (the PostgreSQL driver would move a TIMESTAMP into
     // this computer's zone); by the samples' key, newest first, so that a year of them is no scan.
     const bool pg = db.postgres();
-    q.prepare(QStringLiteral("SELECT %1, held, capacity, drift, lost, last_serial FROM samples WHERE terminal_id = ? AND at >= %2 "
-                             "ORDER BY at DESC LIMIT ?")
+    q.prepare(QStringLiteral(
+                  "SELECT %1, held, capacity, drift, lost, last_serial FROM samples WHERE terminal_id = ? AND at >= %2 "
+                  "ORDER BY at DESC LIMIT ?")
                   .arg(pg ? QStringLiteral("to_char(at, 'YYYY-MM-DD HH24:MI:SS')") : QStringLiteral("at"),
                        pg ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?")));
     q.addBindValue(id);
@@ -36,7 +37,8 @@ bool read(Database &db, const QString &identity, const QDateTime &since, int lim
         TerminalSample s;
         s.at = QDateTime::fromString(q.value(0).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const qint64 capacity = q.value(2).toLongLong();
-        if (!q.value(1).isNull() && capacity > 0) s.fill = double(qMin(q.value(1).toLongLong(), capacity)) / double(capacity);
+        if (!q.value(1).isNull() && capacity > 0)
+            s.fill = double(qMin(q.value(1).toLongLong(), capacity)) / double(capacity);
         if (!q.value(3).isNull()) s.drift = q.value(3).toLongLong();
         s.lost = q.value(4).toLongLong();
         s.lastSerial = q.value(5).toULongLong();

@@ -21,7 +21,7 @@ namespace TerminalHistory {
 
 // The samples of the terminal with `identity` since `since`, oldest first, at most `limit` of the
 // newest; `found` false when no terminal has that identity. False with `error`.
-bool read(Database &db, const QString &identity, const QDateTime &since, int limit, QList<TerminalSample> &out, bool &found,
-          QString &error);
+bool read(Database &db, const QString &identity, const QDateTime &since, int limit, QList<TerminalSample> &out,
+          bool &found, QString &error);
 
 }  // namespace TerminalHistory

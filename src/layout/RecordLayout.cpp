@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
-RecordLayout RecordLayout::defaults() {
+RecordLayout RecordLayout::defaults()
+{
     RecordLayout l;
     l.fieldNames = {QStringLiteral("机号"), QStringLiteral("卡号"), QStringLiteral("年"), QStringLiteral("月"),
                     QStringLiteral("日"),   QStringLiteral("时"),   QStringLiteral("分"), QStringLiteral("秒")};
@@ -17,9 +18,15 @@ RecordLayout RecordLayout::defaults() {
 RecordField recordFieldOf(QStringView name)
 {
     static const std::array<std::pair<QStringView, RecordField>, 9> names = {{
-        {u"机号", RecordField::Machine}, {u"卡号", RecordField::Card}, {u"年", RecordField::Year},
-        {u"月", RecordField::Month},     {u"日", RecordField::Day},    {u"时", RecordField::Hour},
-        {u"分", RecordField::Minute},    {u"秒", RecordField::Second}, {u"标志", RecordField::Flag},
+        {u"机号", RecordField::Machine},
+        {u"卡号", RecordField::Card},
+        {u"年", RecordField::Year},
+        {u"月", RecordField::Month},
+        {u"日", RecordField::Day},
+        {u"时", RecordField::Hour},
+        {u"分", RecordField::Minute},
+        {u"秒", RecordField::Second},
+        {u"标志", RecordField::Flag},
     }};
     for (const auto &[text, field] : names)
         if (name == text) return field;
@@ -34,21 +41,32 @@ struct Slice {
 };
 
 // The raw-line slice a field selects; length 0 for a name that selects nothing.
-Slice sliceOf(RecordField field, const RecordLayout &layout) {
+Slice sliceOf(RecordField field, const RecordLayout &layout)
+{
     // P is the start of the month field minus 2.
     int p = layout.decimalCards ? 14 : 12;
     if (layout.fullYear) p += 2;
     switch (field) {
-    case RecordField::Machine: return {1, 3};
-    case RecordField::Card: return {4, layout.decimalCards ? 10 : 8};
-    case RecordField::Year: return layout.fullYear ? Slice{p - 2, 4} : Slice{p, 2};
-    case RecordField::Month: return {p + 2, 2};
-    case RecordField::Day: return {p + 4, 2};
-    case RecordField::Hour: return {p + 6, 2};
-    case RecordField::Minute: return {p + 8, 2};
-    case RecordField::Second: return {p + 10, 2};
-    case RecordField::Flag: return {p + 12, 4};
-    case RecordField::None: break;
+    case RecordField::Machine:
+        return {1, 3};
+    case RecordField::Card:
+        return {4, layout.decimalCards ? 10 : 8};
+    case RecordField::Year:
+        return layout.fullYear ? Slice{p - 2, 4} : Slice{p, 2};
+    case RecordField::Month:
+        return {p + 2, 2};
+    case RecordField::Day:
+        return {p + 4, 2};
+    case RecordField::Hour:
+        return {p + 6, 2};
+    case RecordField::Minute:
+        return {p + 8, 2};
+    case RecordField::Second:
+        return {p + 10, 2};
+    case RecordField::Flag:
+        return {p + 12, 4};
+    case RecordField::None:
+        break;
     }
     return {1, 0};
 }
@@ -60,8 +78,10 @@ std::vector<LayoutPiece> layoutPieces(const RecordLayout &layout)
     std::vector<LayoutPiece> pieces;
     auto addLiteral = [&pieces](const QString &text) {
         if (text.isEmpty()) return;
-        if (!pieces.empty() && pieces.back().field == RecordField::None) pieces.back().literal += text;
-        else pieces.push_back({RecordField::None, text});
+        if (!pieces.empty() && pieces.back().field == RecordField::None)
+            pieces.back().literal += text;
+        else
+            pieces.push_back({RecordField::None, text});
     };
     for (int i = 0; i < 8; ++i) {
         addLiteral(layout.separators[i]);
@@ -72,7 +92,8 @@ std::vector<LayoutPiece> layoutPieces(const RecordLayout &layout)
     return pieces;
 }
 
-CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
+CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout)
+{
     for (const LayoutPiece &piece : layoutPieces(layout)) {
         if (piece.field == RecordField::None) {
             pieces_.push_back({-1, int(literals_.size())});
@@ -88,10 +109,12 @@ CompiledRecordLayout::CompiledRecordLayout(const RecordLayout &layout) {
         std::memcpy(paddedLiterals_[i].data(), encodedLiterals_[i].constData(),
                     size_t(std::min<qsizetype>(16, encodedLiterals_[i].size())));
     asciiLineBound_ = 2 + 16;
-    for (const Piece &p : pieces_) asciiLineBound_ += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
+    for (const Piece &p : pieces_)
+        asciiLineBound_ += p.start < 0 ? encodedLiterals_[size_t(p.length)].size() : p.length;
 }
 
-void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const {
+void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const
+{
     const qsizetype n = raw.size();
     for (const Piece &p : pieces_) {
         if (p.start < 0) {
@@ -102,13 +125,15 @@ void CompiledRecordLayout::appendTo(QStringView raw, QString &out) const {
     }
 }
 
-QString CompiledRecordLayout::format(QStringView raw) const {
+QString CompiledRecordLayout::format(QStringView raw) const
+{
     QString out;
     appendTo(raw, out);
     return out;
 }
 
-QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *lineCount) const {
+QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *lineCount) const
+{
     QByteArray out;
     qint64 lines = 0;
     appendConverted(raw.constData(), raw.size(), out, &lines);
@@ -116,9 +141,7 @@ QByteArray CompiledRecordLayout::convertFile(const QByteArray &raw, qint64 *line
     return out;
 }
 
-QString DataBaseForm(QStringView raw, const RecordLayout &layout) {
-    return CompiledRecordLayout(layout).format(raw);
-}
+QString DataBaseForm(QStringView raw, const RecordLayout &layout) { return CompiledRecordLayout(layout).format(raw); }
 
 namespace {
 
@@ -126,8 +149,10 @@ namespace {
 // instead of a library call for each of a line's few short fields.
 inline char *copySmall(char *w, const char *from, qsizetype n, bool room)
 {
-    if (room) std::memcpy(w, from, 16);
-    else std::memcpy(w, from, size_t(n));
+    if (room)
+        std::memcpy(w, from, 16);
+    else
+        std::memcpy(w, from, size_t(n));
     return w + n;
 }
 
@@ -179,8 +204,10 @@ bool CompiledRecordLayout::appendConverted(const char *data, qsizetype size, QBy
                 for (const Piece &p : pieces_) {
                     if (p.start < 0) {
                         const QByteArray &lit = encodedLiterals_[size_t(p.length)];
-                        if (lit.size() <= 16) w = copySmall(w, paddedLiterals_[size_t(p.length)].data(), lit.size(), true);
-                        else w = static_cast<char *>(std::memcpy(w, lit.constData(), size_t(lit.size()))) + lit.size();
+                        if (lit.size() <= 16)
+                            w = copySmall(w, paddedLiterals_[size_t(p.length)].data(), lit.size(), true);
+                        else
+                            w = static_cast<char *>(std::memcpy(w, lit.constData(), size_t(lit.size()))) + lit.size();
                     } else if (p.start < len) {
                         const qsizetype n = std::min<qsizetype>(p.length, len - p.start);
                         w = copySmall(w, line + p.start, n, n <= 16 && end - (line + p.start) >= 16);

@@ -58,8 +58,8 @@ public:
 
 private:
     struct Piece {
-        int start;       // 0-based slice start in the raw line; -1 for a literal
-        int length;      // slice length, or index into the literals
+        int start;   // 0-based slice start in the raw line; -1 for a literal
+        int length;  // slice length, or index into the literals
     };
     std::vector<Piece> pieces_;
     std::vector<QString> literals_;

@@ -34,29 +34,28 @@ public:
     virtual PortFailure lastPortFailure() const { return {}; }
 
     // Transport and component.
-    virtual QVariant SetPort(QVariant &port) = 0;           // "2" (text) or 2 (integer); true = usable
-    virtual void Mode(qint16 value) = 0;                    // 0 serial, 1 TCP
+    virtual QVariant SetPort(QVariant &port) = 0;  // "2" (text) or 2 (integer); true = usable
+    virtual void Mode(qint16 value) = 0;           // 0 serial, 1 TCP
     virtual QVariant Connect_Net(const QString &ip, const QString &port) = 0;
     virtual QVariant Disconnect_Net() = 0;
-    virtual QVariant tcpstate() = 0;                        // 0..9; returns at once, never waits
+    virtual QVariant tcpstate() = 0;  // 0..9; returns at once, never waits
     virtual QVariant Ver() = 0;
 
     // Attendance records.
     virtual QVariant GatherData(const QString &address, const QString &folder, const QString &fileName,
-                                QString &message, qint32 &count, const QString &sleepDate,
-                                qint16 decimalCards, bool &fullYear) = 0;
+                                QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
+                                bool &fullYear) = 0;
     virtual QVariant GatherData_All(const QString &address, const QString &folder, const QString &fileName,
-                                    QString &message, qint32 &count, const QString &sleepDate,
-                                    qint16 decimalCards, bool &fullYear, const QString &firstPacket,
-                                    const QString &lastPacket) = 0;
+                                    QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
+                                    bool &fullYear, const QString &firstPacket, const QString &lastPacket) = 0;
     virtual QVariant GatherRecordSum(const QString &address, qint32 &count, const QString &ok) = 0;
     virtual QVariant ClearRecord(qint16 address) = 0;
     virtual QVariant ClearFlag(qint16 address) = 0;
-    virtual QVariant CheckData(const QString &address, const QString &folder, const QString &fileName,
-                               QString &message, qint16 three, qint16 decimalCards, bool &fullYear,
-                               const QString &since, qint16 twenty) = 0;
-    virtual QVariant SendRecordToMachine(const QString &address, QString &card, QString &dateTime,
-                                         const QString &code1, const QString &code2) = 0;
+    virtual QVariant CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                               qint16 three, qint16 decimalCards, bool &fullYear, const QString &since,
+                               qint16 twenty) = 0;
+    virtual QVariant SendRecordToMachine(const QString &address, QString &card, QString &dateTime, const QString &code1,
+                                         const QString &code2) = 0;
 
     // Logs.
     virtual QVariant ReadClearLog(qint16 address, QString &log) = 0;
@@ -66,18 +65,17 @@ public:
     virtual QVariant GatherSendCardData(const QString &address, const QString &folder, const QString &fileName,
                                         QString &message, qint32 &count, const QString &sleepDate,
                                         qint16 decimalCards) = 0;
-    virtual QVariant GatherSendCardData_all(const QString &address, const QString &folder,
-                                            const QString &fileName, QString &message, qint32 &count,
-                                            const QString &sleepDate, qint16 decimalCards,
-                                            const QString &firstPacket, const QString &lastPacket) = 0;
+    virtual QVariant GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
+                                            QString &message, qint32 &count, const QString &sleepDate,
+                                            qint16 decimalCards, const QString &firstPacket,
+                                            const QString &lastPacket) = 0;
     virtual QVariant GatherSendCardSum(const QString &address, qint32 &count) = 0;
     virtual QVariant ClearNameList(qint16 address) = 0;
 
     // Cards.
     virtual QVariant ReadCardNum(qint16 address, QString &reply) = 0;
-    virtual QVariant CardSendToMachine(qint16 address, const QString &card, const QString &jobNo,
-                                       const QString &name, const QString &code00,
-                                       const QString &code00000000) = 0;
+    virtual QVariant CardSendToMachine(qint16 address, const QString &card, const QString &jobNo, const QString &name,
+                                       const QString &code00, const QString &code00000000) = 0;
     virtual QVariant ClearName(qint16 address, const QString &card) = 0;
     virtual QVariant FindCard(qint16 address, const QString &card, bool &found) = 0;
 
@@ -86,8 +84,7 @@ public:
     virtual QVariant SetClock(qint16 address, QVector<double> &alarms, const QString &ringPeriod) = 0;
 
     // Parameters, address, password, storage mode.
-    virtual QVariant RepairSystemParameter(qint16 address, QString &relay, QString &interval,
-                                           QString &mode) = 0;
+    virtual QVariant RepairSystemParameter(qint16 address, QString &relay, QString &interval, QString &mode) = 0;
     virtual QVariant ReadSystemParameter(const QString &address, QString &parameters) = 0;
     virtual QVariant RepairAddress(qint16 address, qint16 newAddress) = 0;
     virtual QVariant SetMachinePassword(const QString &address, const QString &password) = 0;
@@ -102,7 +99,8 @@ public:
     virtual QVariant GetSounds(const QString &address, const QString &number) = 0;
 
 protected:
-    void reportProgress(qint64 done, qint64 expected) const {
+    void reportProgress(qint64 done, qint64 expected) const
+    {
         if (progress_) progress_(done, expected);
     }
 

@@ -14,10 +14,10 @@ struct PortHolder {
 // Why a serial port could not be opened, kept so that each program words a message that helps:
 // who holds a busy port, who may open a refused one.
 struct PortFailure {
-    QString device;       // the device as configured (perhaps a /dev/serial/by-id name); empty: none
-    QString resolved;     // the device node it names, when that differs
-    int systemError = 0;  // the open's errno; EBUSY when another program holds the port
-    QString reason;       // the system's text for it
+    QString device;             // the device as configured (perhaps a /dev/serial/by-id name); empty: none
+    QString resolved;           // the device node it names, when that differs
+    int systemError = 0;        // the open's errno; EBUSY when another program holds the port
+    QString reason;             // the system's text for it
     QList<PortHolder> holders;  // who holds a busy port, as far as the system says
     // What the system says of the device node, when it can say: type and permission bits (0: unknown),
     // owner and group.

@@ -12,7 +12,8 @@ QString holdersText(const QList<PortHolder> &holders)
     for (const PortHolder &h : holders)
         who << (h.program.isEmpty() ? QStringLiteral("process %1").arg(h.pid)
                                     : QStringLiteral("%1 (process %2)").arg(h.program).arg(h.pid));
-    return who.isEmpty() ? QStringLiteral("in use by another program") : QStringLiteral("in use by ") + who.join(QStringLiteral(", "));
+    return who.isEmpty() ? QStringLiteral("in use by another program")
+                         : QStringLiteral("in use by ") + who.join(QStringLiteral(", "));
 }
 
 // Who may open a device the user was refused. A group is worth joining only when it may read and
@@ -24,7 +25,8 @@ QString refusedAdvice(const PortFailure &f)
     if (groupMayUse && f.groupId != 0 && !f.group.isEmpty())
         return QStringLiteral("; join the group %1 (sudo usermod -aG %1 $USER) and log in again").arg(f.group);
     const QString owner = f.owner.isEmpty() ? QStringLiteral("its owner") : f.owner;
-    return QStringLiteral("; only %1 may open it: an administrator can add a udev rule that gives it to a group such as dialout (MODE=\"0660\")")
+    return QStringLiteral(
+               "; only %1 may open it: an administrator can add a udev rule that gives it to a group such as dialout (MODE=\"0660\")")
         .arg(owner);
 }
 

@@ -8,7 +8,8 @@ public:
     BusyPointer() { QApplication::setOverrideCursor(Qt::BusyCursor); }
     ~BusyPointer() { restore(); }
     // For handlers that must show the default pointer before their message box.
-    void restore() {
+    void restore()
+    {
         if (active_) QApplication::restoreOverrideCursor();
         active_ = false;
     }

@@ -13,7 +13,8 @@
 
 using namespace RecordSupport;
 
-void CheckCommands::cmdCheckData() {
+void CheckCommands::cmdCheckData()
+{
     if (!checkedAddress(ctx_)) return;
     auto &w = ctx_.window;
     guarded(ctx_, [&] {

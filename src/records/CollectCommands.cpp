@@ -18,7 +18,8 @@
 
 using namespace RecordSupport;
 
-void CollectCommands::command4() {
+void CollectCommands::command4()
+{
     if (!checkedAddress(ctx_)) return;
     try {
         collect([this](const QString &address, QString &message, qint32 &count, bool &fullYear) {
@@ -38,7 +39,8 @@ void CollectCommands::command4() {
     }
 }
 
-void CollectCommands::command2() {
+void CollectCommands::command2()
+{
     // Every error from here on reaches the handler below; the busy pointer is already restored by then.
     try {
         const qint16 address = NumberText::toInt16OrRaise(ctx_.window.TxtAddress->text());
@@ -71,7 +73,8 @@ void CollectCommands::command2() {
     }
 }
 
-void CollectCommands::collect(const GatherCall &gather) {
+void CollectCommands::collect(const GatherCall &gather)
+{
     bool fullYear = ctx_.window.YearCheck->isChecked();
     // Emptied before the call: a failed collection leaves no stale formatted records behind.
     replaceFile(filePath(ctx_, FormattedFileName), QByteArray());
@@ -85,15 +88,16 @@ void CollectCommands::collect(const GatherCall &gather) {
         result = gather(ctx_.window.TxtAddress->text(), message, count, fullYear);
     }
     if (LinkResult::toBool(result)) {
-        ctx_.window.setStatusText(QStringLiteral(" 采集到的记录数为：") + QString::number(count) +
-                                  QStringLiteral("  ") + message);
+        ctx_.window.setStatusText(QStringLiteral(" 采集到的记录数为：") + QString::number(count) + QStringLiteral("  ")
+                                  + message);
         if (count > 0) convertRawFile();
     } else {
         ctx_.window.setStatusText(QStringLiteral("采集不成功") + QStringLiteral("  ") + message);
     }
 }
 
-void CollectCommands::convertRawFile() {
+void CollectCommands::convertRawFile()
+{
     const QByteArray content = readWholeFile(filePath(ctx_, RawFileName));
     const CompiledRecordLayout layout(layoutFromWindow(ctx_.window));
     replaceFile(filePath(ctx_, FormattedFileName), layout.convertFile(content));

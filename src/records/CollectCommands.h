@@ -15,8 +15,7 @@ public:
     void command2();
 
 private:
-    using GatherCall = std::function<QVariant(const QString &address, QString &message, qint32 &count,
-                                              bool &fullYear)>;
+    using GatherCall = std::function<QVariant(const QString &address, QString &message, qint32 &count, bool &fullYear)>;
     // Steps shared by both collections; raises what the call or the files raise.
     void collect(const GatherCall &gather);
     void convertRawFile();

@@ -12,7 +12,8 @@
 
 using namespace RecordSupport;
 
-void CountCommands::command5() {
+void CountCommands::command5()
+{
     auto &w = ctx_.window;
     w.Label->setText(QStringLiteral("0"));
     guarded(ctx_, [&] {
@@ -24,7 +25,8 @@ void CountCommands::command5() {
     });
 }
 
-void CountCommands::command1_8() {
+void CountCommands::command1_8()
+{
     const QString path = filePath(ctx_, FormattedFileName);
     if (!QFileInfo(path).isFile()) {
         ctx_.window.setStatusText(QStringLiteral("没有采集数据可浏览，请先采集。"));

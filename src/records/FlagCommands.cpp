@@ -9,11 +9,13 @@
 
 using namespace RecordSupport;
 
-void FlagCommands::command11() {
+void FlagCommands::command11()
+{
     const auto address = checkedAddress(ctx_);
     if (!address) return;
-    if (ctx_.op.message(QStringLiteral("注意：确定它将删除考勤机中所有的考勤记录吗？"), OperatorInterface::Buttons::YesNo,
-                        OperatorInterface::Icon::Critical) != OperatorInterface::Answer::Yes)
+    if (ctx_.op.message(QStringLiteral("注意：确定它将删除考勤机中所有的考勤记录吗？"),
+                        OperatorInterface::Buttons::YesNo, OperatorInterface::Icon::Critical)
+        != OperatorInterface::Answer::Yes)
         return;
     auto &w = ctx_.window;
     w.setStatusText(QString());
@@ -24,7 +26,8 @@ void FlagCommands::command11() {
     });
 }
 
-void FlagCommands::command8() {
+void FlagCommands::command8()
+{
     const auto address = checkedAddress(ctx_);
     if (!address) return;
     guarded(ctx_, [&] {
@@ -35,7 +38,8 @@ void FlagCommands::command8() {
     });
 }
 
-void FlagCommands::command9() {
+void FlagCommands::command9()
+{
     const auto address = checkedAddress(ctx_);
     if (!address) return;
     guarded(ctx_, [&] {

@@ -29,14 +29,16 @@ const LogCommands::Log LogCommands::ChangeTimeLog{
 void LogCommands::cmdReadClearLog() { read(ClearLog); }
 void LogCommands::command25() { read(ChangeTimeLog); }
 
-QString LogCommands::shownLog(const QString &log, const QString &comma) {
+QString LogCommands::shownLog(const QString &log, const QString &comma)
+{
     QString shown = log;
     shown.replace(QLatin1Char(';'), QChar(10));
     shown.replace(QLatin1Char(','), comma);
     return shown;
 }
 
-void LogCommands::read(const Log &log) {
+void LogCommands::read(const Log &log)
+{
     const QString hint = QStringLiteral("提示");
     // Every error from the address conversion to the reading of the result reaches the report.
     guarded(ctx_, [&] {

@@ -15,11 +15,11 @@ public:
 
     // What differs between the two logs.
     struct Log {
-        bool clearLog;       // ReadClearLog, else ReadChangeTimeLog
-        QString comma;       // put in place of every ","
-        QString heading;     // above the entries when the read succeeded
-        QString failure;     // when it did not
-        QString firmware;    // the note under the failure
+        bool clearLog;     // ReadClearLog, else ReadChangeTimeLog
+        QString comma;     // put in place of every ","
+        QString heading;   // above the entries when the read succeeded
+        QString failure;   // when it did not
+        QString firmware;  // the note under the failure
     };
     static const Log ClearLog;
     static const Log ChangeTimeLog;

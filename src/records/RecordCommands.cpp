@@ -5,8 +5,9 @@
 #include <QPushButton>
 
 RecordCommands::RecordCommands(const CommandContext &context, QObject *parent)
-    : QObject(parent), collect(context), counts(context), flags(context), check(context), panel(context),
-      logs(context), ctx_(context) {
+    : QObject(parent), collect(context), counts(context), flags(context), check(context), panel(context), logs(context),
+      ctx_(context)
+{
     auto &w = ctx_.window;
     const auto on = [this](QPushButton *button, auto command) {
         if (button) connect(button, &QPushButton::clicked, this, command);

@@ -18,12 +18,15 @@ bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 // Tab, vertical tab and form feed occur in text; every other control byte means a binary file.
 bool isControl(unsigned char c) { return (c < 0x20 && c != '\t' && c != '\v' && c != '\f') || c == 0x7F; }
 
-bool isBlank(const char *data, qsizetype length) {
+bool isBlank(const char *data, qsizetype length)
+{
     bool ascii = true;
     for (qsizetype i = 0; i < length; ++i) {
         const unsigned char c = static_cast<unsigned char>(data[i]);
-        if (c >= 0x80) ascii = false;
-        else if (c != ' ' && c != '\t' && c != '\v' && c != '\f') return false;
+        if (c >= 0x80)
+            ascii = false;
+        else if (c != ' ' && c != '\t' && c != '\v' && c != '\f')
+            return false;
     }
     // A line of wide blanks is blank too.
     return ascii || TextCodec::decode(QByteArray::fromRawData(data, length)).trimmed().isEmpty();
@@ -31,22 +34,30 @@ bool isBlank(const char *data, qsizetype length) {
 
 }  // namespace
 
-QString Result::message(const QString &path) const {
+QString Result::message(const QString &path) const
+{
     switch (verdict) {
-    case Verdict::Loaded: return QString();
-    case Verdict::CannotOpen: return QStringLiteral("53:文件未找到：") + path;
-    case Verdict::CannotRead: return QStringLiteral("75:路径/文件访问错误：") + path;
+    case Verdict::Loaded:
+        return QString();
+    case Verdict::CannotOpen:
+        return QStringLiteral("53:文件未找到：") + path;
+    case Verdict::CannotRead:
+        return QStringLiteral("75:路径/文件访问错误：") + path;
     case Verdict::LineTooLong:
-        return QStringLiteral("文件第%1行超过%2个字节，不是打卡数据，未读入：").arg(lineNumber).arg(MaxLineBytes) + path;
+        return QStringLiteral("文件第%1行超过%2个字节，不是打卡数据，未读入：").arg(lineNumber).arg(MaxLineBytes)
+            + path;
     case Verdict::NotText:
         return QStringLiteral("文件第%1行含有控制字符，不是文本文件，未读入：").arg(lineNumber) + path;
-    case Verdict::TooLarge: return QStringLiteral("文件太大，未读入：") + path;
-    case Verdict::NotAFile: return QStringLiteral("不是普通文件，未读入：") + path;
+    case Verdict::TooLarge:
+        return QStringLiteral("文件太大，未读入：") + path;
+    case Verdict::NotAFile:
+        return QStringLiteral("不是普通文件，未读入：") + path;
     }
     return QString();
 }
 
-Result read(const QString &path, const Progress &progress) {
+Result read(const QString &path, const Progress &progress)
+{
     Result r;
     // A device (a terminal, /dev/zero) or a socket is no file of lines and could be read for ever;
     // a pipe ends when its writer closes it.
@@ -65,7 +76,8 @@ Result read(const QString &path, const Progress &progress) {
     QByteArray line;  // the line being read, which may run over blocks
     qint64 lineNumber = 1, done = 0;
     auto finishLine = [&] {
-        if (!line.isEmpty() && !isBlank(line.constData(), line.size()) && !r.lines.append(line.constData(), line.size()))
+        if (!line.isEmpty() && !isBlank(line.constData(), line.size())
+            && !r.lines.append(line.constData(), line.size()))
             r.verdict = Result::Verdict::TooLarge;
         line.clear();
     };
@@ -108,7 +120,8 @@ Result read(const QString &path, const Progress &progress) {
         }
         if (r.verdict != Result::Verdict::Loaded) break;
         // Room for the whole text once the file has shown itself to be text.
-        if (done == 0 && size > n) r.lines.text.reserve(qsizetype(qMin<qint64>(size, std::numeric_limits<quint32>::max())));
+        if (done == 0 && size > n)
+            r.lines.text.reserve(qsizetype(qMin<qint64>(size, std::numeric_limits<quint32>::max())));
         done += n;
         if (progress) progress(done, size);
     }

@@ -18,8 +18,7 @@ inline const QString FormattedFileName = QStringLiteral("DataRecordSet.txt");
 std::optional<qint16> checkedAddress(const CommandContext &ctx);
 
 // "number:description", OK, no icon, under the given title (empty: the application's title).
-void reportError(const CommandContext &ctx, int number, const QString &description,
-                 const QString &title = QString());
+void reportError(const CommandContext &ctx, int number, const QString &description, const QString &title = QString());
 
 QString filePath(const CommandContext &ctx, const QString &name);
 

@@ -14,7 +14,8 @@
 
 using namespace RecordSupport;
 
-void SendRecordsPanel::command17() {
+void SendRecordsPanel::command17()
+{
     auto &w = ctx_.window;
     w.Picture1->move(0, w.Picture1->y());
     w.Picture1->show();
@@ -24,12 +25,13 @@ void SendRecordsPanel::command17() {
 
 void SendRecordsPanel::command20() { ctx_.window.Picture1->hide(); }
 
-void SendRecordsPanel::command21() {
+void SendRecordsPanel::command21()
+{
     auto &w = ctx_.window;
     const QString record = w.Text1->text();
     if (record.size() != 20) {
-        ctx_.op.message(QStringLiteral("输入数据格式不正确，请对照上面的说明重新输入！"), OperatorInterface::Buttons::Ok,
-                        OperatorInterface::Icon::None, QStringLiteral("温馨提示"));
+        ctx_.op.message(QStringLiteral("输入数据格式不正确，请对照上面的说明重新输入！"),
+                        OperatorInterface::Buttons::Ok, OperatorInterface::Icon::None, QStringLiteral("温馨提示"));
         return;
     }
     guarded(ctx_, [&] {
@@ -44,7 +46,8 @@ void SendRecordsPanel::command21() {
     });
 }
 
-void SendRecordsPanel::command18() {
+void SendRecordsPanel::command18()
+{
     auto &w = ctx_.window;
     const auto chosen = ctx_.op.chooseFile(QStringLiteral("Dlg_Open"), QStringLiteral("Text (*.txt)|*.txt"));
     if (!chosen || chosen->size() <= 2) return;
@@ -57,7 +60,8 @@ void SendRecordsPanel::command18() {
         CollectionProgress progress(ctx_);
         LinkCallRunner &runner = ctx_.runner;
         runner.run([&] {
-            loaded = RecordLineFile::read(path, [&runner](qint64 done, qint64 size) { runner.forwardProgress(done, size); });
+            loaded =
+                RecordLineFile::read(path, [&runner](qint64 done, qint64 size) { runner.forwardProgress(done, size); });
         });
         read = true;
     });
@@ -77,7 +81,8 @@ void SendRecordsPanel::label9() { ctx_.window.List1->selectAll(); }
 
 void SendRecordsPanel::label13() { ctx_.window.List1->clearSelection(); }
 
-void SendRecordsPanel::command19() {
+void SendRecordsPanel::command19()
+{
     auto &w = ctx_.window;
     const int n = w.List1->count();
     // An error stops the run with the item that raised it still marked, so a second click resends

@@ -2,7 +2,6 @@
 
 #include "ui/CommandContext.h"
 
-
 // The send-records panel Picture1: "下传打卡数据" (Command17) opens it, "返回" (Command20) closes it;
 // "发单条数据" (Command21) sends the record typed into Text1; "读入数据" (Command18) loads record lines
 // into List1, "全选" / "全清" (Label9 / Label13) mark and unmark them, and "发多条数据" (Command19) sends

@@ -5,7 +5,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-RecordLayout layoutFromWindow(const FrmZevo &w) {
+RecordLayout layoutFromWindow(const FrmZevo &w)
+{
     RecordLayout l;
     for (int i = 0; i < 9; ++i) l.separators[i] = w.TxtF[i]->text();
     for (int i = 0; i < 8; ++i) l.fieldNames[i] = w.TxtT[i]->text();

@@ -20,17 +20,17 @@ const QString CardPrefix = QStringLiteral("卡号:");
 void report(const CommandContext &ctx, const QString &text) { ctx.op.message(text); }
 }  // namespace
 
-bool CardCommands::cardNumberComplete() const {
-    return ctx_.window.TxtCardNum->text().size() == CardForms::CardDigits;
-}
+bool CardCommands::cardNumberComplete() const { return ctx_.window.TxtCardNum->text().size() == CardForms::CardDigits; }
 
-std::optional<qint16> CardCommands::address() {
+std::optional<qint16> CardCommands::address()
+{
     const auto a = NumberText::toInt16(ctx_.window.TxtAddress->text());
     if (!a) ctx_.op.message(QStringLiteral("请输入考勤机地址。"), Op::Buttons::Ok, Op::Icon::Question);
     return a;
 }
 
-void CardCommands::readCard() {
+void CardCommands::readCard()
+{
     auto &w = ctx_.window;
     try {
         w.TxtCardNum->setText(QString());
@@ -55,7 +55,8 @@ void CardCommands::readCard() {
     }
 }
 
-bool CardCommands::checkJobNo() {
+bool CardCommands::checkJobNo()
+{
     auto &w = ctx_.window;
     try {
         // Blanks only is not empty: it becomes eight zeros.
@@ -71,7 +72,8 @@ bool CardCommands::checkJobNo() {
     }
 }
 
-std::optional<QString> CardCommands::checkedName() {
+std::optional<QString> CardCommands::checkedName()
+{
     QLineEdit *box = ctx_.window.TxtNewAddr;
     const QString name = box->text();
     const int bytes = CardForms::nameBytes(name);
@@ -86,7 +88,8 @@ std::optional<QString> CardCommands::checkedName() {
     return std::nullopt;
 }
 
-void CardCommands::issue() {
+void CardCommands::issue()
+{
     auto &w = ctx_.window;
     if (!cardNumberComplete()) {
         w.setStatusText(QStringLiteral("请先读取物理卡号!"));
@@ -105,8 +108,8 @@ void CardCommands::issue() {
             r = ctx_.link.CardSendToMachine(*a, card, job, *name, QStringLiteral("00"), QStringLiteral("00000000"));
         });
         // The job number, not the card number, names the card here.
-        w.setStatusText(CardPrefix + w.TxtNo->text() +
-                        (LinkResult::toBool(r) ? QStringLiteral("发送成功!") : QStringLiteral("发送不成功")));
+        w.setStatusText(CardPrefix + w.TxtNo->text()
+                        + (LinkResult::toBool(r) ? QStringLiteral("发送成功!") : QStringLiteral("发送不成功")));
     } catch (const RaisedError &e) {
         report(ctx_, e.report());
     } catch (const std::exception &e) {
@@ -114,7 +117,8 @@ void CardCommands::issue() {
     }
 }
 
-void CardCommands::withdraw() {
+void CardCommands::withdraw()
+{
     auto &w = ctx_.window;
     w.setStatusText(QString());
     if (!cardNumberComplete()) {
@@ -127,8 +131,8 @@ void CardCommands::withdraw() {
         const QString card = w.TxtCardNum->text().trimmed();
         QVariant r;
         ctx_.runner.run([&] { r = ctx_.link.ClearName(*a, card); });
-        w.setStatusText(CardPrefix + w.TxtNo->text() +
-                        (LinkResult::toBool(r) ? QStringLiteral("清除成功") : QStringLiteral("清除不成功")));
+        w.setStatusText(CardPrefix + w.TxtNo->text()
+                        + (LinkResult::toBool(r) ? QStringLiteral("清除成功") : QStringLiteral("清除不成功")));
     } catch (const RaisedError &e) {
         report(ctx_, e.report());
     } catch (const std::exception &e) {
@@ -136,7 +140,8 @@ void CardCommands::withdraw() {
     }
 }
 
-void CardCommands::find() {
+void CardCommands::find()
+{
     auto &w = ctx_.window;
     if (!cardNumberComplete()) {
         ctx_.op.message(CardLength);  // the status text is left as it was
@@ -150,7 +155,8 @@ void CardCommands::find() {
         QVariant r;
         ctx_.runner.run([&] { r = ctx_.link.FindCard(*a, card, found); });
         if (LinkResult::toBool(r))
-            w.setStatusText(CardPrefix + w.TxtCardNum->text() + (found ? QStringLiteral("存在") : QStringLiteral("不存在")));
+            w.setStatusText(CardPrefix + w.TxtCardNum->text()
+                            + (found ? QStringLiteral("存在") : QStringLiteral("不存在")));
         else
             w.setStatusText(QStringLiteral("通讯失败!"));
     } catch (const RaisedError &e) {

@@ -11,7 +11,8 @@ namespace CardForms {
 
 QString decimalForm(const QString &value) { return (QString(CardDigits, QLatin1Char('0')) + value).right(CardDigits); }
 
-QString hexForm(const QString &value) {
+QString hexForm(const QString &value)
+{
     const auto number = NumberText::toNumber(value);
     if (!number || std::floor(*number) != *number)
         throw RaisedError(RaisedError::TypeMismatch, QStringLiteral("类型不匹配"));
@@ -20,7 +21,8 @@ QString hexForm(const QString &value) {
     return QString::number(quint32(qint32(*number)), 16).toUpper();
 }
 
-int answeredAddress(const QString &reply) {
+int answeredAddress(const QString &reply)
+{
     const QString head = reply.left(2);
     int value = 0;
     for (const QChar c : head) {
@@ -31,7 +33,8 @@ int answeredAddress(const QString &reply) {
     return value;
 }
 
-QString jobNumberForm(const QString &text) {
+QString jobNumberForm(const QString &text)
+{
     const QString t = text.trimmed();
     return t.size() >= JobDigits ? t.left(JobDigits) : QString(JobDigits - t.size(), QLatin1Char('0')) + t;
 }

@@ -5,7 +5,8 @@
 #include <QPushButton>
 
 RosterCommands::RosterCommands(const CommandContext &context, QObject *parent)
-    : QObject(parent), list_(context), cards_(context) {
+    : QObject(parent), list_(context), cards_(context)
+{
     auto &w = context.window;
     connect(w.Cmd_GetNameList, &QPushButton::clicked, this, [this] { list_.collect(); });
     connect(w.Cmd_GetNameList_All, &QPushButton::clicked, this, [this] { list_.collectRange(); });

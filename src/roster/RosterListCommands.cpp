@@ -21,12 +21,14 @@ using Op = OperatorInterface;
 const QString Hint = QStringLiteral("提示");
 
 // Errors where the command defines no reaction of its own: reported, the window stays usable.
-void report(const CommandContext &ctx, const QString &text, const QString &title = QString()) {
+void report(const CommandContext &ctx, const QString &text, const QString &title = QString())
+{
     ctx.op.message(text, Op::Buttons::Ok, Op::Icon::None, title);
 }
 }  // namespace
 
-void RosterListCommands::gather(const GatherCall &call) {
+void RosterListCommands::gather(const GatherCall &call)
+{
     auto &w = ctx_.window;
     BusyPointer busy;
     w.setStatusText(QString());
@@ -42,12 +44,13 @@ void RosterListCommands::gather(const GatherCall &call) {
         r = call(address, sleep, decimal, message, n);
     }
     // The message is shown as the device link gave it, also when it is empty.
-    w.setStatusText(LinkResult::toBool(r) ? QStringLiteral("  采集到的记录数为：") + QString::number(n) +
-                                                QStringLiteral(",") + message
-                                          : QStringLiteral("采集不成功,") + message);
+    w.setStatusText(LinkResult::toBool(r)
+                        ? QStringLiteral("  采集到的记录数为：") + QString::number(n) + QStringLiteral(",") + message
+                        : QStringLiteral("采集不成功,") + message);
 }
 
-void RosterListCommands::collect() {
+void RosterListCommands::collect()
+{
     try {
         gather([this](const QString &address, const QString &sleep, qint16 decimal, QString &message, qint32 &n) {
             QVariant r;
@@ -63,7 +66,8 @@ void RosterListCommands::collect() {
     }
 }
 
-void RosterListCommands::collectRange() {
+void RosterListCommands::collectRange()
+{
     // Every error from here on ends in the handler below, the pointer restored by then; the waiting
     // text stays in the status bar.
     try {
@@ -79,7 +83,8 @@ void RosterListCommands::collectRange() {
         });
     } catch (const RaisedError &e) {
         if (e.number == LinkError::WrongArgumentCount)
-            report(ctx_, QStringLiteral("当前动态库不支持此函数，请确保您当前注册的动态库版本为（V7.5.105）及以后版本"), Hint);
+            report(ctx_, QStringLiteral("当前动态库不支持此函数，请确保您当前注册的动态库版本为（V7.5.105）及以后版本"),
+                   Hint);
         else
             report(ctx_, e.report(), Hint);
     } catch (const std::exception &e) {
@@ -87,7 +92,8 @@ void RosterListCommands::collectRange() {
     }
 }
 
-void RosterListCommands::browse() {
+void RosterListCommands::browse()
+{
     const QString path = ctx_.appFolder + QLatin1Char('/') + RosterFile;
     if (!QFileInfo(path).isFile()) {
         ctx_.window.setStatusText(QStringLiteral("没有采集数据可浏览，请先采集。"));
@@ -97,7 +103,8 @@ void RosterListCommands::browse() {
     if (!ctx_.op.openInViewer(path)) report(ctx_, QStringLiteral("无法打开文本查看程序：") + path);
 }
 
-void RosterListCommands::count() {
+void RosterListCommands::count()
+{
     auto &w = ctx_.window;
     try {
         const QString address = w.TxtAddress->text();
@@ -117,7 +124,8 @@ void RosterListCommands::count() {
     }
 }
 
-void RosterListCommands::clear() {
+void RosterListCommands::clear()
+{
     auto &w = ctx_.window;
     // A text that is not a number (the empty text included) is refused like one outside 0..255.
     const auto address = NumberText::terminalAddress(w.TxtAddress->text());
@@ -126,7 +134,8 @@ void RosterListCommands::clear() {
         return;
     }
     if (ctx_.op.message(QStringLiteral("注意：确定要删除考勤机中所有的名单表与考勤记录吗？"), Op::Buttons::YesNo,
-                        Op::Icon::Critical) != Op::Answer::Yes)
+                        Op::Icon::Critical)
+        != Op::Answer::Yes)
         return;
     try {
         const qint16 trimmed = NumberText::toInt16OrRaise(w.TxtAddress->text().trimmed());

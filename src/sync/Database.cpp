@@ -40,7 +40,8 @@ QString Database::reasonOf(const QSqlError &e) const
     const int primary = code.toInt() & 0xff;
     const bool lockWait = postgres() ? code == QLatin1String("55P03") : primary == 5 || primary == 6;
     if (!lockWait) return driverReason(e);
-    return driverReason(e) + QStringLiteral(" (another connection held the lock longer than the %1 s wait)").arg(lockWaitSeconds_);
+    return driverReason(e)
+        + QStringLiteral(" (another connection held the lock longer than the %1 s wait)").arg(lockWaitSeconds_);
 }
 
 std::unique_ptr<Database> Database::open(const DatabaseUrl &url, QString &error, int lockWaitSeconds)
@@ -86,7 +87,8 @@ std::unique_ptr<Database> Database::open(const DatabaseUrl &url, QString &error,
     }
     // PostgreSQL waits for row and advisory locks without end unless told; 0 there means no limit.
     if (url.kind == DatabaseUrl::Postgres
-        && !d->exec(QStringLiteral("SET lock_timeout = %1").arg(qMax(qint64(1), qint64(lockWaitSeconds) * 1000)), error))
+        && !d->exec(QStringLiteral("SET lock_timeout = %1").arg(qMax(qint64(1), qint64(lockWaitSeconds) * 1000)),
+                    error))
         return nullptr;
     if (url.kind == DatabaseUrl::Sqlite) {
         // Durable commits by default (the store relaxes it where nothing is deleted after). WAL

@@ -14,7 +14,8 @@ std::unique_ptr<Database> Database::openForReading(const DatabaseUrl &url, QStri
 {
     snapshot = false;
     if (url.kind != DatabaseUrl::Sqlite) return open(url, error);
-    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) return open(url, error);  // names the missing driver
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE")))
+        return open(url, error);  // names the missing driver
     const QFileInfo file(url.path);
     // The write-ahead log and its index appear while a sync has the file open; SQLite needs to write
     // the index, or to make it beside the file.
@@ -23,7 +24,8 @@ std::unique_ptr<Database> Database::openForReading(const DatabaseUrl &url, QStri
     std::unique_ptr<Database> d(new Database(url, QStringLiteral("zevo-read-%1").arg(++readers)));
     d->db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->connectionName_);
     if (snapshot) {
-        d->db_.setDatabaseName(QStringLiteral("file:") + QString::fromLatin1(QUrl::toPercentEncoding(file.absoluteFilePath(), "/"))
+        d->db_.setDatabaseName(QStringLiteral("file:")
+                               + QString::fromLatin1(QUrl::toPercentEncoding(file.absoluteFilePath(), "/"))
                                + QStringLiteral("?immutable=1"));
         d->db_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
     } else {
@@ -32,7 +34,8 @@ std::unique_ptr<Database> Database::openForReading(const DatabaseUrl &url, QStri
     }
     if (!d->db_.open()) {
         const QSqlError e = d->db_.lastError();
-        error = d->failure(QStringLiteral("cannot open"), (e.databaseText().isEmpty() ? e.text() : e.databaseText()).simplified());
+        error = d->failure(QStringLiteral("cannot open"),
+                           (e.databaseText().isEmpty() ? e.text() : e.databaseText()).simplified());
         return nullptr;
     }
     return d;

@@ -24,10 +24,11 @@ bool libpqKnows(const QString &key)
 // What is wrong with a URL's parameter, or the empty text.
 QString parameterProblem(const QString &key, const QString &value)
 {
-    static const QStringList inUrl{QStringLiteral("host"), QStringLiteral("port"), QStringLiteral("dbname"), QStringLiteral("user"),
-                                   QStringLiteral("password")};
+    static const QStringList inUrl{QStringLiteral("host"), QStringLiteral("port"), QStringLiteral("dbname"),
+                                   QStringLiteral("user"), QStringLiteral("password")};
     if (inUrl.contains(key)) return QStringLiteral("%1 belongs in the URL itself, not in its parameters").arg(key);
-    if (!libpqKnows(key)) return QStringLiteral("\"%1\" is not a PostgreSQL connection parameter (sslmode, sslrootcert, ...)").arg(key);
+    if (!libpqKnows(key))
+        return QStringLiteral("\"%1\" is not a PostgreSQL connection parameter (sslmode, sslrootcert, ...)").arg(key);
     if (value.contains(u';')) return QStringLiteral("the value of %1 may not hold \";\"").arg(key);
     return {};
 }
@@ -37,7 +38,10 @@ QString parameterProblem(const QString &key, const QString &value)
 QString DatabaseUrl::display() const
 {
     if (kind == Sqlite) return QStringLiteral("sqlite:") + path;
-    QString text = QStringLiteral("postgresql://%1@%2:%3/%4").arg(user, host.contains(u':') ? u'[' + host + u']' : host).arg(port).arg(database);
+    QString text = QStringLiteral("postgresql://%1@%2:%3/%4")
+                       .arg(user, host.contains(u':') ? u'[' + host + u']' : host)
+                       .arg(port)
+                       .arg(database);
     QStringList shown;
     for (const auto &[key, value] : parameters) shown << key + u'=' + (secret(key) ? QStringLiteral("...") : value);
     return shown.isEmpty() ? text : text + u'?' + shown.join(u'&');
@@ -47,7 +51,8 @@ QString DatabaseUrl::parameterText() const
 {
     QStringList words;
     for (auto [key, value] : parameters)
-        words << key + QStringLiteral("='") + value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'")) + u'\'';
+        words << key + QStringLiteral("='")
+                + value.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'")) + u'\'';
     return words.join(u';');
 }
 
@@ -64,8 +69,10 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString &text, QString &erro
         return url;
     }
     if (!text.startsWith(QLatin1String("postgresql://")) && !text.startsWith(QLatin1String("postgres://"))) {
-        const QString shown = text.contains(QLatin1String("://")) ? QUrl(text).toDisplayString(QUrl::RemovePassword) : text;
-        error = QStringLiteral("database URL \"%1\" is neither sqlite:PATH nor postgresql://USER@HOST:PORT/DATABASE").arg(shown);
+        const QString shown =
+            text.contains(QLatin1String("://")) ? QUrl(text).toDisplayString(QUrl::RemovePassword) : text;
+        error = QStringLiteral("database URL \"%1\" is neither sqlite:PATH nor postgresql://USER@HOST:PORT/DATABASE")
+                    .arg(shown);
         return std::nullopt;
     }
     const QUrl u(text, QUrl::StrictMode);
@@ -75,9 +82,10 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString &text, QString &erro
     url.host = u.host(QUrl::FullyDecoded);
     url.port = u.port(5432);
     url.database = u.path(QUrl::FullyDecoded).mid(1);
-    if (!u.isValid() || url.host.isEmpty() || url.database.isEmpty() || url.database.contains(u'/')
-        || url.port < 1 || url.port > 65535 || u.hasFragment()) {
-        error = QStringLiteral("database URL \"%1\" is not postgresql://USER@HOST:PORT/DATABASE").arg(u.toDisplayString(QUrl::RemovePassword));
+    if (!u.isValid() || url.host.isEmpty() || url.database.isEmpty() || url.database.contains(u'/') || url.port < 1
+        || url.port > 65535 || u.hasFragment()) {
+        error = QStringLiteral("database URL \"%1\" is not postgresql://USER@HOST:PORT/DATABASE")
+                    .arg(u.toDisplayString(QUrl::RemovePassword));
         return std::nullopt;
     }
     for (const auto &[key, value] : QUrlQuery(u).queryItems(QUrl::FullyDecoded)) {
@@ -94,6 +102,7 @@ std::optional<DatabaseUrl> DatabaseUrl::parse(const QString &text, QString &erro
 DatabaseUrl DatabaseUrl::defaultLocation()
 {
     DatabaseUrl url;
-    url.path = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zevo/punches.sqlite");
+    url.path =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/zevo/punches.sqlite");
     return url;
 }

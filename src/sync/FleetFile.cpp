@@ -82,7 +82,8 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
             const QString rate = line.device.mid(comma + 1);
             line.device = line.device.left(comma);
             if (!wholeNumber(rate, 1, 10000000, n) || !SerialChannel::supportedRates().contains(int(n))) {
-                error = QStringLiteral("line \"%1\": the baud rate %2 is not one of %3").arg(text, rate, SerialChannel::supportedRatesText());
+                error = QStringLiteral("line \"%1\": the baud rate %2 is not one of %3")
+                            .arg(text, rate, SerialChannel::supportedRatesText());
                 return std::nullopt;
             }
             line.baud = int(n);
@@ -93,7 +94,8 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
         }
         return line;
     }
-    error = QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT[,BAUD] or serial:DEVICE[,BAUD]").arg(text);
+    error =
+        QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT[,BAUD] or serial:DEVICE[,BAUD]").arg(text);
     return std::nullopt;
 }
 
@@ -130,8 +132,8 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
     if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
 
     QList<FleetTerminal> fleet;
-    QHash<QString, int> sectionLines;     // name -> line
-    QHash<QString, int> keyLines;         // key of the current section -> line
+    QHash<QString, int> sectionLines;  // name -> line
+    QHash<QString, int> keyLines;      // key of the current section -> line
     auto fail = [&](int lineNo, const QString &why) {
         error = QStringLiteral("%1:%2: %3").arg(path).arg(lineNo).arg(why);
         return std::nullopt;
@@ -141,7 +143,8 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
         const FleetTerminal &t = fleet.last();
         for (const QString &required : {QStringLiteral("line"), QStringLiteral("address")})
             if (!keyLines.contains(required)) {
-                error = QStringLiteral("%1:%2: terminal \"%3\" has no %4").arg(path).arg(t.fileLine).arg(t.name, required);
+                error =
+                    QStringLiteral("%1:%2: terminal \"%3\" has no %4").arg(path).arg(t.fileLine).arg(t.name, required);
                 return false;
             }
         return true;
@@ -160,7 +163,9 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
             if (name.isEmpty()) return fail(lineNo, QStringLiteral("a terminal needs a name between [ and ]"));
             if (hasControl(name)) return fail(lineNo, QStringLiteral("the terminal's name holds control characters"));
             if (sectionLines.contains(name))
-                return fail(lineNo, QStringLiteral("terminal \"%1\" is already defined at line %2").arg(name).arg(sectionLines[name]));
+                return fail(
+                    lineNo,
+                    QStringLiteral("terminal \"%1\" is already defined at line %2").arg(name).arg(sectionLines[name]));
             if (!finishSection()) return std::nullopt;
             sectionLines.insert(name, lineNo);
             keyLines.clear();
@@ -174,9 +179,12 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
         if (eq < 0) return fail(lineNo, QStringLiteral("expected [name] or key = value, not \"%1\"").arg(line));
         const QString key = line.left(eq).trimmed().toLower();
         const QString value = line.mid(eq + 1).trimmed();
-        if (fleet.isEmpty()) return fail(lineNo, QStringLiteral("\"%1\" stands before the first [terminal] section").arg(key));
+        if (fleet.isEmpty())
+            return fail(lineNo, QStringLiteral("\"%1\" stands before the first [terminal] section").arg(key));
         if (!Keys.contains(key))
-            return fail(lineNo, QStringLiteral("unknown key \"%1\" (the keys are %2)").arg(key, Keys.join(QStringLiteral(", "))));
+            return fail(
+                lineNo,
+                QStringLiteral("unknown key \"%1\" (the keys are %2)").arg(key, Keys.join(QStringLiteral(", "))));
         if (keyLines.contains(key))
             return fail(lineNo, QStringLiteral("%1 is already given at line %2").arg(key).arg(keyLines[key]));
         keyLines.insert(key, lineNo);
@@ -188,22 +196,29 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
             if (!target) return fail(lineNo, why);
             t.line = *target;
         } else if (key == QLatin1String("address")) {
-            if (!wholeNumber(value, 0, 255, n)) return fail(lineNo, QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value));
+            if (!wholeNumber(value, 0, 255, n))
+                return fail(lineNo, QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value));
             t.address = int(n);
         } else if (key == QLatin1String("clear-after-sync")) {
-            if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) t.clearAfterSync = true;
-            else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) t.clearAfterSync = false;
-            else return fail(lineNo, QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value));
+            if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+                t.clearAfterSync = true;
+            else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+                t.clearAfterSync = false;
+            else
+                return fail(lineNo, QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value));
         } else if (key == QLatin1String("groups")) {
             for (const QString &group : value.split(u',')) {
                 const QString name = group.trimmed();
                 if (name.isEmpty() || hasControl(name) || name.contains(u';'))
-                    return fail(lineNo, QStringLiteral("groups must be names separated by commas, not \"%1\"").arg(value));
+                    return fail(lineNo,
+                                QStringLiteral("groups must be names separated by commas, not \"%1\"").arg(value));
                 if (!t.groups.contains(name)) t.groups << name;
             }
         } else {
             if (!wholeNumber(value, 0, 366LL * 86400, n))
-                return fail(lineNo, QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value));
+                return fail(
+                    lineNo,
+                    QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value));
             t.clockTolerance = n;
         }
     }
@@ -215,8 +230,10 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
     for (int i = 0; i < fleet.size(); ++i)
         for (int j = 0; j < i; ++j)
             if (fleet[i].line.key() == fleet[j].line.key() && fleet[i].address == fleet[j].address)
-                return fail(fleet[i].fileLine, QStringLiteral("terminal \"%1\" has the line and address of \"%2\" (line %3)")
-                                                   .arg(fleet[i].name, fleet[j].name).arg(fleet[j].fileLine));
+                return fail(fleet[i].fileLine,
+                            QStringLiteral("terminal \"%1\" has the line and address of \"%2\" (line %3)")
+                                .arg(fleet[i].name, fleet[j].name)
+                                .arg(fleet[j].fileLine));
     return fleet;
 }
 

@@ -10,10 +10,10 @@
 struct LineTarget {
     enum Kind { Tcp, Serial };
     Kind kind = Tcp;
-    QString host;     // Tcp (an IPv6 address without its brackets)
-    int port = 0;     // Tcp
-    QString device;   // Serial
-    int baud = 0;     // 0 for the link's own setting
+    QString host;    // Tcp (an IPv6 address without its brackets)
+    int port = 0;    // Tcp
+    QString device;  // Serial
+    int baud = 0;    // 0 for the link's own setting
 
     // The line as the fleet file writes it.
     QString text() const;

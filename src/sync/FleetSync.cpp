@@ -103,7 +103,8 @@ public:
     }
     void notStarted(int index) override
     {
-        run_.results.finish(index, failed(run_.fleet[index], QStringLiteral("not started, the sync was stopped"), false));
+        run_.results.finish(index,
+                            failed(run_.fleet[index], QStringLiteral("not started, the sync was stopped"), false));
     }
     void afterLine(bool failed) override
     {

@@ -45,24 +45,32 @@ bool LineLock::prepareFolder(const QString &folder, QString &error)
 {
     const QByteArray name = QFile::encodeName(folder);
     int made = ::mkdir(name.constData(), 0700) == 0 ? 0 : errno;
-    if (made == ENOENT && QDir().mkpath(QFileInfo(folder).path())) made = ::mkdir(name.constData(), 0700) == 0 ? 0 : errno;
+    if (made == ENOENT && QDir().mkpath(QFileInfo(folder).path()))
+        made = ::mkdir(name.constData(), 0700) == 0 ? 0 : errno;
     if (made != 0 && made != EEXIST) {
-        error = QStringLiteral("cannot create the lock folder %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(made)));
+        error = QStringLiteral("cannot create the lock folder %1: %2")
+                    .arg(folder, QString::fromLocal8Bit(std::strerror(made)));
         return false;
     }
-    struct stat s{};
+    struct stat s {};
     if (::stat(name.constData(), &s) != 0 || !S_ISDIR(s.st_mode)) {
         error = QStringLiteral("the lock folder %1 is not a folder").arg(folder);
         return false;
     }
     // Root's folders are trusted as well: a folder made by an administrator for a team (/run/lock/...).
     if (s.st_uid != ::geteuid() && s.st_uid != 0) {
-        error = QStringLiteral("the lock folder %1 belongs to another user (uid %2): remove it, or give --lock-dir a folder of your own")
-                    .arg(folder).arg(s.st_uid);
+        error =
+            QStringLiteral(
+                "the lock folder %1 belongs to another user (uid %2): remove it, or give --lock-dir a folder of your own")
+                .arg(folder)
+                .arg(s.st_uid);
         return false;
     }
     if (s.st_mode & S_IWOTH) {
-        error = QStringLiteral("the lock folder %1 is writable by every user: chmod o-w it, or give --lock-dir a folder of your own").arg(folder);
+        error =
+            QStringLiteral(
+                "the lock folder %1 is writable by every user: chmod o-w it, or give --lock-dir a folder of your own")
+                .arg(folder);
         return false;
     }
     return true;
@@ -77,7 +85,8 @@ bool LineLock::acquire(const QString &folder, const QString &lineKey, int waitSe
     // of them made; a link planted in its place is never followed.
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0) {
-        error = QStringLiteral("cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        error =
+            QStringLiteral("cannot open the lock file %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const QDeadlineTimer deadline(qint64(waitSeconds) * 1000);
@@ -95,8 +104,9 @@ bool LineLock::acquire(const QString &folder, const QString &lineKey, int waitSe
         QThread::msleep(50);
     }
     ::close(fd);
-    error = waitSeconds > 0 ? QStringLiteral("the line %1 is in use by another sync (waited %2 s)").arg(lineKey).arg(waitSeconds)
-                            : QStringLiteral("the line %1 is in use by another sync").arg(lineKey);
+    error = waitSeconds > 0
+        ? QStringLiteral("the line %1 is in use by another sync (waited %2 s)").arg(lineKey).arg(waitSeconds)
+        : QStringLiteral("the line %1 is in use by another sync").arg(lineKey);
     return false;
 }
 

@@ -50,14 +50,16 @@ bool openLine(TerminalClient &client, const LineTarget &line, QString &error)
 {
     const ClientResult r = line.kind == LineTarget::Tcp ? client.openTcp(line.host, quint16(line.port))
                                                         : client.openSerial(line.device, line.baud);
-    qCInfo(syncLog).noquote() << QStringLiteral("line %1: %2").arg(line.text(), r.ok() ? QStringLiteral("open") : r.errorString());
+    qCInfo(syncLog).noquote()
+        << QStringLiteral("line %1: %2").arg(line.text(), r.ok() ? QStringLiteral("open") : r.errorString());
     if (r.ok()) return true;
     if (line.kind == LineTarget::Tcp) {
         error = QStringLiteral("cannot connect to %1: %2").arg(line.text(), client.connectFailure());
         return false;
     }
     const PortFailure &failure = client.portFailure();
-    error = QStringLiteral("cannot open ") + (failure.any() ? QStringLiteral("serial:") + portFailureText(failure) : line.text());
+    error = QStringLiteral("cannot open ")
+        + (failure.any() ? QStringLiteral("serial:") + portFailureText(failure) : line.text());
     return false;
 }
 
@@ -75,8 +77,10 @@ void run(const QList<FleetTerminal> &fleet, const LineRunOptions &options,
     QString settingsError;
     const QString &settingsFile = options.linkSettingsFile;
     if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
-        if (QFileInfo(settingsFile).isReadable()) baseSettings = LinkSettings::loadFile(settingsFile);
-        else settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
+        if (QFileInfo(settingsFile).isReadable())
+            baseSettings = LinkSettings::loadFile(settingsFile);
+        else
+            settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
     }
 
     std::atomic<qsizetype> next{0};
@@ -112,8 +116,10 @@ void run(const QList<FleetTerminal> &fleet, const LineRunOptions &options,
             }
             bool failed = false;
             for (int i : line.members) {
-                if (options.stopped()) work->notStarted(i);
-                else failed = !work->terminal(client, i) || failed;
+                if (options.stopped())
+                    work->notStarted(i);
+                else
+                    failed = !work->terminal(client, i) || failed;
             }
             client.close();
             work->afterLine(failed);

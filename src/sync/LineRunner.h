@@ -12,10 +12,10 @@ class TerminalClient;
 
 // How the lines of a fleet are worked through: how many at once, and the line locks.
 struct LineRunOptions {
-    int jobs = 4;                  // lines worked on at once
-    QString lockFolder;            // the line locks' folder
-    int lockWaitSeconds = 60;      // how long a line in use by another program is waited for
-    QString linkSettingsFile;      // AttLink.ini with the link's timeouts; empty: defaults
+    int jobs = 4;              // lines worked on at once
+    QString lockFolder;        // the line locks' folder
+    int lockWaitSeconds = 60;  // how long a line in use by another program is waited for
+    QString linkSettingsFile;  // AttLink.ini with the link's timeouts; empty: defaults
     // Set (by a signal handler) to stop: the terminal in hand is finished, the others are not started.
     const std::atomic<bool> *stop = nullptr;
 
@@ -29,7 +29,11 @@ public:
     virtual ~LineWork() = default;
     // Before each line: false with `error` when the worker cannot work now (no database); the line's
     // terminals are then unreached.
-    virtual bool beforeLine(QString &error) { (void)error; return true; }
+    virtual bool beforeLine(QString &error)
+    {
+        (void)error;
+        return true;
+    }
     // One terminal of the line, over the client whose line is open; false when the terminal failed.
     virtual bool terminal(TerminalClient &client, int index) = 0;
     // A terminal that was not worked on: its line is locked by another program, cannot be opened, ...

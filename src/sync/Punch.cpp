@@ -5,7 +5,9 @@ namespace PunchTime {
 quint64 stampOf(const PackedTime::Civil &c)
 {
     return ((((quint64(c.year) * 100 + quint64(c.month)) * 100 + quint64(c.day)) * 100 + quint64(c.hour)) * 100
-            + quint64(c.minute)) * 100 + quint64(c.second);
+            + quint64(c.minute))
+        * 100
+        + quint64(c.second);
 }
 
 QDateTime dateTimeOf(quint64 stamp)

@@ -45,9 +45,12 @@ void appendJsonString(QByteArray &out, const QByteArray &utf8)
     out.append('"');
     for (char c : utf8) {
         const unsigned char u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') out.append('\\').append(c);
-        else if (u < 0x20 || u == 0x7f) out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xF]);
-        else out.append(c);
+        if (c == '"' || c == '\\')
+            out.append('\\').append(c);
+        else if (u < 0x20 || u == 0x7f)
+            out.append("\\u00").append(hex[u >> 4]).append(hex[u & 0xF]);
+        else
+            out.append(c);
     }
     out.append('"');
 }
@@ -107,11 +110,14 @@ public:
 // the separators in GB18030, lines ended by CR LF.
 class LayoutFormatter : public RowFormatter {
 public:
-    explicit LayoutFormatter(const RecordLayout &layout) : decimalCards_(layout.decimalCards), fullYear_(layout.fullYear)
+    explicit LayoutFormatter(const RecordLayout &layout)
+        : decimalCards_(layout.decimalCards), fullYear_(layout.fullYear)
     {
         for (const LayoutPiece &p : layoutPieces(layout)) {
-            if (p.field == RecordField::None) pieces_.push_back({p.field, TextCodec::encode(p.literal)});
-            else pieces_.push_back({p.field, {}});
+            if (p.field == RecordField::None)
+                pieces_.push_back({p.field, TextCodec::encode(p.literal)});
+            else
+                pieces_.push_back({p.field, {}});
         }
     }
     void row(const ExportRow &r, QByteArray &out) override
@@ -120,20 +126,39 @@ public:
         PunchTime::writeText(r.stamp, time, false);
         for (const Piece &p : pieces_) {
             switch (p.field) {
-            case RecordField::None: out.append(p.literal); break;
+            case RecordField::None:
+                out.append(p.literal);
+                break;
             case RecordField::Machine: {
-                const char machine[3] = {char('0' + r.address / 100 % 10), char('0' + r.address / 10 % 10), char('0' + r.address % 10)};
+                const char machine[3] = {char('0' + r.address / 100 % 10), char('0' + r.address / 10 % 10),
+                                         char('0' + r.address % 10)};
                 out.append(machine, 3);
                 break;
             }
-            case RecordField::Card: decimalCards_ ? appendCardDecimal(out, r.card) : appendCardHex(out, r.card); break;
-            case RecordField::Year: out.append(fullYear_ ? time : time + 2, fullYear_ ? 4 : 2); break;
-            case RecordField::Month: out.append(time + 5, 2); break;
-            case RecordField::Day: out.append(time + 8, 2); break;
-            case RecordField::Hour: out.append(time + 11, 2); break;
-            case RecordField::Minute: out.append(time + 14, 2); break;
-            case RecordField::Second: out.append(time + 17, 2); break;
-            case RecordField::Flag: appendFlag(out, r.flag.left(4)); break;
+            case RecordField::Card:
+                decimalCards_ ? appendCardDecimal(out, r.card) : appendCardHex(out, r.card);
+                break;
+            case RecordField::Year:
+                out.append(fullYear_ ? time : time + 2, fullYear_ ? 4 : 2);
+                break;
+            case RecordField::Month:
+                out.append(time + 5, 2);
+                break;
+            case RecordField::Day:
+                out.append(time + 8, 2);
+                break;
+            case RecordField::Hour:
+                out.append(time + 11, 2);
+                break;
+            case RecordField::Minute:
+                out.append(time + 14, 2);
+                break;
+            case RecordField::Second:
+                out.append(time + 17, 2);
+                break;
+            case RecordField::Flag:
+                appendFlag(out, r.flag.left(4));
+                break;
             }
         }
         out.append("\r\n");
@@ -238,8 +263,7 @@ bool checkFilter(Database &db, const ExportFilter &filter, FilterProblem &proble
     q.prepare(QStringLiteral("SELECT count(*) FROM terminals WHERE name = ?"));
     q.addBindValue(filter.terminal);
     if (!db.exec(q, error)) return false;
-    if (q.next() && q.value(0).toLongLong() == 0)
-        problem = FilterProblem::UnknownTerminal;
+    if (q.next() && q.value(0).toLongLong() == 0) problem = FilterProblem::UnknownTerminal;
     return true;
 }
 
@@ -250,7 +274,8 @@ bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, co
     const QString stamp = db.postgres() ? QStringLiteral("to_char(p.at, 'YYYYMMDDHH24MISS')")
                                         : QStringLiteral("replace(replace(replace(p.at, '-', ''), ' ', ''), ':', '')");
     QString sql = QStringLiteral("SELECT t.name, t.identity, t.address, p.serial, p.card, %1, p.flag, "
-                                 "p.suspect FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1").arg(stamp);
+                                 "p.suspect FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1")
+                      .arg(stamp);
     QVariantList binds;
     if (!filter.from.isEmpty()) {
         sql += db.postgres() ? QStringLiteral(" AND p.at >= CAST(? AS TIMESTAMP)") : QStringLiteral(" AND p.at >= ?");

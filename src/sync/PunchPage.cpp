@@ -16,7 +16,8 @@ bool read(Database &db, const Request &request, QList<ExportRow> &rows, bool &mo
                              : QStringLiteral("replace(replace(replace(p.at, '-', ''), ' ', ''), ':', '')");
     const QString moment = pg ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
     QString sql = QStringLiteral("SELECT t.name, t.identity, t.address, p.serial, p.card, %1, p.flag, p.suspect "
-                                 "FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1").arg(stamp);
+                                 "FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE 1 = 1")
+                      .arg(stamp);
     QVariantList binds;
     const ExportFilter &f = request.filter;
     if (!f.from.isEmpty()) sql += QStringLiteral(" AND p.at >= ") + moment, binds << f.from;

@@ -35,7 +35,8 @@ bool PunchSpool::reset(QString &error)
     QByteArray pattern = QFile::encodeName(QDir::tempPath() + QStringLiteral("/zevo-spool-XXXXXX"));
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
-        error = QStringLiteral("cannot create a spool file in %1: %2").arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(errno)));
+        error = QStringLiteral("cannot create a spool file in %1: %2")
+                    .arg(QDir::tempPath(), QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     ::unlink(pattern.constData());

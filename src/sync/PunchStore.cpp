@@ -54,7 +54,8 @@ PGconn *postgresHandle(Database &db)
 {
     const QVariant v = db.sql().driver()->handle();
     // PGconn is a typedef: the metatype may carry either name.
-    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0)) return nullptr;
+    if (!v.isValid() || (qstrcmp(v.typeName(), "PGconn*") != 0 && qstrcmp(v.typeName(), "pg_conn*") != 0))
+        return nullptr;
     return *static_cast<PGconn *const *>(v.constData());
 }
 
@@ -72,8 +73,11 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         return false;
     }
     if (!incomingReady_) {
-        if (!db_.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
-                                     "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, suspect TEXT NOT NULL) ON COMMIT DELETE ROWS"), error))
+        if (!db_.exec(
+                QStringLiteral(
+                    "CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
+                    "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, suspect TEXT NOT NULL) ON COMMIT DELETE ROWS"),
+                error))
             return false;
         incomingReady_ = true;
     }
@@ -89,8 +93,10 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         PunchTime::writeText(p.stamp, time, false);
         data.append(time, 19).append('\t');
         for (char c : p.flag) {
-            if (c == '\\') data.append("\\\\");
-            else data.append(storedFlagChar(c));
+            if (c == '\\')
+                data.append("\\\\");
+            else
+                data.append(storedFlagChar(c));
         }
         data.append('\t').append(PunchSuspect::text(p.suspect)).append('\n');
     }
@@ -116,8 +122,11 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
 {
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
-    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) SELECT %1, serial, card, at, flag, "
-                               "suspect FROM zevo_incoming ON CONFLICT DO NOTHING").arg(terminalId)))
+    if (!q.exec(
+            QStringLiteral(
+                "INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) SELECT %1, serial, card, at, flag, "
+                "suspect FROM zevo_incoming ON CONFLICT DO NOTHING")
+                .arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
     return true;
@@ -135,9 +144,15 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
 {
     sqlite3 *h = sqliteHandle(db_);
     SqliteStatement insert;
-    if (!h || sqlite3_prepare_v2(h, "INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
-                                    "ON CONFLICT DO NOTHING", -1, &insert.statement, nullptr) != SQLITE_OK) {
-        error = db_.failure(QStringLiteral("insert punches"), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
+    if (!h
+        || sqlite3_prepare_v2(
+               h,
+               "INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
+               "ON CONFLICT DO NOTHING",
+               -1, &insert.statement, nullptr)
+            != SQLITE_OK) {
+        error = db_.failure(QStringLiteral("insert punches"),
+                            h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
         return false;
     }
     sqlite3_stmt *st = insert.statement;
@@ -179,7 +194,8 @@ bool PunchStore::replacedIdentities(const TerminalFacts &t, QStringList &identit
 {
     identities.clear();
     QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("SELECT identity FROM terminals WHERE identity <> ? AND (name = ? OR (line = ? AND address = ?)) ORDER BY id"));
+    q.prepare(QStringLiteral(
+        "SELECT identity FROM terminals WHERE identity <> ? AND (name = ? OR (line = ? AND address = ?)) ORDER BY id"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.line);
@@ -192,20 +208,22 @@ bool PunchStore::replacedIdentities(const TerminalFacts &t, QStringList &identit
 bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error)
 {
     QSqlQuery replaced(db_.sql());
-    replaced.prepare(QStringLiteral("UPDATE terminals SET name = name || ' (replaced by ' || ? || ')' WHERE name = ? AND identity <> ?"));
+    replaced.prepare(QStringLiteral(
+        "UPDATE terminals SET name = name || ' (replaced by ' || ? || ')' WHERE name = ? AND identity <> ?"));
     replaced.addBindValue(t.identity);
     replaced.addBindValue(t.name);
     replaced.addBindValue(t.identity);
     if (!db_.exec(replaced, error)) return false;
     QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, "
-                             "capacity, held, oldest_serial, last_seen, last_error) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '') "
-                             "ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
-                             "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
-                             "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
-                             "capacity = excluded.capacity, held = excluded.held, last_seen = excluded.last_seen, last_error = '', "
-                             "oldest_serial = CASE WHEN excluded.oldest_serial > terminals.oldest_serial "
-                             "THEN excluded.oldest_serial ELSE terminals.oldest_serial END"));
+    q.prepare(QStringLiteral(
+        "INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, "
+        "capacity, held, oldest_serial, last_seen, last_error) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '') "
+        "ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
+        "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
+        "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
+        "capacity = excluded.capacity, held = excluded.held, last_seen = excluded.last_seen, last_error = '', "
+        "oldest_serial = CASE WHEN excluded.oldest_serial > terminals.oldest_serial "
+        "THEN excluded.oldest_serial ELSE terminals.oldest_serial END"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.model);
@@ -236,7 +254,8 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
 bool PunchStore::insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
 {
     // PostgreSQL counts what it inserted when the batches move on from the temporary table.
-    return db_.postgres() ? copyBatchPostgres(punches, count, error) : insertBatchSqlite(terminalId, punches, count, inserted, error);
+    return db_.postgres() ? copyBatchPostgres(punches, count, error)
+                          : insertBatchSqlite(terminalId, punches, count, inserted, error);
 }
 
 bool PunchStore::insertCards(QString &error)
@@ -267,7 +286,9 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
     if (gate_) hold.emplace(gate_);
     // In WAL mode NORMAL syncs at checkpoints only, FULL at every commit; a power cut after a
     // NORMAL commit loses it whole (records and last serial alike), never half of it.
-    if (!db_.postgres() && !db_.exec(durable ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=NORMAL"), error))
+    if (!db_.postgres()
+        && !db_.exec(durable ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=NORMAL"),
+                     error))
         return false;
     if (!db_.begin(error)) return false;
     // Cards remembered by this store may belong to a transaction that was rolled back.

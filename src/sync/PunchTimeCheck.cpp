@@ -28,11 +28,16 @@ namespace PunchSuspect {
 const char *text(uint8_t reason)
 {
     switch (reason) {
-    case Before2000: return "before 2000";
-    case BeforeFirmware: return "before the firmware date";
-    case Ahead: return "more than a day ahead of the computer";
-    case ClockJumpedBack: return "clock jumped back";
-    default: return "";
+    case Before2000:
+        return "before 2000";
+    case BeforeFirmware:
+        return "before the firmware date";
+    case Ahead:
+        return "more than a day ahead of the computer";
+    case ClockJumpedBack:
+        return "clock jumped back";
+    default:
+        return "";
     }
 }
 

@@ -48,16 +48,18 @@ QStringList version2(bool postgres)
 {
     const QString time = postgres ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
     const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
-    const QString serialKey = postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
+    const QString serialKey =
+        postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
     QStringList s;
-    for (const QString &column : {QStringLiteral("capacity %1").arg(integer), QStringLiteral("held %1").arg(integer),
-                                  QStringLiteral("oldest_serial %1 NOT NULL DEFAULT 0").arg(integer),
-                                  QStringLiteral("lost_total %1 NOT NULL DEFAULT 0").arg(integer),
-                                  QStringLiteral("lost_at %1").arg(time), QStringLiteral("last_seen %1").arg(time),
-                                  QStringLiteral("last_error TEXT NOT NULL DEFAULT ''")})
+    for (const QString &column :
+         {QStringLiteral("capacity %1").arg(integer), QStringLiteral("held %1").arg(integer),
+          QStringLiteral("oldest_serial %1 NOT NULL DEFAULT 0").arg(integer),
+          QStringLiteral("lost_total %1 NOT NULL DEFAULT 0").arg(integer), QStringLiteral("lost_at %1").arg(time),
+          QStringLiteral("last_seen %1").arg(time), QStringLiteral("last_error TEXT NOT NULL DEFAULT ''")})
         s << QStringLiteral("ALTER TABLE terminals ADD COLUMN ") + column;
-    s << QStringLiteral("CREATE TABLE samples (terminal_id %1 NOT NULL, at %2 NOT NULL, held %1, capacity %1, "
-                        "last_serial %1 NOT NULL, drift %1, lost %1 NOT NULL DEFAULT 0, PRIMARY KEY (terminal_id, at))%3")
+    s << QStringLiteral(
+             "CREATE TABLE samples (terminal_id %1 NOT NULL, at %2 NOT NULL, held %1, capacity %1, "
+             "last_serial %1 NOT NULL, drift %1, lost %1 NOT NULL DEFAULT 0, PRIMARY KEY (terminal_id, at))%3")
              .arg(integer, time, postgres ? QString() : QStringLiteral(" WITHOUT ROWID"));
     s << QStringLiteral("CREATE TABLE sync_runs (id %1, at %2 NOT NULL, seconds DOUBLE PRECISION NOT NULL, "
                         "terminals INTEGER NOT NULL, failed INTEGER NOT NULL, records %3 NOT NULL)")
@@ -75,7 +77,8 @@ QStringList rosterTable(bool postgres)
     return {
         QStringLiteral("CREATE TABLE rosters (identity TEXT NOT NULL, terminal TEXT NOT NULL, card %1 NOT NULL, "
                        "job_number TEXT NOT NULL, name TEXT NOT NULL, pulled_at %2 NOT NULL, "
-                       "PRIMARY KEY (identity, card))").arg(integer, time),
+                       "PRIMARY KEY (identity, card))")
+            .arg(integer, time),
         QStringLiteral("CREATE INDEX rosters_card ON rosters (card)"),
     };
 }
@@ -152,7 +155,9 @@ bool checkWritable(Database &db, QString &error)
         || !db.exec(QStringLiteral("UPDATE terminals SET name = name WHERE id = 0"), why)
         || !db.exec(QStringLiteral("DELETE FROM punches WHERE terminal_id = 0 AND serial = 0"), why)) {
         db.rollback();
-        error = why.startsWith(QLatin1String("database ")) ? why + QStringLiteral(" (the database does not accept writes)") : why;
+        error = why.startsWith(QLatin1String("database "))
+            ? why + QStringLiteral(" (the database does not accept writes)")
+            : why;
         return false;
     }
     db.rollback();

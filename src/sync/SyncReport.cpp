@@ -15,16 +15,20 @@ namespace SyncReport {
 
 QString line(const TerminalResult &r, bool dryRun)
 {
-    QString s = u'[' + plain(r.name) + QStringLiteral("] identity=") + (r.identity.isEmpty() ? QStringLiteral("-") : plain(r.identity));
-    for (const QString &old : r.replaced) s += QStringLiteral(" identity-changed=") + plain(old) + QStringLiteral("->") + plain(r.identity);
+    QString s = u'[' + plain(r.name) + QStringLiteral("] identity=")
+        + (r.identity.isEmpty() ? QStringLiteral("-") : plain(r.identity));
+    for (const QString &old : r.replaced)
+        s += QStringLiteral(" identity-changed=") + plain(old) + QStringLiteral("->") + plain(r.identity);
     s += (dryRun ? QStringLiteral(" waiting=") : QStringLiteral(" new=")) + QString::number(r.newRecords);
     // A dry run stores nothing: what is stored and what the terminal holds are two numbers.
     const auto serial = [](const std::optional<quint64> &n) { return n ? QString::number(*n) : QStringLiteral("-"); };
-    if (dryRun) s += QStringLiteral(" stored-serial=") + serial(r.lastSerial) + QStringLiteral(" terminal-serial=") + serial(r.terminalSerial);
-    else s += QStringLiteral(" last-serial=") + serial(r.lastSerial);
+    if (dryRun)
+        s += QStringLiteral(" stored-serial=") + serial(r.lastSerial) + QStringLiteral(" terminal-serial=")
+            + serial(r.terminalSerial);
+    else
+        s += QStringLiteral(" last-serial=") + serial(r.lastSerial);
     s += QStringLiteral(" drift=") + (r.drift ? signedSeconds(*r.drift) : QStringLiteral("-"));
-    if (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance)
-        s += QStringLiteral(" (beyond %1s)").arg(*r.tolerance);
+    if (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance) s += QStringLiteral(" (beyond %1s)").arg(*r.tolerance);
     if (r.lost) s += QStringLiteral(" lost=") + QString::number(r.lost);
     s += QStringLiteral(" fill=") + (r.fillPercent ? QString::number(*r.fillPercent) + u'%' : QStringLiteral("-"));
     if (r.clockSet) s += QStringLiteral(" clock-set");
@@ -36,7 +40,8 @@ QString line(const TerminalResult &r, bool dryRun)
 QString priority(const TerminalResult &r)
 {
     if (!r.ok()) return QStringLiteral("<3>");
-    if (!r.replaced.isEmpty() || (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance)) return QStringLiteral("<4>");
+    if (!r.replaced.isEmpty() || (r.drift && r.tolerance && qAbs(*r.drift) > *r.tolerance))
+        return QStringLiteral("<4>");
     return {};
 }
 

@@ -29,9 +29,10 @@ bool known(Database &db, const QString &identity, Known &out, QString &error)
 {
     out = Known{};
     QSqlQuery q(db.sql());
-    q.prepare(QStringLiteral("SELECT t.last_serial, t.oldest_serial, %1 FROM terminals t LEFT JOIN punches p "
-                             "ON p.terminal_id = t.id AND p.serial = t.last_serial WHERE t.identity = ?")
-                  .arg(db.postgres() ? QStringLiteral("to_char(p.at, 'YYYY-MM-DD HH24:MI:SS')") : QStringLiteral("p.at")));
+    q.prepare(
+        QStringLiteral("SELECT t.last_serial, t.oldest_serial, %1 FROM terminals t LEFT JOIN punches p "
+                       "ON p.terminal_id = t.id AND p.serial = t.last_serial WHERE t.identity = ?")
+            .arg(db.postgres() ? QStringLiteral("to_char(p.at, 'YYYY-MM-DD HH24:MI:SS')") : QStringLiteral("p.at")));
     q.addBindValue(identity);
     if (!db.exec(q, error)) return false;
     if (!q.next()) return true;

@@ -56,7 +56,8 @@ struct TerminalRun {
     bool fail(const QString &error)
     {
         result.error = error;
-        qCInfo(syncLog).noquote() << QStringLiteral("[%1] failed after %2 ms: %3").arg(terminal.name).arg(clock.elapsed()).arg(error);
+        qCInfo(syncLog).noquote()
+            << QStringLiteral("[%1] failed after %2 ms: %3").arg(terminal.name).arg(clock.elapsed()).arg(error);
         return false;
     }
 
@@ -78,15 +79,23 @@ struct TerminalRun {
         // A terminal new to the database where another one was: it was replaced (or readdressed).
         if (store && !known.stored && !store->replacedIdentities(facts, result.replaced, error)) return fail(error);
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] identified %2 in %3 ms: last serial %4, %5 stored")
-                                         .arg(terminal.name, id.identity).arg(clock.elapsed()).arg(id.lastSerial).arg(stored);
+                                         .arg(terminal.name, id.identity)
+                                         .arg(clock.elapsed())
+                                         .arg(id.lastSerial)
+                                         .arg(stored);
         // Serials never go back: a terminal whose memory was replaced, or two terminals with one
         // identity. Collecting would skip its records; the operator has to look.
         if (id.lastSerial < stored)
-            return fail(QStringLiteral("the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
-                            .arg(id.lastSerial).arg(stored));
+            return fail(QStringLiteral(
+                            "the terminal's last serial %1 is below the %2 stored for its identity; nothing collected")
+                            .arg(id.lastSerial)
+                            .arg(stored));
         if (id.hasMemory && id.firstAvailable() < known.oldestSerial)
-            return fail(QStringLiteral("the terminal's oldest serial %1 is below the %2 it held before (memory replaced?); nothing collected")
-                            .arg(id.firstAvailable()).arg(known.oldestSerial));
+            return fail(
+                QStringLiteral(
+                    "the terminal's oldest serial %1 is below the %2 it held before (memory replaced?); nothing collected")
+                    .arg(id.firstAvailable())
+                    .arg(known.oldestSerial));
         // Records overwritten before any sync stored them: counted, and the collection goes on.
         if (id.hasMemory && id.firstAvailable() > stored + 1) result.lost = qint64(id.firstAvailable() - 1 - stored);
         return true;
@@ -96,10 +105,13 @@ struct TerminalRun {
     {
         if (!options.setClockBeyond || !result.drift || qAbs(*result.drift) <= *options.setClockBeyond) return;
         const ClientResult r = client.setClock(terminal.address, QDateTime::currentDateTime(), true);
-        if (r.ok()) result.clockSet = true;
-        else result.error = QStringLiteral("setting the clock failed");
+        if (r.ok())
+            result.clockSet = true;
+        else
+            result.error = QStringLiteral("setting the clock failed");
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] clock %2 (drift %3 s)")
-                                         .arg(terminal.name, r.ok() ? QStringLiteral("set") : r.errorString()).arg(*result.drift);
+                                         .arg(terminal.name, r.ok() ? QStringLiteral("set") : r.errorString())
+                                         .arg(*result.drift);
     }
 
     bool collect()
@@ -113,31 +125,37 @@ struct TerminalRun {
         if (options.progress)
             client.setProgress([&](qint64 done, qint64 expected) { options.progress(terminal.name, done, expected); });
         // The replies were held to themselves and to each other by the client: serials in order.
-        const ClientResult r = client.recordsSince(terminal.address, stored, [&](const std::vector<PackedRecord> &batch) {
-            if (options.stopped()) {
-                recordError = QStringLiteral("the sync was stopped, nothing of this terminal stored");
-                return false;
-            }
-            Punch p;
-            for (const PackedRecord &rec : batch) {
-                p.serial = rec.serial;
-                p.card = rec.card;
-                p.stamp = PunchTime::stampOf(rec.when.civil());
-                p.flag = rec.flag;
-                p.suspect = judge.judge(p.stamp);
-                if (!spool.append(p)) {
-                    recordError = QStringLiteral("cannot write the spool file (disk full?)");
+        const ClientResult r = client.recordsSince(
+            terminal.address, stored,
+            [&](const std::vector<PackedRecord> &batch) {
+                if (options.stopped()) {
+                    recordError = QStringLiteral("the sync was stopped, nothing of this terminal stored");
                     return false;
                 }
-            }
-            return true;
-        }, last);
+                Punch p;
+                for (const PackedRecord &rec : batch) {
+                    p.serial = rec.serial;
+                    p.card = rec.card;
+                    p.stamp = PunchTime::stampOf(rec.when.civil());
+                    p.flag = rec.flag;
+                    p.suspect = judge.judge(p.stamp);
+                    if (!spool.append(p)) {
+                        recordError = QStringLiteral("cannot write the spool file (disk full?)");
+                        return false;
+                    }
+                }
+                return true;
+            },
+            last);
         client.setProgress({});
         if (!r.ok() || !recordError.isEmpty())
-            return fail(QStringLiteral("collection failed: ") + (recordError.isEmpty() ? r.errorString() : recordError));
+            return fail(QStringLiteral("collection failed: ")
+                        + (recordError.isEmpty() ? r.errorString() : recordError));
         if (!spool.rewind(error)) return fail(error);
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] collected %2 records in %3 ms")
-                                         .arg(terminal.name).arg(spool.count()).arg(clock.elapsed() - started);
+                                         .arg(terminal.name)
+                                         .arg(spool.count())
+                                         .arg(clock.elapsed() - started);
         return true;
     }
 
@@ -148,8 +166,9 @@ struct TerminalRun {
         facts.syncedAt = QDateTime::currentDateTime();
         qint64 inserted = 0;
         QString error;
-        if (!store->store(facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
-                          terminal.clearAfterSync))
+        if (!store->store(
+                facts, [&](Punch &p, QString &why) { return spool.next(p, why); }, last, inserted, error,
+                terminal.clearAfterSync))
             return fail(QStringLiteral("storing failed, nothing kept: ") + error);
         result.newRecords = inserted;
         result.lost = store->lost();
@@ -157,7 +176,9 @@ struct TerminalRun {
         quint64 nowStored = last;
         result.lastSerial = store->lastSerial(id.identity, nowStored, error) ? nowStored : last;
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] stored %2 new records in %3 ms")
-                                         .arg(terminal.name).arg(inserted).arg(clock.elapsed() - started);
+                                         .arg(terminal.name)
+                                         .arg(inserted)
+                                         .arg(clock.elapsed() - started);
         return true;
     }
 
@@ -166,12 +187,14 @@ struct TerminalRun {
         const SinceReplyCheck::Gap gap = client.skippedSerials();
         // A gap the terminal's memory explains (overwritten before any sync came) is counted as lost.
         const bool overwritten = id.hasMemory && gap.first == stored + 1 && gap.last + 1 == id.firstAvailable()
-                                 && gap.count == gap.last - gap.first + 1;
+            && gap.count == gap.last - gap.first + 1;
         if (gap.count > 0 && !overwritten) {
             // Punches lost before this sync came: say so, and leave the terminal as it is this time.
             fail(QStringLiteral("serials %1 to %2 were deleted on the terminal before any sync stored them "
                                 "(%3 records lost); what it held is stored%4")
-                     .arg(gap.first).arg(gap.last).arg(gap.count)
+                     .arg(gap.first)
+                     .arg(gap.last)
+                     .arg(gap.count)
                      .arg(terminal.clearAfterSync ? QStringLiteral(", the terminal not cleared") : QString()));
             return;
         }
@@ -190,9 +213,12 @@ struct TerminalRun {
                 TerminalNotes::held(store->database(), id.identity, left, error);
             }
         } else if (result.error.isEmpty())
-            result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ") + r.errorString();
+            result.error = QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): ")
+                + r.errorString();
         qCInfo(syncLog).noquote() << QStringLiteral("[%1] cleared up to serial %2 in %3 ms: %4")
-                                         .arg(terminal.name).arg(last).arg(clock.elapsed() - started)
+                                         .arg(terminal.name)
+                                         .arg(last)
+                                         .arg(clock.elapsed() - started)
                                          .arg(r.ok() ? QStringLiteral("%1 records").arg(deleted) : r.errorString());
     }
 };

@@ -8,7 +8,8 @@
 
 #include <algorithm>
 
-CollectionProgress::CollectionProgress(const CommandContext &ctx) : ctx_(ctx) {
+CollectionProgress::CollectionProgress(const CommandContext &ctx) : ctx_(ctx)
+{
     QProgressBar *bar = ctx_.window.StatusProgress;
     if (bar) {
         bar->setRange(0, 0);  // busy until the link says how many records to expect
@@ -27,7 +28,8 @@ CollectionProgress::CollectionProgress(const CommandContext &ctx) : ctx_(ctx) {
     ctx_.link.setProgressHandler([runner](qint64 done, qint64 expected) { runner->forwardProgress(done, expected); });
 }
 
-CollectionProgress::~CollectionProgress() {
+CollectionProgress::~CollectionProgress()
+{
     ctx_.link.setProgressHandler({});
     ctx_.runner.setProgressListener({});
     if (ctx_.window.StatusProgress) ctx_.window.StatusProgress->hide();

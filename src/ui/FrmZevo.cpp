@@ -13,7 +13,8 @@
 #include <QToolButton>
 #include <QWindow>
 
-FrmZevo::FrmZevo(QWidget *parent) : QMainWindow(parent) {
+FrmZevo::FrmZevo(QWidget *parent) : QMainWindow(parent)
+{
     FrmZevoBuild::build(*this);
     // The close button of the send-records panel and the clickable labels are watched here; the
     // application-wide filter raises the validation event of ValidatedEdit boxes.
@@ -26,13 +27,15 @@ FrmZevo::FrmZevo(QWidget *parent) : QMainWindow(parent) {
 
 FrmZevo::~FrmZevo() { qApp->removeEventFilter(this); }
 
-void FrmZevo::setComButton(int n, bool pressed, int image) {
+void FrmZevo::setComButton(int n, bool pressed, int image)
+{
     if (n < 1 || n > 8) return;
     comButtons[n]->setChecked(pressed);
     setComButtonImage(n, image);
 }
 
-void FrmZevo::setComButtonImage(int n, int image) {
+void FrmZevo::setComButtonImage(int n, int image)
+{
     if (n < 1 || n > 8) return;
     comButtons[n]->setProperty("imageIndex", image);
     comButtons[n]->setIcon(lampImage(image));
@@ -40,7 +43,8 @@ void FrmZevo::setComButtonImage(int n, int image) {
 
 bool FrmZevo::comButtonPressed(int n) const { return n >= 1 && n <= 8 && comButtons[n]->isChecked(); }
 
-int FrmZevo::comButtonImage(int n) const {
+int FrmZevo::comButtonImage(int n) const
+{
     return n >= 1 && n <= 8 ? comButtons[n]->property("imageIndex").toInt() : 0;
 }
 
@@ -49,11 +53,13 @@ void FrmZevo::setStatusText(const QString &text) { static_cast<StatusText *>(sta
 
 QString FrmZevo::statusText() const { return static_cast<const StatusText *>(statusLabel_)->wholeText(); }
 
-void FrmZevo::showCloseFrame(bool visible) {
+void FrmZevo::showCloseFrame(bool visible)
+{
     for (QFrame *side : ButBorder) side->setVisible(visible);
 }
 
-void FrmZevo::closeEvent(QCloseEvent *event) {
+void FrmZevo::closeEvent(QCloseEvent *event)
+{
     // The close is never refused; the shut-down saves before the window goes.
     if (!unloaded_) {
         unloaded_ = true;
@@ -62,7 +68,8 @@ void FrmZevo::closeEvent(QCloseEvent *event) {
     event->accept();
 }
 
-bool FrmZevo::focusGuard(QObject *watched, QEvent *event) {
+bool FrmZevo::focusGuard(QObject *watched, QEvent *event)
+{
     if (validating_) return false;
     auto *edit = qobject_cast<ValidatedEdit *>(QApplication::focusWidget());
     if (!edit || edit->window() != this) return false;
@@ -95,7 +102,8 @@ bool FrmZevo::focusGuard(QObject *watched, QEvent *event) {
     return true;  // the press (or Tab) that would have moved the focus is swallowed
 }
 
-bool FrmZevo::eventFilter(QObject *watched, QEvent *event) {
+bool FrmZevo::eventFilter(QObject *watched, QEvent *event)
+{
     if (watched == Picture2 && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter)) {
         showCloseFrame(true);
     } else if ((watched == Picture2 || watched == Image1) && event->type() == QEvent::MouseButtonRelease) {

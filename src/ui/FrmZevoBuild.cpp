@@ -36,7 +36,8 @@ const QColor Red(255, 0, 0);
 const QColor Lilac(224, 216, 248);
 
 // The design's fonts, with a CJK face behind each so that Chinese captions render everywhere.
-QFont face(const QString &family, double points) {
+QFont face(const QString &family, double points)
+{
     QFont f;
     f.setFamilies({family, QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
     f.setPointSizeF(points);
@@ -44,7 +45,8 @@ QFont face(const QString &family, double points) {
 }
 
 // A control's own colours: background (the box's base and the label's window) and text.
-void colour(QWidget *w, const QColor &background, const QColor &text = QColor()) {
+void colour(QWidget *w, const QColor &background, const QColor &text = QColor())
+{
     QPalette p = w->palette();
     if (background.isValid()) {
         p.setColor(QPalette::Base, background);
@@ -59,7 +61,8 @@ void colour(QWidget *w, const QColor &background, const QColor &text = QColor())
 }
 
 template <typename T>
-T *make(QWidget *parent, const QString &name, int x, int y, int width, int height) {
+T *make(QWidget *parent, const QString &name, int x, int y, int width, int height)
+{
     auto *w = new T(parent);
     w->setObjectName(name);
     w->setGeometry(x, y, width, height);
@@ -68,7 +71,8 @@ T *make(QWidget *parent, const QString &name, int x, int y, int width, int heigh
 
 // A panel's background only: the boxes and lists inside keep their own base colour, so that they do
 // not look disabled.
-void panelBackground(QWidget *panel, const QColor &background) {
+void panelBackground(QWidget *panel, const QColor &background)
+{
     QPalette p = panel->palette();
     p.setColor(QPalette::Window, background);
     panel->setPalette(p);
@@ -76,15 +80,16 @@ void panelBackground(QWidget *panel, const QColor &background) {
 }
 
 QPushButton *button(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width,
-                    int height = 24) {
+                    int height = 24)
+{
     auto *b = make<QPushButton>(parent, name, x, y, width, height);
     b->setText(caption);
     b->setAutoDefault(false);
     return b;
 }
 
-QLabel *label(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width,
-              int height = 20) {
+QLabel *label(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width, int height = 20)
+{
     auto *l = make<QLabel>(parent, name, x, y, width, height);
     // Labels show text from terminals and files too: never read as markup.
     l->setTextFormat(Qt::PlainText);
@@ -94,21 +99,23 @@ QLabel *label(QWidget *parent, const QString &name, const QString &caption, int 
 
 template <typename T = QLineEdit>
 T *edit(QWidget *parent, const QString &name, const QString &text, int x, int y, int width, int maxLength = 0,
-        int height = 22) {
+        int height = 22)
+{
     auto *e = make<T>(parent, name, x, y, width, height);
     e->setText(text);
     if (maxLength > 0) e->setMaxLength(maxLength);
     return e;
 }
 
-QGroupBox *frame(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width,
-                 int height) {
+QGroupBox *frame(QWidget *parent, const QString &name, const QString &caption, int x, int y, int width, int height)
+{
     auto *g = make<QGroupBox>(parent, name, x, y, width, height);
     g->setTitle(caption);
     return g;
 }
 
-QFrame *line(QWidget *parent, const QString &name, int x, int y, int width, int height, const QColor &c) {
+QFrame *line(QWidget *parent, const QString &name, int x, int y, int width, int height, const QColor &c)
+{
     auto *f = make<QFrame>(parent, name, x, y, width, height);
     f->setFrameShape(QFrame::NoFrame);
     colour(f, c);
@@ -118,7 +125,8 @@ QFrame *line(QWidget *parent, const QString &name, int x, int y, int width, int 
 QString indexed(const char *name, int i) { return QStringLiteral("%1(%2)").arg(QLatin1String(name)).arg(i); }
 
 // The black cross of the close button, 10 x 9 pixels.
-QPixmap crossGlyph() {
+QPixmap crossGlyph()
+{
     QPixmap pm(10, 9);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -133,7 +141,8 @@ QPixmap crossGlyph() {
 }
 
 // The small picture on Cmd_Delay: a clock face.
-QIcon clockIcon() {
+QIcon clockIcon()
+{
     QPixmap pm(14, 14);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -151,7 +160,8 @@ QIcon windowIcon() { return svgIcon(QStringLiteral(":/images/zevo.svg"), {16, 32
 
 }  // namespace
 
-void FrmZevoBuild::build(FrmZevo &w) {
+void FrmZevoBuild::build(FrmZevo &w)
+{
     w.setObjectName(QStringLiteral("FrmZevo"));
     w.setWindowTitle(QStringLiteral("考勤机VX730K 动态链接库使用演示程序 2009-07-04"));
     w.setWindowIcon(windowIcon());
@@ -183,8 +193,15 @@ void FrmZevoBuild::build(FrmZevo &w) {
     // behind the toolbar's overflow arrow.
     w.tbComPort->layout()->setSpacing(0);
     w.tbComPort->layout()->setContentsMargins(0, 0, 0, 0);
-    const char *tips[9] = {"",           "Select Com1",  "Select Com2",  "Select Com3", "Select  Com4",
-                           "Select  Com5", "Select  Com6", "Select  Com7", "select Com8"};
+    const char *tips[9] = {"",
+                           "Select Com1",
+                           "Select Com2",
+                           "Select Com3",
+                           "Select  Com4",
+                           "Select  Com5",
+                           "Select  Com6",
+                           "Select  Com7",
+                           "select Com8"};
     for (int i = 1; i <= 8; ++i) {
         auto *b = new QToolButton(w.tbComPort);
         const QString key = QStringLiteral("Com%1").arg(i);
@@ -222,8 +239,8 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Command31 = button(f7, QStringLiteral("Command31"), QStringLiteral("读取密码"), 6, 20, 62);
     w.Text8 = edit(f7, QStringLiteral("Text8"), QString(), 72, 21, 62);
     w.Command30 = button(f7, QStringLiteral("Command30"), QStringLiteral("设置密码"), 138, 20, 62);
-    for (QWidget *c : {static_cast<QWidget *>(f7), static_cast<QWidget *>(w.Command31),
-                       static_cast<QWidget *>(w.Text8), static_cast<QWidget *>(w.Command30)})
+    for (QWidget *c : {static_cast<QWidget *>(f7), static_cast<QWidget *>(w.Command31), static_cast<QWidget *>(w.Text8),
+                       static_cast<QWidget *>(w.Command30)})
         c->setToolTip(QStringLiteral("只适用於带键盘机型"));
 
     // Frame1: reserved functions.
@@ -239,15 +256,17 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.DOWNLOG = button(f8, QStringLiteral("DOWNLOG"), QStringLiteral("下载"), 6, 20, 52);
     w.Clear_Logo = button(f8, QStringLiteral("Clear_Logo"), QStringLiteral("清除"), 62, 20, 52);
     w.SetKorvaneLogo = button(f8, QStringLiteral("SetKorvaneLogo"), QStringLiteral("恢复初始值"), 118, 20, 72);
-    const QStringList prompts = {QStringLiteral("语音提示："), QStringLiteral("1：无效卡"), QStringLiteral("2："),
-                                 QStringLiteral("3：欢迎你"),   QStringLiteral("4：你好"),   QStringLiteral("5：生日快乐"),
-                                 QStringLiteral("6：你迟到了"), QStringLiteral("7：节日快乐"), QStringLiteral("8：注意安全")};
+    const QStringList prompts = {
+        QStringLiteral("语音提示："),  QStringLiteral("1：无效卡"),   QStringLiteral("2："),
+        QStringLiteral("3：欢迎你"),   QStringLiteral("4：你好"),     QStringLiteral("5：生日快乐"),
+        QStringLiteral("6：你迟到了"), QStringLiteral("7：节日快乐"), QStringLiteral("8：注意安全")};
     w.Label18 = label(f1, QStringLiteral("Label18"), prompts.join(QLatin1Char('\n')), 10, 124, 188, 142);
     w.Label18->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     w.Command2 = button(f1, QStringLiteral("Command2"), QStringLiteral("采集数据_All"), 6, 270, 98);
     w.txtBeginPack = edit(f1, QStringLiteral("txtBeginPack"), QStringLiteral("1"), 110, 271, 42);
     w.txtEndPack = edit(f1, QStringLiteral("txtEndPack"), QStringLiteral("2"), 158, 271, 42);
-    w.Cmd_GetNameList_All = button(f1, QStringLiteral("Cmd_GetNameList_All"), QStringLiteral("采集名单_All"), 6, 296, 98);
+    w.Cmd_GetNameList_All =
+        button(f1, QStringLiteral("Cmd_GetNameList_All"), QStringLiteral("采集名单_All"), 6, 296, 98);
     w.cmdReadClearLog = button(f1, QStringLiteral("cmdReadClearLog"), QStringLiteral("采集清除日志"), 6, 322, 94);
     w.Command25 = button(f1, QStringLiteral("Command25"), QStringLiteral("采集校时日志"), 106, 322, 94);
 
@@ -284,8 +303,10 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Text2->setEnabled(false);
     w.Text3->setEnabled(false);
     for (int i = 0; i < 10; ++i) {
-        auto *h = w.TxtHour[i] = edit<ValidatedEdit>(f4, indexed("TxtHour", i), QStringLiteral("0"), 42 + i * 23, 6, 22, 2);
-        auto *m = w.TxtMin[i] = edit<ValidatedEdit>(f4, indexed("TxtMin", i), QStringLiteral("0"), 42 + i * 23, 30, 22, 2);
+        auto *h = w.TxtHour[i] =
+            edit<ValidatedEdit>(f4, indexed("TxtHour", i), QStringLiteral("0"), 42 + i * 23, 6, 22, 2);
+        auto *m = w.TxtMin[i] =
+            edit<ValidatedEdit>(f4, indexed("TxtMin", i), QStringLiteral("0"), 42 + i * 23, 30, 22, 2);
         h->setToolTip(QStringLiteral("请输入“0-23”之间的数！"));
         m->setToolTip(QStringLiteral("请输入“0-59”之间的数！"));
         for (QLineEdit *e : {static_cast<QLineEdit *>(h), static_cast<QLineEdit *>(m)}) {
@@ -350,9 +371,11 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Label7->setFont(face(QStringLiteral("Arial"), 11.25));
     w.Label7->setAlignment(Qt::AlignCenter);
     colour(w.Label7, LightGreen, Magenta);
-    w.Label19 = label(f5, QStringLiteral("Label19"),
-                      QStringLiteral("以下是用户所需要的采集数据的格式：如果以下面的例子填写那么得出的格式是(机器地址物理卡号年月日时分秒),淡黄底为分隔符。"),
-                      8, 114, 304, 52);
+    w.Label19 = label(
+        f5, QStringLiteral("Label19"),
+        QStringLiteral(
+            "以下是用户所需要的采集数据的格式：如果以下面的例子填写那么得出的格式是(机器地址物理卡号年月日时分秒),淡黄底为分隔符。"),
+        8, 114, 304, 52);
     w.Label19->setWordWrap(true);
     w.Label19->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -369,8 +392,9 @@ void FrmZevoBuild::build(FrmZevo &w) {
     auto *p4 = make<QFrame>(client, QStringLiteral("Picture4"), 4, 502, 624, 32);
     p4->setFrameShape(QFrame::StyledPanel);
     w.Picture4 = p4;
-    const QStringList fields = {QStringLiteral("机号"), QStringLiteral("卡号"), QStringLiteral("年"), QStringLiteral("月"),
-                                QStringLiteral("日"),   QStringLiteral("时"),   QStringLiteral("分"), QStringLiteral("秒")};
+    const QStringList fields = {QStringLiteral("机号"), QStringLiteral("卡号"), QStringLiteral("年"),
+                                QStringLiteral("月"),   QStringLiteral("日"),   QStringLiteral("时"),
+                                QStringLiteral("分"),   QStringLiteral("秒")};
     const QColor separatorColour = w.palette().color(QPalette::ToolTipBase);
     int x = 8;
     for (int i = 0; i < 9; ++i) {
@@ -391,7 +415,8 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Picture1 = p1;
     w.TitleBar = make<QWidget>(p1, QStringLiteral("TitleBar"), 1, 1, 416, 22);
     colour(w.TitleBar, Lilac);
-    w.TitleBarCaption = label(w.TitleBar, QStringLiteral("TitleBarCaption"), QStringLiteral("下发打卡数据"), 6, 2, 100, 18);
+    w.TitleBarCaption =
+        label(w.TitleBar, QStringLiteral("TitleBarCaption"), QStringLiteral("下发打卡数据"), 6, 2, 100, 18);
     colour(w.TitleBarCaption, QColor(), Green);
     for (int i = 0; i < 3; ++i) {
         w.TitleDetail[i] = line(w.TitleBar, indexed("TitleDetail", i), 110, 6 + i * 4, 276, 1, QColor(128, 128, 160));
@@ -431,8 +456,9 @@ void FrmZevoBuild::build(FrmZevo &w) {
     w.Label14 = label(f3, QStringLiteral("Label14"), QStringLiteral("单条数据格式如下："), 8, 20, 116);
     w.Text5 = edit(f3, QStringLiteral("Text5"), QStringLiteral("0079A785070927093628"), 126, 19, 170, 22);
     colour(w.Text5, LightGreen, Blue);
-    w.Label15 = label(f3, QStringLiteral("Label15"),
-                      QStringLiteral("说明：前八位（0079A785）为物理卡号;（070927）为日期（093628）为时间。"), 8, 44, 392, 34);
+    w.Label15 =
+        label(f3, QStringLiteral("Label15"),
+              QStringLiteral("说明：前八位（0079A785）为物理卡号;（070927）为日期（093628）为时间。"), 8, 44, 392, 34);
     w.Label15->setWordWrap(true);
     w.Text1 = edit(f3, QStringLiteral("Text1"), QString(), 8, 82, 170, 20);
     w.Command21 = button(f3, QStringLiteral("Command21"), QStringLiteral("发单条数据"), 190, 80, 100, 26);

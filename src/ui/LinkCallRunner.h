@@ -26,7 +26,8 @@ public:
 
     // Hands the device link's progress to the listener; the link may report it from the thread that
     // runs the call, so a runner that uses another thread delivers it on its own.
-    virtual void forwardProgress(qint64 done, qint64 expected) {
+    virtual void forwardProgress(qint64 done, qint64 expected)
+    {
         if (listener_) listener_(done, expected);
     }
 

@@ -7,7 +7,8 @@
 
 QString RecordLines::line(qsizetype i) const { return TextCodec::decode(bytes(i)); }
 
-bool RecordLines::append(const char *data, qsizetype length) {
+bool RecordLines::append(const char *data, qsizetype length)
+{
     // Offsets are 32 bits and a list counts its rows in int.
     if (qsizetype(text.size()) + length > qsizetype(std::numeric_limits<quint32>::max())
         || starts.size() >= std::numeric_limits<int>::max())
@@ -17,17 +18,17 @@ bool RecordLines::append(const char *data, qsizetype length) {
     return true;
 }
 
-int RecordLineModel::rowCount(const QModelIndex &parent) const {
-    return parent.isValid() ? 0 : int(lines_.size());
-}
+int RecordLineModel::rowCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : int(lines_.size()); }
 
-QVariant RecordLineModel::data(const QModelIndex &index, int role) const {
+QVariant RecordLineModel::data(const QModelIndex &index, int role) const
+{
     if (!index.isValid() || index.row() >= lines_.size()) return QVariant();
     if (role == Qt::DisplayRole) return lines_.line(index.row());
     return QVariant();
 }
 
-void RecordLineModel::setLines(RecordLines lines) {
+void RecordLineModel::setLines(RecordLines lines)
+{
     beginResetModel();
     lines_ = std::move(lines);
     lines_.text.squeeze();
@@ -35,7 +36,8 @@ void RecordLineModel::setLines(RecordLines lines) {
     endResetModel();
 }
 
-RecordLineList::RecordLineList(QWidget *parent) : QListView(parent), model_(new RecordLineModel(this)) {
+RecordLineList::RecordLineList(QWidget *parent) : QListView(parent), model_(new RecordLineModel(this))
+{
     setModel(model_);
     // Every row has the height of one line of text: the view lays out millions of rows at once.
     setUniformItemSizes(true);
@@ -45,19 +47,22 @@ RecordLineList::RecordLineList(QWidget *parent) : QListView(parent), model_(new 
 
 int RecordLineList::count() const { return model_->rowCount(); }
 
-QString RecordLineList::text(int row) const {
+QString RecordLineList::text(int row) const
+{
     return row >= 0 && row < count() ? model_->lines().line(row) : QString();
 }
 
 bool RecordLineList::isSelected(int row) const { return selectionModel()->isSelected(model_->index(row)); }
 
-void RecordLineList::setSelected(int row, bool selected) {
+void RecordLineList::setSelected(int row, bool selected)
+{
     if (row < 0 || row >= count()) return;
     selectionModel()->select(model_->index(row),
                              selected ? QItemSelectionModel::Select : QItemSelectionModel::Deselect);
 }
 
-int RecordLineList::selectedCount() const {
+int RecordLineList::selectedCount() const
+{
     int n = 0;
     for (const QItemSelectionRange &r : selectionModel()->selection()) n += r.height();
     return n;
@@ -65,7 +70,8 @@ int RecordLineList::selectedCount() const {
 
 void RecordLineList::setLines(RecordLines lines) { model_->setLines(std::move(lines)); }
 
-void RecordLineList::addItem(const QString &line) {
+void RecordLineList::addItem(const QString &line)
+{
     RecordLines lines = model_->lines();
     const QByteArray bytes = TextCodec::encode(line);
     lines.append(bytes.constData(), bytes.size());

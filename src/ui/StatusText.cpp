@@ -2,12 +2,14 @@
 
 #include <QEvent>
 
-StatusText::StatusText(QWidget *parent) : QLabel(parent) {
+StatusText::StatusText(QWidget *parent) : QLabel(parent)
+{
     setTextFormat(Qt::PlainText);
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
-void StatusText::setWholeText(const QString &text) {
+void StatusText::setWholeText(const QString &text)
+{
     whole_ = text;
     elide();
 }
@@ -17,17 +19,20 @@ QSize StatusText::sizeHint() const { return {0, QLabel::sizeHint().height()}; }
 
 QSize StatusText::minimumSizeHint() const { return {0, QLabel::minimumSizeHint().height()}; }
 
-void StatusText::resizeEvent(QResizeEvent *event) {
+void StatusText::resizeEvent(QResizeEvent *event)
+{
     QLabel::resizeEvent(event);
     elide();
 }
 
-void StatusText::changeEvent(QEvent *event) {
+void StatusText::changeEvent(QEvent *event)
+{
     QLabel::changeEvent(event);
     if (event->type() == QEvent::FontChange) elide();
 }
 
-void StatusText::elide() {
+void StatusText::elide()
+{
     // One line: a line break from a terminal's reply would otherwise make the bar taller.
     QString line = whole_;
     line.replace(QLatin1Char('\n'), QLatin1Char(' ')).remove(QLatin1Char('\r'));

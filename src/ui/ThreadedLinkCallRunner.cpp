@@ -6,11 +6,13 @@
 #include <QThread>
 #include <QTimer>
 
-ThreadedLinkCallRunner::ThreadedLinkCallRunner(QObject *parent) : QObject(parent) {
+ThreadedLinkCallRunner::ThreadedLinkCallRunner(QObject *parent) : QObject(parent)
+{
     worker_ = std::thread([this] { workerLoop(); });
 }
 
-ThreadedLinkCallRunner::~ThreadedLinkCallRunner() {
+ThreadedLinkCallRunner::~ThreadedLinkCallRunner()
+{
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -19,7 +21,8 @@ ThreadedLinkCallRunner::~ThreadedLinkCallRunner() {
     worker_.join();
 }
 
-void ThreadedLinkCallRunner::workerLoop() {
+void ThreadedLinkCallRunner::workerLoop()
+{
     std::unique_lock lock(mutex_);
     for (;;) {
         wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
@@ -40,7 +43,8 @@ void ThreadedLinkCallRunner::workerLoop() {
     }
 }
 
-void ThreadedLinkCallRunner::run(const std::function<void()> &call) {
+void ThreadedLinkCallRunner::run(const std::function<void()> &call)
+{
     Job job;
     job.call = call;
     if (depth_ == 0) qApp->installEventFilter(this);
@@ -51,7 +55,8 @@ void ThreadedLinkCallRunner::run(const std::function<void()> &call) {
     }
     wake_.notify_all();
     // Painting, timers and posted events go on; the desktop's input waits in its queue.
-    while (!job.done) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
+    while (!job.done)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents);
     if (depth_ == 1) {
         // Input that queued up during the call is let through now and dropped by the filter.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
@@ -63,7 +68,8 @@ void ThreadedLinkCallRunner::run(const std::function<void()> &call) {
     if (job.error) std::rethrow_exception(job.error);
 }
 
-void ThreadedLinkCallRunner::forwardProgress(qint64 done, qint64 expected) {
+void ThreadedLinkCallRunner::forwardProgress(qint64 done, qint64 expected)
+{
     if (QThread::currentThread() == thread()) {
         LinkCallRunner::forwardProgress(done, expected);
         return;
@@ -73,10 +79,12 @@ void ThreadedLinkCallRunner::forwardProgress(qint64 done, qint64 expected) {
     progressExpected_ = expected;
     if (progressQueued_) return;  // the delivery in flight will carry the latest figures
     progressQueued_ = true;
-    QMetaObject::invokeMethod(this, [this] { deliverProgress(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { deliverProgress(); }, Qt::QueuedConnection);
 }
 
-void ThreadedLinkCallRunner::deliverProgress() {
+void ThreadedLinkCallRunner::deliverProgress()
+{
     qint64 done, expected;
     {
         std::lock_guard lock(progressMutex_);
@@ -87,7 +95,8 @@ void ThreadedLinkCallRunner::deliverProgress() {
     LinkCallRunner::forwardProgress(done, expected);
 }
 
-void ThreadedLinkCallRunner::whenIdle(std::function<void()> fn) {
+void ThreadedLinkCallRunner::whenIdle(std::function<void()> fn)
+{
     if (!busy()) {
         fn();
         return;
@@ -95,7 +104,8 @@ void ThreadedLinkCallRunner::whenIdle(std::function<void()> fn) {
     pending_.push_back(std::move(fn));
 }
 
-void ThreadedLinkCallRunner::runPending() {
+void ThreadedLinkCallRunner::runPending()
+{
     // A function run here may itself make calls; whatever it defers lands in a fresh list.
     while (!busy() && (!pending_.empty() || !heldCloses_.empty())) {
         if (!pending_.empty()) {
@@ -110,7 +120,8 @@ void ThreadedLinkCallRunner::runPending() {
     }
 }
 
-bool ThreadedLinkCallRunner::isOperatorInput(const QEvent *event) {
+bool ThreadedLinkCallRunner::isOperatorInput(const QEvent *event)
+{
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonRelease:
@@ -132,7 +143,8 @@ bool ThreadedLinkCallRunner::isOperatorInput(const QEvent *event) {
     }
 }
 
-bool ThreadedLinkCallRunner::eventFilter(QObject *watched, QEvent *event) {
+bool ThreadedLinkCallRunner::eventFilter(QObject *watched, QEvent *event)
+{
     if (!busy()) return false;
     if (isOperatorInput(event)) return true;
     if (event->type() == QEvent::Close && watched->isWidgetType() && static_cast<QWidget *>(watched)->isWindow()) {

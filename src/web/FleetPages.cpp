@@ -37,10 +37,15 @@ QString fillBar(const std::optional<double> &fill)
 {
     if (!fill) return QStringLiteral("-");
     const int percent = int(*fill * 100.0);
-    return QStringLiteral("<meter min=\"0\" max=\"100\" low=\"60\" high=\"80\" optimum=\"0\" value=\"%1\">%1%</meter> %1%").arg(percent);
+    return QStringLiteral(
+               "<meter min=\"0\" max=\"100\" low=\"60\" high=\"80\" optimum=\"0\" value=\"%1\">%1%</meter> %1%")
+        .arg(percent);
 }
 
-QString drift(const std::optional<qint64> &d) { return d ? (*d >= 0 ? QStringLiteral("+") : QString()) + QString::number(*d) + u's' : QStringLiteral("-"); }
+QString drift(const std::optional<qint64> &d)
+{
+    return d ? (*d >= 0 ? QStringLiteral("+") : QString()) + QString::number(*d) + u's' : QStringLiteral("-");
+}
 
 QString fleetRow(const TerminalHealth &h)
 {
@@ -65,7 +70,8 @@ HttpResponse unavailable(const QString &error, bool json)
         r.contentType = "application/json";
         r.body = QJsonDocument(QJsonObject{{QStringLiteral("error"), error}}).toJson(QJsonDocument::Compact);
     } else {
-        r.body = WebHtml::page(QStringLiteral("Database not readable"), QStringLiteral("<p class=\"error\">%1</p>").arg(html(error)));
+        r.body = WebHtml::page(QStringLiteral("Database not readable"),
+                               QStringLiteral("<p class=\"error\">%1</p>").arg(html(error)));
     }
     return r;
 }
@@ -74,7 +80,8 @@ HttpResponse fleet(Database &db, bool json)
 {
     QList<TerminalHealth> fleet;
     QString error;
-    if (!FleetHealth::read(db, QDateTime::currentDateTime(), HealthThresholds{}, fleet, error)) return unavailable(error, json);
+    if (!FleetHealth::read(db, QDateTime::currentDateTime(), HealthThresholds{}, fleet, error))
+        return unavailable(error, json);
     HttpResponse r;
     if (json) {
         QJsonArray all;
@@ -88,12 +95,17 @@ HttpResponse fleet(Database &db, bool json)
     for (const TerminalHealth &h : fleet) {
         ok += h.ok();
         rows += fleetRow(h);
-        if (!h.lastError.isEmpty()) errors += QStringLiteral("<li><b>%1</b>: %2</li>").arg(html(h.name), html(h.lastError));
+        if (!h.lastError.isEmpty())
+            errors += QStringLiteral("<li><b>%1</b>: %2</li>").arg(html(h.name), html(h.lastError));
     }
-    QString body = QStringLiteral("<p>%1 terminals, %2 ok.</p><div class=\"scroll\"><table><thead><tr><th>Terminal</th><th>State</th>"
-                                  "<th>Last sync</th><th>Age</th><th>Fill</th><th>Drift</th><th>Lost</th><th>Suspect</th></tr></thead>"
-                                  "<tbody>\n%3</tbody></table></div>")
-                       .arg(fleet.size()).arg(ok).arg(rows);
+    QString body =
+        QStringLiteral(
+            "<p>%1 terminals, %2 ok.</p><div class=\"scroll\"><table><thead><tr><th>Terminal</th><th>State</th>"
+            "<th>Last sync</th><th>Age</th><th>Fill</th><th>Drift</th><th>Lost</th><th>Suspect</th></tr></thead>"
+            "<tbody>\n%3</tbody></table></div>")
+            .arg(fleet.size())
+            .arg(ok)
+            .arg(rows);
     if (!errors.isEmpty()) body += QStringLiteral("<h2>Last errors</h2><ul class=\"error\">%1</ul>").arg(errors);
     r.body = WebHtml::page(QStringLiteral("Fleet"), body);
     return r;
@@ -103,22 +115,27 @@ HttpResponse terminal(Database &db, const QString &identity)
 {
     QList<TerminalHealth> fleet;
     QString error;
-    if (!FleetHealth::read(db, QDateTime::currentDateTime(), HealthThresholds{}, fleet, error)) return unavailable(error, false);
+    if (!FleetHealth::read(db, QDateTime::currentDateTime(), HealthThresholds{}, fleet, error))
+        return unavailable(error, false);
     QList<TerminalSample> samples;
     bool found = false;
     const QDateTime now = QDateTime::currentDateTime();
-    if (!TerminalHistory::read(db, identity, now.addYears(-1), ChartSamples, samples, found, error)) return unavailable(error, false);
+    if (!TerminalHistory::read(db, identity, now.addYears(-1), ChartSamples, samples, found, error))
+        return unavailable(error, false);
     HttpResponse r;
     if (!found) {
         r.status = 404;
-        r.body = WebHtml::page(QStringLiteral("No such terminal"), QStringLiteral("<p>No terminal has the identity %1.</p>").arg(html(identity)));
+        r.body = WebHtml::page(QStringLiteral("No such terminal"),
+                               QStringLiteral("<p>No terminal has the identity %1.</p>").arg(html(identity)));
         return r;
     }
     QString head;
     for (const TerminalHealth &h : fleet)
         if (h.identity == identity)
             head = QStringLiteral("<div class=\"scroll\"><table><tbody>%1</tbody></table></div>").arg(fleetRow(h))
-                   + (h.lastError.isEmpty() ? QString() : QStringLiteral("<p class=\"error\">Last error: %1</p>").arg(html(h.lastError)));
+                + (h.lastError.isEmpty()
+                       ? QString()
+                       : QStringLiteral("<p class=\"error\">Last error: %1</p>").arg(html(h.lastError)));
     QList<WebHtml::Point> fill, drifts;
     for (const TerminalSample &s : samples) {
         if (s.fill) fill.append({s.at, *s.fill * 100.0});
@@ -127,15 +144,20 @@ HttpResponse terminal(Database &db, const QString &identity)
     QString recent;
     for (qsizetype i = samples.size() - 1; i >= 0 && i >= samples.size() - 20; --i) {
         const TerminalSample &s = samples[i];
-        recent += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td><td class=\"num\">%4</td><td class=\"num\">%5</td></tr>")
-                      .arg(s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), s.fill ? QString::number(int(*s.fill * 100)) + u'%' : QStringLiteral("-"),
-                           drift(s.drift), QString::number(s.lost), QString::number(s.lastSerial));
+        recent +=
+            QStringLiteral(
+                "<tr><td>%1</td><td class=\"num\">%2</td><td class=\"num\">%3</td><td class=\"num\">%4</td><td class=\"num\">%5</td></tr>")
+                .arg(s.at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                     s.fill ? QString::number(int(*s.fill * 100)) + u'%' : QStringLiteral("-"), drift(s.drift),
+                     QString::number(s.lost), QString::number(s.lastSerial));
     }
-    const QString body = head + QStringLiteral("<p>Identity %1</p><div class=\"charts\">%2%3</div><h2>Last syncs</h2><div class=\"scroll\"><table>"
-                                               "<thead><tr><th>Synced</th><th>Fill</th><th>Drift</th><th>Lost</th><th>Last serial</th></tr></thead>"
-                                               "<tbody>%4</tbody></table></div>")
-                                    .arg(html(identity), WebHtml::chart(QStringLiteral("Fill"), QStringLiteral("%"), fill),
-                                         WebHtml::chart(QStringLiteral("Clock drift"), QStringLiteral("s"), drifts), recent);
+    const QString body = head
+        + QStringLiteral(
+              "<p>Identity %1</p><div class=\"charts\">%2%3</div><h2>Last syncs</h2><div class=\"scroll\"><table>"
+              "<thead><tr><th>Synced</th><th>Fill</th><th>Drift</th><th>Lost</th><th>Last serial</th></tr></thead>"
+              "<tbody>%4</tbody></table></div>")
+              .arg(html(identity), WebHtml::chart(QStringLiteral("Fill"), QStringLiteral("%"), fill),
+                   WebHtml::chart(QStringLiteral("Clock drift"), QStringLiteral("s"), drifts), recent);
     QString name = identity;
     for (const TerminalHealth &h : fleet)
         if (h.identity == identity) name = h.name;
@@ -147,7 +169,8 @@ HttpResponse metrics(Database &db)
 {
     HttpResponse r;
     QString error;
-    if (!HealthMetrics::render(db, QDateTime::currentDateTime(), r.body, error)) return HttpResponse::text(503, error.toUtf8() + '\n');
+    if (!HealthMetrics::render(db, QDateTime::currentDateTime(), r.body, error))
+        return HttpResponse::text(503, error.toUtf8() + '\n');
     r.contentType = "text/plain; version=0.0.4; charset=utf-8";
     return r;
 }

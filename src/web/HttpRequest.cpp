@@ -36,7 +36,8 @@ bool HttpRequestReader::parseHead(const QByteArray &head)
     const qsizetype mark = target.indexOf('?');
     request_.path = QUrl::fromPercentEncoding(target.left(mark < 0 ? target.size() : mark));
     // A form sends a blank as '+' (and a plus as %2B).
-    if (mark >= 0) request_.query.setQuery(QString::fromUtf8(target.mid(mark + 1)).replace(u'+', QStringLiteral("%20")));
+    if (mark >= 0)
+        request_.query.setQuery(QString::fromUtf8(target.mid(mark + 1)).replace(u'+', QStringLiteral("%20")));
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QByteArray line = lines[i].endsWith('\r') ? lines[i].chopped(1) : lines[i];
         const qsizetype colon = line.indexOf(':');

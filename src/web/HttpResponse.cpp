@@ -5,20 +5,34 @@ namespace {
 QByteArray reason(int status)
 {
     switch (status) {
-    case 200: return "OK";
-    case 303: return "See Other";
-    case 400: return "Bad Request";
-    case 401: return "Unauthorized";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 408: return "Request Timeout";
-    case 411: return "Length Required";
-    case 413: return "Content Too Large";
-    case 421: return "Misdirected Request";
-    case 431: return "Request Header Fields Too Large";
-    case 503: return "Service Unavailable";
-    case 505: return "HTTP Version Not Supported";
-    default: return status < 500 ? "Bad Request" : "Internal Server Error";
+    case 200:
+        return "OK";
+    case 303:
+        return "See Other";
+    case 400:
+        return "Bad Request";
+    case 401:
+        return "Unauthorized";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 408:
+        return "Request Timeout";
+    case 411:
+        return "Length Required";
+    case 413:
+        return "Content Too Large";
+    case 421:
+        return "Misdirected Request";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 503:
+        return "Service Unavailable";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return status < 500 ? "Bad Request" : "Internal Server Error";
     }
 }
 

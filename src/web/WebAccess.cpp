@@ -13,13 +13,15 @@ bool sameSecret(const QByteArray &a, const QByteArray &b)
     return diff == 0;
 }
 
-WebAccess::WebAccess(const QHostAddress &address, quint16 port, QByteArray token) : port_(port), token_(std::move(token))
+WebAccess::WebAccess(const QHostAddress &address, quint16 port, QByteArray token)
+    : port_(port), token_(std::move(token))
 {
     const QString p = QString::number(port);
     if (address.isLoopback()) {
         hosts_ << QStringLiteral("localhost:") + p << QStringLiteral("127.0.0.1:") + p << QStringLiteral("[::1]:") + p;
     } else if (address != QHostAddress::Any && address != QHostAddress::AnyIPv4 && address != QHostAddress::AnyIPv6) {
-        const QString a = address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']' : address.toString();
+        const QString a =
+            address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']' : address.toString();
         hosts_ << a + u':' + p << QHostInfo::localHostName().toLower() + u':' + p;
         const QString domain = QHostInfo::localDomainName();
         if (!domain.isEmpty()) hosts_ << (QHostInfo::localHostName() + u'.' + domain).toLower() + u':' + p;
@@ -32,7 +34,8 @@ bool WebAccess::hostAllowed(const HttpRequest &request) const
 {
     QString host = QString::fromLatin1(request.header("host")).toLower();
     // A browser leaves out the port it takes by default.
-    if (port_ == 80 && !host.endsWith(QStringLiteral(":80")) && !host.endsWith(u']') && !host.contains(u':')) host += QStringLiteral(":80");
+    if (port_ == 80 && !host.endsWith(QStringLiteral(":80")) && !host.endsWith(u']') && !host.contains(u':'))
+        host += QStringLiteral(":80");
     if (hosts_.isEmpty()) return host.endsWith(u':' + QString::number(port_));
     return hosts_.contains(host);
 }

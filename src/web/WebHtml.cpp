@@ -9,11 +9,12 @@ QString html(const QString &text) { return text.toHtmlEscaped().replace(u'\'', Q
 
 QByteArray page(const QString &title, const QString &body)
 {
-    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-                          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
-                          "<title>%1 - Zevo</title><link rel=\"stylesheet\" href=\"/style.css\"></head><body>"
-                          "<nav><a href=\"/\">Fleet</a> <a href=\"/punches\">Punches</a> <a href=\"/metrics\">Metrics</a></nav>"
-                          "<main><h1>%1</h1>\n%2</main></body></html>\n")
+    return QStringLiteral(
+               "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+               "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
+               "<title>%1 - Zevo</title><link rel=\"stylesheet\" href=\"/style.css\"></head><body>"
+               "<nav><a href=\"/\">Fleet</a> <a href=\"/punches\">Punches</a> <a href=\"/metrics\">Metrics</a></nav>"
+               "<main><h1>%1</h1>\n%2</main></body></html>\n")
         .arg(html(title), body)
         .toUtf8();
 }
@@ -52,16 +53,27 @@ QString chart(const QString &title, const QString &unit, const QList<Point> &poi
         path += (path.isEmpty() ? u'M' : u'L') + QString::number(x, 'f', 1) + u',' + QString::number(y, 'f', 1);
     }
     const auto label = [&](double v) { return QString::number(v, 'f', std::abs(hi - lo) < 10 ? 1 : 0) + html(unit); };
-    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %1 %2\" width=\"%1\" height=\"%2\" role=\"img\" "
-                          "aria-label=\"%3\"><text x=\"%4\" y=\"18\" font-size=\"14\" font-weight=\"600\">%3</text>"
-                          "<line x1=\"%4\" y1=\"%5\" x2=\"%4\" y2=\"%6\" stroke=\"#99a\"/><line x1=\"%4\" y1=\"%6\" x2=\"%7\" y2=\"%6\" stroke=\"#99a\"/>"
-                          "<text x=\"%8\" y=\"%9\" font-size=\"11\" text-anchor=\"end\">%10</text>"
-                          "<text x=\"%8\" y=\"%6\" font-size=\"11\" text-anchor=\"end\">%11</text>"
-                          "<text x=\"%4\" y=\"%12\" font-size=\"11\">%13</text><text x=\"%7\" y=\"%12\" font-size=\"11\" text-anchor=\"end\">%14</text>"
-                          "<path d=\"%15\" fill=\"none\" stroke=\"#1565c0\" stroke-width=\"1.5\"/></svg>")
-        .arg(W).arg(H).arg(html(title)).arg(L).arg(T).arg(H - B).arg(W - R).arg(L - 4).arg(T + 4)
-        .arg(label(hi), label(lo)).arg(H - 10)
-        .arg(points.first().at.toString(QStringLiteral("yyyy-MM-dd HH:mm")), points.last().at.toString(QStringLiteral("yyyy-MM-dd HH:mm")), path);
+    return QStringLiteral(
+               "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %1 %2\" width=\"%1\" height=\"%2\" role=\"img\" "
+               "aria-label=\"%3\"><text x=\"%4\" y=\"18\" font-size=\"14\" font-weight=\"600\">%3</text>"
+               "<line x1=\"%4\" y1=\"%5\" x2=\"%4\" y2=\"%6\" stroke=\"#99a\"/><line x1=\"%4\" y1=\"%6\" x2=\"%7\" y2=\"%6\" stroke=\"#99a\"/>"
+               "<text x=\"%8\" y=\"%9\" font-size=\"11\" text-anchor=\"end\">%10</text>"
+               "<text x=\"%8\" y=\"%6\" font-size=\"11\" text-anchor=\"end\">%11</text>"
+               "<text x=\"%4\" y=\"%12\" font-size=\"11\">%13</text><text x=\"%7\" y=\"%12\" font-size=\"11\" text-anchor=\"end\">%14</text>"
+               "<path d=\"%15\" fill=\"none\" stroke=\"#1565c0\" stroke-width=\"1.5\"/></svg>")
+        .arg(W)
+        .arg(H)
+        .arg(html(title))
+        .arg(L)
+        .arg(T)
+        .arg(H - B)
+        .arg(W - R)
+        .arg(L - 4)
+        .arg(T + 4)
+        .arg(label(hi), label(lo))
+        .arg(H - 10)
+        .arg(points.first().at.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+             points.last().at.toString(QStringLiteral("yyyy-MM-dd HH:mm")), path);
 }
 
 }  // namespace WebHtml

@@ -80,10 +80,13 @@ void WebServer::answer(QTcpSocket *socket, const HttpRequest &request)
     QPointer<QTcpSocket> client(socket);
     pool_.start([this, client, request] {
         const QByteArray bytes = handler_(request).toBytes(request.method == "HEAD");
-        QMetaObject::invokeMethod(this, [client, bytes] {
-            if (!client) return;
-            client->write(bytes);
-            client->disconnectFromHost();
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [client, bytes] {
+                if (!client) return;
+                client->write(bytes);
+                client->disconnectFromHost();
+            },
+            Qt::QueuedConnection);
     });
 }

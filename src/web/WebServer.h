@@ -17,10 +17,10 @@ class WebServer : public QObject {
     Q_OBJECT
 public:
     struct Limits {
-        int connections = 128;        // open at once; more wait in the listen queue
-        int workers = 4;              // threads making answers
-        int headDeadlineMs = 5000;    // from the connection to the end of the request's head
-        int answerDeadlineMs = 60000; // from the head to the last byte sent
+        int connections = 128;         // open at once; more wait in the listen queue
+        int workers = 4;               // threads making answers
+        int headDeadlineMs = 5000;     // from the connection to the end of the request's head
+        int answerDeadlineMs = 60000;  // from the head to the last byte sent
     };
     // Makes the answer to a request; runs on a worker thread.
     using Handler = std::function<HttpResponse(const HttpRequest &)>;

@@ -15,10 +15,11 @@ HttpResponse loginForm(int status, const QString &note)
 {
     HttpResponse r;
     r.status = status;
-    r.body = WebHtml::page(QStringLiteral("Sign in"),
-                           QStringLiteral("<form method=\"post\" action=\"/login\"><label>Token <input type=\"password\" name=\"token\" "
-                                          "autocomplete=\"current-password\" autofocus></label> <button>Sign in</button></form>%1")
-                               .arg(note.isEmpty() ? QString() : QStringLiteral("<p class=\"error\">%1</p>").arg(WebHtml::html(note))));
+    r.body = WebHtml::page(
+        QStringLiteral("Sign in"),
+        QStringLiteral("<form method=\"post\" action=\"/login\"><label>Token <input type=\"password\" name=\"token\" "
+                       "autocomplete=\"current-password\" autofocus></label> <button>Sign in</button></form>%1")
+            .arg(note.isEmpty() ? QString() : QStringLiteral("<p class=\"error\">%1</p>").arg(WebHtml::html(note))));
     return r;
 }
 
@@ -29,7 +30,8 @@ bool isApi(const QString &path) { return path.startsWith(QLatin1String("/api/"))
 HttpResponse WebSite::respond(const HttpRequest &request) const
 {
     // A name of another site pointed at this address (DNS rebinding) is not this dashboard.
-    if (!access_.hostAllowed(request)) return HttpResponse::text(421, "this server does not answer for that host name\n");
+    if (!access_.hostAllowed(request))
+        return HttpResponse::text(421, "this server does not answer for that host name\n");
     if (request.path == QLatin1String("/style.css")) {
         HttpResponse r;
         r.contentType = "text/css; charset=utf-8";
@@ -72,8 +74,9 @@ HttpResponse WebSite::withDatabase(const HttpRequest &request) const
 {
     const QString &path = request.path;
     const bool json = isApi(path);
-    const bool known = path == QLatin1String("/") || path == QLatin1String("/api/status") || path == QLatin1String("/metrics")
-        || path.startsWith(QLatin1String("/terminal/")) || path == QLatin1String("/punches") || path == QLatin1String("/punches.csv")
+    const bool known = path == QLatin1String("/") || path == QLatin1String("/api/status")
+        || path == QLatin1String("/metrics") || path.startsWith(QLatin1String("/terminal/"))
+        || path == QLatin1String("/punches") || path == QLatin1String("/punches.csv")
         || path == QLatin1String("/api/punches");
     if (!known) {
         HttpResponse r;
@@ -82,15 +85,19 @@ HttpResponse WebSite::withDatabase(const HttpRequest &request) const
         return r;
     }
     if (database_.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(database_.path))
-        return WebPages::unavailable(QStringLiteral("database %1: no such file (no sync has run yet)").arg(database_.display()), json);
+        return WebPages::unavailable(
+            QStringLiteral("database %1: no such file (no sync has run yet)").arg(database_.display()), json);
     QString error;
     bool snapshot = false;
     auto db = Database::openForReading(database_, error, snapshot);
     const int version = db ? Schema::usableVersion(*db, error) : -1;
     if (version >= 0 && version != Schema::Current)
-        error = db->failure(QStringLiteral("cannot show"), version == 0 ? QStringLiteral("it holds no terminals (no sync has run)")
-                                                                      : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
-                                                                            .arg(version).arg(Schema::Current));
+        error = db->failure(
+            QStringLiteral("cannot show"),
+            version == 0 ? QStringLiteral("it holds no terminals (no sync has run)")
+                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
+                               .arg(version)
+                               .arg(Schema::Current));
     if (version != Schema::Current) return WebPages::unavailable(error, json);
     if (path == QLatin1String("/")) return WebPages::fleet(*db, false);
     if (path == QLatin1String("/api/status")) return WebPages::fleet(*db, true);

@@ -52,20 +52,29 @@ private slots:
         QStringList fleet, others;
         QStringList *section = nullptr;
         for (const QString &line : r.out.split(u'\n')) {
-            if (line.startsWith(QStringLiteral("fleet commands"))) section = &fleet;
-            else if (line.startsWith(QStringLiteral("commands"))) section = &others;
-            else if (line.isEmpty()) section = nullptr;
-            else if (section && line.startsWith(QStringLiteral("  ")) && line.at(2).isLetter()) *section << line.mid(2).section(QStringLiteral("  "), 0, 0);
+            if (line.startsWith(QStringLiteral("fleet commands")))
+                section = &fleet;
+            else if (line.startsWith(QStringLiteral("commands")))
+                section = &others;
+            else if (line.isEmpty())
+                section = nullptr;
+            else if (section && line.startsWith(QStringLiteral("  ")) && line.at(2).isLetter())
+                *section << line.mid(2).section(QStringLiteral("  "), 0, 0);
         }
-        QCOMPARE(fleet, (QStringList{QStringLiteral("sync"), QStringLiteral("export"), QStringLiteral("status"), QStringLiteral("serve"),
-                                     QStringLiteral("roster plan"), QStringLiteral("roster apply"), QStringLiteral("roster pull")}));
+        QCOMPARE(fleet,
+                 (QStringList{QStringLiteral("sync"), QStringLiteral("export"), QStringLiteral("status"),
+                              QStringLiteral("serve"), QStringLiteral("roster plan"), QStringLiteral("roster apply"),
+                              QStringLiteral("roster pull")}));
         QVERIFY(r.out.indexOf(QStringLiteral("\nfleet commands")) < r.out.indexOf(QStringLiteral("\ncommands")));
-        for (const char *command : {"version", "tcp-state", "collect", "clear-records", "identify", "format", "count",
-                                    "clear-flags", "check", "send-record", "read-clear-log", "read-time-log", "roster",
-                                    "roster-count", "clear-roster", "read-card", "issue-card", "withdraw-card", "find-card",
-                                    "set-time", "set-alarms", "set-parameters", "read-parameters", "set-address",
-                                    "set-password", "get-password", "get-storage", "set-storage", "logo", "send-picture",
-                                    "message", "voice", "ports"})
+        for (const char *command : {"version",      "tcp-state",      "collect",         "clear-records",
+                                    "identify",     "format",         "count",           "clear-flags",
+                                    "check",        "send-record",    "read-clear-log",  "read-time-log",
+                                    "roster",       "roster-count",   "clear-roster",    "read-card",
+                                    "issue-card",   "withdraw-card",  "find-card",       "set-time",
+                                    "set-alarms",   "set-parameters", "read-parameters", "set-address",
+                                    "set-password", "get-password",   "get-storage",     "set-storage",
+                                    "logo",         "send-picture",   "message",         "voice",
+                                    "ports"})
             QVERIFY2(others.contains(QLatin1String(command)), command);
         for (const char *option : {"--tcp", "--com", "--device", "--baud", "--address"})
             QVERIFY2(r.out.contains(QLatin1String(option)), option);
@@ -75,8 +84,10 @@ private slots:
                 for (const QChar c : line) columns += c.unicode() >= 0x1100 ? 2 : 1;
                 QVERIFY2(columns < 80, qPrintable(command + QStringLiteral(": ") + line));
             }
-            for (const char *op : {"GatherData", "ClearRecord", "GatherSendCardData", "SetMachinePassword", "(Ver)", "tcpstate"})
-                QVERIFY2(!help.contains(QLatin1String(op)), qPrintable(command + QStringLiteral(": ") + QLatin1String(op)));
+            for (const char *op :
+                 {"GatherData", "ClearRecord", "GatherSendCardData", "SetMachinePassword", "(Ver)", "tcpstate"})
+                QVERIFY2(!help.contains(QLatin1String(op)),
+                         qPrintable(command + QStringLiteral(": ") + QLatin1String(op)));
         };
         readable(QStringLiteral("--help"), r.out);
         for (const QString &command : fleet + others) {
@@ -114,7 +125,8 @@ private slots:
         QFETCH(bool, fullYear);
         QFETCH(int, rawWidth);
         QFETCH(int, formattedWidth);
-        SimProcess sim({QStringLiteral("--records"), QStringLiteral("1000"), QStringLiteral("--seed"), QStringLiteral("7")});
+        SimProcess sim(
+            {QStringLiteral("--records"), QStringLiteral("1000"), QStringLiteral("--seed"), QStringLiteral("7")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         const QString dir = work_.filePath(QStringLiteral("collect-%1%2").arg(decimal).arg(fullYear));
         QStringList args{QStringLiteral("collect"), QStringLiteral("--dir"), dir};
@@ -139,8 +151,8 @@ private slots:
             QVERIFY(RecordWire::parseCard(rec[QStringLiteral("card")].toString(), card));
             const QString time = rec[QStringLiteral("time")].toString().remove(u'-').remove(u':').remove(u' ');
             const QString expected = QStringLiteral("105")
-                                     + (decimal ? RecordWire::cardDecimal(card) : RecordWire::cardHex(card))
-                                     + (fullYear ? time : time.mid(2)) + rec[QStringLiteral("flag")].toString();
+                + (decimal ? RecordWire::cardDecimal(card) : RecordWire::cardHex(card))
+                + (fullYear ? time : time.mid(2)) + rec[QStringLiteral("flag")].toString();
             QCOMPARE(raw[i], expected);
             QCOMPARE(formatted[i], raw[i].left(formattedWidth));  // the default layout drops only the flag
         }
@@ -151,10 +163,11 @@ private slots:
         SimProcess sim({QStringLiteral("--records"), QStringLiteral("1000")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         const QString dir = work_.filePath(QStringLiteral("layout"));
-        const Run r = attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--dir"), dir, QStringLiteral("--from"),
-                                        QStringLiteral("2"), QStringLiteral("--to"), QStringLiteral("3"),
-                                        QStringLiteral("--layout"),
-                                        QStringLiteral("{机号},{卡号},{年}-{月}-{日} {时}:{分}:{秒}")}));
+        const Run r =
+            attctl(over(sim,
+                        {QStringLiteral("collect"), QStringLiteral("--dir"), dir, QStringLiteral("--from"),
+                         QStringLiteral("2"), QStringLiteral("--to"), QStringLiteral("3"), QStringLiteral("--layout"),
+                         QStringLiteral("{机号},{卡号},{年}-{月}-{日} {时}:{分}:{秒}")}));
         QVERIFY2(r.code == 0, qPrintable(r.err));
         const QStringList raw = crlfLines(dir + QStringLiteral("/DataRecordSet_original.txt"));
         const QStringList formatted = crlfLines(dir + QStringLiteral("/DataRecordSet.txt"));
@@ -164,9 +177,10 @@ private slots:
         const QJsonArray records = sim.terminal(105)[QStringLiteral("records")].toArray();
         QCOMPARE(raw[0].mid(3, 8), records[256].toObject()[QStringLiteral("card")].toString());
         const QString &l = raw[0];
-        QCOMPARE(formatted[0], QStringLiteral("%1,%2,%3-%4-%5 %6:%7:%8")
-                                   .arg(l.mid(0, 3), l.mid(3, 8), l.mid(11, 2), l.mid(13, 2), l.mid(15, 2), l.mid(17, 2),
-                                        l.mid(19, 2), l.mid(21, 2)));
+        QCOMPARE(formatted[0],
+                 QStringLiteral("%1,%2,%3-%4-%5 %6:%7:%8")
+                     .arg(l.mid(0, 3), l.mid(3, 8), l.mid(11, 2), l.mid(13, 2), l.mid(15, 2), l.mid(17, 2),
+                          l.mid(19, 2), l.mid(21, 2)));
     }
 
     void formatOfflineMatchesCollect()
@@ -175,14 +189,16 @@ private slots:
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         const QString dir = work_.filePath(QStringLiteral("offline"));
         const QString layout = QStringLiteral("[{标志}] {卡号} {年}{月}{日}");
-        QCOMPARE(attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--dir"), dir, QStringLiteral("--full-year"),
-                                   QStringLiteral("--layout"), layout}))
+        QCOMPARE(attctl(over(sim,
+                             {QStringLiteral("collect"), QStringLiteral("--dir"), dir, QStringLiteral("--full-year"),
+                              QStringLiteral("--layout"), layout}))
                      .code,
                  0);
         const QStringList collected = crlfLines(dir + QStringLiteral("/DataRecordSet.txt"));
         const QString other = work_.filePath(QStringLiteral("offline-again"));
-        const Run r = attctl({QStringLiteral("format"), dir + QStringLiteral("/DataRecordSet_original.txt"),
-                              QStringLiteral("--dir"), other, QStringLiteral("--full-year"), QStringLiteral("--layout"), layout});
+        const Run r =
+            attctl({QStringLiteral("format"), dir + QStringLiteral("/DataRecordSet_original.txt"),
+                    QStringLiteral("--dir"), other, QStringLiteral("--full-year"), QStringLiteral("--layout"), layout});
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QVERIFY(r.err.isEmpty());
         QCOMPARE(crlfLines(other + QStringLiteral("/DataRecordSet.txt")), collected);
@@ -198,26 +214,28 @@ private slots:
 
     void commandsChangeTheTerminal()
     {
-        SimProcess sim({QStringLiteral("--records"), QStringLiteral("10"), QStringLiteral("--roster"), QStringLiteral("3")});
+        SimProcess sim(
+            {QStringLiteral("--records"), QStringLiteral("10"), QStringLiteral("--roster"), QStringLiteral("3")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         auto ok = [&](const QStringList &args) {
             const Run r = attctl(over(sim, args));
             if (r.code != 0) qWarning() << args << r.code << r.err;
             return r.code == 0;
         };
-        QVERIFY(ok({QStringLiteral("issue-card"), QStringLiteral("0079A785"), QStringLiteral("--job"), QStringLiteral("0042"),
-                    QStringLiteral("--name"), QStringLiteral("张三")}));
+        QVERIFY(ok({QStringLiteral("issue-card"), QStringLiteral("0079A785"), QStringLiteral("--job"),
+                    QStringLiteral("0042"), QStringLiteral("--name"), QStringLiteral("张三")}));
         QVERIFY(ok({QStringLiteral("message"), QStringLiteral("5"), QStringLiteral("明天放假")}));
         QVERIFY(ok({QStringLiteral("set-time"), QStringLiteral("2026-05-01"), QStringLiteral("08:30:00")}));
         QVERIFY(ok({QStringLiteral("clear-records"), QStringLiteral("--yes")}));
         const QJsonObject t = sim.terminal(105);
         QVERIFY(t[QStringLiteral("records")].toArray().isEmpty());
-        QCOMPARE(t[QStringLiteral("message")].toObject()[QStringLiteral("text")].toString(), QStringLiteral("明天放假"));
+        QCOMPARE(t[QStringLiteral("message")].toObject()[QStringLiteral("text")].toString(),
+                 QStringLiteral("明天放假"));
         QVERIFY(t[QStringLiteral("clock")].toString().startsWith(QStringLiteral("2026-05-01 08:3")));
         bool issued = false;
         for (const QJsonValue &e : t[QStringLiteral("roster")].toArray())
             issued |= e[QStringLiteral("card")].toString() == QStringLiteral("0079A785")
-                      && e[QStringLiteral("name")].toString() == QStringLiteral("张三");
+                && e[QStringLiteral("name")].toString() == QStringLiteral("张三");
         QVERIFY(issued);
 
         const Run found = attctl(over(sim, {QStringLiteral("find-card"), QStringLiteral("0079A785")}));
@@ -245,11 +263,15 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::newRow("clear without --yes") << QStringList{QStringLiteral("clear-records")};
         QTest::newRow("unknown command") << QStringList{QStringLiteral("erase-everything")};
-        QTest::newRow("unknown field") << QStringList{QStringLiteral("collect"), QStringLiteral("--layout"), QStringLiteral("{card}")};
-        QTest::newRow("half a range") << QStringList{QStringLiteral("collect"), QStringLiteral("--from"), QStringLiteral("2")};
-        QTest::newRow("range backwards") << QStringList{QStringLiteral("collect"), QStringLiteral("--from"), QStringLiteral("3"),
-                                                        QStringLiteral("--to"), QStringLiteral("2")};
-        QTest::newRow("bad card") << QStringList{QStringLiteral("send-record"), QStringLiteral("0079A78"), QStringLiteral("070927093628")};
+        QTest::newRow("unknown field") << QStringList{QStringLiteral("collect"), QStringLiteral("--layout"),
+                                                      QStringLiteral("{card}")};
+        QTest::newRow("half a range") << QStringList{QStringLiteral("collect"), QStringLiteral("--from"),
+                                                     QStringLiteral("2")};
+        QTest::newRow("range backwards") << QStringList{QStringLiteral("collect"), QStringLiteral("--from"),
+                                                        QStringLiteral("3"), QStringLiteral("--to"),
+                                                        QStringLiteral("2")};
+        QTest::newRow("bad card") << QStringList{QStringLiteral("send-record"), QStringLiteral("0079A78"),
+                                                 QStringLiteral("070927093628")};
         QTest::newRow("extra argument") << QStringList{QStringLiteral("count"), QStringLiteral("now")};
     }
     void usageErrorExitsTwo()

@@ -59,15 +59,20 @@ private slots:
     {
         SimProcess sim({QStringLiteral("--records"), QStringLiteral("30")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
-        Run r = attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("0"), QStringLiteral("--dir"), dir(QStringLiteral("all"))}));
+        Run r = attctl(over(sim,
+                            {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("0"),
+                             QStringLiteral("--dir"), dir(QStringLiteral("all"))}));
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        QCOMPARE(r.lines(), (QStringList{QStringLiteral("30\t30 records collected"), QStringLiteral("last-serial 30")}));
+        QCOMPARE(r.lines(),
+                 (QStringList{QStringLiteral("30\t30 records collected"), QStringLiteral("last-serial 30")}));
         QCOMPARE(crlfLines(dir(QStringLiteral("all/DataRecordSet_original.txt"))).size(), 30);
 
         for (int i = 0; i < 7; ++i) sim.send(QStringLiteral("punch %1").arg(0x00AB0000 + i, 8, 16, QLatin1Char('0')));
         QVERIFY(waitForSerial(sim, 37));
-        r = attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("30"), QStringLiteral("--dir"),
-                              dir(QStringLiteral("new")), QStringLiteral("--layout"), QStringLiteral("{卡号},{年}")}));
+        r = attctl(
+            over(sim,
+                 {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("30"), QStringLiteral("--dir"),
+                  dir(QStringLiteral("new")), QStringLiteral("--layout"), QStringLiteral("{卡号},{年}")}));
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(r.lines().last(), QStringLiteral("last-serial 37"));
         const QStringList raw = crlfLines(dir(QStringLiteral("new/DataRecordSet_original.txt")));
@@ -82,7 +87,9 @@ private slots:
         }
 
         // Nothing new: empty files, and the same serial back.
-        r = attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("37"), QStringLiteral("--dir"), dir(QStringLiteral("new"))}));
+        r = attctl(over(sim,
+                        {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("37"),
+                         QStringLiteral("--dir"), dir(QStringLiteral("new"))}));
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(r.lines().last(), QStringLiteral("last-serial 37"));
         QCOMPARE(crlfLines(dir(QStringLiteral("new/DataRecordSet_original.txt"))).size(), 0);
@@ -99,13 +106,19 @@ private slots:
     {
         SimProcess sim({QStringLiteral("--records"), QStringLiteral("20")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
-        Run r = attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("0"), QStringLiteral("--dir"), dir(QStringLiteral("c1"))}));
+        Run r = attctl(over(sim,
+                            {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("0"),
+                             QStringLiteral("--dir"), dir(QStringLiteral("c1"))}));
         QCOMPARE(r.lines().last(), QStringLiteral("last-serial 20"));
         sim.send(QStringLiteral("punch 0079A785"));
         sim.send(QStringLiteral("punch 0079A786"));
         QVERIFY(waitForSerial(sim, 22));
-        QCOMPARE(attctl(over(sim, {QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("20")})).code, 2);  // no --yes
-        r = attctl(over(sim, {QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("20"), QStringLiteral("--yes")}));
+        QCOMPARE(
+            attctl(over(sim, {QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("20")})).code,
+            2);  // no --yes
+        r = attctl(over(sim,
+                        {QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("20"),
+                         QStringLiteral("--yes")}));
         QVERIFY2(r.code == 0, qPrintable(r.err));
         QCOMPARE(r.lines().last(), QStringLiteral("20"));
         const QJsonArray left = sim.terminal(105)[QStringLiteral("records")].toArray();
@@ -113,9 +126,13 @@ private slots:
         QCOMPARE(left[0].toObject()[QStringLiteral("serial")].toString(), QStringLiteral("21"));
         QCOMPARE(left[1].toObject()[QStringLiteral("card")].toString(), QStringLiteral("0079A786"));
         // Deleting again up to the same serial deletes nothing.
-        r = attctl(over(sim, {QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("20"), QStringLiteral("--yes")}));
+        r = attctl(over(sim,
+                        {QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("20"),
+                         QStringLiteral("--yes")}));
         QCOMPARE(r.lines().last(), QStringLiteral("0"));
-        r = attctl(over(sim, {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("20"), QStringLiteral("--dir"), dir(QStringLiteral("c2"))}));
+        r = attctl(over(sim,
+                        {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("20"),
+                         QStringLiteral("--dir"), dir(QStringLiteral("c2"))}));
         QCOMPARE(r.lines().last(), QStringLiteral("last-serial 22"));
         QCOMPARE(crlfLines(dir(QStringLiteral("c2/DataRecordSet_original.txt"))).size(), 2);
     }
@@ -125,8 +142,8 @@ private slots:
         const QString state = dir(QStringLiteral("state.json"));
         QString identity;
         {
-            SimProcess sim({QStringLiteral("--records"), QStringLiteral("5"), QStringLiteral("--roster"), QStringLiteral("3"),
-                            QStringLiteral("--state"), state});
+            SimProcess sim({QStringLiteral("--records"), QStringLiteral("5"), QStringLiteral("--roster"),
+                            QStringLiteral("3"), QStringLiteral("--state"), state});
             if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
             Run r = attctl(over(sim, {QStringLiteral("identify")}));
             QVERIFY2(r.code == 0, qPrintable(r.err));
@@ -155,8 +172,10 @@ private slots:
         Run r = attctl(over(again, {QStringLiteral("--address"), QStringLiteral("18"), QStringLiteral("identify")}));
         QCOMPARE(r.lines()[0], QStringLiteral("identity ") + identity);
         QCOMPARE(r.lines()[5], QStringLiteral("last-serial 7"));
-        r = attctl(over(again, {QStringLiteral("--address"), QStringLiteral("18"), QStringLiteral("collect"), QStringLiteral("--since"),
-                                QStringLiteral("0"), QStringLiteral("--dir"), dir(QStringLiteral("after"))}));
+        r = attctl(over(again,
+                        {QStringLiteral("--address"), QStringLiteral("18"), QStringLiteral("collect"),
+                         QStringLiteral("--since"), QStringLiteral("0"), QStringLiteral("--dir"),
+                         dir(QStringLiteral("after"))}));
         QCOMPARE(r.lines().last(), QStringLiteral("last-serial 7"));
         QCOMPARE(crlfLines(dir(QStringLiteral("after/DataRecordSet_original.txt"))).size(), 1);
     }
@@ -173,18 +192,19 @@ private slots:
         QList<quint64> serials;
         bool punched = false;
         quint64 last = 0;
-        QVERIFY2(link.recordsSince(105, 0,
-                                   [&](const SerialRecord &r) {
-                                       serials << r.serial;
-                                       if (!punched) {
-                                           punched = true;
-                                           sim.send(QStringLiteral("punch 0079A785"));
-                                           sim.send(QStringLiteral("punch 0079A786"));
-                                           if (!waitForSerial(sim, 40002)) return false;
-                                       }
-                                       return true;
-                                   },
-                                   last),
+        QVERIFY2(link.recordsSince(
+                     105, 0,
+                     [&](const SerialRecord &r) {
+                         serials << r.serial;
+                         if (!punched) {
+                             punched = true;
+                             sim.send(QStringLiteral("punch 0079A785"));
+                             sim.send(QStringLiteral("punch 0079A786"));
+                             if (!waitForSerial(sim, 40002)) return false;
+                         }
+                         return true;
+                     },
+                     last),
                  qPrintable(link.lastError()));
         QVERIFY(last >= 40000);
         QCOMPARE(serials.size(), qsizetype(last));
@@ -194,7 +214,13 @@ private slots:
         QCOMPARE(deleted, qint64(last));
         QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), qsizetype(40002 - last));
         quint64 next = 0;
-        QVERIFY(link.recordsSince(105, last, [&](const SerialRecord &r) { serials << r.serial; return true; }, next));
+        QVERIFY(link.recordsSince(
+            105, last,
+            [&](const SerialRecord &r) {
+                serials << r.serial;
+                return true;
+            },
+            next));
         QCOMPARE(next, quint64(40002));
         QCOMPARE(serials.size(), qsizetype(40002));
         QCOMPARE(serials.last(), quint64(40002));
@@ -203,7 +229,8 @@ private slots:
         sim.send(QStringLiteral("punch 0079A787"));
         QVERIFY(waitForSerial(sim, 40003));
         quint64 stopped = 0;
-        QVERIFY(!link.recordsSince(105, 0, [](const SerialRecord &) { return false; }, stopped));
+        QVERIFY(!link.recordsSince(
+            105, 0, [](const SerialRecord &) { return false; }, stopped));
         QVERIFY(!link.lastError().isEmpty());
     }
 };

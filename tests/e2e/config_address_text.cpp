@@ -12,7 +12,8 @@
 class ConfigAddressText : public QObject {
     Q_OBJECT
 private slots:
-    void textAndNumberReachTheSameTerminal_data() {
+    void textAndNumberReachTheSameTerminal_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("terminal");
         QTest::addColumn<QString>("password");
@@ -21,7 +22,8 @@ private slots:
         QTest::newRow("7.4") << "7.4" << 7 << "1074";
         QTest::newRow("blank before") << " 7" << 7 << "2007";
     }
-    void textAndNumberReachTheSameTerminal() {
+    void textAndNumberReachTheSameTerminal()
+    {
         QFETCH(QString, text);
         QFETCH(int, terminal);
         QFETCH(QString, password);
@@ -44,7 +46,8 @@ private slots:
     }
 
     // A new address typed as "8.0" is what the terminal then answers to, through commands of both kinds.
-    void changedAddressIsUsedByEveryCommand() {
+    void changedAddressIsUsedByEveryCommand()
+    {
         SimProcess sim({"--terminal", "18"});
         START(sim);
         SimConsole c(sim);

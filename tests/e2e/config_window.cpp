@@ -19,7 +19,8 @@ namespace {
 
 // A 128 x 64 dot picture: a frame around the display and a diagonal, in the text form the device
 // link reads.
-QStringList pictureRows() {
+QStringList pictureRows()
+{
     QStringList rows;
     for (int y = 0; y < 64; ++y) {
         QString row;
@@ -30,14 +31,16 @@ QStringList pictureRows() {
     return rows;
 }
 
-QString writeFile(const QString &path, const QStringList &rows) {
+QString writeFile(const QString &path, const QStringList &rows)
+{
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return QString();
     f.write(rows.join("\r\n").toLatin1() + "\r\n");
     return path;
 }
 
-QStringList strings(const QJsonValue &v) {
+QStringList strings(const QJsonValue &v)
+{
     QStringList out;
     for (const QJsonValue &e : v.toArray()) out << e.toString();
     return out;
@@ -48,7 +51,8 @@ QStringList strings(const QJsonValue &v) {
 class ConfigWindow : public QObject {
     Q_OBJECT
 private slots:
-    void clockAndTimeChangeLog() {
+    void clockAndTimeChangeLog()
+    {
         SimProcess sim({"--terminal", "18"});
         START(sim);
         SimConsole c(sim);
@@ -71,7 +75,8 @@ private slots:
         QVERIFY2(shown.contains("08:07:06") || shown.contains("080706"), qPrintable(shown));
     }
 
-    void alarmSchedule() {
+    void alarmSchedule()
+    {
         SimProcess sim({"--terminal", "18"});
         START(sim);
         SimConsole c(sim);
@@ -100,7 +105,8 @@ private slots:
         QCOMPARE(sim.terminal(18)["ringPeriod"].toString(), QString("5"));
     }
 
-    void parametersAndStorageMode() {
+    void parametersAndStorageMode()
+    {
         SimProcess sim({"--terminal", "18"});
         START(sim);
         SimConsole c(sim);
@@ -145,7 +151,8 @@ private slots:
         QCOMPARE(sim.terminal(18)["storage"].toInt(), 1);
     }
 
-    void password() {
+    void password()
+    {
         SimProcess sim({"--terminal", "18"});
         START(sim);
         SimConsole c(sim);
@@ -159,12 +166,14 @@ private slots:
         w.Command31->click();
         QCOMPARE(w.Text8->text(), QString("0042"));
         QCOMPARE(w.statusText(), QString("读取密码成功0042"));
-        QVERIFY2(sim.terminal(18)["password"].toString().endsWith("42"), qPrintable(sim.terminal(18)["password"].toString()));
+        QVERIFY2(sim.terminal(18)["password"].toString().endsWith("42"),
+                 qPrintable(sim.terminal(18)["password"].toString()));
     }
 
     // After the change the console talks to the terminal under its new address, and no terminal answers
     // at the old one.
-    void addressChange() {
+    void addressChange()
+    {
         SimProcess sim({"--terminal", "18"});
         START(sim);
         SimConsole c(sim);
@@ -189,7 +198,8 @@ private slots:
     }
 
     // Pictures, messages and voice go over the serial line: in TCP mode their buttons are disabled.
-    void bootPicturePictureMessageAndVoice() {
+    void bootPicturePictureMessageAndVoice()
+    {
         SimProcess sim({"--terminal", "18"}, SimProcess::WithPty);
         START(sim);
         SimConsole c(sim);

@@ -56,7 +56,8 @@ class FilesFullDisk : public QObject {
 
     static void verifyEarlierFiles(const QString &folder)
     {
-        QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")), QByteArray("1050079A785070927093628IN01\r\n"));
+        QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")),
+                 QByteArray("1050079A785070927093628IN01\r\n"));
         QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet.txt")), QByteArray("1050079A785070927093628\r\n"));
         QCOMPARE(fileBytes(folder + QStringLiteral("/NameList.txt")), QByteArray("0079A785,00000012,earlier\r\n"));
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 3);  // nothing half written beside them
@@ -70,10 +71,12 @@ private slots:
         mount_ = dir_.filePath(QStringLiteral("small"));
         QDir().mkpath(mount_);
         QProcess m;
-        m.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                          QStringLiteral("size=256k"), QStringLiteral("tmpfs"), mount_});
+        m.start(QStringLiteral("mount"),
+                {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"), QStringLiteral("size=256k"),
+                 QStringLiteral("tmpfs"), mount_});
         if (!m.waitForFinished(10000) || m.exitCode() != 0)
-            QSKIP(qPrintable(QStringLiteral("cannot mount a tmpfs here: ") + QString::fromLocal8Bit(m.readAllStandardError())));
+            QSKIP(qPrintable(QStringLiteral("cannot mount a tmpfs here: ")
+                             + QString::fromLocal8Bit(m.readAllStandardError())));
     }
 
     void init()
@@ -117,13 +120,15 @@ private slots:
     void attctlReportsALocalWriteFailure()
     {
         QFETCH(QStringList, command);
-        SimProcess sim({QStringLiteral("--records"), QStringLiteral("500"), QStringLiteral("--roster"), QStringLiteral("1000")});
+        SimProcess sim(
+            {QStringLiteral("--records"), QStringLiteral("500"), QStringLiteral("--roster"), QStringLiteral("1000")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         const QString folder = folderWithEarlierFiles(QStringLiteral("attctl-") + command[0]);
         fillLeaving(8 * 1024);
         QProcess p;
-        p.start(attctlPath(), QStringList{QStringLiteral("--tcp"), sim.host() + QLatin1Char(':') + sim.portText()} + command
-                              + QStringList{QStringLiteral("--dir"), folder});
+        p.start(attctlPath(),
+                QStringList{QStringLiteral("--tcp"), sim.host() + QLatin1Char(':') + sim.portText()} + command
+                    + QStringList{QStringLiteral("--dir"), folder});
         QVERIFY(p.waitForFinished(60000));
         const QString err = QString::fromUtf8(p.readAllStandardError());
         QCOMPARE(p.exitCode(), 5);

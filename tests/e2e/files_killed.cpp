@@ -46,7 +46,8 @@ class FilesKilled : public QObject {
 private slots:
     void attctlKilledDuringACollection()
     {
-        SimProcess sim({QStringLiteral("--records"), QStringLiteral("20000"), QStringLiteral("--seed"), QStringLiteral("3")});
+        SimProcess sim(
+            {QStringLiteral("--records"), QStringLiteral("20000"), QStringLiteral("--seed"), QStringLiteral("3")});
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         const QStringList connection{QStringLiteral("--tcp"), sim.host() + QLatin1Char(':') + sim.portText()};
         auto collect = [&](const QString &folder) {
@@ -66,7 +67,8 @@ private slots:
 
         const QString folder = dir_.filePath(QStringLiteral("killed"));
         QDir().mkpath(folder);
-        const QByteArray earlierRaw = "1050079A785070927093628IN01\r\n", earlierFormatted = "1050079A785070927093628\r\n";
+        const QByteArray earlierRaw = "1050079A785070927093628IN01\r\n",
+                         earlierFormatted = "1050079A785070927093628\r\n";
         writeFile(folder + QStringLiteral("/DataRecordSet_original.txt"), earlierRaw);
         writeFile(folder + QStringLiteral("/DataRecordSet.txt"), earlierFormatted);
         for (int i = 0; i < 12; ++i) {
@@ -77,7 +79,8 @@ private slots:
             QVERIFY(p->waitForFinished(10000));
             const QByteArray gotRaw = fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt"));
             const QByteArray gotFormatted = fileBytes(folder + QStringLiteral("/DataRecordSet.txt"));
-            QVERIFY2(gotRaw == earlierRaw || gotRaw == raw, qPrintable(QStringLiteral("try %1: raw file of %2 bytes").arg(i).arg(gotRaw.size())));
+            QVERIFY2(gotRaw == earlierRaw || gotRaw == raw,
+                     qPrintable(QStringLiteral("try %1: raw file of %2 bytes").arg(i).arg(gotRaw.size())));
             QVERIFY2(gotFormatted == earlierFormatted || gotFormatted == formatted,
                      qPrintable(QStringLiteral("try %1: formatted file of %2 bytes").arg(i).arg(gotFormatted.size())));
             delete p;
@@ -117,8 +120,9 @@ private slots:
             QVERIFY(got.endsWith("\r\n"));
             for (const QByteArray &line : got.split('\n')) {
                 if (line.isEmpty()) continue;
-                QVERIFY2(line.endsWith('\r') && (earlier.contains(line + '\n') || line.startsWith("IsCheck=")
-                                                 || line.startsWith("YearCheck=") || line.startsWith("TxtF")),
+                QVERIFY2(line.endsWith('\r')
+                             && (earlier.contains(line + '\n') || line.startsWith("IsCheck=")
+                                 || line.startsWith("YearCheck=") || line.startsWith("TxtF")),
                          line.constData());
             }
             QCOMPARE(got.count("K199="), 1);

@@ -22,8 +22,8 @@ struct Ran {
     QString out, err;
 };
 
-Ran run(const QString &program, const QStringList &args, const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(),
-        int timeoutMs = 300000)
+Ran run(const QString &program, const QStringList &args,
+        const QProcessEnvironment &env = QProcessEnvironment::systemEnvironment(), int timeoutMs = 300000)
 {
     QProcess p;
     p.setProcessEnvironment(env);
@@ -52,7 +52,9 @@ QString readAll(const QString &path)
 // The text of an installed manual page, which is compressed.
 QString manPage(const QString &usr, const QString &program)
 {
-    return run(QStringLiteral("gzip"), {QStringLiteral("-dc"), usr + QStringLiteral("/share/man/man1/%1.1.gz").arg(program)}).out;
+    return run(QStringLiteral("gzip"),
+               {QStringLiteral("-dc"), usr + QStringLiteral("/share/man/man1/%1.1.gz").arg(program)})
+        .out;
 }
 
 const QStringList Programs{QStringLiteral("zevo"), QStringLiteral("attctl"), QStringLiteral("attsim")};
@@ -64,9 +66,12 @@ QStringList attctlCommands(const QString &attctl)
     QStringList commands;
     bool on = false;
     for (const QString &line : help.split(u'\n')) {
-        if (QRegularExpression(QStringLiteral("^([a-z]+ )?commands.*:$")).match(line).hasMatch()) on = true;
-        else if (line.isEmpty()) on = false;
-        else if (on && QRegularExpression(QStringLiteral("^  [a-z]")).match(line).hasMatch()) commands << line.split(u' ', Qt::SkipEmptyParts).first();
+        if (QRegularExpression(QStringLiteral("^([a-z]+ )?commands.*:$")).match(line).hasMatch())
+            on = true;
+        else if (line.isEmpty())
+            on = false;
+        else if (on && QRegularExpression(QStringLiteral("^  [a-z]")).match(line).hasMatch())
+            commands << line.split(u' ', Qt::SkipEmptyParts).first();
     }
     return commands;
 }
@@ -85,7 +90,9 @@ private slots:
         QVERIFY2(!buildDir().isEmpty(), "ZEVO_BIN_DIR is not set");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DESTDIR"), root_.path());
-        const Ran r = run(QStringLiteral("cmake"), {QStringLiteral("--install"), buildDir(), QStringLiteral("--prefix"), QStringLiteral("/usr")}, env);
+        const Ran r =
+            run(QStringLiteral("cmake"),
+                {QStringLiteral("--install"), buildDir(), QStringLiteral("--prefix"), QStringLiteral("/usr")}, env);
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         usr_ = root_.filePath(QStringLiteral("usr"));
     }
@@ -96,16 +103,19 @@ private slots:
             QVERIFY2(QFileInfo(usr_ + QStringLiteral("/bin/") + p).isExecutable(), qPrintable(p));
             QVERIFY2(QFileInfo::exists(usr_ + QStringLiteral("/share/man/man1/%1.1.gz").arg(p)), qPrintable(p));
         }
-        for (const char *f : {"share/applications/zevo.desktop", "share/icons/hicolor/scalable/apps/zevo.svg",
-                              "share/bash-completion/completions/attctl", "share/zevo/systemd/zevo-sync.service",
-                              "share/zevo/systemd/zevo-sync.timer", "share/doc/zevo/README.md", "share/doc/zevo/sync.md",
-                              "share/doc/zevo/user-guide.md", "share/doc/zevo/protocol.md", "share/doc/zevo/examples/fleet.ini",
-                              "share/doc/zevo/copyright", "share/doc/zevo/changelog.Debian.gz"})
+        for (const char *f :
+             {"share/applications/zevo.desktop", "share/icons/hicolor/scalable/apps/zevo.svg",
+              "share/bash-completion/completions/attctl", "share/zevo/systemd/zevo-sync.service",
+              "share/zevo/systemd/zevo-sync.timer", "share/doc/zevo/README.md", "share/doc/zevo/sync.md",
+              "share/doc/zevo/user-guide.md", "share/doc/zevo/protocol.md", "share/doc/zevo/examples/fleet.ini",
+              "share/doc/zevo/copyright", "share/doc/zevo/changelog.Debian.gz"})
             QVERIFY2(QFileInfo::exists(usr_ + u'/' + QLatin1String(f)), f);
         // The service names attctl where it was installed, not where the build was configured to go.
-        QVERIFY(readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service")).contains(QStringLiteral("ExecStart=/usr/bin/attctl ")));
+        QVERIFY(readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service"))
+                    .contains(QStringLiteral("ExecStart=/usr/bin/attctl ")));
         // Nothing of the build tree leaks in: only the folders a Debian system expects.
-        QCOMPARE(QDir(usr_).entryList(QDir::Dirs | QDir::NoDotAndDotDot), (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
+        QCOMPARE(QDir(usr_).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                 (QStringList{QStringLiteral("bin"), QStringLiteral("share")}));
     }
 
     // systemd itself reads the service and the timer as valid units (with ExecStart pointed at the
@@ -120,20 +130,28 @@ private slots:
         QVERIFY(!service.isEmpty());
         QFile s(units.filePath(QStringLiteral("zevo-sync.service")));
         QVERIFY(s.open(QIODevice::WriteOnly));
-        s.write(QString(service).replace(QStringLiteral("ExecStart=/usr/bin/attctl "), QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_)).toUtf8());
+        s.write(QString(service)
+                    .replace(QStringLiteral("ExecStart=/usr/bin/attctl "),
+                             QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_))
+                    .toUtf8());
         s.close();
-        QVERIFY(QFile::copy(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.timer"), units.filePath(QStringLiteral("zevo-sync.timer"))));
-        const Ran r = run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
+        QVERIFY(QFile::copy(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.timer"),
+                            units.filePath(QStringLiteral("zevo-sync.timer"))));
+        const Ran r =
+            run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
         QVERIFY2(r.code == 0 && r.err.trimmed().isEmpty(), qPrintable(r.out + r.err));
 
-        for (const char *kept : {"SupplementaryGroups=dialout", "DeviceAllow=char-ttyS rw", "DeviceAllow=char-ttyUSB rw",
-                                 "StateDirectory=zevo", "AF_INET AF_INET6"})
+        for (const char *kept : {"SupplementaryGroups=dialout", "DeviceAllow=char-ttyS rw",
+                                 "DeviceAllow=char-ttyUSB rw", "StateDirectory=zevo", "AF_INET AF_INET6"})
             QVERIFY2(service.contains(QLatin1String(kept)), kept);
         const QDir shipped(usr_ + QStringLiteral("/share/zevo/systemd"));
         for (const QString &unit : shipped.entryList({QStringLiteral("*.service")})) {
-            const Ran rated = run(analyze, {QStringLiteral("security"), QStringLiteral("--offline=true"), shipped.filePath(unit)});
-            if (rated.out.isEmpty() && rated.err.contains(QStringLiteral("offline"))) QSKIP("this systemd-analyze rates no unit files offline");
-            const QRegularExpressionMatch level = QRegularExpression(QStringLiteral("Overall exposure level for \\S+: (\\d+\\.\\d)")).match(rated.out);
+            const Ran rated =
+                run(analyze, {QStringLiteral("security"), QStringLiteral("--offline=true"), shipped.filePath(unit)});
+            if (rated.out.isEmpty() && rated.err.contains(QStringLiteral("offline")))
+                QSKIP("this systemd-analyze rates no unit files offline");
+            const QRegularExpressionMatch level =
+                QRegularExpression(QStringLiteral("Overall exposure level for \\S+: (\\d+\\.\\d)")).match(rated.out);
             QVERIFY2(level.hasMatch(), qPrintable(rated.out + rated.err));
             QVERIFY2(level.captured(1).toDouble() <= 4.0, qPrintable(unit + QStringLiteral(": ") + level.captured(0)));
         }
@@ -144,14 +162,18 @@ private slots:
     void installedProgramsRun()
     {
         QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
-        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) headless.remove(QLatin1String(display));
-        const QString version = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}, headless).out.section(u' ', 1);
+        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            headless.remove(QLatin1String(display));
+        const QString version =
+            run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}, headless).out.section(u' ', 1);
         QVERIFY(!version.trimmed().isEmpty());
         for (const QString &p : Programs) {
             const Ran v = run(usr_ + QStringLiteral("/bin/") + p, {QStringLiteral("--version")}, headless, 20000);
             QVERIFY2(v.code == 0 && v.out == p + u' ' + version, qPrintable(p + v.out + v.err));
             const Ran h = run(usr_ + QStringLiteral("/bin/") + p, {QStringLiteral("--help")}, headless, 20000);
-            QVERIFY2(h.code == 0 && h.out.contains(QRegularExpression(QStringLiteral("^[Uu]sage: \\S*%1 ").arg(p))) && h.err.isEmpty(), qPrintable(p + h.out + h.err));
+            QVERIFY2(h.code == 0 && h.out.contains(QRegularExpression(QStringLiteral("^[Uu]sage: \\S*%1 ").arg(p)))
+                         && h.err.isEmpty(),
+                     qPrintable(p + h.out + h.err));
         }
         // The installed attctl maps ports by the user's AttLink.ini, the one the console reads.
         QTemporaryDir home;
@@ -163,7 +185,8 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
-        const Ran com = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--com"), QStringLiteral("4"), QStringLiteral("count")}, env);
+        const Ran com = run(usr_ + QStringLiteral("/bin/attctl"),
+                            {QStringLiteral("--com"), QStringLiteral("4"), QStringLiteral("count")}, env);
         QCOMPARE(com.code, 3);
         QVERIFY2(com.err.contains(QStringLiteral("COM4 /nonexistent/ttyCONFIGURED: ")), qPrintable(com.err));
         QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("data"))));
@@ -184,12 +207,14 @@ private slots:
             QVERIFY2(r.code == 0 && r.out.isEmpty(), qPrintable(r.out + r.err));
         }
         // The lamps come from resources: each lights its own lamp, in its own colour.
-        const auto pixel = [](int image, int y) { return FrmZevo::lampImage(image).pixmap(16, 16).toImage().pixelColor(8, y); };
+        const auto pixel = [](int image, int y) {
+            return FrmZevo::lampImage(image).pixmap(16, 16).toImage().pixelColor(8, y);
+        };
         QVERIFY(!FrmZevo::lampImage(1).isNull());
-        QVERIFY(pixel(1, 13).green() > 150 && pixel(1, 13).red() < 100);   // green, bottom
-        QVERIFY(pixel(2, 4).red() > 150 && pixel(2, 4).green() < 100);     // red, top
-        QVERIFY(pixel(3, 8).red() > 150 && pixel(3, 8).green() > 150);     // yellow, middle
-        QVERIFY(pixel(2, 13).green() < 100);                               // green dark when red is lit
+        QVERIFY(pixel(1, 13).green() > 150 && pixel(1, 13).red() < 100);  // green, bottom
+        QVERIFY(pixel(2, 4).red() > 150 && pixel(2, 4).green() < 100);    // red, top
+        QVERIFY(pixel(3, 8).red() > 150 && pixel(3, 8).green() > 150);    // yellow, middle
+        QVERIFY(pixel(2, 13).green() < 100);                              // green dark when red is lit
     }
 
     // The manual pages are well-formed and name every command and option the programs have.
@@ -197,7 +222,8 @@ private slots:
     {
         const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
         // The version attctl prints, e.g. "attctl 0.1", is the one each page carries.
-        const QString version = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}).out.trimmed().section(u' ', 1);
+        const QString version =
+            run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}).out.trimmed().section(u' ', 1);
         QVERIFY(!version.isEmpty());
         for (const QString &p : Programs) {
             const QString text = manPage(usr_, p);
@@ -208,19 +234,23 @@ private slots:
             QFile f(page);
             QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0);
             f.close();
-            const Ran r = run(groff, {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-Tutf8"), QStringLiteral("-ww"), QStringLiteral("-z"), page});
+            const Ran r = run(groff,
+                              {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-Tutf8"),
+                               QStringLiteral("-ww"), QStringLiteral("-z"), page});
             QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(p + QStringLiteral(": ") + r.err));
         }
         const QString attctlPage = manPage(usr_, QStringLiteral("attctl"));
         // The fleet commands: the keys of the fleet file, the default database, where the documents are.
-        for (const char *text : {"\n.B line\n", "\n.B address\n", "\n.B clear\\-after\\-sync\n", "\n.B clock\\-tolerance\n",
-                                 "zevo/punches.sqlite", "/usr/share/doc/zevo", "attctl sync \\-\\-fleet"})
+        for (const char *text :
+             {"\n.B line\n", "\n.B address\n", "\n.B clear\\-after\\-sync\n", "\n.B clock\\-tolerance\n",
+              "zevo/punches.sqlite", "/usr/share/doc/zevo", "attctl sync \\-\\-fleet"})
             QVERIFY2(attctlPage.contains(QLatin1String(text)), text);
         const QStringList commands = attctlCommands(usr_ + QStringLiteral("/bin/attctl"));
         QVERIFY(commands.size() > 30);
         for (const QString &c : commands) {
             const QString escaped = QString(c).replace(u'-', QStringLiteral("\\-"));
-            QVERIFY2(attctlPage.contains(QStringLiteral("\n.B ") + escaped + u' ') || attctlPage.contains(QStringLiteral("\n.B ") + escaped + u'\n'),
+            QVERIFY2(attctlPage.contains(QStringLiteral("\n.B ") + escaped + u' ')
+                         || attctlPage.contains(QStringLiteral("\n.B ") + escaped + u'\n'),
                      qPrintable(QStringLiteral("share/man/attctl.1 does not describe the command ") + c));
         }
         const QString simPage = manPage(usr_, QStringLiteral("attsim"));
@@ -239,20 +269,25 @@ private slots:
         const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
         if (bash.isEmpty()) QSKIP("no bash");
         const auto complete = [&](const QString &words, int index) {
-            const QString script = QStringLiteral("source '%1/share/bash-completion/completions/attctl'; COMP_WORDS=(%2); COMP_CWORD=%3; _attctl; "
-                                                  "printf '%s\\n' \"${COMPREPLY[@]}\"")
-                                       .arg(usr_, words)
-                                       .arg(index);
+            const QString script =
+                QStringLiteral(
+                    "source '%1/share/bash-completion/completions/attctl'; COMP_WORDS=(%2); COMP_CWORD=%3; _attctl; "
+                    "printf '%s\\n' \"${COMPREPLY[@]}\"")
+                    .arg(usr_, words)
+                    .arg(index);
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert(QStringLiteral("PATH"), usr_ + QStringLiteral("/bin:") + env.value(QStringLiteral("PATH")));
             const Ran r = run(bash, {QStringLiteral("--norc"), QStringLiteral("-c"), script}, env);
             return r.out.split(u'\n', Qt::SkipEmptyParts);
         };
         QCOMPARE(complete(QStringLiteral("attctl --tcp h:1 cl"), 3),
-                 (QStringList{QStringLiteral("clear-records"), QStringLiteral("clear-flags"), QStringLiteral("clear-roster")}));
-        QVERIFY(complete(QStringLiteral("attctl ''"), 1).size() == attctlCommands(usr_ + QStringLiteral("/bin/attctl")).size());
+                 (QStringList{QStringLiteral("clear-records"), QStringLiteral("clear-flags"),
+                              QStringLiteral("clear-roster")}));
+        QVERIFY(complete(QStringLiteral("attctl ''"), 1).size()
+                == attctlCommands(usr_ + QStringLiteral("/bin/attctl")).size());
         const QStringList collect = complete(QStringLiteral("attctl --com 2 collect --s"), 4);
-        QVERIFY2(collect.contains(QStringLiteral("--stdout")) && collect.contains(QStringLiteral("--since")), qPrintable(collect.join(u' ')));
+        QVERIFY2(collect.contains(QStringLiteral("--stdout")) && collect.contains(QStringLiteral("--since")),
+                 qPrintable(collect.join(u' ')));
         QVERIFY(complete(QStringLiteral("attctl --v"), 1).contains(QStringLiteral("--version")));
         const QStringList global = complete(QStringLiteral("attctl --"), 1);
         QCOMPARE(global.count(QStringLiteral("--help")), 1);
@@ -264,38 +299,45 @@ private slots:
         for (int r : SerialChannel::supportedRates()) rates << QString::number(r);
         QCOMPARE(complete(QStringLiteral("attctl --baud ''"), 2), rates);
         QCOMPARE(complete(QStringLiteral("attctl export --format ''"), 3),
-                 (QStringList{QStringLiteral("csv"), QStringLiteral("jsonl"), QStringLiteral("layout"), QStringLiteral("roster-csv")}));
+                 (QStringList{QStringLiteral("csv"), QStringLiteral("jsonl"), QStringLiteral("layout"),
+                              QStringLiteral("roster-csv")}));
         const QStringList sync = complete(QStringLiteral("attctl sync --"), 2);
         QCOMPARE(sync.count(QStringLiteral("--help")), 1);
-        for (const char *o : {"--fleet", "--db", "--dry-run", "--lock-dir", "--link-settings"}) QVERIFY2(sync.contains(QLatin1String(o)), o);
-        QCOMPARE(complete(QStringLiteral("attctl roster plan --f"), 3), (QStringList{QStringLiteral("--fleet"), QStringLiteral("--from")}));
+        for (const char *o : {"--fleet", "--db", "--dry-run", "--lock-dir", "--link-settings"})
+            QVERIFY2(sync.contains(QLatin1String(o)), o);
+        QCOMPARE(complete(QStringLiteral("attctl roster plan --f"), 3),
+                 (QStringList{QStringLiteral("--fleet"), QStringLiteral("--from")}));
     }
 
     // The Debian package: its files, and a dependency on the package of every library its programs
     // load, so that it installs and runs on a clean machine.
     void debianPackage()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty() || QStandardPaths::findExecutable(QStringLiteral("cpack")).isEmpty())
+        if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty()
+            || QStandardPaths::findExecutable(QStringLiteral("cpack")).isEmpty())
             QSKIP("no dpkg-deb or cpack here");
         QTemporaryDir out;
-        const Ran pack = run(QStringLiteral("cpack"), {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out.path(), QStringLiteral("--config"),
-                                                      buildDir() + QStringLiteral("/CPackConfig.cmake")});
+        const Ran pack = run(QStringLiteral("cpack"),
+                             {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out.path(),
+                              QStringLiteral("--config"), buildDir() + QStringLiteral("/CPackConfig.cmake")});
         QVERIFY2(pack.code == 0, qPrintable(pack.out + pack.err));
         const QStringList debs = QDir(out.path()).entryList({QStringLiteral("zevo_*.deb")});
         QCOMPARE(debs.size(), 1);
         const QString deb = out.filePath(debs.first());
 
         const QString contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).out;
-        for (const char *f : {"./usr/bin/zevo", "./usr/bin/attctl", "./usr/bin/attsim", "./usr/share/applications/zevo.desktop",
-                              "./usr/share/icons/hicolor/scalable/apps/zevo.svg", "./usr/share/man/man1/attctl.1.gz",
-                              "./usr/share/doc/zevo/copyright", "./usr/share/doc/zevo/changelog.Debian.gz",
-                              "./usr/share/doc/zevo/examples/fleet.ini", "./usr/share/doc/zevo/sync.md",
-                              "./usr/share/bash-completion/completions/attctl", "./usr/share/zevo/systemd/zevo-sync.service"})
+        for (const char *f :
+             {"./usr/bin/zevo", "./usr/bin/attctl", "./usr/bin/attsim", "./usr/share/applications/zevo.desktop",
+              "./usr/share/icons/hicolor/scalable/apps/zevo.svg", "./usr/share/man/man1/attctl.1.gz",
+              "./usr/share/doc/zevo/copyright", "./usr/share/doc/zevo/changelog.Debian.gz",
+              "./usr/share/doc/zevo/examples/fleet.ini", "./usr/share/doc/zevo/sync.md",
+              "./usr/share/bash-completion/completions/attctl", "./usr/share/zevo/systemd/zevo-sync.service"})
             QVERIFY2(contents.contains(QLatin1String(f) + QLatin1Char('\n')), f);
         QVERIFY(!contents.contains(QStringLiteral("/usr/local")));
         QVERIFY(!contents.contains(QStringLiteral("_CPack_Packages")));
 
-        const QString depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).out;
+        const QString depends =
+            run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")}).out;
         QVERIFY2(depends.contains(QStringLiteral("fonts-wqy-microhei")), qPrintable(depends));
         // Every shared library the programs load belongs to a package the package depends on.
         QTemporaryDir unpacked;
@@ -306,22 +348,28 @@ private slots:
             // The libraries it names itself (the loader finds the rest through them).
             const QString dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), binary}).out;
             QStringList needed;
-            for (auto n = QRegularExpression(QStringLiteral("\\(NEEDED\\)\\s+Shared library: \\[([^\\]]+)\\]")).globalMatch(dynamic); n.hasNext();)
+            for (auto n = QRegularExpression(QStringLiteral("\\(NEEDED\\)\\s+Shared library: \\[([^\\]]+)\\]"))
+                              .globalMatch(dynamic);
+                 n.hasNext();)
                 needed << n.next().captured(1);
             QVERIFY2(!needed.isEmpty(), qPrintable(dynamic));
             const Ran ldd = run(QStringLiteral("ldd"), {binary});
             for (const QString &line : ldd.out.split(u'\n')) {
-                const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("^\\s*(\\S+) => (/\\S+)")).match(line);
+                const QRegularExpressionMatch m =
+                    QRegularExpression(QStringLiteral("^\\s*(\\S+) => (/\\S+)")).match(line);
                 if (!m.hasMatch() || !needed.contains(m.captured(1))) continue;
                 // The path as the loader found it, or under /usr where a merged /usr keeps it.
                 Ran owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), m.captured(2)});
-                if (owner.code != 0) owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), QStringLiteral("/usr") + m.captured(2)});
-                QVERIFY2(owner.code == 0, qPrintable(p + QStringLiteral(" loads a library of no package: ") + m.captured(2)));
+                if (owner.code != 0)
+                    owner = run(QStringLiteral("dpkg"), {QStringLiteral("-S"), QStringLiteral("/usr") + m.captured(2)});
+                QVERIFY2(owner.code == 0,
+                         qPrintable(p + QStringLiteral(" loads a library of no package: ") + m.captured(2)));
                 ++libraries;
                 const QString package = owner.out.section(u':', 0, 0).trimmed();
                 const bool essential = package == QLatin1String("libc6") || package == QLatin1String("libgcc-s1");
                 QVERIFY2(essential || depends.contains(package),
-                         qPrintable(QStringLiteral("%1 loads %2 of %3, which Depends lacks: %4").arg(p, m.captured(2), package, depends)));
+                         qPrintable(QStringLiteral("%1 loads %2 of %3, which Depends lacks: %4")
+                                        .arg(p, m.captured(2), package, depends)));
             }
         }
         QVERIFY(libraries >= 10);

@@ -43,7 +43,7 @@ QStringList expectedLines(const QJsonArray &records, int machine)
         const QJsonObject r = v.toObject();
         const QString time = r[QStringLiteral("time")].toString().remove(u'-').remove(u':').remove(u' ');
         out << QStringLiteral("%1").arg(machine, 3, 10, QLatin1Char('0')) + r[QStringLiteral("card")].toString()
-                   + time.mid(2) + r[QStringLiteral("flag")].toString();
+                + time.mid(2) + r[QStringLiteral("flag")].toString();
     }
     return out;
 }
@@ -106,11 +106,12 @@ private slots:
         QFETCH(QString, corrupt);
         QFETCH(int, records);
         QFETCH(int, retries);
-        SimProcess sim({QStringLiteral("--records"), QString::number(records), QStringLiteral("--corrupt"),
-                        corrupt, QStringLiteral("--seed"), QStringLiteral("11")},
+        SimProcess sim({QStringLiteral("--records"), QString::number(records), QStringLiteral("--corrupt"), corrupt,
+                        QStringLiteral("--seed"), QStringLiteral("11")},
                        pty ? SimProcess::WithPty : SimProcess::NoPty);
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
-        const auto link = linkIn(pty ? QStringLiteral("corrupt-pty") : QStringLiteral("corrupt-tcp"), sim.ptyPath(), retries);
+        const auto link =
+            linkIn(pty ? QStringLiteral("corrupt-pty") : QStringLiteral("corrupt-tcp"), sim.ptyPath(), retries);
         QVERIFY(connect(*link, sim, pty));
         const QString folder = dir_.filePath(pty ? QStringLiteral("corrupt-pty") : QStringLiteral("corrupt-tcp"));
         QString message;
@@ -150,8 +151,9 @@ private slots:
             bool fullYear = false;
             QElapsedTimer t;
             t.start();
-            const QVariant r = link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"),
-                                                message, count, QStringLiteral("2"), 0, fullYear);
+            const QVariant r =
+                link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"), message,
+                                 count, QStringLiteral("2"), 0, fullYear);
             QVERIFY(!r.toBool());
             QCOMPARE(count, 0);
             QVERIFY2(message.contains(QStringLiteral("连接已断开")), qPrintable(message));
@@ -167,8 +169,9 @@ private slots:
         if (!again.start()) QFAIL(qPrintable(again.errorText()));
         QProcess p;
         p.start(attctlPath(),
-                {QStringLiteral("--settings"), settings, QStringLiteral("--tcp"), again.host() + QLatin1Char(':') + again.portText(),
-                 QStringLiteral("collect"), QStringLiteral("--dir"), folder});
+                {QStringLiteral("--settings"), settings, QStringLiteral("--tcp"),
+                 again.host() + QLatin1Char(':') + again.portText(), QStringLiteral("collect"), QStringLiteral("--dir"),
+                 folder});
         QVERIFY(p.waitForFinished(60000));
         QCOMPARE(p.exitCode(), 3);
         const QString err = QString::fromUtf8(p.readAllStandardError());

@@ -113,11 +113,12 @@ private slots:
         QTest::addColumn<int>("packetsAsked");
         QTest::newRow("cleared and refilled between packets")
             << int(Mode::RecordsClearedMidway) << QStringLiteral("采集中终端记录数发生变化，请重新采集") << 2;
-        QTest::newRow("item count not the position's") << int(Mode::RecordsWrongItemCount)
-                                                         << QStringLiteral("终端应答格式错误") << 1;
-        QTest::newRow("65,535 packets for 5 records") << int(Mode::AbsurdPacketCount)
-                                                        << QStringLiteral("终端应答格式错误") << 1;
-        QTest::newRow("packet 2 repeats packet 1") << int(Mode::RepeatedPackets) << QStringLiteral("终端应答格式错误") << 2;
+        QTest::newRow("item count not the position's")
+            << int(Mode::RecordsWrongItemCount) << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("65,535 packets for 5 records")
+            << int(Mode::AbsurdPacketCount) << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("packet 2 repeats packet 1")
+            << int(Mode::RepeatedPackets) << QStringLiteral("终端应答格式错误") << 2;
     }
     void inconsistentPacketsFailTheCollection()
     {
@@ -131,8 +132,8 @@ private slots:
         QString got;
         qint32 count = -1;
         bool fullYear = false;
-        QVERIFY(!link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"), got, count,
-                                  QStringLiteral("0"), 0, fullYear)
+        QVERIFY(!link->GatherData(QStringLiteral("105"), folder, QStringLiteral("DataRecordSet_original.txt"), got,
+                                  count, QStringLiteral("0"), 0, fullYear)
                      .toBool());
         QCOMPARE(got, message);
         QCOMPARE(count, 0);
@@ -194,7 +195,10 @@ private slots:
     void incrementalRepliesAgreeWithThemselves()
     {
         QList<quint64> serials;
-        const auto sink = [&](const SerialRecord &r) { serials << r.serial; return true; };
+        const auto sink = [&](const SerialRecord &r) {
+            serials << r.serial;
+            return true;
+        };
         quint64 last = 0;
         {
             LyingTerminal honest(Mode::Honest, 600);
@@ -209,12 +213,14 @@ private slots:
         LyingTerminal skips(Mode::SinceSkips, 600);
         const auto link = linkTo(skips);
         QVERIFY(!link->recordsSince(105, 3, sink, last));
-        QCOMPARE(link->lastError(), QStringLiteral("damaged reply: it sent serials from 7 where its count puts the oldest at 4"));
+        QCOMPARE(link->lastError(),
+                 QStringLiteral("damaged reply: it sent serials from 7 where its count puts the oldest at 4"));
         QVERIFY(serials.isEmpty());
         QCOMPARE(last, quint64(3));
         const QString folder = folderWith(QStringLiteral("since-skips"), "earlier\r\n");
-        AttctlRun r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + skips.portText(), QStringLiteral("collect"),
-                              QStringLiteral("--since"), QStringLiteral("3"), QStringLiteral("--dir"), folder});
+        AttctlRun r =
+            attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + skips.portText(), QStringLiteral("collect"),
+                    QStringLiteral("--since"), QStringLiteral("3"), QStringLiteral("--dir"), folder});
         QVERIFY2(r.code != 0, qPrintable(r.out));
         QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")), QByteArray("earlier\r\n"));
 
@@ -222,17 +228,20 @@ private slots:
         const auto deleter = linkTo(greedy);
         qint64 deleted = -1;
         QVERIFY(!deleter->deleteRecordsUpTo(105, 3, deleted));
-        QCOMPARE(deleter->lastError(), QStringLiteral("damaged reply: 602 records deleted, but at most 3 can have a serial up to 3"));
+        QCOMPARE(deleter->lastError(),
+                 QStringLiteral("damaged reply: 602 records deleted, but at most 3 can have a serial up to 3"));
         QCOMPARE(deleted, qint64(-1));
-        r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + greedy.portText(), QStringLiteral("clear-records"),
-                    QStringLiteral("--up-to"), QStringLiteral("3"), QStringLiteral("--yes")});
+        r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + greedy.portText(),
+                    QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("3"),
+                    QStringLiteral("--yes")});
         QVERIFY(r.code != 0);
         QVERIFY2(!r.out.contains(QStringLiteral("602")), qPrintable(r.out));
 
         LyingTerminal endless(Mode::EndlessSince);
         const auto endlessLink = linkTo(endless, "CollectionDeadline=2\n");
         qint64 handed = 0;
-        QVERIFY(!endlessLink->recordsSince(105, 0, [&](const SerialRecord &) { return ++handed > 0; }, last));
+        QVERIFY(!endlessLink->recordsSince(
+            105, 0, [&](const SerialRecord &) { return ++handed > 0; }, last));
         QVERIFY2(endlessLink->lastError().startsWith(QStringLiteral("the collection did not end within 2 s")),
                  qPrintable(endlessLink->lastError()));
         QVERIFY(handed > 0);
@@ -288,8 +297,8 @@ private slots:
         QString message;
         qint32 count = -1;
         bool fullYear = false;
-        const QVariant r = link->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("abandoned.txt"), message,
-                                            count, QStringLiteral("0"), 0, fullYear);
+        const QVariant r = link->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("abandoned.txt"),
+                                            message, count, QStringLiteral("0"), 0, fullYear);
         closer.join();
         QVERIFY(started);
         QVERIFY(!r.toBool());
@@ -311,9 +320,10 @@ private slots:
         QTest::newRow("clear log") << QStringLiteral("read-clear-log")
                                    << QStringLiteral("3,2009-03-05 08:07:06\\x1B[2J\\x0D;\\x7F\n");
         // A model holding LF cannot forge a `last-serial` line a script would act on.
-        QTest::newRow("identify") << QStringLiteral("identify")
-                                  << QStringLiteral("identity 5A3C0F1E22B14D07\nmodel VX\\x0Alast-serial 0\\x1B]0;x\\x07\n"
-                                                    "firmware 2009-03-05\naddress 105\nclock 2026-12-09 08:00:00\nlast-serial 5\n");
+        QTest::newRow("identify")
+            << QStringLiteral("identify")
+            << QStringLiteral("identity 5A3C0F1E22B14D07\nmodel VX\\x0Alast-serial 0\\x1B]0;x\\x07\n"
+                              "firmware 2009-03-05\naddress 105\nclock 2026-12-09 08:00:00\nlast-serial 5\n");
     }
     void attctlShowsControlCharactersVisibly()
     {
@@ -321,8 +331,7 @@ private slots:
         QFETCH(QString, expected);
         LyingTerminal t(Mode::ControlText);
         QProcess p;
-        p.start(attctlPath(),
-                {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + t.portText(), command});
+        p.start(attctlPath(), {QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + t.portText(), command});
         QVERIFY(p.waitForFinished(30000));
         QCOMPARE(p.exitCode(), 0);
         QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), expected);
@@ -333,11 +342,11 @@ private slots:
     {
         LyingTerminal t(Mode::Honest);
         const auto link = linkTo(t);
-        QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), QStringLiteral("王芳"),
-                                        QStringLiteral("00"), QStringLiteral("00000000"))
+        QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"),
+                                        QStringLiteral("王芳"), QStringLiteral("00"), QStringLiteral("00000000"))
                     .toBool());
-        for (const QString &name : {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0)),
-                                    QStringLiteral("A\u202EB")})
+        for (const QString &name :
+             {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0)), QStringLiteral("A\u202EB")})
             QVERIFY(!link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), name,
                                              QStringLiteral("00"), QStringLiteral("00000000"))
                          .toBool());

@@ -56,15 +56,15 @@ QString expectedRaw(int machine, const QJsonValue &record, bool decimal, bool fu
     const QString card = record[QStringLiteral("card")].toString();
     const QString time = record[QStringLiteral("time")].toString().remove(u'-').remove(u':').remove(u' ');
     return QStringLiteral("%1").arg(machine, 3, 10, QLatin1Char('0'))
-           + (decimal ? QStringLiteral("%1").arg(card.toULongLong(nullptr, 16), 10, 10, QLatin1Char('0')) : card)
-           + (fullYear ? time : time.mid(2)) + record[QStringLiteral("flag")].toString();
+        + (decimal ? QStringLiteral("%1").arg(card.toULongLong(nullptr, 16), 10, 10, QLatin1Char('0')) : card)
+        + (fullYear ? time : time.mid(2)) + record[QStringLiteral("flag")].toString();
 }
 
 QString lastBox(const ScriptedOperator &op) { return op.boxes.isEmpty() ? QString() : op.boxes.last().text; }
 
 }  // namespace
 
-#define START(sim) \
+#define START(sim)                                                                                                     \
     if (!(sim).start()) QSKIP(qPrintable((sim).errorText()))
 
 class LinkOperations : public QObject {
@@ -129,10 +129,14 @@ private slots:
         QTest::addColumn<QString>("last");
         QTest::addColumn<int>("from");  // index of the first record expected
         QTest::addColumn<int>("count");
-        QTest::newRow("packets 1 to 2 (the console's default)") << "1" << "2" << 0 << 512;
-        QTest::newRow("packets 2 to 3") << "2" << "3" << 256 << 512;
-        QTest::newRow("the last packet is short") << "4" << "9" << 768 << 232;
-        QTest::newRow("past the end") << "5" << "6" << 0 << 0;
+        QTest::newRow("packets 1 to 2 (the console's default)") << "1"
+                                                                << "2" << 0 << 512;
+        QTest::newRow("packets 2 to 3") << "2"
+                                        << "3" << 256 << 512;
+        QTest::newRow("the last packet is short") << "4"
+                                                  << "9" << 768 << 232;
+        QTest::newRow("past the end") << "5"
+                                      << "6" << 0 << 0;
     }
     void collectsAPacketRange()
     {
@@ -201,7 +205,8 @@ private slots:
         QCOMPARE(w.Label->text(), QStringLiteral("0 条"));
 
         w.cmdReadClearLog->click();
-        QVERIFY2(lastBox(c.op).startsWith(QStringLiteral("读取清除日志成功。\n\n301条，时间：")), qPrintable(lastBox(c.op)));
+        QVERIFY2(lastBox(c.op).startsWith(QStringLiteral("读取清除日志成功。\n\n301条，时间：")),
+                 qPrintable(lastBox(c.op)));
     }
 
     void checksTheCollectedData()
@@ -217,12 +222,16 @@ private slots:
         QCOMPARE(w.statusText(), QStringLiteral("数据合法！"));
         QString message;
         bool fullYear = false;
-        const QVariant code = c.link().CheckData(QStringLiteral("105"), c.appFolder(), QStringLiteral("DataRecordSet_original.txt"),
-                                                 message, 3, 0, fullYear, QStringLiteral("2008/3/7 10:10"), 20);
+        const QVariant code =
+            c.link().CheckData(QStringLiteral("105"), c.appFolder(), QStringLiteral("DataRecordSet_original.txt"),
+                               message, 3, 0, fullYear, QStringLiteral("2008/3/7 10:10"), 20);
         QCOMPARE(code.toInt(), 0);
         QVERIFY2(message.startsWith(QStringLiteral("共 40 条记录，时间从 2009/3/2 7:")), qPrintable(message));
-        QCOMPARE(c.link().CheckData(QStringLiteral("105"), c.appFolder(), QStringLiteral("DataRecordSet_original.txt"),
-                                    message, 3, 0, fullYear, QStringLiteral("soon"), 20).toInt(), -1);
+        QCOMPARE(c.link()
+                     .CheckData(QStringLiteral("105"), c.appFolder(), QStringLiteral("DataRecordSet_original.txt"),
+                                message, 3, 0, fullYear, QStringLiteral("soon"), 20)
+                     .toInt(),
+                 -1);
 
         sim.send(QStringLiteral("punch 0079A785"));
         w.cmdCheckData->click();
@@ -233,11 +242,13 @@ private slots:
         raw.replace(0, 3, "018");  // another terminal's machine number
         writeFile(rawPath, raw);
         w.cmdCheckData->click();
-        QVERIFY2(w.statusText().startsWith(QStringLiteral("数据非法，第 1 行机号不是 105")), qPrintable(w.statusText()));
+        QVERIFY2(w.statusText().startsWith(QStringLiteral("数据非法，第 1 行机号不是 105")),
+                 qPrintable(w.statusText()));
 
         writeFile(rawPath, raw.mid(1));  // a line one character short
         w.cmdCheckData->click();
-        QVERIFY2(w.statusText().startsWith(QStringLiteral("数据非法，第 1 行长度为 26，应为 27")), qPrintable(w.statusText()));
+        QVERIFY2(w.statusText().startsWith(QStringLiteral("数据非法，第 1 行长度为 26，应为 27")),
+                 qPrintable(w.statusText()));
 
         QFile::remove(rawPath);
         w.cmdCheckData->click();
@@ -305,16 +316,20 @@ private slots:
         const QJsonObject t = sim.terminal(105);
         QVERIFY2(t[QStringLiteral("clock")].toString().startsWith(QStringLiteral("2009-03-05 08:0")),
                  qPrintable(t[QStringLiteral("clock")].toString()));
-        QCOMPARE(t[QStringLiteral("timeChangeLog")][0][QStringLiteral("after")].toString(), QStringLiteral("2009-03-05 08:07:06"));
+        QCOMPARE(t[QStringLiteral("timeChangeLog")][0][QStringLiteral("after")].toString(),
+                 QStringLiteral("2009-03-05 08:07:06"));
 
         w.setStatusText(QStringLiteral("before"));
         w.cmdReadClearLog->click();
         QCOMPARE(lastBox(c.op).startsWith(QStringLiteral("读取清除日志成功。")), clearLog);
-        QCOMPARE(w.statusText(), clearLog ? QStringLiteral("before")
-                                          : QStringLiteral("读取清除日志失败，请检查通讯或者该机器不支持此功能！"));
+        QCOMPARE(w.statusText(),
+                 clearLog ? QStringLiteral("before")
+                          : QStringLiteral("读取清除日志失败，请检查通讯或者该机器不支持此功能！"));
         w.Command25->click();
         QCOMPARE(lastBox(c.op).startsWith(QStringLiteral("读取修改时间日志成功。")), timeLog);
-        if (timeLog) QVERIFY2(lastBox(c.op).endsWith(QStringLiteral("，修改后：2009-03-05 08:07:06")), qPrintable(lastBox(c.op)));
+        if (timeLog)
+            QVERIFY2(lastBox(c.op).endsWith(QStringLiteral("，修改后：2009-03-05 08:07:06")),
+                     qPrintable(lastBox(c.op)));
     }
 
     void setsTheAlarmSchedule()
@@ -357,7 +372,8 @@ private slots:
         QTest::addColumn<int>("count");
         QTest::newRow("whole, hexadecimal") << false << QString() << QString() << 0 << 200;
         QTest::newRow("whole, decimal") << true << QString() << QString() << 0 << 200;
-        QTest::newRow("packet 2 only") << false << "2" << "2" << 128 << 72;
+        QTest::newRow("packet 2 only") << false << "2"
+                                       << "2" << 128 << 72;
     }
     void collectsTheRoster()
     {
@@ -387,8 +403,10 @@ private slots:
         for (int i = 0; i < count; ++i) {
             const QJsonValue e = roster[from + i];
             const QString card = e[QStringLiteral("card")].toString();
-            QCOMPARE(lines[i], (decimal ? QStringLiteral("%1").arg(card.toULongLong(nullptr, 16), 10, 10, QLatin1Char('0')) : card)
-                                   + u',' + e[QStringLiteral("jobNo")].toString() + u',' + e[QStringLiteral("name")].toString());
+            QCOMPARE(
+                lines[i],
+                (decimal ? QStringLiteral("%1").arg(card.toULongLong(nullptr, 16), 10, 10, QLatin1Char('0')) : card)
+                    + u',' + e[QStringLiteral("jobNo")].toString() + u',' + e[QStringLiteral("name")].toString());
         }
     }
 
@@ -477,7 +495,8 @@ private slots:
         w.TxtY->setText(QStringLiteral("xy"));  // the relay word is sent as typed: not hexadecimal, refused
         w.Command13->click();
         QCOMPARE(w.statusText(), QStringLiteral("考勤模式设置失败!"));
-        QCOMPARE(sim.terminal(105)[QStringLiteral("parameters")][QStringLiteral("mode")].toString(), QStringLiteral("C000"));
+        QCOMPARE(sim.terminal(105)[QStringLiteral("parameters")][QStringLiteral("mode")].toString(),
+                 QStringLiteral("C000"));
     }
 
     void changesTheAddress()
@@ -561,7 +580,8 @@ private slots:
         QCOMPARE(t[QStringLiteral("logo")].toString(), QStringLiteral("picture"));
         const QJsonArray sent = t[QStringLiteral("picture")].toArray();
         QCOMPARE(sent.size(), 64);
-        for (int y = 0; y < 64; ++y) QCOMPARE(sent[y].toString(), QString(rows[y]).replace(u'#', u'1').replace(u'.', u'0'));
+        for (int y = 0; y < 64; ++y)
+            QCOMPARE(sent[y].toString(), QString(rows[y]).replace(u'#', u'1').replace(u'.', u'0'));
 
         const QString bad = c.appFile(QStringLiteral("short.txt"));
         writeFile(bad, rows.mid(0, 63).join(u'\n').toLatin1());  // a row missing
@@ -617,7 +637,8 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         c.w().Command4->click();
-        QVERIFY2(c.w().statusText().startsWith(QStringLiteral("采集不成功  通讯失败：")), qPrintable(c.w().statusText()));
+        QVERIFY2(c.w().statusText().startsWith(QStringLiteral("采集不成功  通讯失败：")),
+                 qPrintable(c.w().statusText()));
         QVERIFY(clock.elapsed() < 8000);  // a few response timeouts, not a hang
         QCOMPARE(crlfLines(c.appFile(QStringLiteral("DataRecordSet.txt"))), QStringList());
     }
@@ -668,7 +689,8 @@ private slots:
         QVERIFY(c.useTcp());
         c.w().TxtAddress->setText(QStringLiteral("105"));
         (roster ? c.w().Cmd_GetNameList : c.w().Command4)->click();
-        const QString prefix = roster ? QStringLiteral("采集不成功,通讯失败：") : QStringLiteral("采集不成功  通讯失败：");
+        const QString prefix =
+            roster ? QStringLiteral("采集不成功,通讯失败：") : QStringLiteral("采集不成功  通讯失败：");
         QVERIFY2(c.w().statusText().startsWith(prefix), qPrintable(c.w().statusText()));
         QCOMPARE(fileBytes(c.appFile(file)), earlier);
         QCOMPARE(QDir(c.appFolder()).entryList({file + QStringLiteral("*")}, QDir::Files | QDir::Hidden).size(), 1);

@@ -51,21 +51,23 @@ private slots:
         SimConsole c(sim);
         QVERIFY(heldBy(sim.ptyPath(), QCoreApplication::applicationPid()));
 
-        const AttctlRun r = attctl({QStringLiteral("--settings"), c.appFile(QStringLiteral("AttLink.ini")), QStringLiteral("--com"),
-                                    QStringLiteral("2"), QStringLiteral("count")});
+        const AttctlRun r = attctl({QStringLiteral("--settings"), c.appFile(QStringLiteral("AttLink.ini")),
+                                    QStringLiteral("--com"), QStringLiteral("2"), QStringLiteral("count")});
         QCOMPARE(r.code, 3);
         QCOMPARE(r.err.count(u'\n'), 1);
         const QString resolved = QFileInfo(sim.ptyPath()).canonicalFilePath();
-        QVERIFY2(r.err.contains(QStringLiteral("COM2 %1 (%2): in use by ").arg(sim.ptyPath(), resolved)), qPrintable(r.err));
-        QVERIFY2(r.err.contains(QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid())), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("COM2 %1 (%2): in use by ").arg(sim.ptyPath(), resolved)),
+                 qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid())),
+                 qPrintable(r.err));
 
         qint32 n = 0;
         QVERIFY(c.link().GatherRecordSum(QStringLiteral("105"), n, QStringLiteral("ok")).toBool());
         QCOMPARE(n, 40);
         // Once the console gives the port up, attctl has it.
         c.console.reset();
-        const AttctlRun after = attctl({QStringLiteral("--settings"), c.appFile(QStringLiteral("AttLink.ini")), QStringLiteral("--com"),
-                                        QStringLiteral("2"), QStringLiteral("count")});
+        const AttctlRun after = attctl({QStringLiteral("--settings"), c.appFile(QStringLiteral("AttLink.ini")),
+                                        QStringLiteral("--com"), QStringLiteral("2"), QStringLiteral("count")});
         QVERIFY2(after.code == 0, qPrintable(after.err));
         QCOMPARE(after.out, QStringLiteral("40\n"));
     }
@@ -74,14 +76,16 @@ private slots:
     // attctl named in the status text, and the collection still brings every record.
     void consoleRefusedWhileAttctlCollects()
     {
-        SimProcess sim({QStringLiteral("--records"), QStringLiteral("2560"), QStringLiteral("--delay"), QStringLiteral("150")},
-                       SimProcess::WithPty);
+        SimProcess sim(
+            {QStringLiteral("--records"), QStringLiteral("2560"), QStringLiteral("--delay"), QStringLiteral("150")},
+            SimProcess::WithPty);
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         SimConsole c(sim, false);
         QTemporaryDir out;
         QProcess collect;
-        collect.start(attctlPath(), {QStringLiteral("--settings"), c.appFile(QStringLiteral("AttLink.ini")), QStringLiteral("--com"),
-                                     QStringLiteral("2"), QStringLiteral("collect"), QStringLiteral("--dir"), out.path()});
+        collect.start(attctlPath(),
+                      {QStringLiteral("--settings"), c.appFile(QStringLiteral("AttLink.ini")), QStringLiteral("--com"),
+                       QStringLiteral("2"), QStringLiteral("collect"), QStringLiteral("--dir"), out.path()});
         QVERIFY(collect.waitForStarted(10000));
         // Wait for attctl to take the port (it holds it for ten slow packets).
         while (!heldBy(sim.ptyPath(), collect.processId()) && collect.state() == QProcess::Running) QTest::qWait(10);
@@ -90,9 +94,10 @@ private slots:
         c.load();  // the saved port, Com2, is refused at start-up
         c.w().comButtons[2]->click();
         const QString resolved = QFileInfo(sim.ptyPath()).canonicalFilePath();
-        QCOMPARE(c.w().statusText(), QStringLiteral("串口:2 设置失败! %1 (%2): in use by attctl (process %3)")
-                                         .arg(sim.ptyPath(), resolved)
-                                         .arg(collect.processId()));
+        QCOMPARE(c.w().statusText(),
+                 QStringLiteral("串口:2 设置失败! %1 (%2): in use by attctl (process %3)")
+                     .arg(sim.ptyPath(), resolved)
+                     .arg(collect.processId()));
         QVERIFY(!c.w().comButtonPressed(2));
 
         QVERIFY(collect.waitForFinished(120000));
@@ -120,12 +125,13 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write("[Ports]\nCom3=" + stable.toUtf8() + "\n");
         }
-        const AttctlRun count = attctl({QStringLiteral("--settings"), ini, QStringLiteral("--com"), QStringLiteral("3"), QStringLiteral("count")});
+        const AttctlRun count = attctl(
+            {QStringLiteral("--settings"), ini, QStringLiteral("--com"), QStringLiteral("3"), QStringLiteral("count")});
         QVERIFY2(count.code == 0, qPrintable(count.err));
         QCOMPARE(count.out, QStringLiteral("7\n"));
 
-        const AttctlRun ports = attctl({QStringLiteral("--settings"), ini, QStringLiteral("ports"), QStringLiteral("--by-id"),
-                                        dir.filePath(QStringLiteral("by-id"))});
+        const AttctlRun ports = attctl({QStringLiteral("--settings"), ini, QStringLiteral("ports"),
+                                        QStringLiteral("--by-id"), dir.filePath(QStringLiteral("by-id"))});
         QCOMPARE(ports.code, 0);
         const QString line = QStringLiteral("%1\t%2\tCOM3\t").arg(stable, QFileInfo(sim.ptyPath()).canonicalFilePath());
         QVERIFY2(ports.out.contains(line), qPrintable(ports.out));
@@ -147,13 +153,17 @@ private slots:
             f.groupId = gid;
             return portFailureText(f);
         };
-        const QString onlyRoot = QStringLiteral("/dev/ttyUSB7: Permission denied; only root may open it: an administrator can add a udev rule");
+        const QString onlyRoot = QStringLiteral(
+            "/dev/ttyUSB7: Permission denied; only root may open it: an administrator can add a udev rule");
         QVERIFY(refused(S_IFCHR | 0600, QStringLiteral("root"), 0).startsWith(onlyRoot));
         QVERIFY(refused(S_IFCHR | 0660, QStringLiteral("root"), 0).startsWith(onlyRoot));
         QVERIFY(refused(S_IFCHR | 0640, QStringLiteral("dialout"), 20).startsWith(onlyRoot));
-        QCOMPARE(refused(S_IFCHR | 0660, QStringLiteral("dialout"), 20),
-                 QStringLiteral("/dev/ttyUSB7: Permission denied; join the group dialout (sudo usermod -aG dialout $USER) and log in again"));
-        QCOMPARE(refused(S_IFREG | 0644, QStringLiteral("root"), 0), QStringLiteral("/dev/ttyUSB7: not a serial device"));
+        QCOMPARE(
+            refused(S_IFCHR | 0660, QStringLiteral("dialout"), 20),
+            QStringLiteral(
+                "/dev/ttyUSB7: Permission denied; join the group dialout (sudo usermod -aG dialout $USER) and log in again"));
+        QCOMPARE(refused(S_IFREG | 0644, QStringLiteral("root"), 0),
+                 QStringLiteral("/dev/ttyUSB7: not a serial device"));
         QCOMPARE(refused(0, QString(), 0), QStringLiteral("/dev/ttyUSB7: Permission denied"));
 
         // A regular file is refused for what it is, whether the open fails (a user) or the serial

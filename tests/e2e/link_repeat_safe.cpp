@@ -40,8 +40,8 @@ private slots:
     void everyChangeIsCarriedOutOnce()
     {
         QFETCH(bool, pty);
-        SimProcess sim({QStringLiteral("--drop"), QStringLiteral("0.2"), QStringLiteral("--corrupt"), QStringLiteral("0.1"),
-                        QStringLiteral("--seed"), QStringLiteral("5")},
+        SimProcess sim({QStringLiteral("--drop"), QStringLiteral("0.2"), QStringLiteral("--corrupt"),
+                        QStringLiteral("0.1"), QStringLiteral("--seed"), QStringLiteral("5")},
                        pty ? SimProcess::WithPty : SimProcess::NoPty);
         if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
         const auto l = link(pty ? QStringLiteral("pty") : QStringLiteral("tcp"), sim.ptyPath());
@@ -58,12 +58,17 @@ private slots:
         QStringList failures;
         for (int i = 0; i < N; ++i) {
             QString card = QStringLiteral("%1").arg(0x10000000 + i, 8, 16).toUpper();
-            QString when = QStringLiteral("0903%1%2%3").arg(2 + i / 1440 % 27, 2, 10, QLatin1Char('0'))
-                               .arg(i / 60 % 24, 2, 10, QLatin1Char('0')).arg(i % 60, 2, 10, QLatin1Char('0')) + "00";
-            if (!l->SendRecordToMachine(QStringLiteral("105"), card, when, QStringLiteral("FF"), QStringLiteral("99")).toBool())
+            QString when = QStringLiteral("0903%1%2%3")
+                               .arg(2 + i / 1440 % 27, 2, 10, QLatin1Char('0'))
+                               .arg(i / 60 % 24, 2, 10, QLatin1Char('0'))
+                               .arg(i % 60, 2, 10, QLatin1Char('0'))
+                + "00";
+            if (!l->SendRecordToMachine(QStringLiteral("105"), card, when, QStringLiteral("FF"), QStringLiteral("99"))
+                     .toBool())
                 failures << QStringLiteral("record %1: %2").arg(i).arg(l->lastResult().errorString());
-            if (!l->CardSendToMachine(105, card, QStringLiteral("%1").arg(i, 8, 10, QLatin1Char('0')), QStringLiteral("王芳"),
-                                      QStringLiteral("00"), QStringLiteral("00000000")).toBool())
+            if (!l->CardSendToMachine(105, card, QStringLiteral("%1").arg(i, 8, 10, QLatin1Char('0')),
+                                      QStringLiteral("王芳"), QStringLiteral("00"), QStringLiteral("00000000"))
+                     .toBool())
                 failures << QStringLiteral("card %1: %2").arg(i).arg(l->lastResult().errorString());
         }
         QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
@@ -91,8 +96,12 @@ private slots:
             QVariant port = 3;
             QVERIFY(l->SetPort(port).toBool());
             QString card = QStringLiteral("0079A785"), when = QStringLiteral("090305080706");
-            QVERIFY(l->SendRecordToMachine(QStringLiteral("105"), card, when, QStringLiteral("FF"), QStringLiteral("99")).toBool());
-            QVERIFY(l->SendRecordToMachine(QStringLiteral("105"), card, when, QStringLiteral("FF"), QStringLiteral("99")).toBool());
+            QVERIFY(
+                l->SendRecordToMachine(QStringLiteral("105"), card, when, QStringLiteral("FF"), QStringLiteral("99"))
+                    .toBool());
+            QVERIFY(
+                l->SendRecordToMachine(QStringLiteral("105"), card, when, QStringLiteral("FF"), QStringLiteral("99"))
+                    .toBool());
         }
         QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 4);
     }

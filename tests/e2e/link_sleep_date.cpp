@@ -39,7 +39,9 @@ private slots:
         QVERIFY(l->SetPort(port).toBool());
         // A guard far longer than a reply takes to come: every request after the first waits.
         QVERIFY2(l->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("serial.txt"), message, count,
-                               QStringLiteral("300"), 0, fullYear).toBool(), qPrintable(message));
+                               QStringLiteral("300"), 0, fullYear)
+                     .toBool(),
+                 qPrintable(message));
         QCOMPARE(count, 1000);
         QCOMPARE(l->exchangeStats().requests(), qint64(4));
         QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(3));
@@ -51,13 +53,16 @@ private slots:
         l->Mode(1);
         QVERIFY(l->Connect_Net(sim.host(), sim.portText()).toBool());
         QVERIFY2(l->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("tcp.txt"), message, count,
-                               QStringLiteral("1000"), 0, fullYear).toBool(), qPrintable(message));
+                               QStringLiteral("1000"), 0, fullYear)
+                     .toBool(),
+                 qPrintable(message));
         QCOMPARE(count, 1000);
         QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(0));
         // SleepDate values outside 0..1000 are no guard at all.
         l->Mode(0);
         QVERIFY(l->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("serial.txt"), message, count,
-                              QStringLiteral("5000"), 0, fullYear).toBool());
+                              QStringLiteral("5000"), 0, fullYear)
+                    .toBool());
         QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(3));
     }
 };

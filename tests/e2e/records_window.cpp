@@ -34,7 +34,8 @@ namespace {
 QJsonArray records(SimProcess &sim, int address) { return sim.terminal(address).value("records").toArray(); }
 
 // "2009-03-02 07:45:12" as the raw line holds it: yyMMddhhmmss.
-QString rawTime(const QJsonValue &record) {
+QString rawTime(const QJsonValue &record)
+{
     return record["time"].toString().remove(u'-').remove(u':').remove(u' ').mid(2);
 }
 
@@ -45,7 +46,8 @@ QString rawTime(const QJsonValue &record) {
 class RecordsWindow : public QObject {
     Q_OBJECT
 private slots:
-    void collectionInALayoutWithSeparators() {
+    void collectionInALayoutWithSeparators()
+    {
         SimProcess sim({"--terminal", "18", "--records", "1500"});
         START(sim);
         SimConsole c(sim);
@@ -67,8 +69,9 @@ private slots:
         for (int i = 0; i < held.size(); ++i) {
             const QString card = held[i]["card"].toString(), t = rawTime(held[i]), flag = held[i]["flag"].toString();
             QCOMPARE(raw[i], "018" + card + t + flag);
-            QCOMPARE(formatted[i], "<018," + card + "," + t.mid(0, 2) + "-" + t.mid(2, 2) + "-" + t.mid(4, 2) + " " +
-                                       t.mid(6, 2) + ":" + t.mid(8, 2) + ":" + flag + ">");
+            QCOMPARE(formatted[i],
+                     "<018," + card + "," + t.mid(0, 2) + "-" + t.mid(2, 2) + "-" + t.mid(4, 2) + " " + t.mid(6, 2)
+                         + ":" + t.mid(8, 2) + ":" + flag + ">");
         }
 
         // The link's own check of what was collected, then a count that matches.
@@ -79,7 +82,8 @@ private slots:
         QVERIFY(c.op.boxes.isEmpty());
     }
 
-    void collectedRecordsSentFromThePanelArriveInTheSimulator() {
+    void collectedRecordsSentFromThePanelArriveInTheSimulator()
+    {
         SimProcess sim({"--terminal", "18", "--terminal", "19", "--records", "40"});
         START(sim);
         SimConsole c(sim);
@@ -119,7 +123,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("发送失败"));
     }
 
-    void longCollectionOnTheThreadedRunner() {
+    void longCollectionOnTheThreadedRunner()
+    {
         // Several replies of 16384 records, each a while coming.
         SimProcess sim({"--terminal", "18", "--records", "60000", "--delay", "200"});
         START(sim);

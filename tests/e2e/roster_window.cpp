@@ -16,11 +16,12 @@
 
 namespace {
 constexpr int Address = 18;
-const QString Card = QStringLiteral("0079A785");    // as the terminal holds it
+const QString Card = QStringLiteral("0079A785");       // as the terminal holds it
 const QString Decimal = QStringLiteral("0007972741");  // the same card in the window's form
 const QString Name = QStringLiteral("张三丰");
 
-QStringList rosterLines(const QString &path) {
+QStringList rosterLines(const QString &path)
+{
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return {};
     return TextCodec::splitLines(TextCodec::decode(f.readAll()));
@@ -32,7 +33,8 @@ QJsonArray roster(SimProcess &sim) { return sim.terminal(Address).value(QStringL
 class RosterWindow : public QObject {
     Q_OBJECT
 private slots:
-    void cardLifeCycle() {
+    void cardLifeCycle()
+    {
         SimProcess sim({"--terminal", QString::number(Address)});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         SimConsole c(sim);
@@ -92,7 +94,8 @@ private slots:
         QCOMPARE(c.op.boxes.size(), 0);
     }
 
-    void nameThatDoesNotFitNeverReachesTheTerminal() {
+    void nameThatDoesNotFitNeverReachesTheTerminal()
+    {
         SimProcess sim({"--terminal", QString::number(Address)});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         SimConsole c(sim);
@@ -112,7 +115,8 @@ private slots:
         QCOMPARE(roster(sim).first().toObject().value("name").toString(), QStringLiteral("一二三四五六七八"));
     }
 
-    void readWithoutCardAndClearingTheRoster() {
+    void readWithoutCardAndClearingTheRoster()
+    {
         SimProcess sim({"--terminal", QString::number(Address), "--roster", "40"});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         SimConsole c(sim);

@@ -76,7 +76,8 @@ private slots:
         QTest::newRow("cut short") << frame(105, Command::RecordCount, 3).left(6);
         QTest::newRow("garbage") << QByteArray("\x00\xFF\xA5\x00\x5A garbage \xA5\xA5\x5A", 18);
         QTest::newRow("another address") << frame(104, Command::RecordCount, 4);
-        QTest::newRow("a reply, not a request") << frame(105, Command::RecordCount | Frame::ReplyBit, 5, QByteArray(1, '\0'));
+        QTest::newRow("a reply, not a request")
+            << frame(105, Command::RecordCount | Frame::ReplyBit, 5, QByteArray(1, '\0'));
     }
     void badFramesGetNoAnswer()
     {
@@ -100,7 +101,8 @@ private slots:
         if (!sim.start()) QSKIP(qPrintable(sim.errorText()));
         Peer s;
         QVERIFY(s.open(sim));
-        const QByteArray request = QByteArray("noise\xA5", 6) + frame(105, Command::RecordPacket, 77, QByteArray("\x00\x02", 2));
+        const QByteArray request =
+            QByteArray("noise\xA5", 6) + frame(105, Command::RecordPacket, 77, QByteArray("\x00\x02", 2));
         for (char b : request) {
             s.write(&b, 1);
             QTest::qSleep(1);
@@ -123,19 +125,24 @@ private slots:
         };
         QTest::newRow("packet 0") << int(Command::RecordPacket) << QByteArray(2, '\0') << 3;
         QTest::newRow("packet number of 3 bytes") << int(Command::RosterPacket) << QByteArray(3, '\1') << 3;
-        QTest::newRow("record with month 13") << int(Command::PutRecord) << f({"0079A785", "20091305080706", "FF", "99"}) << 3;
-        QTest::newRow("record card not hex") << int(Command::PutRecord) << f({"0079G785", "20090305080706", "FF", "99"}) << 3;
-        QTest::newRow("name over 16 bytes") << int(Command::AddCard) << f({"0079A785", "1", "一二三四五六七八九", "00", "00000000"}) << 3;
-        QTest::newRow("valid-until 31 February") << int(Command::AddCard) << f({"0079A785", "1", "王芳", "00", "20090231"}) << 3;
+        QTest::newRow("record with month 13")
+            << int(Command::PutRecord) << f({"0079A785", "20091305080706", "FF", "99"}) << 3;
+        QTest::newRow("record card not hex")
+            << int(Command::PutRecord) << f({"0079G785", "20090305080706", "FF", "99"}) << 3;
+        QTest::newRow("name over 16 bytes")
+            << int(Command::AddCard) << f({"0079A785", "1", "一二三四五六七八九", "00", "00000000"}) << 3;
+        QTest::newRow("valid-until 31 February")
+            << int(Command::AddCard) << f({"0079A785", "1", "王芳", "00", "20090231"}) << 3;
         QTest::newRow("clock log code 02") << int(Command::SetDateTime) << f({"20090305080706", "02"}) << 3;
         QTest::newRow("alarm 24:00") << int(Command::SetAlarms) << f({"1", "24:00"}) << 3;
         QTest::newRow("parameter word of 3") << int(Command::SetParameters) << f({"000", "0000", "0000"}) << 3;
         QTest::newRow("address 256") << int(Command::SetAddress) << f({"256"}) << 3;
         QTest::newRow("password of 5 digits") << int(Command::SetPassword) << f({"12345"}) << 3;
         QTest::newRow("storage 3") << int(Command::SetStorage) << f({"3"}) << 3;
-        QTest::newRow("picture packet 2 first") << int(Command::PicturePacket) << QByteArray("\x00\x02\x00\x04", 4) << 3;
-        QTest::newRow("message of 17 Chinese characters") << int(Command::ShortMessage)
-                                                          << f({"5", "一二三四五六七八九十一二三四五六七"}) << 3;
+        QTest::newRow("picture packet 2 first")
+            << int(Command::PicturePacket) << QByteArray("\x00\x02\x00\x04", 4) << 3;
+        QTest::newRow("message of 17 Chinese characters")
+            << int(Command::ShortMessage) << f({"5", "一二三四五六七八九十一二三四五六七"}) << 3;
         QTest::newRow("voice 9") << int(Command::Voice) << f({"9"}) << 1;
         QTest::newRow("remove a card not held") << int(Command::RemoveCard) << f({"0079A785"}) << 1;
         QTest::newRow("read a card with none presented") << int(Command::ReadCard) << QByteArray() << 1;
@@ -174,27 +181,30 @@ private slots:
 
     void onlyTheAddressedTerminalAnswers()
     {
-        SimProcess sim({QStringLiteral("--terminal"), QStringLiteral("18"), QStringLiteral("--terminal"), QStringLiteral("105"),
-                        QStringLiteral("--records"), QStringLiteral("4")});
+        SimProcess sim({QStringLiteral("--terminal"), QStringLiteral("18"), QStringLiteral("--terminal"),
+                        QStringLiteral("105"), QStringLiteral("--records"), QStringLiteral("4")});
         if (!sim.start()) QSKIP(qPrintable(sim.errorText()));
         Peer s;
         QVERIFY(s.open(sim));
-        s.write(frame(18, Command::RecordCount, 1) + frame(105, Command::RecordCount, 2) + frame(7, Command::RecordCount, 3));
+        s.write(frame(18, Command::RecordCount, 1) + frame(105, Command::RecordCount, 2)
+                + frame(7, Command::RecordCount, 3));
         const QList<Frame::Message> got = replies(s, 500);
         QCOMPARE(got.size(), 2);
         QCOMPARE(got[0].address, uint8_t(18));
-        QCOMPARE(Fields::split(got[0].payload.mid(1)).value(0), QStringLiteral("4"));  // the first terminal has the records
+        QCOMPARE(Fields::split(got[0].payload.mid(1)).value(0),
+                 QStringLiteral("4"));  // the first terminal has the records
         QCOMPARE(got[1].address, uint8_t(105));
         QCOMPARE(Fields::split(got[1].payload.mid(1)).value(0), QStringLiteral("0"));
     }
 
     void controlLines()
     {
-        SimProcess sim({QStringLiteral("--terminal"), QStringLiteral("18"), QStringLiteral("--terminal"), QStringLiteral("105")});
+        SimProcess sim(
+            {QStringLiteral("--terminal"), QStringLiteral("18"), QStringLiteral("--terminal"), QStringLiteral("105")});
         if (!sim.start()) QSKIP(qPrintable(sim.errorText()));
         sim.send(QStringLiteral("present 0079A785 105"));
-        sim.send(QStringLiteral("punch 0007972741"));  // decimal, to the first terminal
-        sim.send(QStringLiteral("present 0079A78"));   // bad card: changes nothing
+        sim.send(QStringLiteral("punch 0007972741"));   // decimal, to the first terminal
+        sim.send(QStringLiteral("present 0079A78"));    // bad card: changes nothing
         sim.send(QStringLiteral("punch 0079A785 99"));  // no such terminal
         sim.send(QStringLiteral("jump"));
         QCOMPARE(sim.terminal(105)[QStringLiteral("presented")].toString(), QStringLiteral("0079A785"));
@@ -204,7 +214,8 @@ private slots:
         QCOMPARE(first[QStringLiteral("cardFlags")][QStringLiteral("0079A785")].toString(), QStringLiteral("01"));
         QCOMPARE(first[QStringLiteral("presented")].toString(), QString());
         const QString errors = sim.standardError();
-        QVERIFY2(errors.contains(QStringLiteral("0079A78")) && errors.contains(QStringLiteral("99")) && errors.contains(QStringLiteral("jump")),
+        QVERIFY2(errors.contains(QStringLiteral("0079A78")) && errors.contains(QStringLiteral("99"))
+                     && errors.contains(QStringLiteral("jump")),
                  qPrintable(errors));
         QVERIFY(sim.running());
     }
@@ -231,7 +242,8 @@ private slots:
 
         for (const QStringList &args : {QStringList{QStringLiteral("--load-records"), bad},
                                         QStringList{QStringLiteral("--terminal"), QStringLiteral("256")},
-                                        QStringList{QStringLiteral("--terminal"), QStringLiteral("5"), QStringLiteral("--terminal"), QStringLiteral("5")},
+                                        QStringList{QStringLiteral("--terminal"), QStringLiteral("5"),
+                                                    QStringLiteral("--terminal"), QStringLiteral("5")},
                                         QStringList{QStringLiteral("--corrupt"), QStringLiteral("1.5")},
                                         QStringList{QStringLiteral("--firmware"), QStringLiteral("2008-13-01")},
                                         QStringList{QStringLiteral("--tcp"), QStringLiteral("nowhere")}}) {

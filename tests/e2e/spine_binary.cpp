@@ -15,7 +15,8 @@ QString binary() { return qEnvironmentVariable("ZEVO_BIN_DIR") + QStringLiteral(
 
 // True once the process has installed a handler for the signal (Linux: SigCgt of /proc/<pid>/status),
 // that is once start-up is over and the window about to show.
-bool catches(qint64 pid, int signal) {
+bool catches(qint64 pid, int signal)
+{
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly)) return false;
     for (const QByteArray &line : status.readAll().split('\n')) {
@@ -33,7 +34,8 @@ struct Run {
     QString config() const { return dir.path() + "/config"; }
     QProcess process;
 
-    bool start() {
+    bool start()
+    {
         if (!QFile::exists(binary())) return false;
         QDir().mkpath(app());
         QDir().mkpath(config());
@@ -42,8 +44,8 @@ struct Run {
         // No serial device behind Com2: start-up shows the yellow lamp and goes on.
         QFile ini(app() + "/AttLink.ini");
         if (!ini.open(QIODevice::WriteOnly)) return false;
-        ini.write("[Ports]\nCom1=" + QFile::encodeName(dir.path()) + "/none1\nCom2=" + QFile::encodeName(dir.path()) +
-                  "/none2\n");
+        ini.write("[Ports]\nCom1=" + QFile::encodeName(dir.path()) + "/none1\nCom2=" + QFile::encodeName(dir.path())
+                  + "/none2\n");
         ini.close();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
@@ -54,7 +56,8 @@ struct Run {
         process.start(app() + "/zevo", {});
         return process.waitForStarted(10000);
     }
-    QString setting(const QString &section) const {
+    QString setting(const QString &section) const
+    {
         QSettings s(config() + "/RERozo/Zevo.ini", QSettings::IniFormat);
         return s.value(section + "/Value", "(absent)").toString();
     }
@@ -65,12 +68,14 @@ struct Run {
 class SpineBinary : public QObject {
     Q_OBJECT
 private slots:
-    void signalSavesAndEndsCleanly_data() {
+    void signalSavesAndEndsCleanly_data()
+    {
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGINT") << SIGINT;
     }
-    void signalSavesAndEndsCleanly() {
+    void signalSavesAndEndsCleanly()
+    {
         QFETCH(int, signal);
         Run run;
         if (!QFile::exists(binary())) QSKIP("zevo has not been built");
@@ -97,7 +102,8 @@ private slots:
     }
 
     // The settings of one run are those the next run starts with: a second start is ended as well.
-    void secondRunStartsFromTheSavedSettings() {
+    void secondRunStartsFromTheSavedSettings()
+    {
         Run run;
         if (!QFile::exists(binary())) QSKIP("zevo has not been built");
         QVERIFY(run.start());

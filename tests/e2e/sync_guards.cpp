@@ -43,13 +43,19 @@ class SyncGuards : public QObject {
     }
     QString writeFleet(const QString &name, quint16 port, int address)
     {
-        return writeFleet(QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = %3\n").arg(name).arg(port).arg(address));
+        return writeFleet(
+            QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = %3\n").arg(name).arg(port).arg(address));
     }
 
     QStringList syncArgs(const QString &fleet, const QString &db)
     {
-        return {QStringLiteral("sync"), QStringLiteral("--fleet"), fleet, QStringLiteral("--db"), db,
-                QStringLiteral("--lock-dir"), dir_.filePath(QStringLiteral("locks"))};
+        return {QStringLiteral("sync"),
+                QStringLiteral("--fleet"),
+                fleet,
+                QStringLiteral("--db"),
+                db,
+                QStringLiteral("--lock-dir"),
+                dir_.filePath(QStringLiteral("locks"))};
     }
 
 private slots:
@@ -71,13 +77,20 @@ private slots:
         args.last() = shared;
         AttctlRun r = attctl(args);
         QCOMPARE(r.code, 2);
-        QCOMPARE(r.err, QStringLiteral("attctl: --lock-dir: the lock folder %1 is writable by every user: chmod o-w it, or give --lock-dir a folder of your own\n").arg(shared));
+        QCOMPARE(
+            r.err,
+            QStringLiteral(
+                "attctl: --lock-dir: the lock folder %1 is writable by every user: chmod o-w it, or give --lock-dir a folder of your own\n")
+                .arg(shared));
         if (::geteuid() == 0) {
             QVERIFY(::chown(QFile::encodeName(shared).constData(), 65534, 65534) == 0);
-            QVERIFY(QFile::setPermissions(shared, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+            QVERIFY(QFile::setPermissions(shared,
+                                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
             r = attctl(args);
             QCOMPARE(r.code, 2);
-            QVERIFY2(r.err.contains(QStringLiteral("the lock folder %1 belongs to another user (uid 65534)").arg(shared)), qPrintable(r.err));
+            QVERIFY2(
+                r.err.contains(QStringLiteral("the lock folder %1 belongs to another user (uid 65534)").arg(shared)),
+                qPrintable(r.err));
         }
 
         // Without a runtime folder (cron, su) the shared temporary folder is used only when it is
@@ -94,7 +107,8 @@ private slots:
         QVERIFY(QDir(planted).isEmpty());
         const QDir cache(tmp.filePath(QStringLiteral("cache/zevo/sync-locks")));
         QCOMPARE(cache.entryList(QDir::Files).size(), 1);
-        QCOMPARE(QFileInfo(cache.path()).permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther), QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(cache.path()).permissions() & (QFileDevice::WriteGroup | QFileDevice::WriteOther),
+                 QFileDevice::Permissions());
 
         // A link in place of a lock file: refused, and its target never made.
         const QString lockFile = cache.filePath(cache.entryList(QDir::Files).first());
@@ -116,10 +130,12 @@ private slots:
                                                  .arg(dir_.filePath(QStringLiteral("ttyUSB7"))));
         AttctlOptions c;
         c.environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
-        const AttctlRun r = attctl(syncArgs(fleetFile, QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("unreachable.sqlite"))), c);
+        const AttctlRun r = attctl(
+            syncArgs(fleetFile, QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("unreachable.sqlite"))), c);
         QCOMPARE(r.code, 4);
         const QStringList why{
-            QStringLiteral("cannot open serial:%1: No such file or directory; attctl ports lists the serial ports of this machine")
+            QStringLiteral(
+                "cannot open serial:%1: No such file or directory; attctl ports lists the serial ports of this machine")
                 .arg(dir_.filePath(QStringLiteral("ttyUSB7"))),
             QStringLiteral("cannot connect to tcp:127.0.0.1:1: Connection refused"),
             QStringLiteral("cannot open serial:/etc/passwd: not a serial device")};
@@ -146,7 +162,9 @@ private slots:
         QVERIFY2(stalled && stalled->begin(error), qPrintable(error));
         r = attctl(syncArgs(fleetFile, lite) << QStringLiteral("--lock-wait") << QStringLiteral("1"), bounded);
         QCOMPARE(r.code, 4);
-        QVERIFY2(r.err.contains(QStringLiteral("database is locked (another connection held the lock longer than the 1 s wait)")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(
+                     QStringLiteral("database is locked (another connection held the lock longer than the 1 s wait)")),
+                 qPrintable(r.err));
         stalled->rollback();
 
         PgServer pg;
@@ -158,17 +176,22 @@ private slots:
         r = attctl(syncArgs(fleetFile, url));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         stalled = Database::open(*DatabaseUrl::parse(url, error), error);
-        QVERIFY2(stalled && stalled->begin(error) && stalled->exec(QStringLiteral("UPDATE terminals SET name = name"), error), qPrintable(error));
+        QVERIFY2(stalled && stalled->begin(error)
+                     && stalled->exec(QStringLiteral("UPDATE terminals SET name = name"), error),
+                 qPrintable(error));
         r = attctl(syncArgs(fleetFile, url) << QStringLiteral("--lock-wait") << QStringLiteral("1"), bounded);
         QCOMPARE(r.code, 4);
         // The server may add where it waited (CONTEXT: ...) before the code.
         const QString door = lineOf(r.out, QStringLiteral("door"));
-        QVERIFY2(door.contains(QStringLiteral("lock timeout")) && door.endsWith(QStringLiteral("(another connection held the lock longer than the 1 s wait)")),
+        QVERIFY2(door.contains(QStringLiteral("lock timeout"))
+                     && door.endsWith(QStringLiteral("(another connection held the lock longer than the 1 s wait)")),
                  qPrintable(r.out));
         stalled->rollback();
-        r = attctl(syncArgs(fleetFile, url.replace(QStringLiteral("sslmode=disable"), QStringLiteral("sslmode=require"))));
+        r = attctl(
+            syncArgs(fleetFile, url.replace(QStringLiteral("sslmode=disable"), QStringLiteral("sslmode=require"))));
         QCOMPARE(r.code, 4);
-        QVERIFY2(r.err.contains(QStringLiteral("/stalled?sslmode=require&application_name=zevo test: cannot open: ")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("/stalled?sslmode=require&application_name=zevo test: cannot open: ")),
+                 qPrintable(r.err));
 
         // A role that must give a password is told where it can come from.
         QVERIFY2(pg.requirePassword(QStringLiteral("guarded"), QStringLiteral("s3cret")), qPrintable(pg.errorText()));
@@ -178,7 +201,9 @@ private slots:
         const QString guarded = pg.url(QStringLiteral("stalled"), QStringLiteral("guarded"));
         r = attctl(syncArgs(fleetFile, guarded), nopass);
         QCOMPARE(r.code, 4);
-        QVERIFY2(r.err.contains(QStringLiteral("no password supplied (give it in the URL as USER:PASSWORD@, in PGPASSWORD or in ~/.pgpass)")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral(
+                     "no password supplied (give it in the URL as USER:PASSWORD@, in PGPASSWORD or in ~/.pgpass)")),
+                 qPrintable(r.err));
         nopass.environment.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("s3cret"));
         r = attctl(syncArgs(fleetFile, guarded), nopass);
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));

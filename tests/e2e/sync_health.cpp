@@ -84,8 +84,13 @@ class SyncHealth : public QObject {
     }
     QStringList syncArgs(const QString &fleet, const QString &db)
     {
-        return {QStringLiteral("sync"), QStringLiteral("--fleet"), fleet, QStringLiteral("--db"), db,
-                QStringLiteral("--lock-dir"), dir_.filePath(QStringLiteral("locks"))};
+        return {QStringLiteral("sync"),
+                QStringLiteral("--fleet"),
+                fleet,
+                QStringLiteral("--db"),
+                db,
+                QStringLiteral("--lock-dir"),
+                dir_.filePath(QStringLiteral("locks"))};
     }
     static QJsonObject statusJson(const AttctlRun &r)
     {
@@ -104,8 +109,8 @@ private slots:
     // them once, the status and the metrics say so, and a later sync counts nothing again.
     void overwrittenRecordsCountedOnceAndTold()
     {
-        SimProcess sim({QStringLiteral("--records"), QStringLiteral("1500"), QStringLiteral("--capacity"), QStringLiteral("1000"),
-                        QStringLiteral("--firmware"), QStringLiteral("2009-01-01")});
+        SimProcess sim({QStringLiteral("--records"), QStringLiteral("1500"), QStringLiteral("--capacity"),
+                        QStringLiteral("1000"), QStringLiteral("--firmware"), QStringLiteral("2009-01-01")});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         QCOMPARE(sim.terminal(105)[QStringLiteral("capacity")].toInt(), 1000);
         QCOMPARE(sim.terminal(105)[QStringLiteral("oldestSerial")].toString(), QStringLiteral("501"));
@@ -117,7 +122,8 @@ private slots:
         AttctlRun r = attctl(syncArgs(fleet, db) << QStringLiteral("--metrics") << metrics);
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         const QString line = lineOf(r.out, QStringLiteral("正门"));
-        QVERIFY2(line.contains(QStringLiteral(" new=1000 last-serial=1500 drift=")) && line.endsWith(QStringLiteral(" lost=500 fill=100% ok")),
+        QVERIFY2(line.contains(QStringLiteral(" new=1000 last-serial=1500 drift="))
+                     && line.endsWith(QStringLiteral(" lost=500 fill=100% ok")),
                  qPrintable(r.out));
         QString error;
         auto store = Database::open(*DatabaseUrl::parse(db, error), error);
@@ -131,13 +137,15 @@ private slots:
         QVERIFY2(promtoolProblems(prom).isEmpty(), qPrintable(promtoolProblems(prom)));
         const QString identity = text(*store, QStringLiteral("SELECT identity FROM terminals"));
         const QByteArray labels = QStringLiteral("{terminal=\"正门\",identity=\"%1\"} ").arg(identity).toUtf8();
-        for (const QByteArray &sample : {"zevo_terminal_records_lost_total" + labels + "500\n", "zevo_terminal_fill_ratio" + labels + "1\n",
-                                         "zevo_terminal_up" + labels + "1\n", QByteArray("zevo_sync_records_total 1000\n")})
+        for (const QByteArray &sample :
+             {"zevo_terminal_records_lost_total" + labels + "500\n", "zevo_terminal_fill_ratio" + labels + "1\n",
+              "zevo_terminal_up" + labels + "1\n", QByteArray("zevo_sync_records_total 1000\n")})
             QVERIFY2(prom.contains(sample), prom.constData());
 
         AttctlRun status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db});
         QCOMPARE(status.code, 6);
-        QVERIFY2(status.lines().size() == 2 && status.lines()[1].contains(QStringLiteral(" lost,filling  100% ")), qPrintable(status.out));
+        QVERIFY2(status.lines().size() == 2 && status.lines()[1].contains(QStringLiteral(" lost,filling  100% ")),
+                 qPrintable(status.out));
         status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db, QStringLiteral("--json")});
         const QJsonObject row = statusJson(status);
         QCOMPARE(row[QStringLiteral("state")].toString(), QStringLiteral("lost,filling"));
@@ -152,7 +160,8 @@ private slots:
         r = attctl(syncArgs(fleet, db) << QStringLiteral("--metrics") << path + QStringLiteral("/zevo.prom"));
         QVERIFY2(r.code == 5 && r.err.contains(QStringLiteral("metrics not written")), qPrintable(r.out + r.err));
         const QString again = lineOf(r.out, QStringLiteral("正门"));
-        QVERIFY2(again.contains(QStringLiteral(" new=10 last-serial=1510 ")) && again.endsWith(QStringLiteral(" fill=100% ok")) && !again.contains(QStringLiteral("lost=")),
+        QVERIFY2(again.contains(QStringLiteral(" new=10 last-serial=1510 "))
+                     && again.endsWith(QStringLiteral(" fill=100% ok")) && !again.contains(QStringLiteral("lost=")),
                  qPrintable(r.out));
         QCOMPARE(number(*store, QStringLiteral("SELECT count(*) FROM punches")), 1010);
         QCOMPARE(number(*store, QStringLiteral("SELECT lost_total FROM terminals")), 500);
@@ -161,12 +170,16 @@ private slots:
         QString ignored;
         QVERIFY(store->exec(QStringLiteral("UPDATE terminals SET oldest_serial = 900"), ignored));
         r = attctl(syncArgs(fleet, db) << QStringLiteral("--metrics") << metrics);
-        QVERIFY2(r.code == 4 && lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral("oldest serial 511 is below the 900")),
-                 qPrintable(r.out));
+        QVERIFY2(
+            r.code == 4
+                && lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral("oldest serial 511 is below the 900")),
+            qPrintable(r.out));
         QVERIFY(fileBytes(metrics).contains("zevo_terminal_up" + labels + "0\n"));
-        status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db, QStringLiteral("--json"), QStringLiteral("--fill"), QStringLiteral("100")});
+        status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db, QStringLiteral("--json"),
+                         QStringLiteral("--fill"), QStringLiteral("100")});
         QCOMPARE(statusJson(status)[QStringLiteral("state")].toString(), QStringLiteral("failing,lost"));
-        QVERIFY(statusJson(status)[QStringLiteral("last_error")].toString().contains(QStringLiteral("memory replaced")));
+        QVERIFY(
+            statusJson(status)[QStringLiteral("last_error")].toString().contains(QStringLiteral("memory replaced")));
     }
 
     // Times a terminal's clock cannot have meant are marked as they are stored in PostgreSQL, counted
@@ -174,18 +187,22 @@ private slots:
     void suspectTimesMarkedCountedAndExported()
     {
         const QString ahead = QDateTime::currentDateTime().addDays(3).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        const QString records = writeFile(QStringLiteral("clock.txt"), QStringLiteral(
-            "0079A785 2026-12-01 08:00:00 0000\n0079A785 2026-12-01 09:00:00 0000\n"
-            "0079A785 2026-12-01 07:30:00 0000\n0079A785 2026-12-01 07:40:00 0000\n"
-            "0079A785 1999-12-31 23:59:00 0000\n0079A785 2026-12-01 07:45:00 0000\n"
-            "0079A785 2008-05-01 10:00:00 0000\n0079A785 2026-12-01 08:00:00 0000\n"
-            "0079A785 %1 0000\n").arg(ahead).toLatin1());
+        const QString records =
+            writeFile(QStringLiteral("clock.txt"),
+                      QStringLiteral("0079A785 2026-12-01 08:00:00 0000\n0079A785 2026-12-01 09:00:00 0000\n"
+                                     "0079A785 2026-12-01 07:30:00 0000\n0079A785 2026-12-01 07:40:00 0000\n"
+                                     "0079A785 1999-12-31 23:59:00 0000\n0079A785 2026-12-01 07:45:00 0000\n"
+                                     "0079A785 2008-05-01 10:00:00 0000\n0079A785 2026-12-01 08:00:00 0000\n"
+                                     "0079A785 %1 0000\n")
+                          .arg(ahead)
+                          .toLatin1());
         SimProcess sim({QStringLiteral("--load-records"), records});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         const QString db = pg_.createDatabase(QStringLiteral("clock"));
         QVERIFY2(!db.isEmpty(), qPrintable(pg_.errorText()));
         AttctlRun r = attctl(syncArgs(writeFleet(QStringLiteral("gate"), sim.port()), db));
-        QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("gate")).contains(QStringLiteral(" new=9 ")), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("gate")).contains(QStringLiteral(" new=9 ")),
+                 qPrintable(r.out + r.err));
 
         AttctlRun status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db, QStringLiteral("--json")});
         QCOMPARE(status.code, 0);
@@ -201,11 +218,14 @@ private slots:
         for (const QString &l : lines.mid(1))
             if (!l.endsWith(u',')) marked << l.section(u',', 2, 2) + u'=' + l.section(u',', 7);
         marked.sort();
-        QCOMPARE(marked, QStringList({QStringLiteral("3=clock jumped back"), QStringLiteral("5=before 2000"),
-                                      QStringLiteral("7=before the firmware date"),
-                                      QStringLiteral("9=more than a day ahead of the computer")}));
-        AttctlRun jsonl = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--format"), QStringLiteral("jsonl")});
-        QVERIFY2(jsonl.out.contains(QStringLiteral("\"flag\":\"0000\",\"suspect\":\"before 2000\"}")), qPrintable(jsonl.out));
+        QCOMPARE(marked,
+                 QStringList({QStringLiteral("3=clock jumped back"), QStringLiteral("5=before 2000"),
+                              QStringLiteral("7=before the firmware date"),
+                              QStringLiteral("9=more than a day ahead of the computer")}));
+        AttctlRun jsonl = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--format"),
+                                  QStringLiteral("jsonl")});
+        QVERIFY2(jsonl.out.contains(QStringLiteral("\"flag\":\"0000\",\"suspect\":\"before 2000\"}")),
+                 qPrintable(jsonl.out));
     }
 
     // A version-1 database keeps its punches through the migration, in SQLite (a file the previous
@@ -213,10 +233,12 @@ private slots:
     // database it cannot read with exit 4.
     void versionOneMigratedInPlace()
     {
-        AttctlRun status = attctl({QStringLiteral("status"), QStringLiteral("--db"), QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("none.sqlite"))});
+        AttctlRun status = attctl({QStringLiteral("status"), QStringLiteral("--db"),
+                                   QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("none.sqlite"))});
         QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("no such file")), qPrintable(status.err));
         QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("none.sqlite"))));
-        status = attctl({QStringLiteral("status"), QStringLiteral("--db"), QStringLiteral("sqlite:") + writeFile(QStringLiteral("empty.sqlite"), {})});
+        status = attctl({QStringLiteral("status"), QStringLiteral("--db"),
+                         QStringLiteral("sqlite:") + writeFile(QStringLiteral("empty.sqlite"), {})});
         QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("no sync has run")), qPrintable(status.err));
 
         const QString path = dir_.filePath(QStringLiteral("v1.sqlite"));
@@ -224,18 +246,24 @@ private slots:
         QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
         const QString db = QStringLiteral("sqlite:") + path;
         status = attctl({QStringLiteral("status"), QStringLiteral("--db"), db});
-        QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("schema version 1 is older")), qPrintable(status.err));
+        QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("schema version 1 is older")),
+                 qPrintable(status.err));
 
         // The same terminal, ten records further, its memory holding serials 6 to 30.
-        QString state = QStringLiteral("{\"terminals\":[{\"address\":105,\"identity\":\"00000000000000A1\",\"lastSerial\":\"30\","
-                                       "\"capacity\":25,\"records\":[");
+        QString state =
+            QStringLiteral("{\"terminals\":[{\"address\":105,\"identity\":\"00000000000000A1\",\"lastSerial\":\"30\","
+                           "\"capacity\":25,\"records\":[");
         for (int i = 6; i <= 30; ++i)
             state += QStringLiteral("%1{\"card\":\"0079A785\",\"time\":\"2026-12-01 07:%2:00\",\"flag\":\"0000\"}")
-                         .arg(i > 6 ? QStringLiteral(",") : QString()).arg(i, 2, 10, QLatin1Char('0'));
-        SimProcess sim({QStringLiteral("--state"), writeFile(QStringLiteral("a1.json"), (state + QStringLiteral("]}]}")).toUtf8())});
+                         .arg(i > 6 ? QStringLiteral(",") : QString())
+                         .arg(i, 2, 10, QLatin1Char('0'));
+        SimProcess sim({QStringLiteral("--state"),
+                        writeFile(QStringLiteral("a1.json"), (state + QStringLiteral("]}]}")).toUtf8())});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         AttctlRun r = attctl(syncArgs(writeFleet(QStringLiteral("正门"), sim.port()), db));
-        QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral(" new=10 last-serial=30 ")), qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0
+                     && lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral(" new=10 last-serial=30 ")),
+                 qPrintable(r.out + r.err));
         QVERIFY(!r.out.contains(QStringLiteral("lost=")));
         QString error;
         auto migrated = Database::open(*DatabaseUrl::parse(db, error), error);
@@ -249,16 +277,23 @@ private slots:
         auto pg = Database::open(*DatabaseUrl::parse(pg_.createDatabase(QStringLiteral("v1")), error), error);
         QVERIFY2(pg && Schema::migrate(*pg, error, 1), qPrintable(error));
         QVERIFY2(pg->exec(QStringLiteral("INSERT INTO terminals (identity, name, last_serial, last_sync, clock_drift) "
-                                         "VALUES ('B2', 'gate', 7, '2026-12-01 08:00:00', 3)"), error)
-                     && pg->exec(QStringLiteral("INSERT INTO punches VALUES (1, 7, 42, '2026-12-01 07:59:00', '0000')"), error),
+                                         "VALUES ('B2', 'gate', 7, '2026-12-01 08:00:00', 3)"),
+                          error)
+                     && pg->exec(QStringLiteral("INSERT INTO punches VALUES (1, 7, 42, '2026-12-01 07:59:00', '0000')"),
+                                 error),
                  qPrintable(error));
         QVERIFY2(Schema::migrate(*pg, error), qPrintable(error));
         QCOMPARE(Schema::version(*pg, error), Schema::Current);
-        QCOMPARE(text(*pg, QStringLiteral("SELECT name || lost_total || oldest_serial || last_error || suspect FROM terminals, punches")),
-                 QStringLiteral("gate00"));
+        QCOMPARE(
+            text(*pg,
+                 QStringLiteral(
+                     "SELECT name || lost_total || oldest_serial || last_error || suspect FROM terminals, punches")),
+            QStringLiteral("gate00"));
         QList<TerminalHealth> fleet;
-        QVERIFY2(FleetHealth::read(*pg, QDateTime::currentDateTime(), HealthThresholds{}, fleet, error), qPrintable(error));
-        QVERIFY(fleet.size() == 1 && fleet[0].stateText() == QStringLiteral("stale") && fleet[0].drift == 3 && !fleet[0].fill);
+        QVERIFY2(FleetHealth::read(*pg, QDateTime::currentDateTime(), HealthThresholds{}, fleet, error),
+                 qPrintable(error));
+        QVERIFY(fleet.size() == 1 && fleet[0].stateText() == QStringLiteral("stale") && fleet[0].drift == 3
+                && !fleet[0].fill);
         QByteArray prom;
         QVERIFY2(HealthMetrics::render(*pg, QDateTime::currentDateTime(), prom, error), qPrintable(error));
         QVERIFY2(promtoolProblems(prom).isEmpty(), qPrintable(promtoolProblems(prom)));

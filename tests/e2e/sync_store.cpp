@@ -71,8 +71,9 @@ class SyncStore : public QObject {
         QFETCH_GLOBAL(QString, kind);
         QString error;
         const QString name = QStringLiteral("db%1").arg(++databases_);
-        const QString text = kind == QLatin1String("sqlite") ? QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"))
-                                                              : pg_.createDatabase(name);
+        const QString text = kind == QLatin1String("sqlite")
+            ? QStringLiteral("sqlite:") + dir_.filePath(name + QStringLiteral(".sqlite"))
+            : pg_.createDatabase(name);
         if (text.isEmpty()) qWarning("%s", qPrintable(pg_.errorText()));
         return *DatabaseUrl::parse(text, error);
     }
@@ -81,7 +82,8 @@ class SyncStore : public QObject {
     {
         QString error;
         auto db = Database::open(url, error);
-        if (!db) qWarning("%s", qPrintable(error));
+        if (!db)
+            qWarning("%s", qPrintable(error));
         else if (!Schema::migrate(*db, error)) {
             qWarning("%s", qPrintable(error));
             db.reset();
@@ -126,7 +128,9 @@ private slots:
         QVERIFY(db->exec(QStringLiteral("UPDATE zevo_schema SET version = 99"), error));
         QVERIFY(!Schema::migrate(*db, error));
         QVERIFY2(error.startsWith(QStringLiteral("database ") + url.display()), qPrintable(error));
-        QVERIFY2(error.contains(QStringLiteral("schema version 99 is newer than this program's %1").arg(Schema::Current)), qPrintable(error));
+        QVERIFY2(
+            error.contains(QStringLiteral("schema version 99 is newer than this program's %1").arg(Schema::Current)),
+            qPrintable(error));
     }
 
     void concurrentFirstRunsMigrateOnce()
@@ -165,7 +169,8 @@ private slots:
         QVERIFY2(store.store(facts(QStringLiteral("A1")), serials(1, 2500), 2500, inserted, error), qPrintable(error));
         QCOMPARE(inserted, 2500);
         // A sync that collected an overlapping range (killed before it could record its progress).
-        QVERIFY2(store.store(facts(QStringLiteral("A1")), serials(2000, 3000), 3000, inserted, error), qPrintable(error));
+        QVERIFY2(store.store(facts(QStringLiteral("A1")), serials(2000, 3000), 3000, inserted, error),
+                 qPrintable(error));
         QCOMPARE(inserted, 500);
         // A slower sync of the same terminal that collected less: its last serial must not win.
         QVERIFY2(store.store(facts(QStringLiteral("A1")), serials(1, 10), 10, inserted, error), qPrintable(error));
@@ -173,10 +178,16 @@ private slots:
         QVERIFY(store.lastSerial(QStringLiteral("A1"), last, error));
         QCOMPARE(last, quint64(3000));
         // Another terminal may use the same serials.
-        QVERIFY2(store.store(facts(QStringLiteral("B2"), QStringLiteral("gate")), serials(1, 5), 5, inserted, error), qPrintable(error));
+        QVERIFY2(store.store(facts(QStringLiteral("B2"), QStringLiteral("gate")), serials(1, 5), 5, inserted, error),
+                 qPrintable(error));
         QCOMPARE(inserted, 5);
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 3005);
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(DISTINCT serial) FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE t.identity = 'A1'")), 3000);
+        QCOMPARE(
+            count(
+                *db,
+                QStringLiteral(
+                    "SELECT count(DISTINCT serial) FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE t.identity = 'A1'")),
+            3000);
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
     }
 
@@ -188,7 +199,8 @@ private slots:
         QString error;
         qint64 inserted = 0;
         // The failure comes after two full batches were inserted: the transaction takes them back.
-        QVERIFY(!store.store(facts(QStringLiteral("C3")), serials(1, 5000, 2 * PunchStore::BatchRows + 7), 5000, inserted, error));
+        QVERIFY(!store.store(facts(QStringLiteral("C3")), serials(1, 5000, 2 * PunchStore::BatchRows + 7), 5000,
+                             inserted, error));
         QCOMPARE(error, QStringLiteral("line cut"));
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM terminals")), 0);
@@ -221,7 +233,9 @@ private slots:
 
         LyingTerminal skips(LyingTerminal::Mode::SinceSkips, 600);
         TerminalResult r = syncWith(skips);
-        QCOMPARE(r.error, QStringLiteral("collection failed: damaged reply: it sent serials from 4 where its count puts the oldest at 1"));
+        QCOMPARE(r.error,
+                 QStringLiteral(
+                     "collection failed: damaged reply: it sent serials from 4 where its count puts the oldest at 1"));
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
         QCOMPARE(skips.deleteRequests(), 0);
 
@@ -229,8 +243,9 @@ private slots:
         r = syncWith(greedy);
         QCOMPARE(r.newRecords, 600);
         QVERIFY(!r.cleared);
-        QCOMPARE(r.error, QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): damaged "
-                                         "reply: 602 records deleted, but at most 600 can have a serial up to 600"));
+        QCOMPARE(r.error,
+                 QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): damaged "
+                                "reply: 602 records deleted, but at most 600 can have a serial up to 600"));
         QCOMPARE(count(*db, QStringLiteral("SELECT count(DISTINCT serial) FROM punches")), 600);
     }
 
@@ -252,7 +267,8 @@ private slots:
                 ok[i] = true;
                 for (int round = 0; round < 4 && ok[i]; ++round) {
                     const quint64 first = quint64(1 + (i + round) % 4 * 500);
-                    ok[i] = store.store(facts(QStringLiteral("D4")), serials(first, first + 1499), first + 1499, inserted, errors[i]);
+                    ok[i] = store.store(facts(QStringLiteral("D4")), serials(first, first + 1499), first + 1499,
+                                        inserted, errors[i]);
                 }
             });
         for (QThread *t : threads) t->start();
@@ -279,15 +295,17 @@ private slots:
         punches[1].flag = {'F', 'F', '9', '9'};
         punches[2].flag = {'"', ',', '\'', '\\'};
         size_t at = 0;
-        QVERIFY2(store.store(facts(QStringLiteral("E5"), QStringLiteral("大门, \"east\"")),
-                             [&](Punch &p, QString &) {
-                                 if (at == punches.size()) return false;
-                                 p = punches[at++];
-                                 return true;
-                             },
-                             4, inserted, error),
+        QVERIFY2(store.store(
+                     facts(QStringLiteral("E5"), QStringLiteral("大门, \"east\"")),
+                     [&](Punch &p, QString &) {
+                         if (at == punches.size()) return false;
+                         p = punches[at++];
+                         return true;
+                     },
+                     4, inserted, error),
                  qPrintable(error));
-        QVERIFY2(store.store(facts(QStringLiteral("F6"), QStringLiteral("back")), serials(1, 1), 1, inserted, error), qPrintable(error));
+        QVERIFY2(store.store(facts(QStringLiteral("F6"), QStringLiteral("back")), serials(1, 1), 1, inserted, error),
+                 qPrintable(error));
 
         auto run = [&](const QString &format, const QString &from, const QString &to, const QString &terminal) {
             ExportFilter filter;
@@ -298,29 +316,43 @@ private slots:
             QByteArray out;
             qint64 rows = 0;
             auto f = PunchExport::formatter(format);
-            if (!PunchExport::write(*db, filter, *f, [&out](const QByteArray &piece) { out += piece; return true; }, rows, why)) return why;
+            if (!PunchExport::write(
+                    *db, filter, *f,
+                    [&out](const QByteArray &piece) {
+                        out += piece;
+                        return true;
+                    },
+                    rows, why))
+                return why;
             return QString::fromUtf8(out);
         };
-        QCOMPARE(run(QStringLiteral("csv"), QStringLiteral("2026-12-08"), QStringLiteral("2026-12-08"), QStringLiteral("大门, \"east\"")),
-                 QStringLiteral("terminal,identity,serial,card,card_hex,time,flag,suspect\r\n"
-                                "\"大门, \"\"east\"\"\",E5,2,4294967295,FFFFFFFF,2026-12-08T00:00:00,FF99,\r\n"
-                                "\"大门, \"\"east\"\"\",E5,3,0007972741,0079A785,2026-12-08T12:00:00,\"\"\",'\\\",\r\n"));
-        QCOMPARE(run(QStringLiteral("jsonl"), QStringLiteral("2026-12-08T12:00:00"), QString(), QString()),
-                 QStringLiteral("{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":3,\"card\":\"0007972741\","
-                                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"flag\":\"\\\",'\\\\\",\"suspect\":\"\"}\n"
-                                "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":4,\"card\":\"0000000001\","
-                                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"flag\":\"0000\",\"suspect\":\"\"}\n"));
+        QCOMPARE(
+            run(QStringLiteral("csv"), QStringLiteral("2026-12-08"), QStringLiteral("2026-12-08"),
+                QStringLiteral("大门, \"east\"")),
+            QStringLiteral("terminal,identity,serial,card,card_hex,time,flag,suspect\r\n"
+                           "\"大门, \"\"east\"\"\",E5,2,4294967295,FFFFFFFF,2026-12-08T00:00:00,FF99,\r\n"
+                           "\"大门, \"\"east\"\"\",E5,3,0007972741,0079A785,2026-12-08T12:00:00,\"\"\",'\\\",\r\n"));
+        QCOMPARE(
+            run(QStringLiteral("jsonl"), QStringLiteral("2026-12-08T12:00:00"), QString(), QString()),
+            QStringLiteral(
+                "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":3,\"card\":\"0007972741\","
+                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"flag\":\"\\\",'\\\\\",\"suspect\":\"\"}\n"
+                "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":4,\"card\":\"0000000001\","
+                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"flag\":\"0000\",\"suspect\":\"\"}\n"));
         // Everything, in time order across terminals; the end of a range is inclusive to the second.
-        const QStringList all = run(QStringLiteral("csv"), QString(), QStringLiteral("2026-12-08T08:00:01"), QString()).split(QStringLiteral("\r\n"));
+        const QStringList all = run(QStringLiteral("csv"), QString(), QStringLiteral("2026-12-08T08:00:01"), QString())
+                                    .split(QStringLiteral("\r\n"));
         QCOMPARE(all.size(), 5);
         QVERIFY2(all[1].contains(QStringLiteral(",1,0000000007,")), qPrintable(all[1]));
         QVERIFY2(all[3].startsWith(QStringLiteral("back,F6,1,")), qPrintable(all[3]));
-        QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString()).startsWith(QStringLiteral("wants a date")));
+        QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString())
+                    .startsWith(QStringLiteral("wants a date")));
 
         // Filters that can only select nothing by mistake are named; a known name or a range is not.
         ExportFilter filter;
         PunchExport::FilterProblem problem;
-        QVERIFY(PunchExport::readFrom(QStringLiteral("2026-12-09"), filter, error) && PunchExport::readTo(QStringLiteral("2026-12-08"), filter, error));
+        QVERIFY(PunchExport::readFrom(QStringLiteral("2026-12-09"), filter, error)
+                && PunchExport::readTo(QStringLiteral("2026-12-08"), filter, error));
         QVERIFY2(PunchExport::checkFilter(*db, filter, problem, error), qPrintable(error));
         QCOMPARE(problem, PunchExport::FilterProblem::EmptyRange);
         filter = {};
@@ -334,19 +366,28 @@ private slots:
         Punch formula = punch(1, 9, 20261210080000);
         formula.flag = {'-', '1', '+', '1'};
         bool given = false;
-        QVERIFY2(store.store(facts(QStringLiteral("A8"), QStringLiteral("=HYPERLINK(\"x\")")),
-                             [&](Punch &p, QString &) { return !std::exchange(given, true) && (p = formula, true); }, 1, inserted, error),
+        QVERIFY2(store.store(
+                     facts(QStringLiteral("A8"), QStringLiteral("=HYPERLINK(\"x\")")),
+                     [&](Punch &p, QString &) { return !std::exchange(given, true) && (p = formula, true); }, 1,
+                     inserted, error),
                  qPrintable(error));
         filter = {};
         filter.terminal = QStringLiteral("=HYPERLINK(\"x\")");
         for (const bool safe : {true, false}) {
             QByteArray out;
             qint64 rows = 0;
-            QVERIFY2(PunchExport::write(*db, filter, *PunchExport::formatter(QStringLiteral("csv"), safe),
-                                        [&out](const QByteArray &piece) { out += piece; return true; }, rows, error),
+            QVERIFY2(PunchExport::write(
+                         *db, filter, *PunchExport::formatter(QStringLiteral("csv"), safe),
+                         [&out](const QByteArray &piece) {
+                             out += piece;
+                             return true;
+                         },
+                         rows, error),
                      qPrintable(error));
-            QCOMPARE(out.split('\n').value(1), safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1,\r")
-                                                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1,\r"));
+            QCOMPARE(
+                out.split('\n').value(1),
+                safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1,\r")
+                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1,\r"));
         }
     }
 
@@ -364,26 +405,36 @@ private slots:
             const DatabaseUrl url = *DatabaseUrl::parse(QStringLiteral("sqlite:") + path, error);
             auto db = Database::open(url, error);
             QVERIFY(!db || !Schema::migrate(*db, error));
-            QVERIFY2(error.startsWith(QStringLiteral("database sqlite:") + path + QStringLiteral(": ")), qPrintable(error));
+            QVERIFY2(error.startsWith(QStringLiteral("database sqlite:") + path + QStringLiteral(": ")),
+                     qPrintable(error));
             QVERIFY(f.open(QIODevice::ReadOnly));
             QCOMPARE(f.readAll(), QByteArray(4096, 'x'));
             f.close();
             QVERIFY(!Database::open(*DatabaseUrl::parse(QStringLiteral("sqlite:/nonexistent/x.sqlite"), error), error));
-            QCOMPARE(error, QStringLiteral("database sqlite:/nonexistent/x.sqlite: the folder /nonexistent does not exist"));
-            if (::geteuid() == 0) return;  // root writes to read-only files; the role test below covers it on PostgreSQL
+            QCOMPARE(error,
+                     QStringLiteral("database sqlite:/nonexistent/x.sqlite: the folder /nonexistent does not exist"));
+            if (::geteuid() == 0)
+                return;  // root writes to read-only files; the role test below covers it on PostgreSQL
             const DatabaseUrl ro = freshUrl();
             QVERIFY(openMigrated(ro));
             QFile::setPermissions(ro.path, QFile::ReadOwner);
             auto rdb = Database::open(ro, error);
             QVERIFY2(rdb, qPrintable(error));
             QVERIFY(!Schema::checkWritable(*rdb, error));
-            QVERIFY2(error.startsWith(QStringLiteral("database ") + ro.display()) && error.contains(QStringLiteral("does not accept writes")), qPrintable(error));
+            QVERIFY2(error.startsWith(QStringLiteral("database ") + ro.display())
+                         && error.contains(QStringLiteral("does not accept writes")),
+                     qPrintable(error));
             return;
         }
         // A role that may read but not write.
         const DatabaseUrl url = freshUrl();
         QVERIFY(openMigrated(url));
-        QVERIFY2(pg_.sql(QStringLiteral("postgres"), QStringLiteral("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'reader') THEN CREATE ROLE reader LOGIN; END IF; END $$")), qPrintable(pg_.errorText()));
+        QVERIFY2(
+            pg_.sql(
+                QStringLiteral("postgres"),
+                QStringLiteral(
+                    "DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = 'reader') THEN CREATE ROLE reader LOGIN; END IF; END $$")),
+            qPrintable(pg_.errorText()));
         QVERIFY(pg_.sql(url.database, QStringLiteral("GRANT SELECT ON ALL TABLES IN SCHEMA public TO reader")));
         DatabaseUrl reader = url;
         reader.user = QStringLiteral("reader");
@@ -391,12 +442,16 @@ private slots:
         QVERIFY2(db, qPrintable(error));
         QVERIFY2(Schema::migrate(*db, error), qPrintable(error));  // current already: nothing to write
         QVERIFY(!Schema::checkWritable(*db, error));
-        QVERIFY2(error.startsWith(QStringLiteral("database postgresql://reader@127.0.0.1:")) && error.contains(QStringLiteral("does not accept writes")), qPrintable(error));
+        QVERIFY2(error.startsWith(QStringLiteral("database postgresql://reader@127.0.0.1:"))
+                     && error.contains(QStringLiteral("does not accept writes")),
+                 qPrintable(error));
         // No server at all.
         DatabaseUrl nowhere = url;
         nowhere.port = 1;
         QVERIFY(!Database::open(nowhere, error));
-        QVERIFY2(error.startsWith(QStringLiteral("database postgresql://zevo@127.0.0.1:1/") ) && error.contains(QStringLiteral("cannot open")), qPrintable(error));
+        QVERIFY2(error.startsWith(QStringLiteral("database postgresql://zevo@127.0.0.1:1/"))
+                     && error.contains(QStringLiteral("cannot open")),
+                 qPrintable(error));
     }
 
     void urls()
@@ -415,14 +470,18 @@ private slots:
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h:5432/"), error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("sqlite:"), error));
         // libpq's parameters, quoted for it; an IPv6 host shown in its brackets.
-        const auto six = DatabaseUrl::parse(QStringLiteral("postgresql://u:pw@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca%20it's.pem"), error);
+        const auto six = DatabaseUrl::parse(
+            QStringLiteral("postgresql://u:pw@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca%20it's.pem"), error);
         QVERIFY2(six, qPrintable(error));
         QCOMPARE(six->host, QStringLiteral("::1"));
-        QCOMPARE(six->display(), QStringLiteral("postgresql://u@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca it's.pem"));
+        QCOMPARE(six->display(),
+                 QStringLiteral("postgresql://u@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca it's.pem"));
         QCOMPARE(six->parameterText(), QStringLiteral("sslmode='verify-full';sslrootcert='/etc/ca it\\'s.pem'"));
         for (const char *bad : {"?colour=blue", "?password=pw", "?options=a;b"}) {
             QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h/d") + QLatin1String(bad), error));
-            QVERIFY2(error.startsWith(QStringLiteral("database URL postgresql://u@h:5432/d: ")) && !error.contains(QStringLiteral("pw")), qPrintable(error));
+            QVERIFY2(error.startsWith(QStringLiteral("database URL postgresql://u@h:5432/d: "))
+                         && !error.contains(QStringLiteral("pw")),
+                     qPrintable(error));
         }
         QVERIFY(error.contains(QStringLiteral("may not hold")));
         QVERIFY(DatabaseUrl::defaultLocation().path.endsWith(QStringLiteral("/zevo/punches.sqlite")));

@@ -20,10 +20,33 @@ void appendText(std::vector<uint8_t> &out, const char *s)
 
 std::vector<uint8_t> generate(std::mt19937 &rng)
 {
-    static const char *pieces[] = {"105", "0079A785", "0079a785", "0004294967", "09", "2009", "0305", "0807",
-                                   "06", "0000", "IN01", "\r\n", "\n", "\r", " ", ",", "A5", "\xa5\x5a",
-                                   "\xff\xff", "\xd5\xc5\xc8\xfd", "\x81\x30\x81\x30", "\x80", "99", "1231", "2359",
-                                   "1050079A7850709270936280000", "1050079A785200709270936280000"};
+    static const char *pieces[] = {"105",
+                                   "0079A785",
+                                   "0079a785",
+                                   "0004294967",
+                                   "09",
+                                   "2009",
+                                   "0305",
+                                   "0807",
+                                   "06",
+                                   "0000",
+                                   "IN01",
+                                   "\r\n",
+                                   "\n",
+                                   "\r",
+                                   " ",
+                                   ",",
+                                   "A5",
+                                   "\xa5\x5a",
+                                   "\xff\xff",
+                                   "\xd5\xc5\xc8\xfd",
+                                   "\x81\x30\x81\x30",
+                                   "\x80",
+                                   "99",
+                                   "1231",
+                                   "2359",
+                                   "1050079A7850709270936280000",
+                                   "1050079A785200709270936280000"};
     std::vector<uint8_t> out;
     const int parts = int(rng() % 64);
     for (int i = 0; i < parts; ++i) {
@@ -41,7 +64,8 @@ std::vector<uint8_t> generate(std::mt19937 &rng)
 
 int main()
 {
-    const int runs = qEnvironmentVariableIsSet("ZEVO_FUZZ_RUNS") ? qEnvironmentVariableIntValue("ZEVO_FUZZ_RUNS") : 60000;
+    const int runs =
+        qEnvironmentVariableIsSet("ZEVO_FUZZ_RUNS") ? qEnvironmentVariableIntValue("ZEVO_FUZZ_RUNS") : 60000;
     std::mt19937 rng(20260305);
     for (int i = 0; i < runs; ++i) {
         const std::vector<uint8_t> input = generate(rng);

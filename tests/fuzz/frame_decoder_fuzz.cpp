@@ -75,13 +75,15 @@ void usePayload(const QByteArray &payload)
     }
     RecordWire::PacketHeader h;
     if (RecordWire::decodeHeader(payload, h)) {
-        for (qsizetype at = RecordWire::PacketHeaderSize; at + RecordWire::Size <= payload.size(); at += RecordWire::Size) {
+        for (qsizetype at = RecordWire::PacketHeaderSize; at + RecordWire::Size <= payload.size();
+             at += RecordWire::Size) {
             WireRecord r;
             if (RecordWire::decode(payload.mid(at, RecordWire::Size), r)) {
                 const QByteArray line = RecordWire::rawLine(105, r, at & 1, at & 2);
                 check(line.size() == 17 + ((at & 1) ? 10 : 8) + ((at & 2) ? 4 : 2));
-                check(RecordWire::encode(r) == payload.mid(at, RecordWire::Size).left(8).toUpper()
-                                                   + payload.mid(at + 8, RecordWire::Size - 8));
+                check(RecordWire::encode(r)
+                      == payload.mid(at, RecordWire::Size).left(8).toUpper()
+                          + payload.mid(at + 8, RecordWire::Size - 8));
             }
         }
     }
@@ -101,8 +103,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The pure decoder: every answer is consistent with its input.
     const Frame::Decoded d = Frame::decode(bytes);
     switch (d.status) {
-    case Frame::Status::NeedMore: check(d.consumed == 0); break;
-    case Frame::Status::Skipped: check(d.consumed > 0 && d.consumed <= bytes.size()); break;
+    case Frame::Status::NeedMore:
+        check(d.consumed == 0);
+        break;
+    case Frame::Status::Skipped:
+        check(d.consumed > 0 && d.consumed <= bytes.size());
+        break;
     case Frame::Status::Complete:
         check(d.consumed == Frame::OverheadSize + d.message.payload.size() && d.consumed <= bytes.size());
         check(Frame::encode(d.message) == bytes.left(d.consumed));

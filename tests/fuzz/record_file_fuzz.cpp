@@ -24,9 +24,14 @@ RecordLayout layoutOf(const uint8_t *&data, size_t &size)
                                     QStringLiteral("月"),   QStringLiteral("日"),   QStringLiteral("时"),
                                     QStringLiteral("分"),   QStringLiteral("秒"),   QStringLiteral("标志"),
                                     QStringLiteral(" 年 "), QStringLiteral("x"),    QString()};
-    static const QString separators[] = {QString(), QStringLiteral(","), QStringLiteral("：机号"),
-                                         QStringLiteral("  "), QStringLiteral("一二三四五六七八九十"),
-                                         QStringLiteral("-"), QStringLiteral("\t"), QStringLiteral("{}")};
+    static const QString separators[] = {QString(),
+                                         QStringLiteral(","),
+                                         QStringLiteral("：机号"),
+                                         QStringLiteral("  "),
+                                         QStringLiteral("一二三四五六七八九十"),
+                                         QStringLiteral("-"),
+                                         QStringLiteral("\t"),
+                                         QStringLiteral("{}")};
     RecordLayout l;
     auto take = [&]() -> uint8_t {
         if (size == 0) return 0;
@@ -109,8 +114,10 @@ void checkRawFile(const QByteArray &raw, const RecordLayout &l, uint8_t machine)
     check(whole.records == records);
     check(whole.code == code);
     check(whole.message.isEmpty() == (bad == 0));
-    if (bad) check(whole.message.endsWith(QStringLiteral("（共 %1 行有误）").arg(bad)));
-    else check(whole.first == first && whole.last == last);
+    if (bad)
+        check(whole.message.endsWith(QStringLiteral("（共 %1 行有误）").arg(bad)));
+    else
+        check(whole.first == first && whole.last == last);
 }
 
 }  // namespace

@@ -42,7 +42,8 @@ QString writeQuickLinkSettings(const QString &folder)
 {
     const QString path = folder + QStringLiteral("/AttLink.ini");
     QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write("[Link]\nResponseTimeout=400\nInterByteTimeout=100\nRetries=1\n") < 0) return {};
+    if (!f.open(QIODevice::WriteOnly) || f.write("[Link]\nResponseTimeout=400\nInterByteTimeout=100\nRetries=1\n") < 0)
+        return {};
     return path;
 }
 

@@ -10,16 +10,16 @@
 //   AttctlRun r = attctl({"--tcp", "127.0.0.1:" + sim.portText(), "count"});
 //   QCOMPARE(r.code, 0);
 struct AttctlRun {
-    int code = -1;          // -1: it did not start, did not finish or crashed
-    QString out, err;       // decoded as UTF-8
-    QByteArray outBytes;    // standard output as written
+    int code = -1;        // -1: it did not start, did not finish or crashed
+    QString out, err;     // decoded as UTF-8
+    QByteArray outBytes;  // standard output as written
     QStringList lines() const { return out.split(u'\n', Qt::SkipEmptyParts); }
 };
 
 struct AttctlOptions {
     int timeoutMs = 120000;
-    QString workingDirectory;       // empty: the test's own
-    QString standardOutputFile;     // e.g. /dev/full; empty: captured
+    QString workingDirectory;    // empty: the test's own
+    QString standardOutputFile;  // e.g. /dev/full; empty: captured
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
 };
 

@@ -58,15 +58,14 @@ public:
     QVariant Ver() override;
     QVariant GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
                         qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear) override;
-    QVariant GatherData_All(const QString &address, const QString &folder, const QString &fileName,
-                            QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
-                            bool &fullYear, const QString &firstPacket, const QString &lastPacket) override;
+    QVariant GatherData_All(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                            qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear,
+                            const QString &firstPacket, const QString &lastPacket) override;
     QVariant GatherRecordSum(const QString &address, qint32 &count, const QString &ok) override;
     QVariant ClearRecord(qint16 address) override;
     QVariant ClearFlag(qint16 address) override;
     QVariant CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,
-                       qint16 three, qint16 decimalCards, bool &fullYear, const QString &since,
-                       qint16 twenty) override;
+                       qint16 three, qint16 decimalCards, bool &fullYear, const QString &since, qint16 twenty) override;
     QVariant SendRecordToMachine(const QString &address, QString &card, QString &dateTime, const QString &code1,
                                  const QString &code2) override;
     QVariant ReadClearLog(qint16 address, QString &log) override;
@@ -75,9 +74,8 @@ public:
                                 QString &message, qint32 &count, const QString &sleepDate,
                                 qint16 decimalCards) override;
     QVariant GatherSendCardData_all(const QString &address, const QString &folder, const QString &fileName,
-                                    QString &message, qint32 &count, const QString &sleepDate,
-                                    qint16 decimalCards, const QString &firstPacket,
-                                    const QString &lastPacket) override;
+                                    QString &message, qint32 &count, const QString &sleepDate, qint16 decimalCards,
+                                    const QString &firstPacket, const QString &lastPacket) override;
     QVariant GatherSendCardSum(const QString &address, qint32 &count) override;
     QVariant ClearNameList(qint16 address) override;
     QVariant ReadCardNum(qint16 address, QString &reply) override;

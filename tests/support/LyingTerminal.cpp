@@ -52,8 +52,8 @@ LyingTerminal::LyingTerminal(Mode mode, int records, int roster) : mode_(mode), 
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t len = sizeof a;
-    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0 || ::listen(listener_, 4) != 0
-        || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0
+        || ::listen(listener_, 4) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr *>(&a), &len) != 0)
         qFatal("LyingTerminal: cannot listen on 127.0.0.1");
     port_ = ntohs(a.sin_port);
     thread_ = std::thread([this] { serve(); });
@@ -113,8 +113,8 @@ void LyingTerminal::answer(int fd, const Frame::Message &request)
         return;
     }
     const uint32_t sequence = request.sequence + (mode_ == Mode::WrongSequence ? 1 : 0);
-    QByteArray frame = Frame::encode({request.address, uint8_t(request.command | Frame::ReplyBit), sequence,
-                                      replyPayload(request)});
+    QByteArray frame =
+        Frame::encode({request.address, uint8_t(request.command | Frame::ReplyBit), sequence, replyPayload(request)});
     if (mode_ == Mode::DamagedReplies) frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
     sendAll(fd, frame);
 }
@@ -136,23 +136,31 @@ void LyingTerminal::trickle(int fd)
 QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
 {
     const QByteArray ok(1, char(ReplyStatus::Ok));
-    const int packet = request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
+    const int packet =
+        request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
     switch (request.command) {
-    case Command::RecordCount: return ok + QByteArray::number(records_);
-    case Command::RosterCount: return ok + QByteArray::number(roster_);
-    case Command::RecordBlocks: return ok + recordPacket(packet);
-    case Command::RosterBlocks: return ok + rosterPacket(packet);
+    case Command::RecordCount:
+        return ok + QByteArray::number(records_);
+    case Command::RosterCount:
+        return ok + QByteArray::number(roster_);
+    case Command::RecordBlocks:
+        return ok + recordPacket(packet);
+    case Command::RosterBlocks:
+        return ok + rosterPacket(packet);
     case Command::Identify:
         // A model that tries to forge the lines after it and retitle the user's terminal.
         if (mode_ == Mode::ControlText)
-            return ok + Fields::join({QStringLiteral("VX\nlast-serial 0\x1b]0;x\x07"), QStringLiteral("2009-03-05"),
-                                      QString::number(Address), QStringLiteral("5A3C0F1E22B14D07"),
-                                      QStringLiteral("20261209080000"), QStringLiteral("5")});
-        return ok + Fields::join({QStringLiteral("VX730K"), QStringLiteral("2009-01-01"), QString::number(Address),
-                                  QStringLiteral("11A0%1").arg(port_, 4, 16, QLatin1Char('0')).toUpper(),
-                                  QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")),
-                                  QString::number(mode_ == Mode::EndlessSince ? ~quint64(0) : quint64(records_))});
-    case Command::RecordsSince: return ok + recordsSince(request.payload);
+            return ok
+                + Fields::join({QStringLiteral("VX\nlast-serial 0\x1b]0;x\x07"), QStringLiteral("2009-03-05"),
+                                QString::number(Address), QStringLiteral("5A3C0F1E22B14D07"),
+                                QStringLiteral("20261209080000"), QStringLiteral("5")});
+        return ok
+            + Fields::join({QStringLiteral("VX730K"), QStringLiteral("2009-01-01"), QString::number(Address),
+                            QStringLiteral("11A0%1").arg(port_, 4, 16, QLatin1Char('0')).toUpper(),
+                            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")),
+                            QString::number(mode_ == Mode::EndlessSince ? ~quint64(0) : quint64(records_))});
+    case Command::RecordsSince:
+        return ok + recordsSince(request.payload);
     case Command::DeleteRecordsUpTo: {
         const qint64 upTo = Fields::field(Fields::split(request.payload), 0).toLongLong();
         if (mode_ == Mode::DeletesTooMany) return ok + QByteArray::number(records_ + 2);
@@ -169,7 +177,8 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     case Command::IssueCards:
     case Command::WithdrawCards: {
         // As many Ok results as entries, less one when lying.
-        const int n = request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
+        const int n =
+            request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
         const int answered = qMax(0, mode_ == Mode::BatchShortResults ? n - 1 : n);
         return ok + char(answered >> 8) + char(answered) + QByteArray(answered, char(ReplyStatus::Ok));
     }
@@ -177,7 +186,8 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
     case Command::TimeChangeLog:
         if (mode_ == Mode::ControlText) return ok + "3,2009-03-05 08:07:06\x1b[2J\r;\x7f";
         return ok;
-    default: return ok;
+    default:
+        return ok;
     }
 }
 
@@ -207,15 +217,20 @@ QByteArray LyingTerminal::recordPacket(int packet)
         packets = 65535;
         count = packet == 1 ? 5 : 0;
         break;
-    case Mode::RepeatedPackets: offset = -first; break;  // every packet from the terminal's first record
-    default: break;
+    case Mode::RepeatedPackets:
+        offset = -first;
+        break;  // every packet from the terminal's first record
+    default:
+        break;
     }
     std::vector<PackedRecord> packed;
     for (int i = 0; i < count; ++i) {
         const WireRecord r = record(offset + first + i);
-        packed.push_back({quint64(offset + first + i + 1), r.card, PackedTime::fromDateTime(r.when), {'0', '0', '0', '0'}});
+        packed.push_back(
+            {quint64(offset + first + i + 1), r.card, PackedTime::fromDateTime(r.when), {'0', '0', '0', '0'}});
     }
-    return header(uint32_t(total), packets, uint16_t(packet)) + RecordBlock::encode(packed.data(), qsizetype(packed.size()));
+    return header(uint32_t(total), packets, uint16_t(packet))
+        + RecordBlock::encode(packed.data(), qsizetype(packed.size()));
 }
 
 QByteArray LyingTerminal::rosterPacket(int packet)
@@ -223,7 +238,7 @@ QByteArray LyingTerminal::rosterPacket(int packet)
     const int first = (packet - 1) * RosterPerPacket;
     const int count = qBound(0, roster_ - first, RosterPerPacket);
     const bool lies = mode_ == Mode::RosterCrLfInName || mode_ == Mode::RosterCommaInJobNumber
-                      || mode_ == Mode::RosterControlBytes || mode_ == Mode::RosterLongName;
+        || mode_ == Mode::RosterControlBytes || mode_ == Mode::RosterLongName;
     std::vector<PackedRosterEntry> packed;
     for (int i = 0; i < count - (lies && count > 0 ? 1 : 0); ++i) {
         const QStringList e = rosterEntry(first + i);
@@ -234,11 +249,20 @@ QByteArray LyingTerminal::rosterPacket(int packet)
         // The last entry carries the lie, written byte by byte (the encoder would refuse it).
         QByteArray job = "00000004", name = TextCodec::encode(QStringLiteral("李四"));
         switch (mode_) {
-        case Mode::RosterCrLfInName: name = "Li\r\n00DEAD00,99999999,Forged"; break;
-        case Mode::RosterCommaInJobNumber: job = "12,34"; break;
-        case Mode::RosterControlBytes: name = QByteArray("Bad\0\x1b[2J", 8); break;
-        case Mode::RosterLongName: name = QByteArray(255, 'N'); break;
-        default: break;
+        case Mode::RosterCrLfInName:
+            name = "Li\r\n00DEAD00,99999999,Forged";
+            break;
+        case Mode::RosterCommaInJobNumber:
+            job = "12,34";
+            break;
+        case Mode::RosterControlBytes:
+            name = QByteArray("Bad\0\x1b[2J", 8);
+            break;
+        case Mode::RosterLongName:
+            name = QByteArray(255, 'N');
+            break;
+        default:
+            break;
         }
         block[0] = char(count >> 8);
         block[1] = char(count);

@@ -25,26 +25,26 @@
 class LyingTerminal {
 public:
     enum class Mode {
-        Honest,                    // `records` records, `roster` roster entries, nothing false
-        RosterCrLfInName,          // a name with CR LF and a forged entry inside it
-        RosterCommaInJobNumber,    // a job number "12,34"
-        RosterControlBytes,        // a name with NUL and ESC bytes
-        RosterLongName,            // a name of 255 bytes
-        RecordsClearedMidway,      // 500 records at packet 1, then cleared and 300 punched
-        RecordsWrongItemCount,     // packet 1 of 300 records carries 100
-        AbsurdPacketCount,         // 5 records in 65,535 packets
-        Trickle,                   // one byte every 150 ms, never a whole reply
-        DamagedReplies,            // every reply's CRC broken
-        StorageWraps,              // GetStorage answers "65537"
-        StorageOutOfRange,         // GetStorage answers "99"
-        ControlText,               // parameters, logs and the identity's model with escape sequences, CR, LF
-        StorageZero,               // GetStorage answers "0", a code that is no mode
-        SinceSkips,                // RecordsSince S answered from S+4, its header counting every record after S
-        RepeatedPackets,           // record packets 2 and 3 carry packet 1's records and serials
-        DeletesTooMany,            // DeleteRecordsUpTo answers 2 more than the records it holds
-        EndlessSince,              // claims the newest serial 2^64-1 and 2^32-1 records before it
-        WrongSequence,             // every reply carries the next sequence number
-        BatchShortResults,         // IssueCards and WithdrawCards answered with one result fewer than entries
+        Honest,                  // `records` records, `roster` roster entries, nothing false
+        RosterCrLfInName,        // a name with CR LF and a forged entry inside it
+        RosterCommaInJobNumber,  // a job number "12,34"
+        RosterControlBytes,      // a name with NUL and ESC bytes
+        RosterLongName,          // a name of 255 bytes
+        RecordsClearedMidway,    // 500 records at packet 1, then cleared and 300 punched
+        RecordsWrongItemCount,   // packet 1 of 300 records carries 100
+        AbsurdPacketCount,       // 5 records in 65,535 packets
+        Trickle,                 // one byte every 150 ms, never a whole reply
+        DamagedReplies,          // every reply's CRC broken
+        StorageWraps,            // GetStorage answers "65537"
+        StorageOutOfRange,       // GetStorage answers "99"
+        ControlText,             // parameters, logs and the identity's model with escape sequences, CR, LF
+        StorageZero,             // GetStorage answers "0", a code that is no mode
+        SinceSkips,              // RecordsSince S answered from S+4, its header counting every record after S
+        RepeatedPackets,         // record packets 2 and 3 carry packet 1's records and serials
+        DeletesTooMany,          // DeleteRecordsUpTo answers 2 more than the records it holds
+        EndlessSince,            // claims the newest serial 2^64-1 and 2^32-1 records before it
+        WrongSequence,           // every reply carries the next sequence number
+        BatchShortResults,       // IssueCards and WithdrawCards answered with one result fewer than entries
     };
 
     explicit LyingTerminal(Mode mode, int records = 5, int roster = 3);

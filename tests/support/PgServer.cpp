@@ -42,7 +42,8 @@ QString PgServer::binFolder()
     std::sort(versions.begin(), versions.end(), numeric);
     for (qsizetype i = versions.size() - 1; i >= 0; --i) {
         const QString bin = QStringLiteral("/usr/lib/postgresql/") + versions[i] + QStringLiteral("/bin");
-        if (QFile::exists(bin + QStringLiteral("/initdb")) && QFile::exists(bin + QStringLiteral("/pg_ctl"))) return bin;
+        if (QFile::exists(bin + QStringLiteral("/initdb")) && QFile::exists(bin + QStringLiteral("/pg_ctl")))
+            return bin;
     }
     return {};
 }
@@ -52,14 +53,19 @@ bool PgServer::run(const QString &program, const QStringList &args, int timeoutM
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     const QString path = bin_ + u'/' + program;
-    if (asRoot()) p.start(QStringLiteral("runuser"), QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), path} + args);
-    else p.start(path, args);
-    if (!p.waitForStarted(10000) || !p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+    if (asRoot())
+        p.start(QStringLiteral("runuser"),
+                QStringList{QStringLiteral("-u"), QStringLiteral("postgres"), QStringLiteral("--"), path} + args);
+    else
+        p.start(path, args);
+    if (!p.waitForStarted(10000) || !p.waitForFinished(timeoutMs) || p.exitStatus() != QProcess::NormalExit
+        || p.exitCode() != 0) {
         if (p.state() != QProcess::NotRunning) {
             p.kill();
             p.waitForFinished();
         }
-        error_ = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(p.readAll()).trimmed() + u' ' + p.errorString();
+        error_ = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(p.readAll()).trimmed() + u' '
+            + p.errorString();
         return false;
     }
     return true;
@@ -69,7 +75,8 @@ bool PgServer::start()
 {
     if (running_) return true;
     if (bin_.isEmpty()) {
-        error_ = QStringLiteral("PostgreSQL's initdb and pg_ctl are not installed under /usr/lib/postgresql (scripts/setup installs them)");
+        error_ = QStringLiteral(
+            "PostgreSQL's initdb and pg_ctl are not installed under /usr/lib/postgresql (scripts/setup installs them)");
         return false;
     }
     if (!dir_.isValid()) {
@@ -94,21 +101,25 @@ bool PgServer::start()
                 return false;
             }
         }
-        if (!run(QStringLiteral("initdb"), {QStringLiteral("-D"), data_, QStringLiteral("-U"), QStringLiteral("zevo"),
-                                            QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
-                                            QStringLiteral("UTF8"), QStringLiteral("--locale=C"), QStringLiteral("--no-sync")},
+        if (!run(QStringLiteral("initdb"),
+                 {QStringLiteral("-D"), data_, QStringLiteral("-U"), QStringLiteral("zevo"), QStringLiteral("-A"),
+                  QStringLiteral("trust"), QStringLiteral("-E"), QStringLiteral("UTF8"), QStringLiteral("--locale=C"),
+                  QStringLiteral("--no-sync")},
                  120000))
             return false;
         initialised_ = true;
     }
     if (port_ == 0) port_ = freePort();
-    const QString options = QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(port_).arg(data_);
-    if (!run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data_, QStringLiteral("-l"), data_ + QStringLiteral("/server.log"),
-                                        QStringLiteral("-o"), options, QStringLiteral("-w"), QStringLiteral("-t"),
-                                        QStringLiteral("60"), QStringLiteral("start")},
+    const QString options =
+        QStringLiteral("-p %1 -k %2 -c listen_addresses=127.0.0.1 -c fsync=off").arg(port_).arg(data_);
+    if (!run(QStringLiteral("pg_ctl"),
+             {QStringLiteral("-D"), data_, QStringLiteral("-l"), data_ + QStringLiteral("/server.log"),
+              QStringLiteral("-o"), options, QStringLiteral("-w"), QStringLiteral("-t"), QStringLiteral("60"),
+              QStringLiteral("start")},
              90000)) {
         QFile log(data_ + QStringLiteral("/server.log"));
-        if (log.open(QIODevice::ReadOnly)) error_ += QStringLiteral("\nserver log:\n") + QString::fromLocal8Bit(log.readAll().right(2000));
+        if (log.open(QIODevice::ReadOnly))
+            error_ += QStringLiteral("\nserver log:\n") + QString::fromLocal8Bit(log.readAll().right(2000));
         return false;
     }
     running_ = true;
@@ -119,8 +130,9 @@ bool PgServer::stop()
 {
     if (!running_) return true;
     running_ = false;
-    return run(QStringLiteral("pg_ctl"), {QStringLiteral("-D"), data_, QStringLiteral("-m"), QStringLiteral("immediate"),
-                                          QStringLiteral("-w"), QStringLiteral("stop")},
+    return run(QStringLiteral("pg_ctl"),
+               {QStringLiteral("-D"), data_, QStringLiteral("-m"), QStringLiteral("immediate"), QStringLiteral("-w"),
+                QStringLiteral("stop")},
                60000);
 }
 
@@ -155,7 +167,9 @@ bool PgServer::sql(const QString &database, const QString &statement)
 
 bool PgServer::requirePassword(const QString &role, const QString &password)
 {
-    if (!sql(QStringLiteral("postgres"), QStringLiteral("CREATE ROLE \"%1\" LOGIN SUPERUSER PASSWORD '%2'").arg(role, password))) return false;
+    if (!sql(QStringLiteral("postgres"),
+             QStringLiteral("CREATE ROLE \"%1\" LOGIN SUPERUSER PASSWORD '%2'").arg(role, password)))
+        return false;
     QFile hba(data_ + QStringLiteral("/pg_hba.conf"));
     if (!hba.open(QIODevice::ReadOnly)) return false;
     const QByteArray rest = hba.readAll();

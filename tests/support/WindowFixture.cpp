@@ -8,9 +8,12 @@
 WindowFixture::WindowFixture(bool loadNow) : WindowFixture(op, std::make_unique<DirectLinkCallRunner>(), loadNow) {}
 
 WindowFixture::WindowFixture(OperatorInterface &person, std::unique_ptr<LinkCallRunner> runner)
-    : WindowFixture(person, std::move(runner), true) {}
+    : WindowFixture(person, std::move(runner), true)
+{
+}
 
-WindowFixture::WindowFixture(OperatorInterface &person, std::unique_ptr<LinkCallRunner> runner, bool loadNow) {
+WindowFixture::WindowFixture(OperatorInterface &person, std::unique_ptr<LinkCallRunner> runner, bool loadNow)
+{
     QDir().mkpath(appFolder());
     // Settings live under the test's own folder, never the user's.
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path() + QStringLiteral("/settings"));

@@ -32,7 +32,7 @@ private:
 
 public:
     QTemporaryDir dir;
-    ScriptedOperator op;  // the operator unless the test gives its own
+    ScriptedOperator op;             // the operator unless the test gives its own
     FakeDeviceLink *link = nullptr;  // owned by the console
     std::unique_ptr<Console> console;
 };

@@ -12,12 +12,14 @@ class CommonAppFolders : public QObject {
     QTemporaryDir home_;
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(home_.path() + "/config"));
     }
 
-    void writableFolderIsAPortableCopy() {
+    void writableFolderIsAPortableCopy()
+    {
         QTemporaryDir program;
         const AppFolders f = AppFolders::resolve(program.path());
         QVERIFY(f.portable);
@@ -25,13 +27,15 @@ private slots:
         QCOMPARE(f.config, program.path());
     }
 
-    void installedProgramUsesTheUsersFolders_data() {
+    void installedProgramUsesTheUsersFolders_data()
+    {
         QTest::addColumn<QString>("programFolder");
         QTest::newRow("system folder") << "/usr/bin";
         QTest::newRow("local system folder") << "/usr/local/bin";
         QTest::newRow("missing folder") << "/nonexistent/zevo/bin";
     }
-    void installedProgramUsesTheUsersFolders() {
+    void installedProgramUsesTheUsersFolders()
+    {
         QFETCH(QString, programFolder);
         const AppFolders f = AppFolders::resolve(programFolder);
         QVERIFY(!f.portable);
@@ -43,7 +47,8 @@ private slots:
 
     // A usr tree staged for a package runs as the installed programs will; locating its folders
     // (attctl's case) creates none.
-    void stagedUsrTreeIsInstalled() {
+    void stagedUsrTreeIsInstalled()
+    {
         QTemporaryDir stage;
         QVERIFY(QDir(stage.path()).mkpath(QStringLiteral("usr/local/bin")));
         qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/located"));
@@ -56,7 +61,8 @@ private slots:
         QVERIFY(AppFolders::resolve(stage.path()).portable);
     }
 
-    void readOnlyFolderIsNotPortable() {
+    void readOnlyFolderIsNotPortable()
+    {
         QTemporaryDir program;
         QFile(program.path()).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         const bool ignored = AppFolders::writable(program.path());

@@ -10,33 +10,48 @@ using namespace ParameterWords;
 class ConfigWords : public QObject {
     Q_OBJECT
 private slots:
-    void intervalWord_data() {
+    void intervalWord_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("word");
-        QTest::newRow("default") << "0000" << "0000";
-        QTest::newRow("1440") << "1440" << "05A0";
-        QTest::newRow("30") << "30" << "001E";
-        QTest::newRow("1440.6 rounds up") << "1440.6" << "05A1";
-        QTest::newRow("2000") << "2000" << "07D0";
-        QTest::newRow("-1 two's complement") << "-1" << "FFFF";
-        QTest::newRow("half to even down") << "2.5" << "0002";
-        QTest::newRow("half to even up") << "3.5" << "0004";
-        QTest::newRow("blanks around") << " 30 " << "001E";
-        QTest::newRow("largest 16-bit") << "65535" << "FFFF";
-        QTest::newRow("smallest 16-bit") << "-32768" << "8000";
+        QTest::newRow("default") << "0000"
+                                 << "0000";
+        QTest::newRow("1440") << "1440"
+                              << "05A0";
+        QTest::newRow("30") << "30"
+                            << "001E";
+        QTest::newRow("1440.6 rounds up") << "1440.6"
+                                          << "05A1";
+        QTest::newRow("2000") << "2000"
+                              << "07D0";
+        QTest::newRow("-1 two's complement") << "-1"
+                                             << "FFFF";
+        QTest::newRow("half to even down") << "2.5"
+                                           << "0002";
+        QTest::newRow("half to even up") << "3.5"
+                                         << "0004";
+        QTest::newRow("blanks around") << " 30 "
+                                       << "001E";
+        QTest::newRow("largest 16-bit") << "65535"
+                                        << "FFFF";
+        QTest::newRow("smallest 16-bit") << "-32768"
+                                         << "8000";
     }
-    void intervalWord() {
+    void intervalWord()
+    {
         QFETCH(QString, text);
         QFETCH(QString, word);
         QCOMPARE(ParameterWords::intervalWord(text), std::optional<QString>(word));
     }
 
-    void intervalWordRefusesWhatWouldWrap() {
+    void intervalWordRefusesWhatWouldWrap()
+    {
         for (const char *text : {"", "ab", "12a", "9e99", "65536", "-32769", "-9e9"})
             QVERIFY2(!ParameterWords::intervalWord(QString::fromLatin1(text)), text);
     }
 
-    void relayWordPadsOnTheRightAsTyped() {
+    void relayWordPadsOnTheRightAsTyped()
+    {
         QCOMPARE(relayWord("5"), QString("5000"));
         QCOMPARE(relayWord("05"), QString("0500"));
         QCOMPARE(relayWord("00"), QString("0000"));
@@ -45,7 +60,8 @@ private slots:
         QCOMPARE(relayWord("12345"), QString("1234"));
     }
 
-    void modeWords() {
+    void modeWords()
+    {
         QCOMPARE(modeWord(Mode::Standard, true), QString("0000"));
         QCOMPARE(modeWord(Mode::Standard, false), QString("0000"));
         QCOMPARE(modeWord(Mode::Attendance, true), QString("0000"));
@@ -54,14 +70,16 @@ private slots:
         QCOMPARE(modeWord(Mode::AccessControl, false), QString("C000"));
     }
 
-    void punchLimitOnTheWholePart() {
+    void punchLimitOnTheWholePart()
+    {
         QVERIFY(!exceedsPunchLimit(1440));
         QVERIFY(!exceedsPunchLimit(1440.6));
         QVERIFY(exceedsPunchLimit(1441));
         QVERIFY(!exceedsPunchLimit(-1));
     }
 
-    void versionGate_data() {
+    void versionGate_data()
+    {
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("passes");
         QTest::newRow("V7.5.105") << "V7.5.105" << false;
@@ -75,13 +93,15 @@ private slots:
         QTest::newRow("garbage") << "unknown" << false;
         QTest::newRow("huge component") << "V99999999999999999999.0" << true;
     }
-    void versionGate() {
+    void versionGate()
+    {
         QFETCH(QString, version);
         QFETCH(bool, passes);
         QCOMPARE(VersionGate::atLeast(version, VersionGate::BootPictureMinimum), passes);
     }
 
-    void alarmGridTakesWholeNumbersInRange_data() {
+    void alarmGridTakesWholeNumbersInRange_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("maximum");
         QTest::addColumn<int>("verdict");
@@ -99,7 +119,8 @@ private slots:
         QTest::newRow(".5 has no time of day") << ".5" << 59 << int(V::NotANumber) << 0;
         QTest::newRow("blanks only") << "  " << 23 << int(V::NotANumber) << 0;
     }
-    void alarmGridTakesWholeNumbersInRange() {
+    void alarmGridTakesWholeNumbersInRange()
+    {
         QFETCH(QString, text);
         QFETCH(int, maximum);
         QFETCH(int, verdict);
@@ -109,7 +130,8 @@ private slots:
         if (reading.verdict == AlarmGrid::Verdict::Accepted) QCOMPARE(reading.value, value);
     }
 
-    void oleTimeOfDay() {
+    void oleTimeOfDay()
+    {
         QCOMPARE(OleDate::fromTimeOfDay(0, 0), 0.0);
         QCOMPARE(OleDate::fromTimeOfDay(12, 0), 0.5);
         QCOMPARE(OleDate::fromTimeOfDay(6, 0), 0.25);

@@ -56,7 +56,8 @@ private slots:
             QCOMPARE(list[3].name, QByteArray("Say \"hi\""));
         }
         // The columns in another order, without groups.
-        const auto reordered = CardList::parse("name,card,job_number\r\n王芳,0079A785,12\r\n", QStringLiteral("b.csv"), errors);
+        const auto reordered =
+            CardList::parse("name,card,job_number\r\n王芳,0079A785,12\r\n", QStringLiteral("b.csv"), errors);
         QVERIFY(reordered && reordered->at(0).card == 0x0079A785u && reordered->at(0).jobNo == "12");
     }
 
@@ -66,25 +67,27 @@ private slots:
                                "0079A785,1,王芳\n"
                                "0007972741,1,李四\n"               // the same card in decimal, another name
                                "0079A785,1,王芳\n"                 // the same card again
-                               "123456789,1,x\n"                    // nine digits
-                               "256:1,1,x\n"                        // facility beyond 8 bits
-                               "1:65536,1,x\n"                      // number beyond 16 bits
-                               "00000001,123456789,x\n"             // job number too long
-                               "00000002,1\\,2,x\n"                 // a comma: three fields become four
-                               "00000003,1,一二三四五六七八九\n"      // 18 bytes of GB18030
-                               "00000004,1,evil\xE2\x80\xAEtxt\n"   // a right-to-left override
-                               "\"00000005,1,x\n";                  // a quote left open
+                               "123456789,1,x\n"                   // nine digits
+                               "256:1,1,x\n"                       // facility beyond 8 bits
+                               "1:65536,1,x\n"                     // number beyond 16 bits
+                               "00000001,123456789,x\n"            // job number too long
+                               "00000002,1\\,2,x\n"                // a comma: three fields become four
+                               "00000003,1,一二三四五六七八九\n"   // 18 bytes of GB18030
+                               "00000004,1,evil\xE2\x80\xAEtxt\n"  // a right-to-left override
+                               "\"00000005,1,x\n";                 // a quote left open
         QStringList errors;
         QVERIFY(!CardList::parse(bad, QStringLiteral("bad.csv"), errors));
         const QStringList expected = {
-            QStringLiteral("bad.csv:3: card 0079A785 is listed again with another name or job number (first at line 2)"),
+            QStringLiteral(
+                "bad.csv:3: card 0079A785 is listed again with another name or job number (first at line 2)"),
             QStringLiteral("bad.csv:4: card 0079A785 is listed twice (first at line 2)"),
             QStringLiteral("bad.csv:5: the card \"123456789\" is not 8 hexadecimal digits"),
             QStringLiteral("bad.csv:6: the Wiegand-26 card \"256:1\""),
             QStringLiteral("bad.csv:7: the Wiegand-26 card \"1:65536\""),
             QStringLiteral("bad.csv:8: the job number \"123456789\""),
             QStringLiteral("bad.csv:9: 4 fields where the header has 3"),
-            QStringLiteral("bad.csv:10: the name \"一二三四五六七八九\" takes 18 bytes in GB18030; a terminal holds 16"),
+            QStringLiteral(
+                "bad.csv:10: the name \"一二三四五六七八九\" takes 18 bytes in GB18030; a terminal holds 16"),
             QStringLiteral("bad.csv:11: the name"),
             QStringLiteral("bad.csv:12: a quoted field is not closed"),
         };
@@ -123,7 +126,8 @@ private slots:
         QCOMPARE(to(fleet[1]), (QList<uint32_t>{7967109u, (12u << 16) + 34567u, 0x00FFFFFFu}));
         QCOMPARE(to(fleet[2]), (QList<uint32_t>{(12u << 16) + 34567u, 0x00FFFFFFu}));
 
-        const auto unknown = CardList::parse("card,job_number,name,groups\n00000001,1,a,office;annex\n", QStringLiteral("u.csv"), errors);
+        const auto unknown = CardList::parse("card,job_number,name,groups\n00000001,1,a,office;annex\n",
+                                             QStringLiteral("u.csv"), errors);
         QVERIFY(unknown);
         QVERIFY(!CardList::checkGroups(*unknown, fleet, QStringLiteral("u.csv"), errors));
         QCOMPARE(errors, QStringList{QStringLiteral("u.csv:2: no terminal of the fleet has the group \"annex\"")});
@@ -140,9 +144,8 @@ private slots:
         QVERIFY(list);
         const FleetTerminal gate = fleetOf("[gate]\nline = tcp:h:3\naddress = 1\n").value(0);
         // The terminal holds one listed card as listed, one with another name, and one unlisted card.
-        const std::vector<PackedRosterEntry> held = {{0x00FFFFFFu, "99", "Say \"hi\""},
-                                                     {(12u << 16) + 34567u, "A-7", "Zhang"},
-                                                     {0x12345678u, "5", "gone"}};
+        const std::vector<PackedRosterEntry> held = {
+            {0x00FFFFFFu, "99", "Say \"hi\""}, {(12u << 16) + 34567u, "A-7", "Zhang"}, {0x12345678u, "5", "gone"}};
         const RosterPlan keepUnlisted = RosterPlan::make(*list, gate, held, false);
         QCOMPARE(keepUnlisted.add.size(), size_t(0));
         QCOMPARE(keepUnlisted.change.size(), size_t(1));

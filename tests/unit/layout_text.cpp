@@ -37,15 +37,24 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("line");
-        QTest::newRow("leading and trailing text") << "[{卡号}]" << "[0079A785]";
-        QTest::newRow("fewer than eight fields") << "{年}{月}{日}" << "070927";
-        QTest::newRow("a field twice") << "{卡号}/{卡号}" << "0079A785/0079A785";
-        QTest::newRow("the flag") << "{机号} {标志}" << "105 IN01";
-        QTest::newRow("blanks inside the braces") << "{ 年 }" << "07";
-        QTest::newRow("no field at all") << "只有文字" << "只有文字";
-        QTest::newRow("literal braces") << "{{{机号}}}" << "{105}";
-        QTest::newRow("Chinese separators") << "{时}时{分}分" << "09时36分";
-        QTest::newRow("empty text") << "" << "";
+        QTest::newRow("leading and trailing text") << "[{卡号}]"
+                                                   << "[0079A785]";
+        QTest::newRow("fewer than eight fields") << "{年}{月}{日}"
+                                                 << "070927";
+        QTest::newRow("a field twice") << "{卡号}/{卡号}"
+                                       << "0079A785/0079A785";
+        QTest::newRow("the flag") << "{机号} {标志}"
+                                  << "105 IN01";
+        QTest::newRow("blanks inside the braces") << "{ 年 }"
+                                                  << "07";
+        QTest::newRow("no field at all") << "只有文字"
+                                         << "只有文字";
+        QTest::newRow("literal braces") << "{{{机号}}}"
+                                        << "{105}";
+        QTest::newRow("Chinese separators") << "{时}时{分}分"
+                                            << "09时36分";
+        QTest::newRow("empty text") << ""
+                                    << "";
     }
     void textAroundTheFields()
     {
@@ -59,21 +68,30 @@ private slots:
         const RecordLayout l = parsed(QStringLiteral("{卡号}|{年}|{标志}"), true, true);
         QVERIFY(l.decimalCards);
         QVERIFY(l.fullYear);
-        QCOMPARE(DataBaseForm(QStringLiteral("105000797274120070927093628IN01"), l), QStringLiteral("0007972741|2007|IN01"));
+        QCOMPARE(DataBaseForm(QStringLiteral("105000797274120070927093628IN01"), l),
+                 QStringLiteral("0007972741|2007|IN01"));
     }
 
     void badText_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("unknown name") << "{机号}{card}" << "unknown field {card}";
-        QTest::newRow("empty braces") << "{机号}{}" << "unknown field {}";
-        QTest::newRow("blank braces") << "{ }" << "unknown field {}";
-        QTest::newRow("field left open") << "{机号},{卡号" << "not closed";
-        QTest::newRow("brace closed alone") << "{机号}}" << "closes no field";
-        QTest::newRow("brace inside a field") << "{机{号}" << "inside the field";
-        QTest::newRow("nine fields") << "{机号}{卡号}{年}{月}{日}{时}{分}{秒}{标志}" << "more than 8 fields";
-        QTest::newRow("name not trimmed to a known one") << "{年份}" << "unknown field {年份}";
+        QTest::newRow("unknown name") << "{机号}{card}"
+                                      << "unknown field {card}";
+        QTest::newRow("empty braces") << "{机号}{}"
+                                      << "unknown field {}";
+        QTest::newRow("blank braces") << "{ }"
+                                      << "unknown field {}";
+        QTest::newRow("field left open") << "{机号},{卡号"
+                                         << "not closed";
+        QTest::newRow("brace closed alone") << "{机号}}"
+                                            << "closes no field";
+        QTest::newRow("brace inside a field") << "{机{号}"
+                                              << "inside the field";
+        QTest::newRow("nine fields") << "{机号}{卡号}{年}{月}{日}{时}{分}{秒}{标志}"
+                                     << "more than 8 fields";
+        QTest::newRow("name not trimmed to a known one") << "{年份}"
+                                                         << "unknown field {年份}";
     }
     void badText()
     {

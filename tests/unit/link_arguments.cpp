@@ -53,13 +53,20 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");  // yyyyMMddHHmmss, empty: refused
-        QTest::newRow("12 digits of a list line") << "090305080706" << "20090305080706";
-        QTest::newRow("14 digits") << "20090305080706" << "20090305080706";
-        QTest::newRow("with separators") << "2009-03-05 08:07:06" << "20090305080706";
-        QTest::newRow("blanks around") << " 090305080706 " << "20090305080706";
-        QTest::newRow("cut short (a short list line)") << "0903050807" << "";
-        QTest::newRow("second 61") << "090305080761" << "";
-        QTest::newRow("T instead of a blank") << "2009-03-05T08:07:06" << "";
+        QTest::newRow("12 digits of a list line") << "090305080706"
+                                                  << "20090305080706";
+        QTest::newRow("14 digits") << "20090305080706"
+                                   << "20090305080706";
+        QTest::newRow("with separators") << "2009-03-05 08:07:06"
+                                         << "20090305080706";
+        QTest::newRow("blanks around") << " 090305080706 "
+                                       << "20090305080706";
+        QTest::newRow("cut short (a short list line)") << "0903050807"
+                                                       << "";
+        QTest::newRow("second 61") << "090305080761"
+                                   << "";
+        QTest::newRow("T instead of a blank") << "2009-03-05T08:07:06"
+                                              << "";
     }
     void recordTimes()
     {
@@ -119,7 +126,7 @@ private slots:
         QCOMPARE(out, QStringLiteral("23:59"));
         QVERIFY(OperationArgs::alarmTime(0.99999, out));  // rounds to midnight, not "24:00"
         QCOMPARE(out, QStringLiteral("00:00"));
-        QVERIFY(!OperationArgs::alarmTime(1.0, out));      // a date, not a time of day
+        QVERIFY(!OperationArgs::alarmTime(1.0, out));  // a date, not a time of day
         QVERIFY(!OperationArgs::alarmTime(-0.1, out));
         QVERIFY(!OperationArgs::alarmTime(std::numeric_limits<double>::quiet_NaN(), out));
     }
@@ -134,26 +141,30 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString good = QStringLiteral("1050079A7850709270936280000");
         QTest::newRow("valid") << QStringList{good, good} << false << false << 0 << 2 << QString();
-        QTest::newRow("blank lines skipped") << QStringList{good, QString(), good} << false << false << 0 << 2 << QString();
+        QTest::newRow("blank lines skipped")
+            << QStringList{good, QString(), good} << false << false << 0 << 2 << QString();
         QTest::newRow("empty file") << QStringList{} << false << false << 0 << 0 << QString();
-        QTest::newRow("decimal and full year") << QStringList{QStringLiteral("105000797274120070927093628000A")}
-                                               << true << true << 0 << 1 << QString();
+        QTest::newRow("decimal and full year")
+            << QStringList{QStringLiteral("105000797274120070927093628000A")} << true << true << 0 << 1 << QString();
         QTest::newRow("wrong width for the options") << QStringList{good} << true << false << 2 << 1
                                                      << QStringLiteral("第 1 行长度为 27，应为 29（共 1 行有误）");
-        QTest::newRow("other machine") << QStringList{good, QStringLiteral("0180079A7850709270936280000")} << false << false
-                                       << 3 << 2 << QStringLiteral("第 2 行机号不是 105（共 1 行有误）");
+        QTest::newRow("other machine") << QStringList{good, QStringLiteral("0180079A7850709270936280000")} << false
+                                       << false << 3 << 2 << QStringLiteral("第 2 行机号不是 105（共 1 行有误）");
         QTest::newRow("lower-case card") << QStringList{QStringLiteral("1050079a7850709270936280000")} << false << false
                                          << 3 << 1 << QStringLiteral("第 1 行卡号无效（共 1 行有误）");
-        QTest::newRow("decimal card over 32 bits") << QStringList{QStringLiteral("10549999999990709270936280000")} << true
-                                                   << false << 3 << 1 << QStringLiteral("第 1 行卡号无效（共 1 行有误）");
+        QTest::newRow("decimal card over 32 bits")
+            << QStringList{QStringLiteral("10549999999990709270936280000")} << true << false << 3 << 1
+            << QStringLiteral("第 1 行卡号无效（共 1 行有误）");
         QTest::newRow("31 September") << QStringList{QStringLiteral("1050079A7850709310936280000")} << false << false
                                       << 3 << 1 << QStringLiteral("第 1 行日期时间无效（共 1 行有误）");
-        QTest::newRow("flag with a blank") << QStringList{QStringLiteral("1050079A785070927093628 000")} << false << false
-                                           << 3 << 1 << QStringLiteral("第 1 行标志无效（共 1 行有误）");
+        QTest::newRow("flag with a blank") << QStringList{QStringLiteral("1050079A785070927093628 000")} << false
+                                           << false << 3 << 1 << QStringLiteral("第 1 行标志无效（共 1 行有误）");
         QTest::newRow("first bad line gives the code, three are named")
-            << QStringList{good.left(26), good.left(5), good.left(4), good.left(3), QStringLiteral("1050079A7850709310936280000")}
+            << QStringList{good.left(26), good.left(5), good.left(4), good.left(3),
+                           QStringLiteral("1050079A7850709310936280000")}
             << false << false << 2 << 5
-            << QStringLiteral("第 1 行长度为 26，应为 27；第 2 行长度为 5，应为 27；第 3 行长度为 4，应为 27（共 5 行有误）");
+            << QStringLiteral(
+                   "第 1 行长度为 26，应为 27；第 2 行长度为 5，应为 27；第 3 行长度为 4，应为 27（共 5 行有误）");
     }
     void rawFileCheck()
     {
@@ -177,10 +188,10 @@ private slots:
     {
         RawFileCheck::Options o;
         o.machine = 105;
-        const RawFileCheck::Result r = RawFileCheck::check(
-            {QStringLiteral("1050079A7850709270936280000"), QStringLiteral("1050079A7850709261700000000"),
-             QStringLiteral("1050079A7850709271200000000")},
-            o);
+        const RawFileCheck::Result r = RawFileCheck::check({QStringLiteral("1050079A7850709270936280000"),
+                                                            QStringLiteral("1050079A7850709261700000000"),
+                                                            QStringLiteral("1050079A7850709271200000000")},
+                                                           o);
         QCOMPARE(r.first, QDateTime(QDate(2007, 9, 26), QTime(17, 0), Qt::UTC));
         QCOMPARE(r.last, QDateTime(QDate(2007, 9, 27), QTime(12, 0), Qt::UTC));
         o.century = 19;
@@ -190,7 +201,8 @@ private slots:
     void timeLayouts()
     {
         QCOMPARE(RawFileCheck::timeLayout(QStringLiteral("2008/3/7 10:10")), QStringLiteral("yyyy/M/d H:mm"));
-        QCOMPARE(RawFileCheck::timeLayout(QStringLiteral("2008-03-07 10:10:00")), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        QCOMPARE(RawFileCheck::timeLayout(QStringLiteral("2008-03-07 10:10:00")),
+                 QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         QCOMPARE(RawFileCheck::timeLayout(QStringLiteral("2008/3/7 25:10")), QString());
         QCOMPARE(RawFileCheck::timeLayout(QStringLiteral("yesterday")), QString());
         QCOMPARE(RawFileCheck::timeLayout(QString()), QString());

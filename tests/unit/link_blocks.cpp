@@ -119,7 +119,8 @@ private slots:
                 in.push_back(rec(quint64(i + 1), 5, {base.secs + qint64(rng() % 2000000000) - 1000000000}, "IN01"));
             break;
         case 1:
-            for (int i = 0; i < 500; ++i) in.push_back(rec(quint64(i + 1), uint32_t(rng()), base, i % 2 ? "FF99" : "0102"));
+            for (int i = 0; i < 500; ++i)
+                in.push_back(rec(quint64(i + 1), uint32_t(rng()), base, i % 2 ? "FF99" : "0102"));
             break;
         case 2: {
             quint64 s = UINT64_MAX - 5000;
@@ -127,8 +128,11 @@ private slots:
             in.push_back(rec(UINT64_MAX, 7, base));
             break;
         }
-        case 3: in.push_back(rec(42, 0xFFFFFFFF, base, "~!~!")); break;
-        case 4: break;
+        case 3:
+            in.push_back(rec(42, 0xFFFFFFFF, base, "~!~!"));
+            break;
+        case 4:
+            break;
         case 5:
             in.push_back(rec(1, 1, {PackedTime::Min}));
             in.push_back(rec(2, 1, {PackedTime::Max}));
@@ -174,7 +178,8 @@ private slots:
         QTest::newRow("header cut") << good.left(RecordBlock::HeaderSize - 1) << "shorter than its header";
         QTest::newRow("count larger than the payload") << moreCount << "shorter than its count needs";
         QTest::newRow("block cut short") << good.left(good.size() - 1) << "shorter than its count needs";
-        QTest::newRow("bytes after the block") << good + "x" << "bytes after";
+        QTest::newRow("bytes after the block") << good + "x"
+                                               << "bytes after";
         QTest::newRow("table index out of range") << cardIndex << "card index past its table";
         QTest::newRow("time difference overflowing") << hugeStep << "time step out of range";
         QTest::newRow("first time out of range") << firstTime << "time out of range";
@@ -261,11 +266,22 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         const QByteArray entry = QByteArray("\x00\x79\xA7\x85", 4);
         QTest::newRow("no count") << QByteArray("\x00", 1);
-        QTest::newRow("count larger than the payload") << QByteArray("\x00\x02", 2) + entry + "\x01" "1" "\x00";
-        QTest::newRow("job number of 9 bytes") << QByteArray("\x00\x01", 2) + entry + "\x09" "123456789" "\x00";
-        QTest::newRow("digits longer than said") << QByteArray("\x00\x01", 2) + entry + "\x82" + QByteArray("\x00\x00\x03\xE8", 4) + QByteArray(1, '\0');
-        QTest::newRow("comma in a job number") << QByteArray("\x00\x01", 2) + entry + "\x02" "1," "\x00";
-        QTest::newRow("name of 17 bytes") << QByteArray("\x00\x01", 2) + entry + QByteArray("\x00\x11", 2) + QByteArray(17, 'n');
+        QTest::newRow("count larger than the payload") << QByteArray("\x00\x02", 2) + entry
+                + "\x01"
+                  "1"
+                  "\x00";
+        QTest::newRow("job number of 9 bytes") << QByteArray("\x00\x01", 2) + entry
+                + "\x09"
+                  "123456789"
+                  "\x00";
+        QTest::newRow("digits longer than said")
+            << QByteArray("\x00\x01", 2) + entry + "\x82" + QByteArray("\x00\x00\x03\xE8", 4) + QByteArray(1, '\0');
+        QTest::newRow("comma in a job number") << QByteArray("\x00\x01", 2) + entry
+                + "\x02"
+                  "1,"
+                  "\x00";
+        QTest::newRow("name of 17 bytes")
+            << QByteArray("\x00\x01", 2) + entry + QByteArray("\x00\x11", 2) + QByteArray(17, 'n');
         QTest::newRow("line end in a name") << QByteArray("\x00\x01", 2) + entry + QByteArray("\x00\x03", 2) + "a\r\n";
         QTest::newRow("name cut short") << QByteArray("\x00\x01", 2) + entry + QByteArray("\x00\x05", 2) + "abc";
         QTest::newRow("bytes after the block") << QByteArray("\x00\x01", 2) + entry + QByteArray("\x00\x00", 2) + "z";
@@ -325,7 +341,8 @@ private slots:
         QFETCH(int, items);
         QFETCH(int, fault);
         BlockRangeCheck check(256);
-        const BlockHeaders::RangeReply h{uint32_t(total), uint16_t((total + 255) / 256), uint16_t(replyPacket), uint16_t(packets)};
+        const BlockHeaders::RangeReply h{uint32_t(total), uint16_t((total + 255) / 256), uint16_t(replyPacket),
+                                         uint16_t(packets)};
         QCOMPARE(int(check.accept(h, asked, askedPackets, items)), fault);
     }
 

@@ -102,9 +102,8 @@ class LinkExchange : public QObject {
 private slots:
     void goodReply()
     {
-        Peer peer([](const Frame::Message &r, int, bool &) {
-            return reply(r, QByteArray("\x00", 1) + r.payload + "!");
-        });
+        Peer peer(
+            [](const Frame::Message &r, int, bool &) { return reply(r, QByteArray("\x00", 1) + r.payload + "!"); });
         const LinkSettings s = quick();
         Exchange x(peer.channel, s);
         const Exchange::Reply r = x.request(105, Command::RecordCount, "ask");
@@ -141,8 +140,10 @@ private slots:
         Peer peer([damageAt](const Frame::Message &r, int n, bool &) {
             QByteArray out = reply(r, QByteArray("\x00", 1) + "payload-bytes");
             if (n == 0) {
-                if (damageAt > 0) out[out.size() - damageAt] = char(out[out.size() - damageAt] ^ 0x55);
-                else out[9] = char(out[9] - 3);
+                if (damageAt > 0)
+                    out[out.size() - damageAt] = char(out[out.size() - damageAt] ^ 0x55);
+                else
+                    out[9] = char(out[9] - 3);
             }
             return out;
         });
@@ -169,7 +170,8 @@ private slots:
             other.address = uint8_t(r.address + 1);  // another terminal on the line
             out += Frame::encode({other.address, other.command, other.sequence, ok("wrong address")});
             out += Frame::encode({r.address, other.command, uint8_t(r.sequence - 1), ok("late reply")});
-            out += Frame::encode({r.address, uint8_t(Command::Identify | Frame::ReplyBit), r.sequence, ok("other command")});
+            out += Frame::encode(
+                {r.address, uint8_t(Command::Identify | Frame::ReplyBit), r.sequence, ok("other command")});
             out += "\x13\x37 line noise ";
             out += reply(r, QByteArray("\x00", 1) + "mine");
             return out;
@@ -245,7 +247,11 @@ private slots:
     void replyWithoutStatusByteIsRetried()
     {
         Peer peer([](const Frame::Message &r, int n, bool &) {
-            return reply(r, n == 0 ? QByteArray() : QByteArray("\x00" "ok", 3));
+            return reply(r,
+                         n == 0 ? QByteArray()
+                                : QByteArray("\x00"
+                                             "ok",
+                                             3));
         });
         const LinkSettings s = quick(1);
         Exchange x(peer.channel, s);
@@ -275,7 +281,8 @@ private slots:
     {
         Peer peer([](const Frame::Message &, int, bool &) {
             QByteArray junk;
-            for (int i = 0; i < 4000; ++i) junk += QByteArray("\xA5\x5A\x00\x00\x00\x00\x00\x00\x00\x05", 10);  // headers that never finish
+            for (int i = 0; i < 4000; ++i)
+                junk += QByteArray("\xA5\x5A\x00\x00\x00\x00\x00\x00\x00\x05", 10);  // headers that never finish
             return junk + junk;
         });
         const LinkSettings s = quick(0);

@@ -111,9 +111,10 @@ private slots:
         QTest::newRow("length field too long") << longer << Frame::Status::NeedMore << 0 << false;
         QTest::newRow("length field too short") << shorter << Frame::Status::Skipped << 1 << true;
         QTest::newRow("oversized length field") << oversized << Frame::Status::Skipped << 1 << false;
-        QTest::newRow("garbage before the marker") << QByteArray("xyz\x5A") + good << Frame::Status::Skipped << 4 << false;
-        QTest::newRow("first marker without the second") << QByteArray("\xA5\xA5") + good.mid(1)
-                                                         << Frame::Status::Skipped << 1 << false;
+        QTest::newRow("garbage before the marker")
+            << QByteArray("xyz\x5A") + good << Frame::Status::Skipped << 4 << false;
+        QTest::newRow("first marker without the second")
+            << QByteArray("\xA5\xA5") + good.mid(1) << Frame::Status::Skipped << 1 << false;
         QTest::newRow("only garbage") << QByteArray(100, '\x5A') << Frame::Status::Skipped << 100 << false;
     }
     void badFrame()
@@ -166,11 +167,14 @@ private slots:
         stretched[9] = char(0x40);  // claims 64 bytes; the next frame's bytes fill it, the CRC fails
         const QByteArray c = frame(3, 0x83, 5, QByteArray());
         const QByteArray stream = QByteArray("\x00\x5A noise ", 9) + a + damaged + b + "\xA5" + stretched + c
-                                  + QByteArray(100, '\0') + c + "\xA5\x5A\x01";
+            + QByteArray(100, '\0') + c + "\xA5\x5A\x01";
         qsizetype dropped = 0, corrupt = 0;
         const QList<Frame::Message> got = decodeAll(stream, step == 0 ? int(stream.size()) : step, &dropped, &corrupt);
         QCOMPARE(got.size(), 4);
-        QCOMPARE(got[0].payload, QByteArray("\x00" "first", 6));
+        QCOMPARE(got[0].payload,
+                 QByteArray("\x00"
+                            "first",
+                            6));
         QCOMPARE(got[1].payload, QByteArray(300, '\xA5'));
         QCOMPARE(int(got[2].sequence), 5);
         QCOMPARE(int(got[3].sequence), 5);
@@ -218,7 +222,9 @@ private slots:
 
     void separatorInsideATextDoesNotSplitIt()
     {
-        const QStringList got = Fields::split(Fields::join({QStringLiteral("a\x1F" "b"), QStringLiteral("c")}));
+        const QStringList got = Fields::split(Fields::join({QStringLiteral("a\x1F"
+                                                                           "b"),
+                                                            QStringLiteral("c")}));
         QCOMPARE(got.size(), 2);
         QCOMPARE(got[0], QStringLiteral("a b"));
     }
@@ -269,8 +275,10 @@ private slots:
         QTest::newRow("hour 24") << QByteArray("0079A78520070927243628IN01");
         QTest::newRow("letter in the date") << QByteArray("0079A7852007092709362OIN01");
         QTest::newRow("blank in the flag") << QByteArray("0079A78520070927093628IN 1");
-        QTest::newRow("control byte in the flag") << QByteArray("0079A78520070927093628IN\x01" "1");
-        QTest::newRow("high byte in the flag") << QByteArray("0079A78520070927093628IN\xB0" "1");
+        QTest::newRow("control byte in the flag") << QByteArray("0079A78520070927093628IN\x01"
+                                                                "1");
+        QTest::newRow("high byte in the flag") << QByteArray("0079A78520070927093628IN\xB0"
+                                                             "1");
     }
     void badRecord()
     {
@@ -288,7 +296,10 @@ private slots:
         tzset();
         WireRecord r;
         const bool ok = RecordWire::decode("0079A78520260329023000IN01", r);
-        if (oldTz.isNull()) qunsetenv("TZ"); else qputenv("TZ", oldTz);
+        if (oldTz.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", oldTz);
         tzset();
         QVERIFY(ok);
         QCOMPARE(RecordWire::rawLine(105, r, false, true), QByteArray("1050079A78520260329023000IN01"));

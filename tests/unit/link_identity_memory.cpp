@@ -29,8 +29,9 @@ private slots:
         QFETCH(QString, memory);
         QFETCH(bool, valid);
         QFETCH(bool, told);
-        QStringList fields{QStringLiteral("VX730K"), QStringLiteral("2009-06-01"), QStringLiteral("105"),
-                           QStringLiteral("00000000000000A1"), QStringLiteral("20261209083000"), QStringLiteral("1500")};
+        QStringList fields{
+            QStringLiteral("VX730K"),           QStringLiteral("2009-06-01"),     QStringLiteral("105"),
+            QStringLiteral("00000000000000A1"), QStringLiteral("20261209083000"), QStringLiteral("1500")};
         if (!memory.isEmpty()) fields << memory.split(u',');
         TerminalIdentity id;
         id.lastSerial = 1500;

@@ -62,8 +62,9 @@ private slots:
         // The CRC's own check value: CCITT from 0xFFFF over the digits 1 to 9.
         QCOMPARE(Frame::crc16("123456789", 9), uint16_t(0x29B1));
 
-        const QStringList identity = {QStringLiteral("VX730K"), QStringLiteral("2009-06-01"), QStringLiteral("105"),
-                                      QStringLiteral("00112233445566AA"), QStringLiteral("20090302073000"), QStringLiteral("3")};
+        const QStringList identity = {
+            QStringLiteral("VX730K"),           QStringLiteral("2009-06-01"),     QStringLiteral("105"),
+            QStringLiteral("00112233445566AA"), QStringLiteral("20090302073000"), QStringLiteral("3")};
         struct Case {
             const char *file;
             uint8_t command;

@@ -45,9 +45,16 @@ private slots:
         RecordLayout l = RecordLayout::defaults();
         if (layout == 1) l.separators = {"<", ",", ",", "-", "-", " ", ":", ":", ">"};
         if (layout == 2) {
-            l.separators = {QStringLiteral("记录开始——"), "", QString(40, u'='), "", "", "", "", "", QStringLiteral("。")};
-            l.fieldNames = {QStringLiteral("卡号"), QStringLiteral(" 卡号 "), QStringLiteral("标志"), QStringLiteral("无此字段"),
-                            QString(), QStringLiteral("秒"), QStringLiteral("年"), QStringLiteral("机号")};
+            l.separators = {QStringLiteral("记录开始——"), "", QString(40, u'='), "", "", "", "", "",
+                            QStringLiteral("。")};
+            l.fieldNames = {QStringLiteral("卡号"),
+                            QStringLiteral(" 卡号 "),
+                            QStringLiteral("标志"),
+                            QStringLiteral("无此字段"),
+                            QString(),
+                            QStringLiteral("秒"),
+                            QStringLiteral("年"),
+                            QStringLiteral("机号")};
         }
         if (layout == 3) {
             l.decimalCards = l.fullYear = true;
@@ -59,13 +66,22 @@ private slots:
         QByteArray raw;
         for (int i = 0; i < 3000; ++i) {
             switch (rng() % 12) {
-            case 0: raw += "\r\n"; break;                                    // blank line
-            case 1: raw += TextCodec::encode(QStringLiteral("105王芳0709270936280000")) + "\n"; break;  // not ASCII
-            case 2: raw += "1050079A785\r\n"; break;                         // short line
-            case 3: raw += QByteArray(70, 'x') + "\n"; break;                // long line
+            case 0:
+                raw += "\r\n";
+                break;  // blank line
+            case 1:
+                raw += TextCodec::encode(QStringLiteral("105王芳0709270936280000")) + "\n";
+                break;  // not ASCII
+            case 2:
+                raw += "1050079A785\r\n";
+                break;  // short line
+            case 3:
+                raw += QByteArray(70, 'x') + "\n";
+                break;  // long line
             default:
-                raw += QByteArray::number(100 + rng() % 900) + QByteArray::number(0x10000000 + rng() % 0xEFFFFFFF, 16).toUpper()
-                       + "0709270936" + QByteArray::number(10 + rng() % 50) + (rng() % 2 ? "0001\r\n" : "IN01\n");
+                raw += QByteArray::number(100 + rng() % 900)
+                    + QByteArray::number(0x10000000 + rng() % 0xEFFFFFFF, 16).toUpper() + "0709270936"
+                    + QByteArray::number(10 + rng() % 50) + (rng() % 2 ? "0001\r\n" : "IN01\n");
             }
         }
         raw += "1050079A785070927093628";  // last line without its end
@@ -78,7 +94,8 @@ private slots:
     void requiredWidthStopsAtTheFirstOtherLine()
     {
         const CompiledRecordLayout c(RecordLayout::defaults());
-        const QByteArray raw = "1050079A7850709270936280000\r\n\r\n1050079A7850709270936290000\n105007\r\n1050079A7850709270936300000\r\n";
+        const QByteArray raw =
+            "1050079A7850709270936280000\r\n\r\n1050079A7850709270936290000\n105007\r\n1050079A7850709270936300000\r\n";
         QByteArray out;
         qint64 lines = 0;
         QVERIFY(!c.appendConverted(raw.constData(), raw.size(), out, &lines, 27));

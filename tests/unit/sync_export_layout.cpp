@@ -51,7 +51,7 @@ private slots:
             row(105, 0x0079A785, 20090927093628ULL, "0000"),
             row(7, 0xFFFFFFFF, 20260329021500ULL, "FF99"),  // inside the spring gap of the zone
             row(255, 0, 99991231235959ULL, "IN01"),
-            row(1, 0x00000001, 20010101000000ULL, "AB"),     // a flag shorter than 4 yields what there is
+            row(1, 0x00000001, 20010101000000ULL, "AB"),  // a flag shorter than 4 yields what there is
         };
         const QStringList texts = {
             QString(),  // the window's default layout
@@ -78,7 +78,8 @@ private slots:
 
         // One line read in full, and the gap's time as the terminal gave it.
         QString error;
-        const RecordLayout chinese = *LayoutText::parse(QStringLiteral("{机号}号 {年}年{月}月{日}日 {时}:{分}:{秒} {标志}"), false, true, error);
+        const RecordLayout chinese =
+            *LayoutText::parse(QStringLiteral("{机号}号 {年}年{月}月{日}日 {时}:{分}:{秒} {标志}"), false, true, error);
         QByteArray line;
         PunchExport::layoutFormatter(chinese)->row(rows[1], line);
         QCOMPARE(TextCodec::decode(line), QStringLiteral("007号 2026年03月29日 02:15:00 FF99\r\n"));

@@ -25,10 +25,17 @@ private slots:
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("since");
         QTest::addColumn<QString>("until");
-        QTest::newRow("inside the spring gap") << "2026-03-29T02:15" << "2026-03-29T02:30:00" << "2026-03-29 02:15:00"
+        QTest::newRow("inside the spring gap") << "2026-03-29T02:15"
+                                               << "2026-03-29T02:30:00"
+                                               << "2026-03-29 02:15:00"
                                                << "2026-03-29 02:30:01";
-        QTest::newRow("the day of the change") << "2026-03-29" << "2026-03-29" << "2026-03-29 00:00:00" << "2026-03-30 00:00:00";
-        QTest::newRow("the autumn hour twice") << "2026-10-25 02:30:00" << "2026-10-25 02:59:59" << "2026-10-25 02:30:00"
+        QTest::newRow("the day of the change") << "2026-03-29"
+                                               << "2026-03-29"
+                                               << "2026-03-29 00:00:00"
+                                               << "2026-03-30 00:00:00";
+        QTest::newRow("the autumn hour twice") << "2026-10-25 02:30:00"
+                                               << "2026-10-25 02:59:59"
+                                               << "2026-10-25 02:30:00"
                                                << "2026-10-25 03:00:00";
     }
     void momentsAreWallClockFields()
@@ -49,7 +56,8 @@ private slots:
     {
         ExportFilter f;
         QString error;
-        for (const char *text : {"2026-02-30", "2026-03-29T25:00", "2026-03-29X02:00", "2026-03-29T02", "tomorrow", ""}) {
+        for (const char *text :
+             {"2026-02-30", "2026-03-29T25:00", "2026-03-29X02:00", "2026-03-29T02", "tomorrow", ""}) {
             QVERIFY2(!PunchExport::readFrom(QString::fromLatin1(text), f, error), text);
             QVERIFY2(error.startsWith(QStringLiteral("wants a date")), qPrintable(error));
         }

@@ -63,16 +63,17 @@ private slots:
                                            << QStringLiteral("f.ini:2: line \"tcp:host:70000\" is not tcp:HOST:PORT");
         QTest::newRow("no port") << QByteArray("[a]\nline = tcp:host\naddress = 1\n")
                                  << QStringLiteral("f.ini:2: line \"tcp:host\" is not tcp:HOST:PORT");
-        QTest::newRow("bad converter baud") << QByteArray("[a]\nline = tcp:h:1,96OO\naddress = 1\n")
-                                            << QStringLiteral("f.ini:2: line \"tcp:h:1,96OO\": the converter's baud rate 96OO");
+        QTest::newRow("bad converter baud")
+            << QByteArray("[a]\nline = tcp:h:1,96OO\naddress = 1\n")
+            << QStringLiteral("f.ini:2: line \"tcp:h:1,96OO\": the converter's baud rate 96OO");
         QTest::newRow("bad baud") << QByteArray("[a]\nline = serial:/dev/ttyS0,1234\naddress = 1\n")
                                   << QStringLiteral("f.ini:2: line \"serial:/dev/ttyS0,1234\": the baud rate 1234");
         QTest::newRow("no device") << QByteArray("[a]\nline = serial:\naddress = 1\n")
                                    << QStringLiteral("f.ini:2: line \"serial:\" names no device");
         QTest::newRow("address 256") << QByteArray("[a]\nline = tcp:h:1\naddress = 256\n")
                                      << QStringLiteral("f.ini:3: address must be 0 to 255, not \"256\"");
-        QTest::newRow("address negative") << QByteArray("[a]\nline = tcp:h:1\naddress = -1\n")
-                                          << QStringLiteral("f.ini:3: address must be 0 to 255");
+        QTest::newRow("address negative")
+            << QByteArray("[a]\nline = tcp:h:1\naddress = -1\n") << QStringLiteral("f.ini:3: address must be 0 to 255");
         QTest::newRow("clear yes") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\nclear-after-sync = yes\n")
                                    << QStringLiteral("f.ini:4: clear-after-sync must be true or false, not \"yes\"");
         QTest::newRow("tolerance text") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\nclock-tolerance = 5s\n")
@@ -81,8 +82,9 @@ private slots:
                                      << QStringLiteral("f.ini:4: unknown key \"clear\"");
         QTest::newRow("key twice") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\naddress = 2\n")
                                    << QStringLiteral("f.ini:4: address is already given at line 3");
-        QTest::newRow("key before section") << QByteArray("address = 1\n[a]\n")
-                                            << QStringLiteral("f.ini:1: \"address\" stands before the first [terminal] section");
+        QTest::newRow("key before section")
+            << QByteArray("address = 1\n[a]\n")
+            << QStringLiteral("f.ini:1: \"address\" stands before the first [terminal] section");
         QTest::newRow("no line") << QByteArray("[a]\naddress = 1\n[b]\nline = tcp:h:1\naddress = 2\n")
                                  << QStringLiteral("f.ini:1: terminal \"a\" has no line");
         QTest::newRow("no address in last") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\n\n[b]\nline = tcp:h:2\n")
@@ -94,10 +96,12 @@ private slots:
             << QStringLiteral("f.ini:4: terminal \"b\" has the line and address of \"a\" (line 1)");
         QTest::newRow("open section") << QByteArray("[a\n") << QStringLiteral("f.ini:1: a section needs a closing ]");
         QTest::newRow("empty name") << QByteArray("[ ]\n") << QStringLiteral("f.ini:1: a terminal needs a name");
-        QTest::newRow("no equals") << QByteArray("[a]\nline tcp:h:1\n") << QStringLiteral("f.ini:2: expected [name] or key = value");
+        QTest::newRow("no equals") << QByteArray("[a]\nline tcp:h:1\n")
+                                   << QStringLiteral("f.ini:2: expected [name] or key = value");
         QTest::newRow("empty") << QByteArray("# nothing\n") << QStringLiteral("f.ini: no terminal in the fleet file");
         QTest::newRow("not utf-8") << QByteArray("[\xff\xfe]\n") << QStringLiteral("f.ini: not UTF-8 text");
-        QTest::newRow("control in name") << QByteArray("[a\x1b[31m]\n") << QStringLiteral("f.ini:1: the terminal's name holds control characters");
+        QTest::newRow("control in name") << QByteArray("[a\x1b[31m]\n")
+                                         << QStringLiteral("f.ini:1: the terminal's name holds control characters");
     }
 
     void refusesMistakes()
@@ -133,8 +137,10 @@ private slots:
         QVERIFY(a && b);
         QCOMPARE(a->key(), b->key());
         QCOMPARE(a->text(), QStringLiteral("serial:") + byId + QStringLiteral(",9600"));  // reported as written
-        const QByteArray twice = QStringLiteral("[a]\nline = serial:%1\naddress = 1\n[b]\nline = serial:%2\naddress = 1\n")
-                                     .arg(byId, device).toUtf8();
+        const QByteArray twice =
+            QStringLiteral("[a]\nline = serial:%1\naddress = 1\n[b]\nline = serial:%2\naddress = 1\n")
+                .arg(byId, device)
+                .toUtf8();
         QVERIFY(!FleetFile::parse(twice, QStringLiteral("f.ini"), error));
     }
 };

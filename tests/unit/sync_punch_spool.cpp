@@ -33,7 +33,8 @@ private slots:
             QCOMPARE(spool.count(), qint64(n));
             Punch p;
             for (int i = 1; i <= n; ++i) {
-                QVERIFY2(spool.next(p, error), qPrintable(QStringLiteral("round %1, punch %2: %3").arg(n).arg(i).arg(error)));
+                QVERIFY2(spool.next(p, error),
+                         qPrintable(QStringLiteral("round %1, punch %2: %3").arg(n).arg(i).arg(error)));
                 const Punch want = punch(quint64(n) * 100000 + quint64(i));
                 QCOMPARE(p.serial, want.serial);
                 QCOMPARE(p.card, want.card);

@@ -14,7 +14,8 @@ const QString NotANumber = QStringLiteral("请输入数字！");
 class ConfigClock : public QObject {
     Q_OBJECT
 private slots:
-    void dateAndTimeComeFromTheOperatorClock() {
+    void dateAndTimeComeFromTheOperatorClock()
+    {
         WindowFixture f;
         f.link->clearCalls();
         f.w().TxtAddress->setText(" 18");
@@ -37,14 +38,16 @@ private slots:
         QCOMPARE(f.w().statusText(), QString("修改日期不成功"));
     }
 
-    void dateAndTimeRefuseABadAddress_data() {
+    void dateAndTimeRefuseABadAddress_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::newRow("256") << "256";
         QTest::newRow("-1") << "-1";
         QTest::newRow("not a number") << "a1";
         QTest::newRow("empty") << "";
     }
-    void dateAndTimeRefuseABadAddress() {
+    void dateAndTimeRefuseABadAddress()
+    {
         QFETCH(QString, address);
         WindowFixture f;
         f.link->clearCalls();
@@ -59,7 +62,8 @@ private slots:
         QCOMPARE(f.w().statusText(), QString("kept"));
     }
 
-    void alarmTableHoldsTheGridAndAZeroSlot10() {
+    void alarmTableHoldsTheGridAndAZeroSlot10()
+    {
         WindowFixture f;
         f.link->clearCalls();
         auto &w = f.w();
@@ -90,7 +94,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("不成功"));
     }
 
-    void alarmScheduleRefusesWhatTheGridWouldRefuse() {
+    void alarmScheduleRefusesWhatTheGridWouldRefuse()
+    {
         WindowFixture f;
         f.link->clearCalls();
         auto &w = f.w();
@@ -107,7 +112,8 @@ private slots:
         QCOMPARE(f.op.boxes.last().text, QString("请输入考勤机地址。"));
     }
 
-    void gridValidators_data() {
+    void gridValidators_data()
+    {
         QTest::addColumn<bool>("hour");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");  // empty: accepted
@@ -124,7 +130,8 @@ private slots:
         QTest::newRow("minute 1.") << false << "1." << NotANumber;
     }
     // The focus guard of the window runs the validator when a click would move the focus away.
-    void gridValidators() {
+    void gridValidators()
+    {
         QFETCH(bool, hour);
         QFETCH(QString, text);
         QFETCH(QString, message);

@@ -10,7 +10,8 @@ const QString VersionMessage = QStringLiteral("所使用的动态库版本不支
 class ConfigDisplay : public QObject {
     Q_OBJECT
 private slots:
-    void bootPictureVersionGate_data() {
+    void bootPictureVersionGate_data()
+    {
         QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("passes");
         QTest::newRow("V7.5.105") << "V7.5.105" << false;
@@ -19,7 +20,8 @@ private slots:
         QTest::newRow("V8.0") << "V8.0" << true;
         QTest::newRow("V7.10.0") << "V7.10.0" << true;
     }
-    void bootPictureVersionGate() {
+    void bootPictureVersionGate()
+    {
         QFETCH(QString, version);
         QFETCH(bool, passes);
         WindowFixture f;
@@ -45,7 +47,8 @@ private slots:
         QCOMPARE(f.w().statusText(), QString("清除开机画面成功!"));
     }
 
-    void bootPictureTexts() {
+    void bootPictureTexts()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.SetKorvaneLogo->click();
@@ -58,7 +61,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("清除开机画面失败"));
     }
 
-    void pictureFileIsKeptForTheLifeOfTheWindow() {
+    void pictureFileIsKeptForTheLifeOfTheWindow()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -77,7 +81,7 @@ private slots:
         QCOMPARE(w.statusText(), QString("下传图片成功!"));
 
         f.link->script("SendPictureMach", QVariant());  // null counts as false
-        w.DOWNLOG->click();  // cancelled after a choice: the earlier file again
+        w.DOWNLOG->click();                             // cancelled after a choice: the earlier file again
         QCOMPARE(f.link->count("SendPictureMach"), 2);
         QCOMPARE(f.link->callsOf("SendPictureMach").last().arg(2).toString(), QString("/tmp/logo one.txt"));
         QCOMPARE(w.statusText(), QString("下传图片失败!"));
@@ -87,7 +91,8 @@ private slots:
         QCOMPARE(f.link->count("SendPictureMach"), 2);
     }
 
-    void shortMessagePanel() {
+    void shortMessagePanel()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.show();
@@ -127,7 +132,8 @@ private slots:
         QVERIFY(!w.Picture3->isVisible());
     }
 
-    void voicePromptSentAsTyped() {
+    void voicePromptSentAsTyped()
+    {
         WindowFixture f;
         auto &w = f.w();
         for (const char *number : {"2", "9"}) {

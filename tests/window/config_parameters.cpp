@@ -8,7 +8,8 @@ namespace {
 struct Words {
     QString relay, interval, mode;
 };
-Words sent(const FakeDeviceLink &link) {
+Words sent(const FakeDeviceLink &link)
+{
     const auto call = link.callsOf("RepairSystemParameter").last();
     return {call.arg(2).toString(), call.arg(3).toString(), call.arg(4).toString()};
 }
@@ -17,21 +18,39 @@ Words sent(const FakeDeviceLink &link) {
 class ConfigParameters : public QObject {
     Q_OBJECT
 private slots:
-    void intervalWords_data() {
+    void intervalWords_data()
+    {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("minutes");
         QTest::addColumn<QString>("word");
-        QTest::newRow("delay 1440") << "Cmd_Delay" << "1440" << "05A0";
-        QTest::newRow("delay 30") << "Cmd_Delay" << "30" << "001E";
+        QTest::newRow("delay 1440") << "Cmd_Delay"
+                                    << "1440"
+                                    << "05A0";
+        QTest::newRow("delay 30") << "Cmd_Delay"
+                                  << "30"
+                                  << "001E";
         // 1440.6 does not fit the 4-character box; its word (05A1) is checked in the unit tests.
-        QTest::newRow("delay 0030") << "Cmd_Delay" << "0030" << "001E";
-        QTest::newRow("delay -1") << "Cmd_Delay" << "-1" << "FFFF";
-        QTest::newRow("attendance 2000") << "Command13" << "2000" << "07D0";
-        QTest::newRow("access 2000") << "Command23" << "2000" << "07D0";
-        QTest::newRow("attendance -1") << "Command13" << "-1" << "FFFF";
-        QTest::newRow("attendance default") << "Command13" << "0000" << "0000";
+        QTest::newRow("delay 0030") << "Cmd_Delay"
+                                    << "0030"
+                                    << "001E";
+        QTest::newRow("delay -1") << "Cmd_Delay"
+                                  << "-1"
+                                  << "FFFF";
+        QTest::newRow("attendance 2000") << "Command13"
+                                         << "2000"
+                                         << "07D0";
+        QTest::newRow("access 2000") << "Command23"
+                                     << "2000"
+                                     << "07D0";
+        QTest::newRow("attendance -1") << "Command13"
+                                       << "-1"
+                                       << "FFFF";
+        QTest::newRow("attendance default") << "Command13"
+                                            << "0000"
+                                            << "0000";
     }
-    void intervalWords() {
+    void intervalWords()
+    {
         QFETCH(QString, button);
         QFETCH(QString, minutes);
         QFETCH(QString, word);
@@ -44,7 +63,8 @@ private slots:
         QVERIFY(f.op.boxes.isEmpty());
     }
 
-    void relayWordsAsTyped() {
+    void relayWordsAsTyped()
+    {
         WindowFixture f;
         for (auto [typed, word] : {std::pair{"5", "5000"}, {"05", "0500"}, {"00", "0000"}, {"1234", "1234"}}) {
             f.w().TxtY->setText(typed);
@@ -53,7 +73,8 @@ private slots:
         }
     }
 
-    void modeWordsFollowTheOptionsExceptForTheDelay() {
+    void modeWordsFollowTheOptionsExceptForTheDelay()
+    {
         WindowFixture f;
         auto &w = f.w();
         QVERIFY(w.OpJT->isChecked());
@@ -72,7 +93,8 @@ private slots:
         QCOMPARE(sent(*f.link).mode, QString("C000"));
     }
 
-    void only1441RefusedByTheDelay() {
+    void only1441RefusedByTheDelay()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -91,7 +113,8 @@ private slots:
         QCOMPARE(sent(*f.link).interval, QString("05A1"));
     }
 
-    void nonNumericIntervalOrAddressSendsNothing() {
+    void nonNumericIntervalOrAddressSendsNothing()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -108,7 +131,8 @@ private slots:
         QCOMPARE(f.op.boxes.last().text, QString("请输入考勤机地址。"));
     }
 
-    void statusTexts() {
+    void statusTexts()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText("105");
@@ -128,7 +152,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("门禁模式设置失败!"));
     }
 
-    void readParametersShowsTheTextUnparsed() {
+    void readParametersShowsTheTextUnparsed()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText(" 7");
@@ -143,7 +168,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("读参数失败!"));
     }
 
-    void linkErrorIsReportedAndTheWindowStaysUsable() {
+    void linkErrorIsReportedAndTheWindowStaysUsable()
+    {
         WindowFixture f;
         f.link->scriptError("RepairSystemParameter", 8002, "端口未打开");
         f.w().Command13->click();

@@ -8,7 +8,8 @@
 class ConfigTerminal : public QObject {
     Q_OBJECT
 private slots:
-    void addressChangeMovesTxtAddressToTheNewTerminal() {
+    void addressChangeMovesTxtAddressToTheNewTerminal()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -24,7 +25,8 @@ private slots:
         QCOMPARE(f.link->callsOf("GetMachinePassword").last().arg(1).toInt(), 7);
     }
 
-    void failedAddressChangeKeepsTxtAddress() {
+    void failedAddressChangeKeepsTxtAddress()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText("105");
@@ -35,7 +37,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("地址修改不成功"));
     }
 
-    void addressChangeRefusals() {
+    void addressChangeRefusals()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -57,7 +60,8 @@ private slots:
         QCOMPARE(w.TxtAddress->text(), QString("18"));
     }
 
-    void newAddressLongerThanTxtAddressIsCopiedAsItsNumber() {
+    void newAddressLongerThanTxtAddressIsCopiedAsItsNumber()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtNewAddr->setText("0007");
@@ -66,7 +70,8 @@ private slots:
         QCOMPARE(w.TxtAddress->text(), QString("7"));
     }
 
-    void passwordRead_data() {
+    void passwordRead_data()
+    {
         QTest::addColumn<QVariant>("answer");
         QTest::addColumn<QString>("shown");
         QTest::newRow("42") << QVariant(42) << "0042";
@@ -74,7 +79,8 @@ private slots:
         QTest::newRow("7") << QVariant(7) << "0007";
         QTest::newRow("0") << QVariant(0) << "0000";
     }
-    void passwordRead() {
+    void passwordRead()
+    {
         QFETCH(QVariant, answer);
         QFETCH(QString, shown);
         WindowFixture f;
@@ -88,7 +94,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("读取密码成功") + shown);
     }
 
-    void passwordReadFailure() {
+    void passwordReadFailure()
+    {
         WindowFixture f;
         auto &w = f.w();
         for (const QVariant &answer : {QVariant(-1), QVariant(), QVariant(QString("abc"))}) {
@@ -101,7 +108,8 @@ private slots:
         }
     }
 
-    void passwordSet() {
+    void passwordSet()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText("18");
@@ -118,7 +126,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("设置失败"));
     }
 
-    void passwordRefusals_data() {
+    void passwordRefusals_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::newRow("12a") << "12a";
         QTest::newRow("empty") << "";
@@ -126,7 +135,8 @@ private slots:
         QTest::newRow("sign") << "-12";
         QTest::newRow("point") << "1.5";
     }
-    void passwordRefusals() {
+    void passwordRefusals()
+    {
         QFETCH(QString, text);
         WindowFixture f;
         auto &w = f.w();
@@ -146,7 +156,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void storageModeRead_data() {
+    void storageModeRead_data()
+    {
         QTest::addColumn<QVariant>("code");
         QTest::addColumn<QString>("text");
         QTest::newRow("-1") << QVariant(-1) << "读取失败";
@@ -156,7 +167,8 @@ private slots:
         QTest::newRow("3") << QVariant(3) << "读取出现异常错误";
         QTest::newRow("null") << QVariant() << "读取出现异常错误";
     }
-    void storageModeRead() {
+    void storageModeRead()
+    {
         QFETCH(QVariant, code);
         QFETCH(QString, text);
         WindowFixture f;
@@ -170,7 +182,8 @@ private slots:
         QCOMPARE(f.op.boxes[0].title, QString("Zevo"));
     }
 
-    void storageModeSetSendsListIndexPlusOne() {
+    void storageModeSetSendsListIndexPlusOne()
+    {
         WindowFixture f;
         auto &w = f.w();
         QCOMPARE(w.cmbStorageModel->count(), 2);

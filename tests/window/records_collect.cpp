@@ -14,13 +14,15 @@ namespace {
 
 const QString Raw = QStringLiteral("1050079A785070927093628FLAG");
 
-QByteArray readFile(const QString &path) {
+QByteArray readFile(const QString &path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // A collection answer that writes the raw lines where the command asked for them.
-FakeDeviceLink::Answer collected(const QByteArray &rawContent, qint32 count, const QString &message = QString()) {
+FakeDeviceLink::Answer collected(const QByteArray &rawContent, qint32 count, const QString &message = QString())
+{
     FakeDeviceLink::Answer a;
     a.result = true;
     a.outs = {{4, message}, {5, count}};
@@ -31,7 +33,8 @@ FakeDeviceLink::Answer collected(const QByteArray &rawContent, qint32 count, con
     return a;
 }
 
-void setSeparators(FrmZevo &w, const QStringList &separators) {
+void setSeparators(FrmZevo &w, const QStringList &separators)
+{
     for (int i = 0; i < 9; ++i) w.TxtF[i]->setText(separators.value(i));
 }
 
@@ -41,7 +44,8 @@ class RecordsCollect : public QObject {
     Q_OBJECT
 private slots:
     // The layout of the record-format panel in force at the time of the collection, through Command4.
-    void layoutOfThePanel_data() {
+    void layoutOfThePanel_data()
+    {
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QStringList>("separators");
         QTest::addColumn<QStringList>("names");  // empty: the defaults
@@ -50,33 +54,32 @@ private slots:
         QTest::addColumn<QByteArray>("formatted");
         const QStringList none;
         const QStringList commas{"", ",", ",", "-", "-", " ", ":", ":", ""};
-        QTest::newRow("defaults drop the flag") << Raw << none << none << false << false
-                                                << QByteArray("1050079A785070927093628\r\n");
+        QTest::newRow("defaults drop the flag")
+            << Raw << none << none << false << false << QByteArray("1050079A785070927093628\r\n");
         QTest::newRow("separators") << Raw << commas << none << false << false
                                     << QByteArray("105,0079A785,07-09-27 09:36:28\r\n");
         QTest::newRow("decimal cards") << "1051234567890070927093628ABCD" << none
                                        << QStringList{"机号", "卡号", "年", "月", "日", "时", "分", "标志"} << true
                                        << false << QByteArray("10512345678900709270936ABCD\r\n");
         QTest::newRow("full year") << "1050079A78520070927093628ABCD" << commas
-                                   << QStringList{"机号", "卡号", "年", "月", "日", "时", "分", "标志"} << false
-                                   << true << QByteArray("105,0079A785,2007-09-27 09:36:ABCD\r\n");
+                                   << QStringList{"机号", "卡号", "年", "月", "日", "时", "分", "标志"} << false << true
+                                   << QByteArray("105,0079A785,2007-09-27 09:36:ABCD\r\n");
         QTest::newRow("both widths") << "105123456789020070927093628ABCD" << none
                                      << QStringList{"年", "标志", "卡号", "", "", "", "", ""} << true << true
                                      << QByteArray("2007ABCD1234567890\r\n");
         QTest::newRow("trimmed and emptied names")
             << Raw << commas << QStringList{"机号", "", " 年 ", "月", "日", "时", "分", "秒"} << false << false
             << QByteArray("105,,07-09-27 09:36:28\r\n");
-        QTest::newRow("repeated and unknown names")
-            << Raw << QStringList{"[", "|", "|", "|", "", "", "", "", "]"}
-            << QStringList{"机号", "机号", "卡", "秒", "", "", "", ""} << false << false
-            << QByteArray("[105|105||28]\r\n");
+        QTest::newRow("repeated and unknown names") << Raw << QStringList{"[", "|", "|", "|", "", "", "", "", "]"}
+                                                    << QStringList{"机号", "机号", "卡", "秒", "", "", "", ""} << false
+                                                    << false << QByteArray("[105|105||28]\r\n");
         QTest::newRow("short raw line") << "1050079A785" << commas << none << false << false
                                         << QByteArray("105,0079A785,-- ::\r\n");
         QTest::newRow("separator in GB18030") << Raw << QStringList{"", "号", "", "", "", "", "", "", "。"} << none
-                                              << false << false
-                                              << TextCodec::encode("105号0079A785070927093628。\r\n");
+                                              << false << false << TextCodec::encode("105号0079A785070927093628。\r\n");
     }
-    void layoutOfThePanel() {
+    void layoutOfThePanel()
+    {
         QFETCH(QString, raw);
         QFETCH(QStringList, separators);
         QFETCH(QStringList, names);
@@ -97,7 +100,8 @@ private slots:
         QCOMPARE(call.arg(8).toBool(), fullYear);
     }
 
-    void collectionPassesTheWindowsValues() {
+    void collectionPassesTheWindowsValues()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText("105");
@@ -116,19 +120,22 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void everyLineConvertedAndBlankLinesSkipped() {
+    void everyLineConvertedAndBlankLinesSkipped()
+    {
         WindowFixture f;
         auto &w = f.w();
-        f.link->script("GatherData", collected("1050079A785070927093628FLAG\r\n\r\n1050079A786070927093629FLAG\n"
-                                               "1050079A787070927093630FLAG",
-                                               3, "完成"));
+        f.link->script("GatherData",
+                       collected("1050079A785070927093628FLAG\r\n\r\n1050079A786070927093629FLAG\n"
+                                 "1050079A787070927093630FLAG",
+                                 3, "完成"));
         w.Command4->click();
         QCOMPARE(w.statusText(), QString(" 采集到的记录数为：3  完成"));
         QCOMPARE(readFile(f.appFile("DataRecordSet.txt")),
                  QByteArray("1050079A785070927093628\r\n1050079A786070927093629\r\n1050079A787070927093630\r\n"));
     }
 
-    void failedCollectionAfterAGoodOneEmptiesTheFormattedFile() {
+    void failedCollectionAfterAGoodOneEmptiesTheFormattedFile()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->script("GatherData", collected(Raw.toLatin1() + "\r\n", 1));
@@ -148,17 +155,23 @@ private slots:
 
     // Command4 refuses every address it cannot use with the address message; the range collection
     // has its own error handler, which reports a text that is no number as a type mismatch.
-    void addressRefusedBeforeAnything_data() {
+    void addressRefusedBeforeAnything_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("rangeText");
         QTest::addColumn<QString>("rangeTitle");
         const QString refusal = QStringLiteral("请输入考勤机地址。");
         QTest::newRow("256") << "256" << refusal << "Zevo";
         QTest::newRow("-1") << "-1" << refusal << "Zevo";
-        QTest::newRow("not a number") << "ab" << "13:类型不匹配" << "提示";
-        QTest::newRow("empty") << "" << "13:类型不匹配" << "提示";
+        QTest::newRow("not a number") << "ab"
+                                      << "13:类型不匹配"
+                                      << "提示";
+        QTest::newRow("empty") << ""
+                               << "13:类型不匹配"
+                               << "提示";
     }
-    void addressRefusedBeforeAnything() {
+    void addressRefusedBeforeAnything()
+    {
         QFETCH(QString, address);
         QFETCH(QString, rangeText);
         QFETCH(QString, rangeTitle);
@@ -185,7 +198,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void addressZeroIsATerminal() {
+    void addressZeroIsATerminal()
+    {
         WindowFixture f;
         f.w().TxtAddress->setText("0");
         f.link->script("GatherData", collected("", 0));
@@ -194,7 +208,8 @@ private slots:
         QVERIFY(f.op.boxes.isEmpty());
     }
 
-    void rangeCollectionPassesThePackets() {
+    void rangeCollectionPassesThePackets()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.txtBeginPack->setText("3");
@@ -209,7 +224,8 @@ private slots:
         QCOMPARE(readFile(f.appFile("DataRecordSet.txt")), QByteArray("1050079A785070927093628\r\n"));
     }
 
-    void rangeCollectionOnAnOlderLinkGivesTheVersionMessage() {
+    void rangeCollectionOnAnOlderLinkGivesTheVersionMessage()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->olderComponent = true;
@@ -224,7 +240,8 @@ private slots:
         QVERIFY(w.StatusProgress->isHidden());
     }
 
-    void raisedErrorsAreReported() {
+    void raisedErrorsAreReported()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->scriptError("GatherData_All", 8005, "端口已打开");
@@ -238,7 +255,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void unreadableRawFileIsReported() {
+    void unreadableRawFileIsReported()
+    {
         WindowFixture f;
         FakeDeviceLink::Answer a;
         a.outs = {{5, 3}};  // true, three records, but no raw file written
@@ -249,7 +267,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void formattedFileThatCannotBeWrittenIsReported() {
+    void formattedFileThatCannotBeWrittenIsReported()
+    {
         WindowFixture f;
         QVERIFY(QDir().mkpath(f.appFile("DataRecordSet.txt")));  // a folder where the file should go
         f.w().Command4->click();
@@ -259,7 +278,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void progressBarFollowsTheLinkDuringTheCall() {
+    void progressBarFollowsTheLinkDuringTheCall()
+    {
         WindowFixture f;
         auto &w = f.w();
         QList<int> seen;

@@ -10,7 +10,8 @@
 class RecordsHousekeeping : public QObject {
     Q_OBJECT
 private slots:
-    void recordCount_data() {
+    void recordCount_data()
+    {
         QTest::addColumn<QVariant>("result");
         QTest::addColumn<QVariant>("count");  // null: the link leaves the count alone
         QTest::addColumn<QString>("shown");
@@ -18,7 +19,8 @@ private slots:
         QTest::newRow("unchanged") << QVariant(true) << QVariant() << "0 条";
         QTest::newRow("failed call still shows the count") << QVariant(false) << QVariant(17) << "17 条";
     }
-    void recordCount() {
+    void recordCount()
+    {
         QFETCH(QVariant, result);
         QFETCH(QVariant, count);
         QFETCH(QString, shown);
@@ -42,7 +44,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void recordCountErrorLeavesZero() {
+    void recordCountErrorLeavesZero()
+    {
         WindowFixture f;
         f.link->scriptError("GatherRecordSum", 8002, "通讯超时");
         f.w().Command5->click();
@@ -51,7 +54,8 @@ private slots:
         QCOMPARE(f.op.boxes[0].text, QString("8002:通讯超时"));
     }
 
-    void browse() {
+    void browse()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.Command1_8->click();
@@ -72,7 +76,8 @@ private slots:
         QCOMPARE(f.op.boxes[0].text, QString("无法打开文本查看程序：") + f.appFile("DataRecordSet.txt"));
     }
 
-    void clearRecordsAnsweredNoChangesNothing() {
+    void clearRecordsAnsweredNoChangesNothing()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -88,7 +93,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void clearRecordsAnsweredYes() {
+    void clearRecordsAnsweredYes()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.setStatusText("old");
@@ -105,19 +111,27 @@ private slots:
     }
 
     // The three commands that check the address, with each outcome's status text.
-    void addressCheckedCommands_data() {
+    void addressCheckedCommands_data()
+    {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("op");
         QTest::addColumn<QVariant>("result");
         QTest::addColumn<QString>("status");
-        QTest::newRow("clear true") << "Command11" << "ClearRecord" << QVariant(1) << "删除记录成功";
-        QTest::newRow("clear null") << "Command11" << "ClearRecord" << QVariant() << "删除记录不成功";
-        QTest::newRow("flags true") << "Command8" << "ClearFlag" << QVariant(-1) << "清除卡标志成功";
-        QTest::newRow("flags false") << "Command8" << "ClearFlag" << QVariant(false) << "清除卡标志不成功";
-        QTest::newRow("flags null") << "Command8" << "ClearFlag" << QVariant() << "清除卡标志不成功";
-        QTest::newRow("read flag") << "Command9" << "ReadCardNum" << QVariant("0079A785") << "标志位：";
+        QTest::newRow("clear true") << "Command11"
+                                    << "ClearRecord" << QVariant(1) << "删除记录成功";
+        QTest::newRow("clear null") << "Command11"
+                                    << "ClearRecord" << QVariant() << "删除记录不成功";
+        QTest::newRow("flags true") << "Command8"
+                                    << "ClearFlag" << QVariant(-1) << "清除卡标志成功";
+        QTest::newRow("flags false") << "Command8"
+                                     << "ClearFlag" << QVariant(false) << "清除卡标志不成功";
+        QTest::newRow("flags null") << "Command8"
+                                    << "ClearFlag" << QVariant() << "清除卡标志不成功";
+        QTest::newRow("read flag") << "Command9"
+                                   << "ReadCardNum" << QVariant("0079A785") << "标志位：";
     }
-    void addressCheckedCommands() {
+    void addressCheckedCommands()
+    {
         QFETCH(QString, button);
         QFETCH(QString, op);
         QFETCH(QVariant, result);
@@ -148,16 +162,23 @@ private slots:
         QCOMPARE(w.statusText(), status);
     }
 
-    void readFlagShowsCharactersFiveAndSix_data() {
+    void readFlagShowsCharactersFiveAndSix_data()
+    {
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QString>("status");
-        QTest::newRow("four") << "ABCD" << "标志位：";
-        QTest::newRow("five") << "ABCDE" << "标志位：E";
-        QTest::newRow("six") << "ABCDEF" << "标志位：EF";
-        QTest::newRow("longer") << "0079A785" << "标志位：A7";
-        QTest::newRow("empty") << "" << "标志位：";
+        QTest::newRow("four") << "ABCD"
+                              << "标志位：";
+        QTest::newRow("five") << "ABCDE"
+                              << "标志位：E";
+        QTest::newRow("six") << "ABCDEF"
+                             << "标志位：EF";
+        QTest::newRow("longer") << "0079A785"
+                                << "标志位：A7";
+        QTest::newRow("empty") << ""
+                               << "标志位：";
     }
-    void readFlagShowsCharactersFiveAndSix() {
+    void readFlagShowsCharactersFiveAndSix()
+    {
         QFETCH(QString, reply);
         QFETCH(QString, status);
         WindowFixture f;
@@ -168,7 +189,8 @@ private slots:
         QCOMPARE(f.w().statusText(), status);
     }
 
-    void linkErrorsAreReportedAndTheWindowGoesOn() {
+    void linkErrorsAreReportedAndTheWindowGoesOn()
+    {
         WindowFixture f;
         auto &w = f.w();
         for (const char *op : {"ClearRecord", "ClearFlag", "ReadCardNum"}) f.link->scriptError(op, 8002, "通讯超时");

@@ -23,13 +23,15 @@
 
 namespace {
 
-QString writeFile(const QString &path, const QByteArray &content) {
+QString writeFile(const QString &path, const QByteArray &content)
+{
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) file.write(content);
     return path;
 }
 
-QByteArray recordLines(int first, int count) {
+QByteArray recordLines(int first, int count)
+{
     QByteArray out;
     for (int i = first; i < first + count; ++i)
         out += "105" + QByteArray::number(0x79A785 + i, 16).toUpper().rightJustified(8, '0') + "070927093628\r\n";
@@ -41,23 +43,33 @@ QByteArray recordLines(int first, int count) {
 class RecordsLoadLines : public QObject {
     Q_OBJECT
 private slots:
-    void refusedFilesLeaveTheList_data() {
+    void refusedFilesLeaveTheList_data()
+    {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("message");  // before the path
         const QByteArray longLine(RecordLineFile::MaxLineBytes + 1, '1');
         QTest::newRow("overlong third line") << recordLines(0, 2) + longLine + "\r\n"
                                              << "文件第3行超过256个字节，不是打卡数据，未读入：";
-        QTest::newRow("a megabyte without line ends") << QByteArray(1 << 20, 'A')
-                                                      << "文件第1行超过256个字节，不是打卡数据，未读入：";
-        QTest::newRow("overlong last line without line end") << recordLines(0, 1) + longLine
-                                                             << "文件第2行超过256个字节，不是打卡数据，未读入：";
-        QTest::newRow("NUL in the second line") << recordLines(0, 1) + QByteArray("105\0" "0079A785", 12) + "\r\n"
+        QTest::newRow("a megabyte without line ends")
+            << QByteArray(1 << 20, 'A') << "文件第1行超过256个字节，不是打卡数据，未读入：";
+        QTest::newRow("overlong last line without line end")
+            << recordLines(0, 1) + longLine << "文件第2行超过256个字节，不是打卡数据，未读入：";
+        QTest::newRow("NUL in the second line") << recordLines(0, 1)
+                + QByteArray("105\0"
+                             "0079A785",
+                             12)
+                + "\r\n"
                                                 << "文件第2行含有控制字符，不是文本文件，未读入：";
-        QTest::newRow("escape sequence") << QByteArray("\x1b[2J105\r\n") << "文件第1行含有控制字符，不是文本文件，未读入：";
-        QTest::newRow("program file") << QByteArray("\x7f" "ELF\x02\x01\x01", 7) << "文件第1行含有控制字符，不是文本文件，未读入：";
+        QTest::newRow("escape sequence") << QByteArray("\x1b[2J105\r\n")
+                                         << "文件第1行含有控制字符，不是文本文件，未读入：";
+        QTest::newRow("program file") << QByteArray("\x7f"
+                                                    "ELF\x02\x01\x01",
+                                                    7)
+                                      << "文件第1行含有控制字符，不是文本文件，未读入：";
         QTest::newRow("device") << QByteArray() << "不是普通文件，未读入：";
     }
-    void refusedFilesLeaveTheList() {
+    void refusedFilesLeaveTheList()
+    {
         QFETCH(QByteArray, content);
         QFETCH(QString, message);
         WindowFixture f;
@@ -78,7 +90,8 @@ private slots:
         QCOMPARE(w.DataCount->text(), QString("3"));
     }
 
-    void acceptedLines_data() {
+    void acceptedLines_data()
+    {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("loaded");
         QTest::newRow("longest line") << QByteArray(RecordLineFile::MaxLineBytes, '1') + "\n"
@@ -89,7 +102,8 @@ private slots:
                                               << QStringList{"105\t0079A785", "x"};
         QTest::newRow("GB18030 name") << TextCodec::encode("105张三\r\n") << QStringList{"105张三"};
     }
-    void acceptedLines() {
+    void acceptedLines()
+    {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, loaded);
         WindowFixture f;
@@ -105,7 +119,8 @@ private slots:
 
     // 300,000 lines: held in one block of text and one offset a line, not an object a line, so within a
     // quarter of the file's size.
-    void largeFileIsHeldCompactly() {
+    void largeFileIsHeldCompactly()
+    {
         WindowFixture f;
         auto &w = f.w();
         const int n = 300000;
@@ -118,12 +133,14 @@ private slots:
         QCOMPARE(w.List1->text(n - 1), QString::fromLatin1(recordLines(n - 1, 1).trimmed()));
         const auto *model = static_cast<const RecordLineModel *>(w.List1->model());
         const qint64 held = model->lines().text.capacity() + model->lines().starts.capacity() * qint64(sizeof(quint32));
-        QVERIFY2(held < content.size() * 5 / 4, qPrintable(QString("%1 bytes for a file of %2").arg(held).arg(content.size())));
+        QVERIFY2(held < content.size() * 5 / 4,
+                 qPrintable(QString("%1 bytes for a file of %2").arg(held).arg(content.size())));
     }
 
     // The file arrives through a pipe in two halves; the second is written only once the window has
     // handled an event after the first, which it can only do if the load leaves it free.
-    void windowGoesOnWhileLoading() {
+    void windowGoesOnWhileLoading()
+    {
         ScriptedOperator person;
         WindowFixture f(person, std::make_unique<ThreadedLinkCallRunner>());
         auto &w = f.w();

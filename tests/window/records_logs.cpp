@@ -8,28 +8,40 @@
 class RecordsLogs : public QObject {
     Q_OBJECT
 
-    static QPushButton *button(FrmZevo &w, const QString &op) {
+    static QPushButton *button(FrmZevo &w, const QString &op)
+    {
         return op == "ReadClearLog" ? w.cmdReadClearLog : w.Command25;
     }
 
 private slots:
-    void shownLog_data() {
+    void shownLog_data()
+    {
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("log");
         QTest::addColumn<QString>("text");
         const QString clear = QStringLiteral("读取清除日志成功。\n\n");
         const QString time = QStringLiteral("读取修改时间日志成功。\n\n");
-        QTest::newRow("clear, two entries") << "ReadClearLog" << "12,T1;3,T2" << clear + "12条，时间：T1\n3条，时间：T2";
-        QTest::newRow("clear, plain") << "ReadClearLog" << "no separators" << clear + "no separators";
-        QTest::newRow("clear, trailing ;") << "ReadClearLog" << "12,T1;" << clear + "12条，时间：T1\n";
-        QTest::newRow("clear, two commas") << "ReadClearLog" << "1,2,3" << clear + "1条，时间：2条，时间：3";
-        QTest::newRow("clear, empty") << "ReadClearLog" << "" << clear;
-        QTest::newRow("time, two entries") << "ReadChangeTimeLog" << "A,B;C,D" << time + "A，修改后：B\nC，修改后：D";
-        QTest::newRow("time, plain") << "ReadChangeTimeLog" << "2008-07-28 10:00" << time + "2008-07-28 10:00";
-        QTest::newRow("time, only ;") << "ReadChangeTimeLog" << ";;" << time + "\n\n";
-        QTest::newRow("time, two commas") << "ReadChangeTimeLog" << "A,,B" << time + "A，修改后：，修改后：B";
+        QTest::newRow("clear, two entries") << "ReadClearLog"
+                                            << "12,T1;3,T2" << clear + "12条，时间：T1\n3条，时间：T2";
+        QTest::newRow("clear, plain") << "ReadClearLog"
+                                      << "no separators" << clear + "no separators";
+        QTest::newRow("clear, trailing ;") << "ReadClearLog"
+                                           << "12,T1;" << clear + "12条，时间：T1\n";
+        QTest::newRow("clear, two commas") << "ReadClearLog"
+                                           << "1,2,3" << clear + "1条，时间：2条，时间：3";
+        QTest::newRow("clear, empty") << "ReadClearLog"
+                                      << "" << clear;
+        QTest::newRow("time, two entries") << "ReadChangeTimeLog"
+                                           << "A,B;C,D" << time + "A，修改后：B\nC，修改后：D";
+        QTest::newRow("time, plain") << "ReadChangeTimeLog"
+                                     << "2008-07-28 10:00" << time + "2008-07-28 10:00";
+        QTest::newRow("time, only ;") << "ReadChangeTimeLog"
+                                      << ";;" << time + "\n\n";
+        QTest::newRow("time, two commas") << "ReadChangeTimeLog"
+                                          << "A,,B" << time + "A，修改后：，修改后：B";
     }
-    void shownLog() {
+    void shownLog()
+    {
         QFETCH(QString, op);
         QFETCH(QString, log);
         QFETCH(QString, text);
@@ -50,16 +62,20 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void unsupportedRead_data() {
+    void unsupportedRead_data()
+    {
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("note");
-        QTest::newRow("clear") << "ReadClearLog" << "读取清除日志失败，请检查通讯或者该机器不支持此功能！"
+        QTest::newRow("clear") << "ReadClearLog"
+                               << "读取清除日志失败，请检查通讯或者该机器不支持此功能！"
                                << "只有在小版本号为‘2008-07-22’及以上的机器才支持此指令。";
-        QTest::newRow("time") << "ReadChangeTimeLog" << "读取修改时间日志失败，请检查通讯或者该机器不支持此功能！"
+        QTest::newRow("time") << "ReadChangeTimeLog"
+                              << "读取修改时间日志失败，请检查通讯或者该机器不支持此功能！"
                               << "只有在小版本号为‘2008-07-28’及以上的机器才支持此指令。";
     }
-    void unsupportedRead() {
+    void unsupportedRead()
+    {
         QFETCH(QString, op);
         QFETCH(QString, failure);
         QFETCH(QString, note);
@@ -75,17 +91,23 @@ private slots:
         QCOMPARE(w.statusText(), failure);
     }
 
-    void errorsAreReportedUnderTheApplicationTitle_data() {
+    void errorsAreReportedUnderTheApplicationTitle_data()
+    {
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("address");
         QTest::addColumn<QVariant>("result");  // used when the address converts
         QTest::addColumn<QString>("text");
-        QTest::newRow("null result") << "ReadClearLog" << "1" << QVariant() << "13:类型不匹配";
-        QTest::newRow("text result") << "ReadChangeTimeLog" << "1" << QVariant("yes") << "13:类型不匹配";
-        QTest::newRow("address no number") << "ReadClearLog" << "x" << QVariant(1) << "13:类型不匹配";
-        QTest::newRow("address empty") << "ReadChangeTimeLog" << "" << QVariant(1) << "13:类型不匹配";
+        QTest::newRow("null result") << "ReadClearLog"
+                                     << "1" << QVariant() << "13:类型不匹配";
+        QTest::newRow("text result") << "ReadChangeTimeLog"
+                                     << "1" << QVariant("yes") << "13:类型不匹配";
+        QTest::newRow("address no number") << "ReadClearLog"
+                                           << "x" << QVariant(1) << "13:类型不匹配";
+        QTest::newRow("address empty") << "ReadChangeTimeLog"
+                                       << "" << QVariant(1) << "13:类型不匹配";
     }
-    void errorsAreReportedUnderTheApplicationTitle() {
+    void errorsAreReportedUnderTheApplicationTitle()
+    {
         QFETCH(QString, op);
         QFETCH(QString, address);
         QFETCH(QVariant, result);
@@ -102,7 +124,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void linkErrorIsReported() {
+    void linkErrorIsReported()
+    {
         WindowFixture f;
         f.link->scriptError("ReadChangeTimeLog", 438, "对象不支持该属性或方法");
         f.w().Command25->click();

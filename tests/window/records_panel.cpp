@@ -12,20 +12,23 @@
 
 namespace {
 
-QString writeFile(const WindowFixture &f, const QString &name, const QByteArray &content) {
+QString writeFile(const WindowFixture &f, const QString &name, const QByteArray &content)
+{
     const QString path = f.dir.path() + QLatin1Char('/') + name;
     QFile file(path);
     if (file.open(QIODevice::WriteOnly)) file.write(content);
     return path;
 }
 
-QStringList items(const RecordLineList *list) {
+QStringList items(const RecordLineList *list)
+{
     QStringList out;
     for (int i = 0; i < list->count(); ++i) out << list->text(i);
     return out;
 }
 
-QList<bool> marks(const RecordLineList *list) {
+QList<bool> marks(const RecordLineList *list)
+{
     QList<bool> out;
     for (int i = 0; i < list->count(); ++i) out << list->isSelected(i);
     return out;
@@ -40,7 +43,8 @@ const QByteArray FiveLines = "1050079A785070927093628\r\n1050079A786070927093629
 class RecordsPanel : public QObject {
     Q_OBJECT
 private slots:
-    void checkVerdicts_data() {
+    void checkVerdicts_data()
+    {
         QTest::addColumn<QVariant>("verdict");
         QTest::addColumn<QString>("status");  // empty: a message box with the message instead
         QTest::newRow("0") << QVariant(0) << "数据合法！";
@@ -50,7 +54,8 @@ private slots:
         QTest::newRow("5") << QVariant(5) << "";
         QTest::newRow("-1") << QVariant(-1) << "";
     }
-    void checkVerdicts() {
+    void checkVerdicts()
+    {
         QFETCH(QVariant, verdict);
         QFETCH(QString, status);
         WindowFixture f;
@@ -67,8 +72,8 @@ private slots:
         f.link->script("CheckData", a);
         w.cmdCheckData->click();
         const auto c = f.link->callsOf("CheckData").last();
-        const QVariantList expected{"105", f.appFolder(), "DataRecordSet_original.txt", "", 3, 1, true,
-                                    "2008/3/7 10:10", 20};
+        const QVariantList expected{
+            "105", f.appFolder(), "DataRecordSet_original.txt", "", 3, 1, true, "2008/3/7 10:10", 20};
         for (int i = 0; i < expected.size(); ++i) QCOMPARE(c.args[i].toString(), expected[i].toString());
         QCOMPARE(during, Qt::BusyCursor);
         QVERIFY(!QApplication::overrideCursor());
@@ -84,7 +89,8 @@ private slots:
         }
     }
 
-    void checkRefusalsAndErrors() {
+    void checkRefusalsAndErrors()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -106,7 +112,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void panelOpensAtTheLeftWithTheAddressAndKeepsItsContents() {
+    void panelOpensAtTheLeftWithTheAddressAndKeepsItsContents()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.show();
@@ -127,7 +134,8 @@ private slots:
         QCOMPARE(w.DataCount->text(), QString("1"));
     }
 
-    void singleRecord() {
+    void singleRecord()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.Text4->setText("7");
@@ -144,13 +152,15 @@ private slots:
         QCOMPARE(f.op.boxes.last().text, QString("8002:通讯超时"));
     }
 
-    void singleRecordOfTheWrongLength_data() {
+    void singleRecordOfTheWrongLength_data()
+    {
         QTest::addColumn<QString>("record");
         QTest::newRow("19") << "0079A78507092709362";
         QTest::newRow("empty") << "";
         QTest::newRow("one") << "0";
     }
-    void singleRecordOfTheWrongLength() {
+    void singleRecordOfTheWrongLength()
+    {
         QFETCH(QString, record);
         WindowFixture f;
         auto &w = f.w();
@@ -165,7 +175,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void loadMarksEveryLine() {
+    void loadMarksEveryLine()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.op.files.enqueue(writeFile(f, "five.txt", FiveLines));
@@ -177,18 +188,20 @@ private slots:
         QCOMPARE(w.List1->text(4), QString("1050079A789070927093632"));
     }
 
-    void loadSkipsBlankLines_data() {
+    void loadSkipsBlankLines_data()
+    {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("loaded");
         QTest::newRow("blank in the middle") << QByteArray("1050079A785070927093628\r\n\r\n1050079A786070927093629\n")
                                              << QStringList{"1050079A785070927093628", "1050079A786070927093629"};
-        QTest::newRow("first line blank") << QByteArray("\r\n1050079A785070927093628")
-                                          << QStringList{"1050079A785070927093628"};
+        QTest::newRow("first line blank")
+            << QByteArray("\r\n1050079A785070927093628") << QStringList{"1050079A785070927093628"};
         QTest::newRow("blanks only") << QByteArray("  \r\n\r\n") << QStringList{};
         QTest::newRow("kept unchanged") << QByteArray("  105 0079A785\r\n") << QStringList{"  105 0079A785"};
         QTest::newRow("GB18030") << TextCodec::encode("105号\r\n") << QStringList{"105号"};
     }
-    void loadSkipsBlankLines() {
+    void loadSkipsBlankLines()
+    {
         QFETCH(QByteArray, content);
         QFETCH(QStringList, loaded);
         WindowFixture f;
@@ -202,7 +215,8 @@ private slots:
         QCOMPARE(marks(w.List1), QList<bool>(loaded.size(), true));
     }
 
-    void loadCancelledOrUnreadableKeepsTheList() {
+    void loadCancelledOrUnreadableKeepsTheList()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.Command18->click();  // cancelled on first use
@@ -223,7 +237,8 @@ private slots:
         QCOMPARE(w.DataCount->text(), QString("5"));
     }
 
-    void markAllAndUnmarkAll() {
+    void markAllAndUnmarkAll()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.show();
@@ -237,11 +252,13 @@ private slots:
         QCOMPARE(w.List1->count(), 5);
     }
 
-    void multiSendWhereTheSecondOfThreeFails() {
+    void multiSendWhereTheSecondOfThreeFails()
+    {
         WindowFixture f;
         auto &w = f.w();
-        f.op.files.enqueue(writeFile(f, "three.txt", "1050079A785070927093628\r\n  1050079A786070927093629  \r\n"
-                                                     "1050079A787070927093630\r\n"));
+        f.op.files.enqueue(writeFile(f, "three.txt",
+                                     "1050079A785070927093628\r\n  1050079A786070927093629  \r\n"
+                                     "1050079A787070927093630\r\n"));
         w.Command18->click();
         w.Text4->setText("9");
         f.link->script("SendRecordToMachine", true);
@@ -273,7 +290,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("old"));
     }
 
-    void multiSendOfShortLinesAndAFailureReport() {
+    void multiSendOfShortLinesAndAFailureReport()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.op.files.enqueue(writeFile(f, "short.txt", "1050079A7\r\nx\r\n1050079A785070927093628\r\n"));

@@ -22,7 +22,8 @@ namespace {
 
 // The console as main() builds it, on the threaded runner, with the scripted link and operator.
 struct ThreadedConsole {
-    ThreadedConsole() {
+    ThreadedConsole()
+    {
         QDir().mkpath(dir.path() + "/app");
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path() + "/settings");
         DeviceLinkFactory factory;
@@ -31,7 +32,8 @@ struct ThreadedConsole {
             link = fake.get();
             return fake;
         });
-        console = std::make_unique<Console>(factory, op, dir.path() + "/app", std::make_unique<ThreadedLinkCallRunner>());
+        console =
+            std::make_unique<Console>(factory, op, dir.path() + "/app", std::make_unique<ThreadedLinkCallRunner>());
         console->setExitHandler([] {});
         console->load();
     }
@@ -44,7 +46,8 @@ struct ThreadedConsole {
 };
 
 // An answer whose call blocks the worker for a while, as a slow terminal does.
-FakeDeviceLink::Answer slow(int milliseconds, QVariant result = true) {
+FakeDeviceLink::Answer slow(int milliseconds, QVariant result = true)
+{
     FakeDeviceLink::Answer a;
     a.result = std::move(result);
     a.effect = [milliseconds](const FakeDeviceLink::Call &) { QThread::msleep(milliseconds); };
@@ -53,7 +56,8 @@ FakeDeviceLink::Answer slow(int milliseconds, QVariant result = true) {
 
 struct PaintCounter : QObject {
     int paints = 0;
-    bool eventFilter(QObject *, QEvent *e) override {
+    bool eventFilter(QObject *, QEvent *e) override
+    {
         if (e->type() == QEvent::Paint) ++paints;
         return false;
     }
@@ -64,7 +68,8 @@ struct PaintCounter : QObject {
 class RecordsThreaded : public QObject {
     Q_OBJECT
 private slots:
-    void callRunsOnTheWorkerAndTheWindowPaintsButTakesNoInput() {
+    void callRunsOnTheWorkerAndTheWindowPaintsButTakesNoInput()
+    {
         ThreadedConsole c;
         auto &w = c.w();
         w.show();
@@ -111,7 +116,8 @@ private slots:
         QCOMPARE(c.link->count("GatherRecordSum"), 1);
     }
 
-    void ticksThatFallDueDuringACallRunOnceAfterIt() {
+    void ticksThatFallDueDuringACallRunOnceAfterIt()
+    {
         ThreadedConsole c;
         auto &w = c.w();
         w.show();
@@ -132,7 +138,8 @@ private slots:
         w.optCom->click();
     }
 
-    void deferredTickIsDroppedWhenTheTimerStoppedMeanwhile() {
+    void deferredTickIsDroppedWhenTheTimerStoppedMeanwhile()
+    {
         ThreadedConsole c;
         auto &w = c.w();
         w.optTcp->click();
@@ -146,7 +153,8 @@ private slots:
         QCOMPARE(c.link->count("tcpstate"), 0);
     }
 
-    void closeDuringACallWaitsForItsEnd() {
+    void closeDuringACallWaitsForItsEnd()
+    {
         ThreadedConsole c;
         auto &w = c.w();
         w.show();
@@ -162,7 +170,8 @@ private slots:
         QTRY_VERIFY(!w.isVisible());
     }
 
-    void errorsAndProgressReachTheGuiThread() {
+    void errorsAndProgressReachTheGuiThread()
+    {
         ThreadedConsole c;
         auto &w = c.w();
         FakeDeviceLink::Answer fail;
@@ -193,7 +202,8 @@ private slots:
         QVERIFY(w.StatusProgress->isHidden());
     }
 
-    void runnerWithoutWindow() {
+    void runnerWithoutWindow()
+    {
         ThreadedLinkCallRunner runner;
         QVERIFY(!runner.busy());
         bool busyInside = false;
@@ -207,7 +217,10 @@ private slots:
         QThread *deferredThread = nullptr;
         QTimer::singleShot(20, [&] {
             QVERIFY(runner.busy());
-            runner.whenIdle([&] { order << 2; deferredThread = QThread::currentThread(); });
+            runner.whenIdle([&] {
+                order << 2;
+                deferredThread = QThread::currentThread();
+            });
             runner.whenIdle([&] { order << 3; });
         });
         runner.run([] { QThread::msleep(200); });

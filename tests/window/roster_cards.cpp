@@ -14,7 +14,8 @@ const QString AddressPrompt = QStringLiteral("请输入考勤机地址。");
 
 // A window holding a card number read before, the job number and the name of its holder.
 void prepareCard(FrmZevo &w, const QString &card = "0008036229", const QString &job = "123",
-                 const QString &name = QStringLiteral("张三")) {
+                 const QString &name = QStringLiteral("张三"))
+{
     w.TxtAddress->setText("105");
     w.TxtCardNum->setText(card);
     w.TxtNo->setText(job);
@@ -25,44 +26,85 @@ void prepareCard(FrmZevo &w, const QString &card = "0008036229", const QString &
 class RosterCards : public QObject {
     Q_OBJECT
 private slots:
-    void readCard_data() {
+    void readCard_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("reply");
         QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("card");    // TxtCardNum afterwards
+        QTest::addColumn<QString>("card");  // TxtCardNum afterwards
         QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("hex");     // lblPhyCard_Hex afterwards ("0" is its default)
-        QTest::addColumn<QString>("box");     // the error report, if any
-        QTest::newRow("69 answers 105") << "105" << "690000007A9F85" << QVariant("8036229") << "0008036229"
-                                        << "物理卡号:0008036229" << "7A9F85" << "";
-        QTest::newRow("lower-case hex") << "171" << "ab" << QVariant("255") << "0000000255" << "物理卡号:0000000255"
-                                        << "FF" << "";
-        QTest::newRow("blank before the address") << " 6" << "06" << QVariant("8036229") << "0008036229"
-                                                 << "物理卡号:0008036229" << "7A9F85" << "";
-        QTest::newRow("68 is another terminal") << "105" << "68000000" << QVariant("8036229") << ""
-                                                << "读取物理卡号不成功" << "7A9F85" << "";
-        QTest::newRow("empty reply reads as 0") << "105" << "" << QVariant("8036229") << "" << "读取物理卡号不成功"
-                                                << "7A9F85" << "";
-        QTest::newRow("one hex digit") << "6" << "6G" << QVariant("1") << "0000000001" << "物理卡号:0000000001"
-                                       << "1" << "";
-        QTest::newRow("no hex digit is terminal 0") << "0" << "zz" << QVariant("10") << "0000000010"
-                                                    << "物理卡号:0000000010" << "A" << "";
-        QTest::newRow("longer than 10 keeps the last 10") << "105" << "69" << QVariant("000008036229")
-                                                          << "0008036229" << "物理卡号:0008036229" << "7A9F85" << "";
-        QTest::newRow("a number result") << "105" << "69" << QVariant(8036229) << "0008036229"
-                                         << "物理卡号:0008036229" << "7A9F85" << "";
-        QTest::newRow("largest 32-bit value") << "105" << "69" << QVariant("2147483647") << "2147483647"
-                                              << "物理卡号:2147483647" << "7FFFFFFF" << "";
+        QTest::addColumn<QString>("hex");  // lblPhyCard_Hex afterwards ("0" is its default)
+        QTest::addColumn<QString>("box");  // the error report, if any
+        QTest::newRow("69 answers 105") << "105"
+                                        << "690000007A9F85" << QVariant("8036229") << "0008036229"
+                                        << "物理卡号:0008036229"
+                                        << "7A9F85"
+                                        << "";
+        QTest::newRow("lower-case hex") << "171"
+                                        << "ab" << QVariant("255") << "0000000255"
+                                        << "物理卡号:0000000255"
+                                        << "FF"
+                                        << "";
+        QTest::newRow("blank before the address") << " 6"
+                                                  << "06" << QVariant("8036229") << "0008036229"
+                                                  << "物理卡号:0008036229"
+                                                  << "7A9F85"
+                                                  << "";
+        QTest::newRow("68 is another terminal") << "105"
+                                                << "68000000" << QVariant("8036229") << ""
+                                                << "读取物理卡号不成功"
+                                                << "7A9F85"
+                                                << "";
+        QTest::newRow("empty reply reads as 0") << "105"
+                                                << "" << QVariant("8036229") << ""
+                                                << "读取物理卡号不成功"
+                                                << "7A9F85"
+                                                << "";
+        QTest::newRow("one hex digit") << "6"
+                                       << "6G" << QVariant("1") << "0000000001"
+                                       << "物理卡号:0000000001"
+                                       << "1"
+                                       << "";
+        QTest::newRow("no hex digit is terminal 0") << "0"
+                                                    << "zz" << QVariant("10") << "0000000010"
+                                                    << "物理卡号:0000000010"
+                                                    << "A"
+                                                    << "";
+        QTest::newRow("longer than 10 keeps the last 10") << "105"
+                                                          << "69" << QVariant("000008036229") << "0008036229"
+                                                          << "物理卡号:0008036229"
+                                                          << "7A9F85"
+                                                          << "";
+        QTest::newRow("a number result") << "105"
+                                         << "69" << QVariant(8036229) << "0008036229"
+                                         << "物理卡号:0008036229"
+                                         << "7A9F85"
+                                         << "";
+        QTest::newRow("largest 32-bit value") << "105"
+                                              << "69" << QVariant("2147483647") << "2147483647"
+                                              << "物理卡号:2147483647"
+                                              << "7FFFFFFF"
+                                              << "";
         // What the command set before the conversion failed stays set.
-        QTest::newRow("beyond 32 bits") << "105" << "69" << QVariant("123456789012") << "3456789012"
-                                        << "物理卡号:3456789012" << "0" << "6:溢出";
-        QTest::newRow("not numeric") << "105" << "69" << QVariant("12AB") << "00000012AB" << "物理卡号:00000012AB"
-                                     << "0" << "13:类型不匹配";
+        QTest::newRow("beyond 32 bits") << "105"
+                                        << "69" << QVariant("123456789012") << "3456789012"
+                                        << "物理卡号:3456789012"
+                                        << "0"
+                                        << "6:溢出";
+        QTest::newRow("not numeric") << "105"
+                                     << "69" << QVariant("12AB") << "00000012AB"
+                                     << "物理卡号:00000012AB"
+                                     << "0"
+                                     << "13:类型不匹配";
         // No number back is a failed read, also at address 0 where the empty reply reads as 0.
-        QTest::newRow("null at address 0") << "0" << "" << QVariant() << "" << "读取物理卡号不成功" << "0"
+        QTest::newRow("null at address 0") << "0"
+                                           << "" << QVariant() << ""
+                                           << "读取物理卡号不成功"
+                                           << "0"
                                            << "13:类型不匹配";
     }
-    void readCard() {
+    void readCard()
+    {
         QFETCH(QString, address);
         QFETCH(QString, reply);
         QFETCH(QVariant, value);
@@ -90,7 +132,8 @@ private slots:
         }
     }
 
-    void readCardErrors() {
+    void readCardErrors()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtCardNum->setText("0008036229");
@@ -111,17 +154,25 @@ private slots:
         }
     }
 
-    void issueJobNumbers_data() {
+    void issueJobNumbers_data()
+    {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("sent");
-        QTest::newRow("123") << "123" << "00000123";
-        QTest::newRow("three blanks") << "   " << "00000000";
-        QTest::newRow("blanks around") << " 42 " << "00000042";
-        QTest::newRow("eight already") << "12345678" << "12345678";
-        QTest::newRow("blank inside") << "1 2" << "000001 2";
-        QTest::newRow("letters kept") << "a1f" << "00000a1f";
+        QTest::newRow("123") << "123"
+                             << "00000123";
+        QTest::newRow("three blanks") << "   "
+                                      << "00000000";
+        QTest::newRow("blanks around") << " 42 "
+                                       << "00000042";
+        QTest::newRow("eight already") << "12345678"
+                                       << "12345678";
+        QTest::newRow("blank inside") << "1 2"
+                                      << "000001 2";
+        QTest::newRow("letters kept") << "a1f"
+                                      << "00000a1f";
     }
-    void issueJobNumbers() {
+    void issueJobNumbers()
+    {
         QFETCH(QString, typed);
         QFETCH(QString, sent);
         WindowFixture f;
@@ -141,7 +192,8 @@ private slots:
         QCOMPARE(f.op.boxes.size(), 0);
     }
 
-    void issueOutcomes() {
+    void issueOutcomes()
+    {
         WindowFixture f;
         auto &w = f.w();
         prepareCard(w);
@@ -157,7 +209,8 @@ private slots:
         QCOMPARE(w.statusText(), QString());
     }
 
-    void issueWithoutJobNumber() {
+    void issueWithoutJobNumber()
+    {
         WindowFixture f;
         auto &w = f.w();
         prepareCard(w, "0008036229", "");
@@ -171,16 +224,25 @@ private slots:
         QCOMPARE(w.TxtNo->text(), QString());
     }
 
-    void incompleteCardNumberMakesNoCall_data() {
+    void incompleteCardNumberMakesNoCall_data()
+    {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("op");
         QTest::addColumn<QString>("status");  // afterwards, from "old"
         QTest::addColumn<QString>("box");
-        QTest::newRow("issue") << "Command14" << "CardSendToMachine" << "请先读取物理卡号!" << "";
-        QTest::newRow("withdraw") << "Command15" << "ClearName" << "" << CardLength;
-        QTest::newRow("find") << "Command22" << "FindCard" << "old" << CardLength;
+        QTest::newRow("issue") << "Command14"
+                               << "CardSendToMachine"
+                               << "请先读取物理卡号!"
+                               << "";
+        QTest::newRow("withdraw") << "Command15"
+                                  << "ClearName"
+                                  << "" << CardLength;
+        QTest::newRow("find") << "Command22"
+                              << "FindCard"
+                              << "old" << CardLength;
     }
-    void incompleteCardNumberMakesNoCall() {
+    void incompleteCardNumberMakesNoCall()
+    {
         QFETCH(QString, button);
         QFETCH(QString, op);
         QFETCH(QString, status);
@@ -204,7 +266,8 @@ private slots:
         }
     }
 
-    void nameField_data() {
+    void nameField_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<bool>("fits");
         QTest::newRow("empty") << "" << true;
@@ -219,7 +282,8 @@ private slots:
         QTest::newRow("four 4-byte characters") << QStringLiteral("𠀀𠀁𠀂𠀃") << true;
         QTest::newRow("five 4-byte characters") << QStringLiteral("𠀀𠀁𠀂𠀃𠀄") << false;
     }
-    void nameField() {
+    void nameField()
+    {
         QFETCH(QString, name);
         QFETCH(bool, fits);
         WindowFixture f;
@@ -239,7 +303,8 @@ private slots:
         QCOMPARE(w.statusText(), QString());
     }
 
-    void withdraw() {
+    void withdraw()
+    {
         WindowFixture f;
         auto &w = f.w();
         prepareCard(w, " 8036229  ", "00000123");
@@ -260,7 +325,8 @@ private slots:
         QCOMPARE(w.statusText(), QString());
     }
 
-    void find_data() {
+    void find_data()
+    {
         QTest::addColumn<QVariant>("result");
         QTest::addColumn<bool>("found");
         QTest::addColumn<QString>("status");
@@ -269,7 +335,8 @@ private slots:
         QTest::newRow("no answer, found set") << QVariant(false) << true << "通讯失败!";
         QTest::newRow("null result") << QVariant() << false << "通讯失败!";
     }
-    void find() {
+    void find()
+    {
         QFETCH(QVariant, result);
         QFETCH(bool, found);
         QFETCH(QString, status);
@@ -285,14 +352,19 @@ private slots:
         QCOMPARE(w.statusText(), status);
     }
 
-    void cardCommandsRefuseAnAddressThatIsNoNumber_data() {
+    void cardCommandsRefuseAnAddressThatIsNoNumber_data()
+    {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("op");
-        QTest::newRow("issue") << "Command14" << "CardSendToMachine";
-        QTest::newRow("withdraw") << "Command15" << "ClearName";
-        QTest::newRow("find") << "Command22" << "FindCard";
+        QTest::newRow("issue") << "Command14"
+                               << "CardSendToMachine";
+        QTest::newRow("withdraw") << "Command15"
+                                  << "ClearName";
+        QTest::newRow("find") << "Command22"
+                              << "FindCard";
     }
-    void cardCommandsRefuseAnAddressThatIsNoNumber() {
+    void cardCommandsRefuseAnAddressThatIsNoNumber()
+    {
         QFETCH(QString, button);
         QFETCH(QString, op);
         WindowFixture f;
@@ -309,7 +381,8 @@ private slots:
     }
 
     // The card read is the card issued, found and withdrawn: the controls carry it between commands.
-    void cardTravelsFromReadToTheOtherCommands() {
+    void cardTravelsFromReadToTheOtherCommands()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText("105");

@@ -24,18 +24,23 @@ struct Collection {
     QString op;
     QPushButton *FrmZevo::*button;
 };
-Collection collection(bool range) {
+Collection collection(bool range)
+{
     return range ? Collection{"GatherSendCardData_all", &FrmZevo::Cmd_GetNameList_All}
                  : Collection{"GatherSendCardData", &FrmZevo::Cmd_GetNameList};
 }
 
-bool busyPointer() { return QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor; }
+bool busyPointer()
+{
+    return QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::BusyCursor;
+}
 }  // namespace
 
 class RosterList : public QObject {
     Q_OBJECT
 private slots:
-    void collectionTexts_data() {
+    void collectionTexts_data()
+    {
         QTest::addColumn<bool>("range");
         QTest::addColumn<QVariant>("result");
         QTest::addColumn<int>("count");
@@ -43,14 +48,20 @@ private slots:
         QTest::addColumn<QString>("shown");
         for (bool range : {false, true}) {
             const char *which = range ? "range: " : "whole: ";
-            QTest::addRow("%sempty message, none", which) << range << QVariant(true) << 0 << "" << "  采集到的记录数为：0,";
-            QTest::addRow("%s25 with message", which) << range << QVariant(1) << 25 << "完成" << "  采集到的记录数为：25,完成";
-            QTest::addRow("%sfalse, empty message", which) << range << QVariant(false) << 3 << "" << "采集不成功,";
-            QTest::addRow("%sfalse with message", which) << range << QVariant(0) << 0 << "超时" << "采集不成功,超时";
-            QTest::addRow("%snull result", which) << range << QVariant() << 7 << "x" << "采集不成功,x";
+            QTest::addRow("%sempty message, none", which) << range << QVariant(true) << 0 << ""
+                                                          << "  采集到的记录数为：0,";
+            QTest::addRow("%s25 with message", which) << range << QVariant(1) << 25 << "完成"
+                                                      << "  采集到的记录数为：25,完成";
+            QTest::addRow("%sfalse, empty message", which) << range << QVariant(false) << 3 << ""
+                                                           << "采集不成功,";
+            QTest::addRow("%sfalse with message", which) << range << QVariant(0) << 0 << "超时"
+                                                         << "采集不成功,超时";
+            QTest::addRow("%snull result", which) << range << QVariant() << 7 << "x"
+                                                  << "采集不成功,x";
         }
     }
-    void collectionTexts() {
+    void collectionTexts()
+    {
         QFETCH(bool, range);
         QFETCH(QVariant, result);
         QFETCH(int, count);
@@ -77,12 +88,14 @@ private slots:
         QCOMPARE(f.op.boxes.size(), 0);
     }
 
-    void collectionArguments_data() {
+    void collectionArguments_data()
+    {
         QTest::addColumn<bool>("range");
         QTest::newRow("whole") << false;
         QTest::newRow("range") << true;
     }
-    void collectionArguments() {
+    void collectionArguments()
+    {
         QFETCH(bool, range);
         WindowFixture f;
         auto &w = f.w();
@@ -110,15 +123,19 @@ private slots:
         QCOMPARE(f.link->count(collection(!range).op), 0);
     }
 
-    void rangeCollectionErrors_data() {
+    void rangeCollectionErrors_data()
+    {
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("description");
         QTest::addColumn<QString>("box");
         QTest::newRow("older component") << 450 << "参数个数错误" << VersionMessage;
-        QTest::newRow("other error") << 5 << "无效的过程调用" << "5:无效的过程调用";
-        QTest::newRow("missing operation") << 438 << "对象不支持该属性或方法" << "438:对象不支持该属性或方法";
+        QTest::newRow("other error") << 5 << "无效的过程调用"
+                                     << "5:无效的过程调用";
+        QTest::newRow("missing operation") << 438 << "对象不支持该属性或方法"
+                                           << "438:对象不支持该属性或方法";
     }
-    void rangeCollectionErrors() {
+    void rangeCollectionErrors()
+    {
         QFETCH(int, number);
         QFETCH(QString, description);
         QFETCH(QString, box);
@@ -137,7 +154,8 @@ private slots:
         QVERIFY(w.StatusProgress->isHidden());
     }
 
-    void olderComponentRejectsTheRangeCollection() {
+    void olderComponentRejectsTheRangeCollection()
+    {
         WindowFixture f;
         f.link->olderComponent = true;
         f.w().Cmd_GetNameList_All->click();
@@ -146,7 +164,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void plainCollectionErrorIsReportedAndThePointerRestored() {
+    void plainCollectionErrorIsReportedAndThePointerRestored()
+    {
         WindowFixture f;
         f.link->scriptError("GatherSendCardData", 450, "参数个数错误");
         f.w().Cmd_GetNameList->click();
@@ -156,7 +175,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void collectionShowsProgressWhileItRuns() {
+    void collectionShowsProgressWhileItRuns()
+    {
         WindowFixture f;
         auto &w = f.w();
         int value = -1, maximum = -1;
@@ -180,7 +200,8 @@ private slots:
         QCOMPARE(w.StatusProgress->value(), 4);
     }
 
-    void browse() {
+    void browse()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.setStatusText("old");
@@ -211,7 +232,8 @@ private slots:
         QVERIFY(f.op.boxes[0].text.contains(f.appFile("NameList.txt")));
     }
 
-    void countLabel() {
+    void countLabel()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText(" 7");
@@ -241,7 +263,8 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
-    void clearAddress_data() {
+    void clearAddress_data()
+    {
         QTest::addColumn<QString>("address");
         QTest::addColumn<int>("passed");  // -1: refused, no confirmation and no call
         QTest::newRow("255") << "255" << 255;
@@ -252,7 +275,8 @@ private slots:
         QTest::newRow("empty") << "" << -1;
         QTest::newRow("not a number") << "1x" << -1;
     }
-    void clearAddress() {
+    void clearAddress()
+    {
         QFETCH(QString, address);
         QFETCH(int, passed);
         WindowFixture f;
@@ -277,7 +301,8 @@ private slots:
         QCOMPARE(w.statusText(), QString("删除名单表成功"));
     }
 
-    void clearAnswers() {
+    void clearAnswers()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.setStatusText("old");

@@ -36,12 +36,14 @@ class SpineCloseHostile : public QObject {
 
     // The console, shown, on TCP to `terminal` at address 105, one attempt of at most deadlineMs a call;
     // null when it cannot connect.
-    std::unique_ptr<Console> consoleOn(const LyingTerminal &terminal, ScriptedOperator &op, const QString &name, int deadlineMs)
+    std::unique_ptr<Console> consoleOn(const LyingTerminal &terminal, ScriptedOperator &op, const QString &name,
+                                       int deadlineMs)
     {
         const QString app = dir_.filePath(name);
         QDir().mkpath(app);
         QFile ini(app + QStringLiteral("/AttLink.ini"));
-        if (ini.open(QIODevice::WriteOnly)) ini.write(QStringLiteral("[Link]\nReplyDeadline=%1\nRetries=0\n").arg(deadlineMs).toLatin1());
+        if (ini.open(QIODevice::WriteOnly))
+            ini.write(QStringLiteral("[Link]\nReplyDeadline=%1\nRetries=0\n").arg(deadlineMs).toLatin1());
         ini.close();
         auto c = console(op, app);
         c->window().show();

@@ -15,17 +15,20 @@
 
 namespace {
 
-const QString Fallback = QStringLiteral("您所使用的动态库不支持TCP通讯!\n请使用V7.2以上版本的 'AttLink_V70.dll' 动态库(2007年8月推出)");
+const QString Fallback =
+    QStringLiteral("您所使用的动态库不支持TCP通讯!\n请使用V7.2以上版本的 'AttLink_V70.dll' 动态库(2007年8月推出)");
 const QString AddressRange = QStringLiteral("请输入‘1 → 255  之间的数字字符！");
 
-void showActive(FrmZevo &w) {
+void showActive(FrmZevo &w)
+{
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
 }
 
 // A click as the desktop delivers it: into the window at the control's place, not straight to the control.
-void desktopClick(FrmZevo &w, QWidget *control) {
+void desktopClick(FrmZevo &w, QWidget *control)
+{
     QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, control->mapTo(&w, control->rect().center()));
 }
 
@@ -34,7 +37,8 @@ void desktopClick(FrmZevo &w, QWidget *control) {
 class SpineConnection : public QObject {
     Q_OBJECT
 private slots:
-    void portButton_data() {
+    void portButton_data()
+    {
         QTest::addColumn<int>("port");
         QTest::addColumn<QVariant>("result");
         QTest::addColumn<QString>("status");
@@ -44,7 +48,8 @@ private slots:
         QTest::newRow("Com1 no answer") << 1 << QVariant() << "串口:1 设置失败!";
         QTest::newRow("Com2 fails") << 2 << QVariant(0) << "串口:2 设置失败!";
     }
-    void portButton() {
+    void portButton()
+    {
         QFETCH(int, port);
         QFETCH(QVariant, result);
         QFETCH(QString, status);
@@ -72,7 +77,8 @@ private slots:
     }
 
     // The program sets the pressed state only of the button it selects; the others keep theirs.
-    void otherButtonsKeepTheirPressedState() {
+    void otherButtonsKeepTheirPressedState()
+    {
         WindowFixture f;
         auto &w = f.w();
         QVERIFY(w.comButtonPressed(2));  // start-up selected Com2
@@ -86,7 +92,8 @@ private slots:
         QCOMPARE(f.link->count("SetPort"), 3);
     }
 
-    void portButtonSurvivesALinkError() {
+    void portButtonSurvivesALinkError()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TxtAddress->setText("9");
@@ -100,7 +107,8 @@ private slots:
         QCOMPARE(w.comButtonImage(7), 1);
     }
 
-    void tcpAndSerialModes() {
+    void tcpAndSerialModes()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->clearCalls();
@@ -137,7 +145,8 @@ private slots:
         QCOMPARE(w.cmdConnectNet->text(), QString("断开连接"));
     }
 
-    void olderComponentFallsBackToSerial() {
+    void olderComponentFallsBackToSerial()
+    {
         WindowFixture f;
         auto &w = f.w();
         f.link->olderComponent = true;
@@ -160,7 +169,8 @@ private slots:
         QCOMPARE(f.link->callsOf("Mode").last().arg(1).toInt(), 0);
     }
 
-    void connectAndDisconnect() {
+    void connectAndDisconnect()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.optTcp->click();
@@ -202,7 +212,8 @@ private slots:
         QVERIFY(f.op.boxes.isEmpty());
     }
 
-    void connectErrorIsReported() {
+    void connectErrorIsReported()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.optTcp->click();
@@ -215,12 +226,15 @@ private slots:
         QCOMPARE(w.cmdConnectNet->text(), QString("断开连接"));
     }
 
-    void stateCaptions_data() {
+    void stateCaptions_data()
+    {
         QTest::addColumn<QVariant>("state");
         QTest::addColumn<QString>("caption");
-        const char *captions[] = {"连接已关闭", "打开状态", "侦听", "连接挂起", "识别主机",
-                                  "已识别主机", "正在连接", "已连接", "同级人员正在关闭连接", "错误"};
-        for (int i = 0; i < 10; ++i) QTest::newRow(QByteArray::number(i)) << QVariant(i) << QString::fromUtf8(captions[i]);
+        const char *captions[] = {
+            "连接已关闭",           "打开状态", "侦听", "连接挂起", "识别主机", "已识别主机", "正在连接", "已连接",
+            "同级人员正在关闭连接", "错误"};
+        for (int i = 0; i < 10; ++i)
+            QTest::newRow(QByteArray::number(i)) << QVariant(i) << QString::fromUtf8(captions[i]);
         QTest::newRow("10") << QVariant(10) << "未知状态";
         QTest::newRow("-1") << QVariant(-1) << "未知状态";
         QTest::newRow("7.5") << QVariant(7.5) << "未知状态";
@@ -229,14 +243,16 @@ private slots:
         QTest::newRow("null") << QVariant() << "未知状态";
         QTest::newRow("65536 + 7") << QVariant(65543) << "未知状态";
     }
-    void stateCaptions() {
+    void stateCaptions()
+    {
         QFETCH(QVariant, state);
         QFETCH(QString, caption);
         QCOMPARE(ConnectionCommands::tcpStateCaption(state), caption);
     }
 
     // Two seconds after a connection the label shows the state instead of the connection result.
-    void timerShowsTheState() {
+    void timerShowsTheState()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.optTcp->click();
@@ -256,7 +272,8 @@ private slots:
     }
 
     // A state read that raises is shown once, not a box every tick, and the display recovers.
-    void failingStateReadIsReportedOnce() {
+    void failingStateReadIsReportedOnce()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.TimerState->setInterval(20);
@@ -272,7 +289,8 @@ private slots:
         QTRY_COMPARE(w.lblTcpState->text(), QString("已连接"));
     }
 
-    void addressCheck_data() {
+    void addressCheck_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("accepted");
         QTest::newRow("255") << "255" << true;
@@ -285,7 +303,8 @@ private slots:
         QTest::newRow("digits then letter") << "1a" << false;
         QTest::newRow("blank only") << " " << false;
     }
-    void addressCheck() {
+    void addressCheck()
+    {
         QFETCH(QString, text);
         QFETCH(bool, accepted);
         WindowFixture f;

@@ -12,11 +12,13 @@
 
 namespace {
 
-void desktopClick(FrmZevo &w, QWidget *control) {
+void desktopClick(FrmZevo &w, QWidget *control)
+{
     QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, control->mapTo(&w, control->rect().center()));
 }
 
-void showActive(FrmZevo &w) {
+void showActive(FrmZevo &w)
+{
     w.show();
     QApplication::setActiveWindow(&w);
     QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -27,18 +29,30 @@ void showActive(FrmZevo &w) {
 class SpineFocus : public QObject {
     Q_OBJECT
 private slots:
-    void refusals_data() {
+    void refusals_data()
+    {
         QTest::addColumn<QString>("box");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("address 256") << "TxtAddress" << "256" << "请输入‘1 → 255  之间的数字字符！";
-        QTest::newRow("hour 24") << "TxtHour(3)" << "24" << "请输入‘０ → ２３  之间的数字！";
-        QTest::newRow("hour ab") << "TxtHour(0)" << "ab" << "请输入数字！";
-        QTest::newRow("minute 60") << "TxtMin(9)" << "60" << "请输入０ → ５９之间的数字！";
-        QTest::newRow("minute -1") << "TxtMin(1)" << "-1" << "请输入０ → ５９之间的数字！";
+        QTest::newRow("address 256") << "TxtAddress"
+                                     << "256"
+                                     << "请输入‘1 → 255  之间的数字字符！";
+        QTest::newRow("hour 24") << "TxtHour(3)"
+                                 << "24"
+                                 << "请输入‘０ → ２３  之间的数字！";
+        QTest::newRow("hour ab") << "TxtHour(0)"
+                                 << "ab"
+                                 << "请输入数字！";
+        QTest::newRow("minute 60") << "TxtMin(9)"
+                                   << "60"
+                                   << "请输入０ → ５９之间的数字！";
+        QTest::newRow("minute -1") << "TxtMin(1)"
+                                   << "-1"
+                                   << "请输入０ → ５９之间的数字！";
     }
     // A refused box keeps the focus, and the button that was clicked does not run.
-    void refusals() {
+    void refusals()
+    {
         QFETCH(QString, box);
         QFETCH(QString, text);
         QFETCH(QString, message);
@@ -67,14 +81,16 @@ private slots:
 
     // Only a move of the focus asks for validation: not a click into the box itself, on a label, on a
     // disabled button, or on another window's control.
-    void noValidationWithoutAFocusMove_data() {
+    void noValidationWithoutAFocusMove_data()
+    {
         QTest::addColumn<QString>("target");
         QTest::newRow("the box itself") << "TxtAddress";
         QTest::newRow("a label") << "Label18";
         QTest::newRow("a disabled button") << "cmdConnectNet";
         QTest::newRow("a frame") << "Frame1";
     }
-    void noValidationWithoutAFocusMove() {
+    void noValidationWithoutAFocusMove()
+    {
         QFETCH(QString, target);
         WindowFixture f;
         auto &w = f.w();
@@ -89,7 +105,8 @@ private slots:
     }
 
     // A bad address cannot reach the settings through a toolbar click: the box is checked first.
-    void toolbarClickChecksTheAddressFirst() {
+    void toolbarClickChecksTheAddressFirst()
+    {
         WindowFixture f;
         auto &w = f.w();
         showActive(w);
@@ -106,12 +123,14 @@ private slots:
         QCOMPARE(f.console->settings().read("Address", "none"), QString());
     }
 
-    void tabKey_data() {
+    void tabKey_data()
+    {
         QTest::addColumn<int>("key");
         QTest::newRow("Tab") << int(Qt::Key_Tab);
         QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab);
     }
-    void tabKey() {
+    void tabKey()
+    {
         QFETCH(int, key);
         WindowFixture f;
         auto &w = f.w();

@@ -20,13 +20,15 @@
 
 namespace {
 
-FrmZevo *shownWindow() {
+FrmZevo *shownWindow()
+{
     for (QWidget *w : QApplication::topLevelWidgets())
         if (auto *z = qobject_cast<FrmZevo *>(w); z && z->isVisible()) return z;
     return nullptr;
 }
 
-bool anyWindowShown() {
+bool anyWindowShown()
+{
     for (QWidget *w : QApplication::topLevelWidgets())
         if (w->isVisible()) return true;
     return false;
@@ -40,25 +42,29 @@ class SpineMain : public QObject {
     QString appFolder() const { return dir_.path() + "/app"; }
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         QDir().mkpath(appFolder());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir_.path() + "/settings");
     }
 
-    void linkNotCreatable_data() {
+    void linkNotCreatable_data()
+    {
         QTest::addColumn<int>("how");
         QTest::newRow("not registered") << 0;
         QTest::newRow("creator throws") << 1;
         QTest::newRow("creator gives nothing") << 2;
     }
-    void linkNotCreatable() {
+    void linkNotCreatable()
+    {
         QFETCH(int, how);
         DeviceLinkFactory factory;
         if (how == 1)
             factory.registerComponent(DeviceLinkFactory::ProgId, []() -> std::unique_ptr<DeviceLink> {
                 throw LinkError(-2147221164, "没有注册类");
             });
-        if (how == 2) factory.registerComponent(DeviceLinkFactory::ProgId, [] { return std::unique_ptr<DeviceLink>(); });
+        if (how == 2)
+            factory.registerComponent(DeviceLinkFactory::ProgId, [] { return std::unique_ptr<DeviceLink>(); });
         ScriptedOperator op;
         bool looped = false;
         const int status = runConsole(factory, op, appFolder(), std::make_unique<DirectLinkCallRunner>(), [&] {
@@ -75,7 +81,8 @@ private slots:
         QVERIFY(!QFile::exists(appFolder() + "/Public.Sys"));
     }
 
-    void runsTheLoopWithTheWindowShown() {
+    void runsTheLoopWithTheWindowShown()
+    {
         DeviceLinkFactory factory;
         FakeDeviceLink *link = nullptr;
         factory.registerComponent(DeviceLinkFactory::ProgId, [&] {
@@ -93,12 +100,14 @@ private slots:
         QVERIFY(!anyWindowShown());
     }
 
-    void signalClosesAndSaves_data() {
+    void signalClosesAndSaves_data()
+    {
         QTest::addColumn<int>("signal");
         QTest::newRow("SIGTERM") << SIGTERM;
         QTest::newRow("SIGINT") << SIGINT;
     }
-    void signalClosesAndSaves() {
+    void signalClosesAndSaves()
+    {
         QFETCH(int, signal);
         QFile::remove(appFolder() + "/Public.Sys");
         DeviceLinkFactory factory;
@@ -123,7 +132,8 @@ private slots:
     }
 
     // Once the console is gone the signals are the system's again: the handler does not outlive it.
-    void handlersGoWithTheConsole() {
+    void handlersGoWithTheConsole()
+    {
         DeviceLinkFactory factory;
         factory.registerComponent(DeviceLinkFactory::ProgId, [] { return std::make_unique<FakeDeviceLink>(); });
         ScriptedOperator op;

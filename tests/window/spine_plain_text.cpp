@@ -14,7 +14,8 @@
 class SpinePlainText : public QObject {
     Q_OBJECT
 private slots:
-    void everyLabelOfTheWindowIsPlainText() {
+    void everyLabelOfTheWindowIsPlainText()
+    {
         WindowFixture f;
         QStringList rich;
         for (QLabel *l : f.w().findChildren<QLabel *>())
@@ -22,13 +23,15 @@ private slots:
         QVERIFY2(rich.isEmpty(), qPrintable(rich.join(", ")));
     }
 
-    void markupInRepliesIsShownAsTyped_data() {
+    void markupInRepliesIsShownAsTyped_data()
+    {
         QTest::addColumn<QString>("reply");
         QTest::newRow("heading") << "<h1>采集成功</h1>";
         QTest::newRow("huge image") << "<img src=\"nothere\" width=\"100000\" height=\"100000\">";
         QTest::newRow("entity") << "&lt;b&gt;";
     }
-    void markupInRepliesIsShownAsTyped() {
+    void markupInRepliesIsShownAsTyped()
+    {
         QFETCH(QString, reply);
         WindowFixture f;
         auto &w = f.w();
@@ -47,7 +50,8 @@ private slots:
     }
 
     // The desktop's message boxes: a reply or a file's content in a box is plain text too.
-    void messageBoxesArePlainText() {
+    void messageBoxesArePlainText()
+    {
         DesktopOperator person;
         Qt::TextFormat format = Qt::RichText;
         QString shown;

@@ -31,7 +31,8 @@ struct Outcome {
 // Runs `command` inside the window's event loop, raises `sig` once a modal box or dialog is open, and
 // waits until the window has closed after the command ended (or gives up after a generous bound, so
 // that a program that hangs fails instead of blocking the suite).
-Outcome closeBySignal(WindowFixture &f, int sig, const std::function<void()> &command) {
+Outcome closeBySignal(WindowFixture &f, int sig, const std::function<void()> &command)
+{
     Outcome out;
     auto &w = f.w();
     w.show();
@@ -66,16 +67,17 @@ Outcome closeBySignal(WindowFixture &f, int sig, const std::function<void()> &co
     QObject::disconnect(closed);
     QCoreApplication::processEvents();
     for (QWidget *top : QApplication::topLevelWidgets())
-        if (top->isVisible()) out.stillOpen << QString::fromLatin1(top->metaObject()->className()) + " " + top->objectName();
+        if (top->isVisible())
+            out.stillOpen << QString::fromLatin1(top->metaObject()->className()) + " " + top->objectName();
     return out;
 }
 
-#define EXPECT_CLOSED(o)                                                        \
-    do {                                                                        \
-        QVERIFY2((o).signalled, "no box or dialog was open");                   \
-        QVERIFY((o).commandEnded);                                              \
-        QVERIFY((o).windowClosed);                                              \
-        QVERIFY2((o).stillOpen.isEmpty(), qPrintable((o).stillOpen.join(", "))); \
+#define EXPECT_CLOSED(o)                                                                                               \
+    do {                                                                                                               \
+        QVERIFY2((o).signalled, "no box or dialog was open");                                                          \
+        QVERIFY((o).commandEnded);                                                                                     \
+        QVERIFY((o).windowClosed);                                                                                     \
+        QVERIFY2((o).stillOpen.isEmpty(), qPrintable((o).stillOpen.join(", ")));                                       \
     } while (false)
 
 }  // namespace
@@ -86,12 +88,14 @@ class SpineSignals : public QObject {
 
 private slots:
     // The address check's box: the refused text is thrown away, not saved for the next start.
-    void addressCheckBox_data() {
+    void addressCheckBox_data()
+    {
         QTest::addColumn<int>("sig");
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
     }
-    void addressCheckBox() {
+    void addressCheckBox()
+    {
         QFETCH(int, sig);
         WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());
         f.w().TxtAddress->setText("300");
@@ -102,7 +106,8 @@ private slots:
     }
 
     // A Yes/No confirmation is answered No: nothing is cleared.
-    void confirmationBox() {
+    void confirmationBox()
+    {
         WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());
         f.w().TxtAddress->setText("18");
         const Outcome o = closeBySignal(f, SIGTERM, [&] { f.w().Command11->click(); });
@@ -111,7 +116,8 @@ private slots:
     }
 
     // The send-records panel's open-file dialog chooses nothing: the list is left as it was.
-    void fileDialog() {
+    void fileDialog()
+    {
         WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());
         f.w().Command17->click();
         f.w().List1->addItem("1050079A785070927093628");
@@ -122,7 +128,8 @@ private slots:
     }
 
     // A box that the shut-down itself opens (a file that cannot be saved, say) is answered too.
-    void boxOpenedByTheShutDown() {
+    void boxOpenedByTheShutDown()
+    {
         WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());
         auto &w = f.w();
         bool boxAnswered = false;
@@ -148,7 +155,8 @@ private slots:
     }
 
     // No box open: the window closes at once and saves.
-    void noBox() {
+    void noBox()
+    {
         WindowFixture f(person_, std::make_unique<ThreadedLinkCallRunner>());
         f.w().TxtAddress->setText("42");
         Outcome o;

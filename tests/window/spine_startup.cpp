@@ -21,7 +21,8 @@ namespace {
 
 // A later run of the program on the application folder and the settings of an earlier one.
 struct NextRun {
-    explicit NextRun(const QString &appFolder) {
+    explicit NextRun(const QString &appFolder)
+    {
         DeviceLinkFactory factory;
         factory.registerComponent(DeviceLinkFactory::ProgId, [this] {
             auto fake = std::make_unique<FakeDeviceLink>();
@@ -39,7 +40,8 @@ struct NextRun {
     std::unique_ptr<Console> console;
 };
 
-QByteArray fileBytes(const QString &path) {
+QByteArray fileBytes(const QString &path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
@@ -49,7 +51,8 @@ QByteArray fileBytes(const QString &path) {
 class SpineStartup : public QObject {
     Q_OBJECT
 private slots:
-    void firstRun_data() {
+    void firstRun_data()
+    {
         QTest::addColumn<QVariant>("setPort");
         QTest::addColumn<bool>("pressed");
         QTest::addColumn<int>("image");
@@ -57,7 +60,8 @@ private slots:
         QTest::newRow("port not usable") << QVariant(false) << false << 3;
         QTest::newRow("no answer") << QVariant() << false << 3;
     }
-    void firstRun() {
+    void firstRun()
+    {
         QFETCH(QVariant, setPort);
         QFETCH(bool, pressed);
         QFETCH(int, image);
@@ -108,7 +112,8 @@ private slots:
     }
 
     // The close box saves Com = "1", the address, IP, port and Public.Sys; the next start shows them.
-    void closeSavesAndNextStartRestores() {
+    void closeSavesAndNextStartRestores()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.comButtons[6]->click();
@@ -150,7 +155,8 @@ private slots:
 
     // Texts that a settings file could take for something else come back as typed; an empty one stays
     // empty instead of falling back to the default.
-    void settingsRoundTrip_data() {
+    void settingsRoundTrip_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::newRow("empty") << "";
         QTest::newRow("comma") << "1,2";
@@ -161,7 +167,8 @@ private slots:
         QTest::newRow("backslash") << "a\\b";
         QTest::newRow("equals and brackets") << "[x]=y";
     }
-    void settingsRoundTrip() {
+    void settingsRoundTrip()
+    {
         QFETCH(QString, text);
         WindowFixture f;
         f.w().TxtAddress->setText(text.left(3));
@@ -176,7 +183,8 @@ private slots:
 
     // Exit saves nothing: the next start selects the port of the last toolbar click and shows the address
     // of that click; IP, port, options and separators are those of the last close.
-    void exitSavesNothing() {
+    void exitSavesNothing()
+    {
         QString folder;
         WindowFixture f;
         folder = f.appFolder();
@@ -213,7 +221,8 @@ private slots:
         QCOMPARE(third.w().TxtF[2]->text(), QString("/"));
     }
 
-    void exitOnFirstRunLeavesNoFiles() {
+    void exitOnFirstRunLeavesNoFiles()
+    {
         WindowFixture f;
         f.w().Cmd_Exit->click();
         QVERIFY(!QFile::exists(f.appFile("Public.Sys")));
@@ -221,7 +230,8 @@ private slots:
         QVERIFY(!f.console->settings().contains("Com"));
     }
 
-    void profileFollowsTheApplicationFolderNotTheCurrentOne() {
+    void profileFollowsTheApplicationFolderNotTheCurrentOne()
+    {
         QTemporaryDir elsewhere;
         const QString before = QDir::currentPath();
         QDir::setCurrent(elsewhere.path());
@@ -234,7 +244,8 @@ private slots:
     }
 
     // An application folder that cannot be written is named in the status text at start-up.
-    void unwritableFolderIsSaid() {
+    void unwritableFolderIsSaid()
+    {
         WindowFixture f(false);
         QVERIFY(QDir(f.appFolder()).removeRecursively());
         f.load();
@@ -242,7 +253,8 @@ private slots:
     }
 
     // Both said when the start also failed: the link's error first, the folder after it.
-    void unwritableFolderAfterAStartError() {
+    void unwritableFolderAfterAStartError()
+    {
         WindowFixture f(false);
         QVERIFY(QDir(f.appFolder()).removeRecursively());
         f.link->scriptError("Ver", 5, "端口不存在");
@@ -251,7 +263,8 @@ private slots:
     }
 
     // Hand-edited or damaged stores: the program keeps running and leaves the controls at design state.
-    void malformedStoredValues_data() {
+    void malformedStoredValues_data()
+    {
         QTest::addColumn<QString>("com");
         QTest::addColumn<QByteArray>("sys");
         QTest::addColumn<int>("marked");  // the toolbar button start-up marks, 0 for none
@@ -262,9 +275,12 @@ private slots:
         QTest::newRow("check 2") << "2" << QByteArray("[730KZevo]\r\nIsCheck=2\r\nYearCheck=x\r\n") << 2;
         QTest::newRow("check huge") << "2" << QByteArray("[730KZevo]\r\nIsCheck=99999999\r\n") << 2;
         QTest::newRow("separator too short") << "2" << QByteArray("[730KZevo]\r\nTxtF0=x\r\nTxtF1={\r\n") << 2;
-        QTest::newRow("binary junk") << "2" << (QByteArray("\xff\xfe") + QByteArray(1, '\0') + "[730KZevo\r\n=\r\n\x81\r\n") << 2;
+        QTest::newRow("binary junk") << "2"
+                                     << (QByteArray("\xff\xfe") + QByteArray(1, '\0') + "[730KZevo\r\n=\r\n\x81\r\n")
+                                     << 2;
     }
-    void malformedStoredValues() {
+    void malformedStoredValues()
+    {
         QFETCH(QString, com);
         QFETCH(QByteArray, sys);
         QFETCH(int, marked);
@@ -287,12 +303,14 @@ private slots:
     }
 
     // An error raised by the device link during start-up leaves a usable window; the steps after it run.
-    void startUpSurvivesLinkErrors_data() {
+    void startUpSurvivesLinkErrors_data()
+    {
         QTest::addColumn<QString>("failing");
         QTest::newRow("SetPort") << "SetPort";
         QTest::newRow("Ver") << "Ver";
     }
-    void startUpSurvivesLinkErrors() {
+    void startUpSurvivesLinkErrors()
+    {
         QFETCH(QString, failing);
         WindowFixture f(false);
         f.link->scriptError(failing, 5, "端口不存在");
@@ -314,7 +332,8 @@ private slots:
     }
 
     // ReadSys leaves a box alone when its separator is missing, empty or "{}".
-    void readSysLeavesBoxesWithoutAValue() {
+    void readSysLeavesBoxesWithoutAValue()
+    {
         WindowFixture f;
         auto &w = f.w();
         QFile file(f.appFile("Public.Sys"));

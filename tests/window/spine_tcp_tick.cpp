@@ -16,7 +16,8 @@
 class SpineTcpTick : public QObject {
     Q_OBJECT
 private slots:
-    void keysTypedDuringATickAreKept() {
+    void keysTypedDuringATickAreKept()
+    {
         ScriptedOperator person;
         WindowFixture f(person, std::make_unique<ThreadedLinkCallRunner>());
         auto &w = f.w();

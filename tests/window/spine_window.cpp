@@ -22,7 +22,8 @@
 
 namespace {
 
-QString captionOf(QWidget *c) {
+QString captionOf(QWidget *c)
+{
     if (auto *b = qobject_cast<QAbstractButton *>(c)) return b->text();
     if (auto *l = qobject_cast<QLabel *>(c)) return l->text();
     if (auto *e = qobject_cast<QLineEdit *>(c)) return e->text();
@@ -31,7 +32,8 @@ QString captionOf(QWidget *c) {
 }
 
 // The font a widget shows its caption in.
-int captionWidth(QWidget *c, const QString &text) {
+int captionWidth(QWidget *c, const QString &text)
+{
     QString shown = text;
     shown.remove(QLatin1Char('&'));
     int widest = 0;
@@ -42,7 +44,8 @@ int captionWidth(QWidget *c, const QString &text) {
 
 // Controls in `root`'s subtree that leave their container, cut their caption or cover a sibling. A box
 // may lie over a label only where the label's caption has blanks.
-QStringList layoutFaults(QWidget *root) {
+QStringList layoutFaults(QWidget *root)
+{
     QStringList faults;
     for (QWidget *c : root->findChildren<QWidget *>()) {
         if (!c->isVisible() || c->objectName().isEmpty() || c->objectName().startsWith("qt_")) continue;
@@ -51,11 +54,13 @@ QStringList layoutFaults(QWidget *root) {
         if (!QRect(QPoint(0, 0), parent->size()).contains(c->geometry()))
             faults << c->objectName() + " leaves " + parent->objectName();
         const bool wraps = qobject_cast<QLabel *>(c) && static_cast<QLabel *>(c)->wordWrap();
-        if (!wraps && (qobject_cast<QPushButton *>(c) || qobject_cast<QLabel *>(c) || qobject_cast<QCheckBox *>(c) ||
-                       qobject_cast<QRadioButton *>(c))) {
+        if (!wraps
+            && (qobject_cast<QPushButton *>(c) || qobject_cast<QLabel *>(c) || qobject_cast<QCheckBox *>(c)
+                || qobject_cast<QRadioButton *>(c))) {
             const int room = qobject_cast<QLabel *>(c) ? c->width() : c->width() - 8;
             int need = captionWidth(c, captionOf(c));
-            if (auto *b = qobject_cast<QAbstractButton *>(c); b && !b->icon().isNull()) need += b->iconSize().width() + 4;
+            if (auto *b = qobject_cast<QAbstractButton *>(c); b && !b->icon().isNull())
+                need += b->iconSize().width() + 4;
             if (qobject_cast<QCheckBox *>(c) || qobject_cast<QRadioButton *>(c)) need += 18;
             if (need > room) faults << c->objectName() + " cuts its caption";
         }
@@ -94,14 +99,16 @@ QStringList layoutFaults(QWidget *root) {
 class SpineWindow : public QObject {
     Q_OBJECT
 private slots:
-    void catalogue_data() {
+    void catalogue_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<int>("maxLength");  // 0: no limit of the design's own
         auto row = [](const char *name, const char *kind, const QString &caption, bool enabled = true, int limit = 0) {
-            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(kind) << caption << enabled << limit;
+            QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(kind) << caption << enabled
+                                << limit;
         };
         // Frame6
         row("Frame6", "QGroupBox", "通讯基础设置");
@@ -222,7 +229,8 @@ private slots:
         row("Command21", "QPushButton", "发单条数据");
         row("Command20", "QPushButton", "返回");
     }
-    void catalogue() {
+    void catalogue()
+    {
         QFETCH(QString, name);
         QFETCH(QString, kind);
         QFETCH(QString, caption);
@@ -238,7 +246,8 @@ private slots:
         if (auto *e = qobject_cast<QLineEdit *>(c)) QCOMPARE(e->maxLength(), maxLength ? maxLength : 32767);
     }
 
-    void designStates() {
+    void designStates()
+    {
         WindowFixture f;
         auto &w = f.w();
         QCOMPARE(w.windowTitle(), QString("考勤机VX730K 动态链接库使用演示程序 2009-07-04"));
@@ -254,28 +263,36 @@ private slots:
         QVERIFY(!w.Picture3->isVisibleTo(&w));
         QCOMPARE(w.Picture1->x(), -320);  // -4800 twips
         QVERIFY(w.Label18->text().startsWith("语音提示："));
-        for (const char *prompt : {"1：无效卡", "3：欢迎你", "4：你好", "5：生日快乐", "6：你迟到了", "7：节日快乐", "8：注意安全"})
+        for (const char *prompt :
+             {"1：无效卡", "3：欢迎你", "4：你好", "5：生日快乐", "6：你迟到了", "7：节日快乐", "8：注意安全"})
             QVERIFY2(w.Label18->text().contains(QString::fromUtf8(prompt)), prompt);
         QVERIFY(w.List1->selectionMode() == QAbstractItemView::MultiSelection);
         QCOMPARE(w.Cmd_Exit->shortcut(), QKeySequence(Qt::ALT | Qt::Key_X));
     }
 
-    void tooltips_data() {
+    void tooltips_data()
+    {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("tip");
-        for (const char *n : {"Frame7", "Command30", "Command31", "Text8"}) QTest::newRow(n) << n << "只适用於带键盘机型";
-        QTest::newRow("SoundNum") << "SoundNum" << "语音号";
-        QTest::newRow("TxtNo") << "TxtNo" << "请输入“0-9”，“a-f”之间的字符！";
-        QTest::newRow("TxtHour(4)") << "TxtHour(4)" << "请输入“0-23”之间的数！";
-        QTest::newRow("TxtMin(7)") << "TxtMin(7)" << "请输入“0-59”之间的数！";
-        const char *tips[] = {"Select Com1", "Select Com2", "Select Com3", "Select  Com4",
+        for (const char *n : {"Frame7", "Command30", "Command31", "Text8"})
+            QTest::newRow(n) << n << "只适用於带键盘机型";
+        QTest::newRow("SoundNum") << "SoundNum"
+                                  << "语音号";
+        QTest::newRow("TxtNo") << "TxtNo"
+                               << "请输入“0-9”，“a-f”之间的字符！";
+        QTest::newRow("TxtHour(4)") << "TxtHour(4)"
+                                    << "请输入“0-23”之间的数！";
+        QTest::newRow("TxtMin(7)") << "TxtMin(7)"
+                                   << "请输入“0-59”之间的数！";
+        const char *tips[] = {"Select Com1",  "Select Com2",  "Select Com3",  "Select  Com4",
                               "Select  Com5", "Select  Com6", "Select  Com7", "select Com8"};
         for (int i = 0; i < 8; ++i) {
             const QByteArray n = "Com" + QByteArray::number(i + 1);
             QTest::newRow(n) << QString::fromLatin1(n) << tips[i];
         }
     }
-    void tooltips() {
+    void tooltips()
+    {
         QFETCH(QString, name);
         QFETCH(QString, tip);
         WindowFixture f;
@@ -284,7 +301,8 @@ private slots:
         QCOMPARE(c->toolTip(), tip);
     }
 
-    void separatorsLookDifferentFromFields() {
+    void separatorsLookDifferentFromFields()
+    {
         WindowFixture f;
         auto &w = f.w();
         for (int i = 0; i < 9; ++i) {
@@ -301,12 +319,14 @@ private slots:
 
     // Hover shows the frame and leaving keeps it; a click on the cross or on the rest of the button hides
     // panel and frame; the panel reopens without the frame.
-    void closeButton_data() {
+    void closeButton_data()
+    {
         QTest::addColumn<bool>("onCross");
         QTest::newRow("cross glyph") << true;
         QTest::newRow("rest of the button") << false;
     }
-    void closeButton() {
+    void closeButton()
+    {
         QFETCH(bool, onCross);
         WindowFixture f;
         auto &w = f.w();
@@ -327,8 +347,10 @@ private slots:
         for (QFrame *side : w.ButBorder) QVERIFY(side->isVisible());
 
         const QPoint xy = w.Picture1->pos();
-        if (onCross) QTest::mouseClick(w.Image1, Qt::LeftButton, {}, QPoint(5, 4));
-        else QTest::mouseClick(w.Picture2, Qt::LeftButton, {}, QPoint(1, 15));
+        if (onCross)
+            QTest::mouseClick(w.Image1, Qt::LeftButton, {}, QPoint(5, 4));
+        else
+            QTest::mouseClick(w.Picture2, Qt::LeftButton, {}, QPoint(1, 15));
         QVERIFY(!w.Picture1->isVisible());
         for (QFrame *side : w.ButBorder) QVERIFY(!side->isVisibleTo(w.Picture2));
         QCOMPARE(w.Picture1->pos(), xy);
@@ -338,7 +360,8 @@ private slots:
     }
 
     // All eight port buttons sit on the toolbar itself, none behind an overflow arrow.
-    void toolbarShowsEveryPort() {
+    void toolbarShowsEveryPort()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.show();
@@ -362,7 +385,8 @@ private slots:
 
     // Every visible control lies inside its container, shows its whole caption, and covers no sibling:
     // with the panels hidden, and inside each panel as it is shown.
-    void layoutAtDesignSize() {
+    void layoutAtDesignSize()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.show();
@@ -383,7 +407,8 @@ private slots:
 
     // The short-message panel's label keeps a run of 17 blanks between its words, and Text6 sits in it
     // without covering either word.
-    void displayTimeBoxSitsBetweenItsWords() {
+    void displayTimeBoxSitsBetweenItsWords()
+    {
         WindowFixture f;
         auto &w = f.w();
         QCOMPARE(w.Label16->text(), QString("显示时长") + QString(17, ' ') + QString("分钟"));
@@ -398,7 +423,8 @@ private slots:
 
     // Only the panels' own background changes: their text boxes and list keep the colour of a box that
     // can be typed into.
-    void panelBoxesLookEnabled() {
+    void panelBoxesLookEnabled()
+    {
         WindowFixture f;
         auto &w = f.w();
         const QColor base = QApplication::palette().color(QPalette::Active, QPalette::Base);
@@ -411,7 +437,8 @@ private slots:
     // About 9315 x 7305 twips of client area (621 x 487 pixels), scaled for the fonts of this desktop;
     // it must fit a 1024 x 768 screen with its title bar. A status text longer than the bar keeps that
     // size: it is cut with an ellipsis and shown whole in the tooltip; a short one is shown as it is.
-    void windowSize() {
+    void windowSize()
+    {
         WindowFixture f;
         auto &w = f.w();
         w.show();
@@ -422,7 +449,8 @@ private slots:
         QVERIFY(w.Sta_Info->geometry().top() >= w.centralWidget()->geometry().bottom());
 
         const QSize designed = w.size();
-        const QString reply = QStringLiteral("采集不成功  ") + QStringLiteral("终端没有回答，请检查线路。").repeated(10) + "\nEND";
+        const QString reply =
+            QStringLiteral("采集不成功  ") + QStringLiteral("终端没有回答，请检查线路。").repeated(10) + "\nEND";
         w.setStatusText(reply);
         QCoreApplication::processEvents();
         w.layout()->activate();

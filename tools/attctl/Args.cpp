@@ -2,10 +2,7 @@
 
 #include "common/NumberText.h"
 
-bool Args::flag(const QString &name)
-{
-    return args_.removeAll(name) > 0;
-}
+bool Args::flag(const QString &name) { return args_.removeAll(name) > 0; }
 
 std::optional<QString> Args::value(const QString &name)
 {
@@ -47,7 +44,7 @@ void Args::finish() const
 {
     for (const QString &a : args_)
         throw UsageError{(a.startsWith(QLatin1String("--")) ? QStringLiteral("unknown option ")
-                                                             : QStringLiteral("unexpected argument "))
+                                                            : QStringLiteral("unexpected argument "))
                          + a};
 }
 
@@ -55,6 +52,10 @@ int wholeNumber(const QString &text, int low, int high, const QString &what)
 {
     const std::optional<qint64> v = NumberText::wholeNumber(QStringView(text).trimmed(), low, high);
     if (!v)
-        throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"").arg(what).arg(low).arg(high).arg(text)};
+        throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
+                             .arg(what)
+                             .arg(low)
+                             .arg(high)
+                             .arg(text)};
     return int(*v);
 }

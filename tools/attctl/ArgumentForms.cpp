@@ -36,8 +36,8 @@ QString card(const QString &text)
 {
     uint32_t c = 0;
     if (!RecordWire::parseCard(text.trimmed(), c))
-        refuse(QStringLiteral("the card number"), QStringLiteral("8 hexadecimal digits (0079A785) or 10 decimal digits (0007972229)"),
-               text);
+        refuse(QStringLiteral("the card number"),
+               QStringLiteral("8 hexadecimal digits (0079A785) or 10 decimal digits (0007972229)"), text);
     return text.trimmed();
 }
 
@@ -53,14 +53,16 @@ QString recordTime(const QString &text)
 QString date(const QString &text)
 {
     QDate d;
-    if (!OperationArgs::date(text, d)) refuse(QStringLiteral("the date"), QStringLiteral("a real date as YYYY-MM-DD"), text);
+    if (!OperationArgs::date(text, d))
+        refuse(QStringLiteral("the date"), QStringLiteral("a real date as YYYY-MM-DD"), text);
     return text.trimmed();
 }
 
 QString time(const QString &text)
 {
     QTime t;
-    if (!OperationArgs::time(text, t)) refuse(QStringLiteral("the time"), QStringLiteral("a time of day as hh:mm:ss"), text);
+    if (!OperationArgs::time(text, t))
+        refuse(QStringLiteral("the time"), QStringLiteral("a time of day as hh:mm:ss"), text);
     return text.trimmed();
 }
 
@@ -81,14 +83,16 @@ QString voicePrompt(const QString &text) { return wholeIn(text, 1, 255, 3, QStri
 
 QString password(const QString &text)
 {
-    if (!OperationArgs::digits(text.trimmed(), 1, 4)) refuse(QStringLiteral("the menu password"), QStringLiteral("1 to 4 digits"), text);
+    if (!OperationArgs::digits(text.trimmed(), 1, 4))
+        refuse(QStringLiteral("the menu password"), QStringLiteral("1 to 4 digits"), text);
     return text.trimmed();
 }
 
 QString jobNumber(const QString &text)
 {
     if (!OperationArgs::jobNumber(text))
-        refuse(QStringLiteral("the job number"), QStringLiteral("1 to 8 printable ASCII characters other than \",\""), text);
+        refuse(QStringLiteral("the job number"), QStringLiteral("1 to 8 printable ASCII characters other than \",\""),
+               text);
     return text;
 }
 
@@ -108,7 +112,8 @@ QString name(const QString &text)
 QString parameterWord(const QString &text, const QString &what)
 {
     QString out;
-    if (text.size() != 4 || !OperationArgs::hexCode(text, 4, out)) refuse(what, QStringLiteral("4 hexadecimal digits"), text);
+    if (text.size() != 4 || !OperationArgs::hexCode(text, 4, out))
+        refuse(what, QStringLiteral("4 hexadecimal digits"), text);
     return text;
 }
 

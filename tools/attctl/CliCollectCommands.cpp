@@ -29,15 +29,15 @@ int writeFailure(CliContext &c, const QString &error)
 QString rawFailure(const DurableFile &raw)
 {
     return QStringLiteral("cannot write ") + raw.path() + QStringLiteral(": ") + raw.errorString()
-           + QStringLiteral(" (the earlier file is kept)");
+        + QStringLiteral(" (the earlier file is kept)");
 }
 
 // attctl speaks English; the console keeps the link's Chinese message.
 QString collectedText(qint64 count) { return QStringLiteral("%1 records collected").arg(count); }
 
 // GatherData or GatherData_All, the formatted file written alongside the raw one.
-int collectAll(CliContext &c, TransferProgress &progress, const QString &folder, bool toStdout, bool decimal, bool fullYear,
-               const QString &sleep, const RecordLayout &layout, const QString &from, const QString &to)
+int collectAll(CliContext &c, TransferProgress &progress, const QString &folder, bool toStdout, bool decimal,
+               bool fullYear, const QString &sleep, const RecordLayout &layout, const QString &from, const QString &to)
 {
     c.out.flush();
     FormattedStream formatted(toStdout ? QString() : QDir(folder).filePath(FormattedName), layout);
@@ -46,9 +46,8 @@ int collectAll(CliContext &c, TransferProgress &progress, const QString &folder,
     QString message;
     qint32 count = 0;
     const QVariant r = from.isEmpty()
-                           ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
-                           : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal,
-                                                    fullYear, from, to);
+        ? c.link->GatherData(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear)
+        : c.link->GatherData_All(c.addressText(), folder, RawName, message, count, sleep, decimal, fullYear, from, to);
     c.link->setRawLinesObserver({});
     progress.clear();
     if (!formatted.error().isEmpty()) return writeFailure(c, formatted.error());
@@ -116,9 +115,11 @@ int collect(CliContext &c, Args &a)
     const QString folder = RecordOptions::folder(target.folder);
     // On a terminal, standard error shows the records received and the time left.
     TransferProgress progress(c.err);
-    if (progress.active()) c.link->setProgressHandler([&](qint64 done, qint64 expected) { progress.update(QString(), done, expected); });
-    const int status = since ? collectSince(c, progress, folder, target.toStdout, decimal, fullYear, layout, serial)
-                             : collectAll(c, progress, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
+    if (progress.active())
+        c.link->setProgressHandler([&](qint64 done, qint64 expected) { progress.update(QString(), done, expected); });
+    const int status = since
+        ? collectSince(c, progress, folder, target.toStdout, decimal, fullYear, layout, serial)
+        : collectAll(c, progress, folder, target.toStdout, decimal, fullYear, sleep, layout, from, to);
     c.link->setProgressHandler({});
     return status;
 }

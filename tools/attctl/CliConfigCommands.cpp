@@ -24,7 +24,8 @@ int setTime(CliContext &c, Args &a)
 
 int setAlarms(CliContext &c, Args &a)
 {
-    const QString ring = QString::number(wholeNumber(a.value(QStringLiteral("--ring"), QStringLiteral("1")), 0, 255, QStringLiteral("--ring")));
+    const QString ring = QString::number(
+        wholeNumber(a.value(QStringLiteral("--ring"), QStringLiteral("1")), 0, 255, QStringLiteral("--ring")));
     // Eleven slots as the console sends them: up to ten times of day, the rest (and slot 10) zero.
     QVector<double> alarms(11, 0.0);
     int n = 0;
@@ -40,12 +41,14 @@ int setAlarms(CliContext &c, Args &a)
 
 int setParameters(CliContext &c, Args &a)
 {
-    QString relay = ArgumentForms::parameterWord(a.positional(QStringLiteral("the relay time")), QStringLiteral("the relay time"));
-    QString interval = ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
+    QString relay =
+        ArgumentForms::parameterWord(a.positional(QStringLiteral("the relay time")), QStringLiteral("the relay time"));
+    QString interval =
+        ArgumentForms::parameterWord(a.positional(QStringLiteral("the interval")), QStringLiteral("the interval"));
     QString mode = ArgumentForms::parameterWord(a.positional(QStringLiteral("the mode")), QStringLiteral("the mode"));
     a.finish();
     return c.answered(QStringLiteral("set-parameters"),
-                    c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
+                      c.link->RepairSystemParameter(c.address16(), relay, interval, mode));
 }
 
 int readParameters(CliContext &c, Args &a)
@@ -60,7 +63,8 @@ int readParameters(CliContext &c, Args &a)
 
 int setAddress(CliContext &c, Args &a)
 {
-    const int to = wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
+    const int to =
+        wholeNumber(a.positional(QStringLiteral("the new address")), 0, 255, QStringLiteral("the new address"));
     a.finish();
     return c.answered(QStringLiteral("set-address"), c.link->RepairAddress(c.address16(), qint16(to)));
 }
@@ -86,7 +90,8 @@ int number(CliContext &c, Args &a, const QString &name, Call call, int digits = 
 
 int setStorage(CliContext &c, Args &a)
 {
-    const int code = wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
+    const int code =
+        wholeNumber(a.positional(QStringLiteral("the storage mode")), 0, 32767, QStringLiteral("the storage mode"));
     a.finish();
     return c.answered(QStringLiteral("set-storage"), c.link->SetStorageModel(c.addressText(), qint16(code)));
 }
@@ -133,24 +138,25 @@ void addConfigCommands(std::vector<CommandEntry> &t)
                  QStringLiteral("set up to 10 alarm times and the ring period"), true, setAlarms});
     t.push_back({QStringLiteral("set-parameters"), QStringLiteral("RELAY INTERVAL MODE"),
                  QStringLiteral("set the system parameters"), true, setParameters});
-    t.push_back({QStringLiteral("read-parameters"), QString(),
-                 QStringLiteral("the system parameters"), true, readParameters});
+    t.push_back(
+        {QStringLiteral("read-parameters"), QString(), QStringLiteral("the system parameters"), true, readParameters});
     t.push_back({QStringLiteral("set-address"), QStringLiteral("NEW"),
                  QStringLiteral("give the terminal a new address 0..255"), true, setAddress});
-    t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"),
-                 QStringLiteral("set the menu password"), true, setPassword});
-    t.push_back({QStringLiteral("get-password"), QString(), QStringLiteral("the menu password, the four digits the terminal keeps"), true,
-                 [](CliContext &c, Args &a) {
-                     return number(c, a, QStringLiteral("get-password"),
-                                   [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
-                 }});
+    t.push_back({QStringLiteral("set-password"), QStringLiteral("PASSWORD"), QStringLiteral("set the menu password"),
+                 true, setPassword});
+    t.push_back(
+        {QStringLiteral("get-password"), QString(),
+         QStringLiteral("the menu password, the four digits the terminal keeps"), true, [](CliContext &c, Args &a) {
+             return number(
+                 c, a, QStringLiteral("get-password"), [&] { return c.link->GetMachinePassword(c.address16()); }, 4);
+         }});
     t.push_back({QStringLiteral("get-storage"), QString(), QStringLiteral("the storage mode"), true,
                  [](CliContext &c, Args &a) {
                      return number(c, a, QStringLiteral("get-storage"),
                                    [&] { return c.link->GetStorageModel(c.addressText()); });
                  }});
-    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode"),
-                 true, setStorage});
+    t.push_back({QStringLiteral("set-storage"), QStringLiteral("CODE"), QStringLiteral("set the storage mode"), true,
+                 setStorage});
     t.push_back({QStringLiteral("logo"), QStringLiteral("--restore | --custom"),
                  QStringLiteral("show the maker's boot picture again, or the custom one"), true, logo});
     t.push_back({QStringLiteral("send-picture"), QStringLiteral("FILE"),

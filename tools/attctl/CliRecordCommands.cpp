@@ -17,11 +17,12 @@ namespace {
 const QString RawName = QString::fromLatin1(RecordFiles::RawName);
 const QString FormattedName = QString::fromLatin1(RecordFiles::FormattedName);
 
-int writeFormatted(CliContext &c, const QString &rawPath, const RecordOptions::Destination &to, const RecordLayout &layout,
-                   qint64 *lines = nullptr)
+int writeFormatted(CliContext &c, const QString &rawPath, const RecordOptions::Destination &to,
+                   const RecordLayout &layout, qint64 *lines = nullptr)
 {
     c.out.flush();
-    const RecordFiles::Result r = RecordFiles::format(rawPath, to.toStdout ? QString() : QDir(to.folder).filePath(FormattedName), layout);
+    const RecordFiles::Result r =
+        RecordFiles::format(rawPath, to.toStdout ? QString() : QDir(to.folder).filePath(FormattedName), layout);
     if (!r.ok) {
         c.err << "attctl: " << r.error << Qt::endl;
         return r.writeFailed ? ExitCode::LocalWrite : ExitCode::Usage;
@@ -74,8 +75,9 @@ int check(CliContext &c, Args &a)
     a.finish();
     QString message;
     bool ok = false;
-    const int code = c.link->CheckData(c.addressText(), QDir(dir).absolutePath(), RawName, message, 3, decimal, fullYear,
-                                       QStringLiteral("2008/3/7 10:10"), 20)
+    const int code = c.link
+                         ->CheckData(c.addressText(), QDir(dir).absolutePath(), RawName, message, 3, decimal, fullYear,
+                                     QStringLiteral("2008/3/7 10:10"), 20)
                          .toInt(&ok);
     if (ok && code >= 0 && code <= 4) {
         c.out << code << '\t' << message << Qt::endl;
@@ -93,7 +95,8 @@ int sendRecord(CliContext &c, Args &a)
     // The two codes the console sends with a single record, or with the lines of its list.
     const QString code1 = list ? QStringLiteral("1") : QStringLiteral("FF");
     const QString code2 = list ? QStringLiteral("2") : QStringLiteral("99");
-    return c.answered(QStringLiteral("send-record"), c.link->SendRecordToMachine(c.addressText(), card, when, code1, code2));
+    return c.answered(QStringLiteral("send-record"),
+                      c.link->SendRecordToMachine(c.addressText(), card, when, code1, code2));
 }
 
 template <typename Call>
@@ -110,11 +113,12 @@ int readLog(CliContext &c, Args &a, const QString &name, Call call)
 
 void addRecordCommands(std::vector<CommandEntry> &t)
 {
-    t.push_back({QStringLiteral("format"), QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
+    t.push_back({QStringLiteral("format"),
+                 QStringLiteral("RAW [--dir D|-] [--stdout] [--decimal] [--full-year] [--layout TEXT]"),
                  QStringLiteral("convert a raw record file into D/DataRecordSet.txt (standard output with --stdout "
-                                "or --dir -), without a terminal"), false, formatCommand});
-    t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held"), true,
-                 count});
+                                "or --dir -), without a terminal"),
+                 false, formatCommand});
+    t.push_back({QStringLiteral("count"), QString(), QStringLiteral("the number of records held"), true, count});
     t.push_back({QStringLiteral("clear-flags"), QStringLiteral("--yes"),
                  QStringLiteral("clear the records' collected flags"), true, [](CliContext &c, Args &a) {
                      return confirmed(c, a, QStringLiteral("clear-flags"), true,
@@ -125,15 +129,15 @@ void addRecordCommands(std::vector<CommandEntry> &t)
                                 "prints 0, or 1 to 4 with the reason"),
                  true, check});
     t.push_back({QStringLiteral("send-record"), QStringLiteral("CARD YYMMDDhhmmss [--list]"),
-                 QStringLiteral("send one record to the terminal; --list sends it as a line of a record list"),
-                 true, sendRecord});
-    t.push_back({QStringLiteral("read-clear-log"), QString(), QStringLiteral("the terminal's clear log"),
-                 true, [](CliContext &c, Args &a) {
+                 QStringLiteral("send one record to the terminal; --list sends it as a line of a record list"), true,
+                 sendRecord});
+    t.push_back({QStringLiteral("read-clear-log"), QString(), QStringLiteral("the terminal's clear log"), true,
+                 [](CliContext &c, Args &a) {
                      return readLog(c, a, QStringLiteral("read-clear-log"),
                                     [&](QString &log) { return c.link->ReadClearLog(c.address16(), log); });
                  }});
-    t.push_back({QStringLiteral("read-time-log"), QString(),
-                 QStringLiteral("the terminal's time-change log"), true, [](CliContext &c, Args &a) {
+    t.push_back({QStringLiteral("read-time-log"), QString(), QStringLiteral("the terminal's time-change log"), true,
+                 [](CliContext &c, Args &a) {
                      return readLog(c, a, QStringLiteral("read-time-log"),
                                     [&](QString &log) { return c.link->ReadChangeTimeLog(c.address16(), log); });
                  }});

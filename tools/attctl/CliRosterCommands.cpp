@@ -19,18 +19,20 @@ int roster(CliContext &c, Args &a)
     const std::optional<QString> to = a.value(QStringLiteral("--to"));
     a.finish();
     if (from.has_value() != to.has_value()) throw UsageError{QStringLiteral("--from and --to go together")};
-    if (from && wholeNumber(*to, 1, 65535, QStringLiteral("--to")) < wholeNumber(*from, 1, 65535, QStringLiteral("--from")))
+    if (from
+        && wholeNumber(*to, 1, 65535, QStringLiteral("--to")) < wholeNumber(*from, 1, 65535, QStringLiteral("--from")))
         throw UsageError{QStringLiteral("--to is before --from")};
     if (!QDir(dir).exists() && !QDir().mkpath(dir)) throw UsageError{QStringLiteral("cannot create the folder ") + dir};
     const QString folder = QDir(dir).absolutePath();
     const QString name = QStringLiteral("NameList.txt");
     QString message;
     qint32 count = 0;
-    const QVariant r = from ? c.link->GatherSendCardData_all(c.addressText(), folder, name, message, count, sleep, decimal,
-                                                              from->trimmed(), to->trimmed())
+    const QVariant r = from ? c.link->GatherSendCardData_all(c.addressText(), folder, name, message, count, sleep,
+                                                             decimal, from->trimmed(), to->trimmed())
                             : c.link->GatherSendCardData(c.addressText(), folder, name, message, count, sleep, decimal);
     if (!LinkResult::toBool(r)) return c.failed(QStringLiteral("roster"), message);
-    c.out << count << '\t' << QStringLiteral("%1 roster entries collected").arg(count) << Qt::endl;  // the link's message is the console's Chinese
+    c.out << count << '\t' << QStringLiteral("%1 roster entries collected").arg(count)
+          << Qt::endl;  // the link's message is the console's Chinese
     return ExitCode::Success;
 }
 
@@ -38,7 +40,8 @@ int rosterCount(CliContext &c, Args &a)
 {
     a.finish();
     qint32 n = 0;
-    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n))) return c.failed(QStringLiteral("roster-count"));
+    if (!LinkResult::toBool(c.link->GatherSendCardSum(c.addressText(), n)))
+        return c.failed(QStringLiteral("roster-count"));
     c.out << n << Qt::endl;
     return ExitCode::Success;
 }
@@ -47,7 +50,8 @@ int clearRoster(CliContext &c, Args &a)
 {
     const bool yes = a.flag(QStringLiteral("--yes"));
     a.finish();
-    if (!yes) throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
+    if (!yes)
+        throw UsageError{QStringLiteral("clear-roster erases the roster and every record on the terminal: add --yes")};
     return c.answered(QStringLiteral("clear-roster"), c.link->ClearNameList(c.address16()));
 }
 
@@ -69,8 +73,9 @@ int issueCard(CliContext &c, Args &a)
     a.finish();
     if (!job) throw UsageError{QStringLiteral("issue-card needs --job J, the card's job number")};
     ArgumentForms::jobNumber(*job);
-    return c.answered(QStringLiteral("issue-card"),
-                      c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
+    return c.answered(
+        QStringLiteral("issue-card"),
+        c.link->CardSendToMachine(c.address16(), card, *job, name, QStringLiteral("00"), QStringLiteral("00000000")));
 }
 
 int withdrawCard(CliContext &c, Args &a)
@@ -97,17 +102,16 @@ void addRosterCommands(std::vector<CommandEntry> &t)
     t.push_back({QStringLiteral("roster"), QStringLiteral("[--dir D] [--decimal] [--from P --to P] [--sleep S]"),
                  QStringLiteral("collect the roster into D/NameList.txt (only packets P to P with --from and --to)"),
                  true, roster});
-    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster"),
-                 true, rosterCount});
+    t.push_back({QStringLiteral("roster-count"), QString(), QStringLiteral("the number of cards in the roster"), true,
+                 rosterCount});
     t.push_back({QStringLiteral("clear-roster"), QStringLiteral("--yes"),
-                 QStringLiteral("erase the roster and, with it, every record the terminal holds"),
-                 true, clearRoster});
+                 QStringLiteral("erase the roster and, with it, every record the terminal holds"), true, clearRoster});
     t.push_back({QStringLiteral("read-card"), QString(),
                  QStringLiteral("the card held to the reader: decimal number and reply"), true, readCard});
     t.push_back({QStringLiteral("issue-card"), QStringLiteral("CARD --job J [--name N]"),
                  QStringLiteral("add a card to the roster"), true, issueCard});
-    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"), QStringLiteral("remove a card from the roster"),
-                 true, withdrawCard});
+    t.push_back({QStringLiteral("withdraw-card"), QStringLiteral("CARD"),
+                 QStringLiteral("remove a card from the roster"), true, withdrawCard});
     t.push_back({QStringLiteral("find-card"), QStringLiteral("CARD"),
                  QStringLiteral("whether the roster holds a card: found or not found"), true, findCard});
 }

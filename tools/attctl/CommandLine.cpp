@@ -13,29 +13,36 @@ struct Parser {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
                             QStringLiteral("This text; COMMAND --help shows one command.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("attctl's version.")};
-    QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("Reach the terminal over TCP."), QStringLiteral("HOST:PORT")};
-    QCommandLineOption com{QStringLiteral("com"),
-                           QStringLiteral("Reach it over serial port COMn (mapped by AttLink.ini, else /dev/ttyS<N-1>)."),
-                           QStringLiteral("N")};
+    QCommandLineOption tcp{QStringLiteral("tcp"), QStringLiteral("Reach the terminal over TCP."),
+                           QStringLiteral("HOST:PORT")};
+    QCommandLineOption com{
+        QStringLiteral("com"),
+        QStringLiteral("Reach it over serial port COMn (mapped by AttLink.ini, else /dev/ttyS<N-1>)."),
+        QStringLiteral("N")};
     QCommandLineOption device{QStringLiteral("device"),
                               QStringLiteral("Reach it over the serial device PATH (e.g. a /dev/serial/by-id name)."),
                               QStringLiteral("PATH")};
-    QCommandLineOption baud{QStringLiteral("baud"), QStringLiteral("Serial line rate, one of %1 (default: AttLink.ini, else 9600).")
+    QCommandLineOption baud{QStringLiteral("baud"),
+                            QStringLiteral("Serial line rate, one of %1 (default: AttLink.ini, else 9600).")
                                 .arg(SerialChannel::supportedRatesText()),
                             QStringLiteral("B")};
-    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default %1).").arg(DefaultTerminalAddress),
+    QCommandLineOption address{QStringLiteral("address"),
+                               QStringLiteral("Terminal address 0..255 (default %1).").arg(DefaultTerminalAddress),
                                QStringLiteral("A")};
-    QCommandLineOption settings{QStringLiteral("settings"),
-                                QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),
-                                QStringLiteral("FILE")};
+    QCommandLineOption settings{
+        QStringLiteral("settings"),
+        QStringLiteral("The device link's settings (AttLink.ini) to use instead of the usual one."),
+        QStringLiteral("FILE")};
 
-    QCommandLineOption trace{QStringLiteral("trace"),
-                             QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
-                                            "command, sequence) and every retry with its cause on standard error.")};
+    QCommandLineOption trace{
+        QStringLiteral("trace"),
+        QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
+                       "command, sequence) and every retry with its cause on standard error.")};
 
-    QCommandLineOption verbose{QStringLiteral("verbose"),
-                               QStringLiteral("Say on standard error what the link and the sync do: lines opened, retries "
-                                              "and their causes, each terminal's steps with their times.")};
+    QCommandLineOption verbose{
+        QStringLiteral("verbose"),
+        QStringLiteral("Say on standard error what the link and the sync do: lines opened, retries "
+                       "and their causes, each terminal's steps with their times.")};
 
     Parser()
     {
@@ -72,7 +79,8 @@ Invocation parse(const QStringList &arguments)
         bool ok = false;
         in.connection.baud = text.trimmed().toInt(&ok);
         if (!ok || !SerialChannel::supportedRates().contains(in.connection.baud))
-            throw UsageError{QStringLiteral("--baud must be one of %1, not \"%2\"").arg(SerialChannel::supportedRatesText(), text)};
+            throw UsageError{
+                QStringLiteral("--baud must be one of %1, not \"%2\"").arg(SerialChannel::supportedRatesText(), text)};
     }
     const QStringList rest = p.positionalArguments();
     if (!rest.isEmpty()) {

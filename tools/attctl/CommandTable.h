@@ -34,8 +34,8 @@ struct CliContext {
 
 struct CommandEntry {
     QString name;
-    QString synopsis;   // arguments, for --help
-    QString summary;    // one line, for --help
+    QString synopsis;  // arguments, for --help
+    QString summary;   // one line, for --help
     bool needsTerminal = true;
     std::function<int(CliContext &, Args &)> run;
     // A command over a fleet file and a database rather than one terminal: --help lists it apart.

@@ -149,12 +149,18 @@ done); 2 a usage error, a bad fleet file or list (nothing sent).
 void addFleetHelp(std::vector<CommandEntry> &table)
 {
     for (CommandEntry &c : table) {
-        if (c.name == QLatin1String("sync")) c.details = QString::fromUtf8(SyncDetails);
-        else if (c.name == QLatin1String("export")) c.details = QString::fromUtf8(ExportDetails);
-        else if (c.name == QLatin1String("status")) c.details = QString::fromUtf8(StatusDetails);
-        else if (c.name == QLatin1String("serve")) c.details = QString::fromUtf8(ServeDetails);
-        else if (c.name.startsWith(QLatin1String("roster "))) c.details = QString::fromUtf8(RosterDetails);
-        else continue;
+        if (c.name == QLatin1String("sync"))
+            c.details = QString::fromUtf8(SyncDetails);
+        else if (c.name == QLatin1String("export"))
+            c.details = QString::fromUtf8(ExportDetails);
+        else if (c.name == QLatin1String("status"))
+            c.details = QString::fromUtf8(StatusDetails);
+        else if (c.name == QLatin1String("serve"))
+            c.details = QString::fromUtf8(ServeDetails);
+        else if (c.name.startsWith(QLatin1String("roster ")))
+            c.details = QString::fromUtf8(RosterDetails);
+        else
+            continue;
         c.fleet = true;
     }
 }

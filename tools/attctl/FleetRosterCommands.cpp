@@ -22,7 +22,8 @@ QList<FleetTerminal> fleetOptions(Args &a, FleetRosterOptions &options, const QS
 {
     const QString fleetPath = a.value(QStringLiteral("--fleet")).value_or(QString());
     if (fleetPath.isEmpty()) throw UsageError{command + QStringLiteral(" needs --fleet FILE")};
-    options.lines.jobs = wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
+    options.lines.jobs =
+        wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
     options.lines.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400,
                                                 QStringLiteral("--lock-wait"));
     options.lines.lockFolder = a.value(QStringLiteral("--lock-dir"), LineLock::defaultFolder());
@@ -52,26 +53,31 @@ int runOverFleet(CliContext &c, const QList<FleetTerminal> &fleet, const QList<L
     const bool tty = isatty(STDERR_FILENO);
     QElapsedTimer clock;
     clock.start();
-    const QList<RosterOutcome> all = FleetRoster::run(fleet, list, options, [&](const RosterOutcome &o, int done, int total) {
-        if (tty) c.err << "\r\033[K" << Qt::flush;
-        switch (options.action) {
-        case FleetRosterOptions::Plan:
-            if (json) c.out << QString::fromUtf8(RosterReport::planJson(o)) << Qt::endl;
-            else c.out << RosterReport::planLine(o) << Qt::endl;
-            break;
-        case FleetRosterOptions::Apply:
-            c.out << RosterReport::applyLine(o) << Qt::endl;
-            for (const QString &l : RosterReport::refusalLines(o)) c.out << l << Qt::endl;
-            break;
-        case FleetRosterOptions::Pull: c.out << RosterReport::pullLine(o) << Qt::endl; break;
-        }
-        if (tty) c.err << done << " / " << total << " terminals" << Qt::flush;
-    });
+    const QList<RosterOutcome> all =
+        FleetRoster::run(fleet, list, options, [&](const RosterOutcome &o, int done, int total) {
+            if (tty) c.err << "\r\033[K" << Qt::flush;
+            switch (options.action) {
+            case FleetRosterOptions::Plan:
+                if (json)
+                    c.out << QString::fromUtf8(RosterReport::planJson(o)) << Qt::endl;
+                else
+                    c.out << RosterReport::planLine(o) << Qt::endl;
+                break;
+            case FleetRosterOptions::Apply:
+                c.out << RosterReport::applyLine(o) << Qt::endl;
+                for (const QString &l : RosterReport::refusalLines(o)) c.out << l << Qt::endl;
+                break;
+            case FleetRosterOptions::Pull:
+                c.out << RosterReport::pullLine(o) << Qt::endl;
+                break;
+            }
+            if (tty) c.err << done << " / " << total << " terminals" << Qt::flush;
+        });
     if (tty) c.err << "\r\033[K" << Qt::flush;
     const double seconds = double(clock.elapsed()) / 1000.0;
-    const QString total = options.action == FleetRosterOptions::Plan    ? RosterReport::planTotal(all, seconds)
-                          : options.action == FleetRosterOptions::Apply ? RosterReport::applyTotal(all, seconds)
-                                                                        : RosterReport::pullTotal(all, seconds);
+    const QString total = options.action == FleetRosterOptions::Plan ? RosterReport::planTotal(all, seconds)
+        : options.action == FleetRosterOptions::Apply                ? RosterReport::applyTotal(all, seconds)
+                                                                     : RosterReport::pullTotal(all, seconds);
     // The JSON lines stay one object each; the total goes beside them.
     (json ? c.err : c.out) << total << Qt::endl;
     for (const RosterOutcome &o : all)
@@ -81,7 +87,8 @@ int runOverFleet(CliContext &c, const QList<FleetTerminal> &fleet, const QList<L
 
 int planOrApply(CliContext &c, Args &a, FleetRosterOptions::Action action)
 {
-    const QString command = action == FleetRosterOptions::Plan ? QStringLiteral("roster plan") : QStringLiteral("roster apply");
+    const QString command =
+        action == FleetRosterOptions::Plan ? QStringLiteral("roster plan") : QStringLiteral("roster apply");
     FleetRosterOptions options;
     options.action = action;
     const QList<FleetTerminal> fleet = fleetOptions(a, options, command);
@@ -119,20 +126,24 @@ int exportRosters(CliContext &c, const DatabaseUrl &url, bool urlGiven, const QS
 {
     QString error;
     if (url.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(url.path)) {
-        c.err << "attctl: database " << url.display() << ": no such file" << (urlGiven ? "" : " (no roster pull has run yet)") << Qt::endl;
+        c.err << "attctl: database " << url.display() << ": no such file"
+              << (urlGiven ? "" : " (no roster pull has run yet)") << Qt::endl;
         return ExitCode::SomeFailed;
     }
     auto db = Database::open(url, error);
     const int version = db ? Schema::usableVersion(*db, error) : -1;
     if (version >= 0 && version != Schema::Current)
-        error = db->failure(QStringLiteral("cannot export"), QStringLiteral("it holds no rosters (no roster pull has run)"));
+        error = db->failure(QStringLiteral("cannot export"),
+                            QStringLiteral("it holds no rosters (no roster pull has run)"));
     if (version != Schema::Current) {
         c.err << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
     qint64 rows = 0;
     OutputFile out(outPath);
-    const bool written = out.open() && RosterExport::writeCsv(*db, [&](const QByteArray &piece) { return out.write(piece); }, rows, error);
+    const bool written = out.open()
+        && RosterExport::writeCsv(
+                             *db, [&](const QByteArray &piece) { return out.write(piece); }, rows, error);
     if (!out.error().isEmpty() || (written && !out.commit())) {
         c.err << "attctl: " << out.error() << Qt::endl;
         return ExitCode::LocalWrite;
@@ -147,16 +158,19 @@ int exportRosters(CliContext &c, const DatabaseUrl &url, bool urlGiven, const QS
 
 void addFleetRosterCommands(std::vector<CommandEntry> &t)
 {
-    t.push_back({QStringLiteral("roster plan"),
-                 QStringLiteral("--fleet FILE --from CARDS.csv [--remove-unlisted] [--json] ") + LineOptions,
-                 QStringLiteral("what roster apply would add, change and remove on every terminal of a fleet; changes nothing"),
-                 false, [](CliContext &c, Args &a) { return planOrApply(c, a, FleetRosterOptions::Plan); }});
-    t.push_back({QStringLiteral("roster apply"),
-                 QStringLiteral("--fleet FILE --from CARDS.csv [--remove-unlisted] ") + LineOptions,
-                 QStringLiteral("bring every terminal of a fleet to the list of cards (removing unlisted cards only when "
-                                "asked); safe to run again; exit 4 when a terminal failed"),
-                 false, [](CliContext &c, Args &a) { return planOrApply(c, a, FleetRosterOptions::Apply); }});
-    t.push_back({QStringLiteral("roster pull"), QStringLiteral("--fleet FILE [--db URL] ") + LineOptions,
-                 QStringLiteral("store every terminal's roster in the database (export --format roster-csv writes it out)"),
-                 false, pull});
+    t.push_back(
+        {QStringLiteral("roster plan"),
+         QStringLiteral("--fleet FILE --from CARDS.csv [--remove-unlisted] [--json] ") + LineOptions,
+         QStringLiteral("what roster apply would add, change and remove on every terminal of a fleet; changes nothing"),
+         false, [](CliContext &c, Args &a) { return planOrApply(c, a, FleetRosterOptions::Plan); }});
+    t.push_back(
+        {QStringLiteral("roster apply"),
+         QStringLiteral("--fleet FILE --from CARDS.csv [--remove-unlisted] ") + LineOptions,
+         QStringLiteral("bring every terminal of a fleet to the list of cards (removing unlisted cards only when "
+                        "asked); safe to run again; exit 4 when a terminal failed"),
+         false, [](CliContext &c, Args &a) { return planOrApply(c, a, FleetRosterOptions::Apply); }});
+    t.push_back(
+        {QStringLiteral("roster pull"), QStringLiteral("--fleet FILE [--db URL] ") + LineOptions,
+         QStringLiteral("store every terminal's roster in the database (export --format roster-csv writes it out)"),
+         false, pull});
 }

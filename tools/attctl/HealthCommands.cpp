@@ -26,8 +26,11 @@ qint64 durationOf(const QString &text, const QString &what)
     const QRegularExpressionMatch m = form.match(text.trimmed());
     if (!m.hasMatch())
         throw UsageError{QStringLiteral("%1 wants a duration such as 90m, 2h or 1d, not \"%2\"").arg(what, text)};
-    static const QHash<QString, qint64> unit{{QString(), 1}, {QStringLiteral("s"), 1}, {QStringLiteral("m"), 60},
-                                             {QStringLiteral("h"), 3600}, {QStringLiteral("d"), 86400}};
+    static const QHash<QString, qint64> unit{{QString(), 1},
+                                             {QStringLiteral("s"), 1},
+                                             {QStringLiteral("m"), 60},
+                                             {QStringLiteral("h"), 3600},
+                                             {QStringLiteral("d"), 86400}};
     return m.captured(1).toLongLong() * unit.value(m.captured(2));
 }
 
@@ -106,8 +109,10 @@ int statusCommand(CliContext &c, Args &a)
     const DatabaseUrl url = DatabaseOption::urlOf(dbText);
     const bool json = a.flag(QStringLiteral("--json"));
     HealthThresholds thresholds;
-    thresholds.staleSeconds = durationOf(a.value(QStringLiteral("--stale"), QStringLiteral("2h")), QStringLiteral("--stale"));
-    thresholds.fillPercent = wholeNumber(a.value(QStringLiteral("--fill"), QStringLiteral("80")), 0, 100, QStringLiteral("--fill"));
+    thresholds.staleSeconds =
+        durationOf(a.value(QStringLiteral("--stale"), QStringLiteral("2h")), QStringLiteral("--stale"));
+    thresholds.fillPercent =
+        wholeNumber(a.value(QStringLiteral("--fill"), QStringLiteral("80")), 0, 100, QStringLiteral("--fill"));
     a.finish();
 
     // Only read: a missing file is not made, a database of an older version not migrated.
@@ -119,19 +124,25 @@ int statusCommand(CliContext &c, Args &a)
     auto db = Database::open(url, error);
     const int version = db ? Schema::usableVersion(*db, error) : -1;
     if (version >= 0 && version != Schema::Current)
-        error = db->failure(QStringLiteral("cannot tell the fleet's health"),
-                            version == 0 ? QStringLiteral("it holds no terminals (no sync has run)")
-                                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
-                                               .arg(version).arg(Schema::Current));
+        error = db->failure(
+            QStringLiteral("cannot tell the fleet's health"),
+            version == 0 ? QStringLiteral("it holds no terminals (no sync has run)")
+                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
+                               .arg(version)
+                               .arg(Schema::Current));
     QList<TerminalHealth> fleet;
-    if (version == Schema::Current && FleetHealth::read(*db, QDateTime::currentDateTime(), thresholds, fleet, error) && fleet.isEmpty())
-        error = db->failure(QStringLiteral("cannot tell the fleet's health"), QStringLiteral("no terminal has been synced yet"));
+    if (version == Schema::Current && FleetHealth::read(*db, QDateTime::currentDateTime(), thresholds, fleet, error)
+        && fleet.isEmpty())
+        error = db->failure(QStringLiteral("cannot tell the fleet's health"),
+                            QStringLiteral("no terminal has been synced yet"));
     if (fleet.isEmpty()) {
         c.err << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
-    if (json) printJson(c.out, fleet);
-    else printTable(c.out, fleet);
+    if (json)
+        printJson(c.out, fleet);
+    else
+        printTable(c.out, fleet);
     for (const TerminalHealth &h : fleet)
         if (!h.ok()) return ExitCode::Unhealthy;
     return ExitCode::Success;
@@ -156,7 +167,8 @@ int finishSyncRun(QTextStream &err, const SyncOptions &options, const QList<Term
             records += r.newRecords;
             failed += !r.ok();
         }
-        if (!TerminalNotes::run(*db, QDateTime::currentDateTime(), seconds, int(results.size()), failed, records, error))
+        if (!TerminalNotes::run(*db, QDateTime::currentDateTime(), seconds, int(results.size()), failed, records,
+                                error))
             err << "attctl: " << error << Qt::endl;
     }
     if (metricsPath.isEmpty()) return ExitCode::Success;
@@ -176,8 +188,9 @@ int finishSyncRun(QTextStream &err, const SyncOptions &options, const QList<Term
 
 void addHealthCommands(std::vector<CommandEntry> &t)
 {
-    t.push_back({QStringLiteral("status"), QStringLiteral("[--db URL] [--json] [--stale DURATION] [--fill PERCENT]"),
-                 QStringLiteral("tell for every terminal of a database whether it is well (ok, stale, failing, filling, lost); "
-                                "exit 6 when one is not"),
-                 false, statusCommand});
+    t.push_back(
+        {QStringLiteral("status"), QStringLiteral("[--db URL] [--json] [--stale DURATION] [--fill PERCENT]"),
+         QStringLiteral("tell for every terminal of a database whether it is well (ok, stale, failing, filling, lost); "
+                        "exit 6 when one is not"),
+         false, statusCommand});
 }

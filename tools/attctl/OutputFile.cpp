@@ -9,7 +9,7 @@ bool OutputFile::fail()
     if (error_.isEmpty())
         error_ = toStdout_ ? QStringLiteral("cannot write to standard output: ") + stdout_.errorString()
                            : QStringLiteral("cannot write ") + file_.path() + QStringLiteral(": ") + file_.errorString()
-                                 + QStringLiteral(" (the earlier file is kept)");
+                + QStringLiteral(" (the earlier file is kept)");
     return false;
 }
 

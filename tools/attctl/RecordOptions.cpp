@@ -46,7 +46,8 @@ Destination destination(Args &a)
     d.toStdout = a.flag(QStringLiteral("--stdout")) || dir == QLatin1String("-");
     if (dir == QLatin1String("-")) {
         d.scratch = std::make_unique<QTemporaryDir>();
-        if (!d.scratch->isValid()) throw UsageError{QStringLiteral("cannot create a temporary folder: ") + d.scratch->errorString()};
+        if (!d.scratch->isValid())
+            throw UsageError{QStringLiteral("cannot create a temporary folder: ") + d.scratch->errorString()};
         d.folder = d.scratch->path();
     } else {
         d.folder = dir;

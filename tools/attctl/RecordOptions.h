@@ -21,7 +21,7 @@ std::pair<QString, QString> packetRange(Args &a);
 // Where the formatted records go: D/DataRecordSet.txt, or standard output with --stdout or --dir -
 // (then with --dir - the raw file goes to a temporary folder and nothing stays on disk).
 struct Destination {
-    QString folder;          // where the raw file goes (and the formatted one unless toStdout)
+    QString folder;  // where the raw file goes (and the formatted one unless toStdout)
     bool toStdout = false;
     std::unique_ptr<QTemporaryDir> scratch;
 };

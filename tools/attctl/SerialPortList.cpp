@@ -25,9 +25,10 @@ QString stateOf(const QString &device)
         return QStringLiteral("in use by ") + who.join(QStringLiteral(", "));
     }
     if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0) {
-        struct stat s{};
+        struct stat s {};
         const group *g = ::stat(device.toLocal8Bit().constData(), &s) == 0 ? ::getgrgid(s.st_gid) : nullptr;
-        return g ? QStringLiteral("no access (group %1)").arg(QString::fromLocal8Bit(g->gr_name)) : QStringLiteral("no access");
+        return g ? QStringLiteral("no access (group %1)").arg(QString::fromLocal8Bit(g->gr_name))
+                 : QStringLiteral("no access");
     }
     return {};
 }
@@ -63,7 +64,8 @@ QList<SerialPortEntry> list(const QString &byIdFolder, const QList<QPair<int, QS
             if (e.device == target) e.comNames << QStringLiteral("COM%1").arg(com);
     }
     for (SerialPortEntry &e : entries) e.state = stateOf(e.device);
-    std::sort(entries.begin(), entries.end(), [](const SerialPortEntry &a, const SerialPortEntry &b) { return a.device < b.device; });
+    std::sort(entries.begin(), entries.end(),
+              [](const SerialPortEntry &a, const SerialPortEntry &b) { return a.device < b.device; });
     return entries;
 }
 

@@ -8,11 +8,11 @@
 // USB adapter keeps its name there whatever ttyUSB number it gets) and the COM numbers AttLink.ini
 // maps to it.
 struct SerialPortEntry {
-    QString device;          // the device node, e.g. /dev/ttyUSB0
-    QStringList stableNames; // links in the by-id folder that name it
-    QStringList comNames;    // "COM2", from the settings or the /dev/ttyS<n-1> default
-    QString description;     // what the system says the adapter is (may be empty)
-    QString state;           // "", "in use by attctl (process 1234)", "no access (group dialout)"
+    QString device;           // the device node, e.g. /dev/ttyUSB0
+    QStringList stableNames;  // links in the by-id folder that name it
+    QStringList comNames;     // "COM2", from the settings or the /dev/ttyS<n-1> default
+    QString description;      // what the system says the adapter is (may be empty)
+    QString state;            // "", "in use by attctl (process 1234)", "no access (group dialout)"
 };
 
 namespace SerialPortList {

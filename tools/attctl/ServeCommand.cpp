@@ -24,17 +24,23 @@ void readListen(const QString &text, QHostAddress &address, quint16 &port)
     bool ok = false;
     const uint p = colon < 0 ? 0 : text.mid(colon + 1).toUInt(&ok);
     if (colon < 0 || !ok || p > 65535 || !address.setAddress(host))
-        throw UsageError{QStringLiteral("--listen wants ADDRESS:PORT with a numeric address, e.g. 127.0.0.1:8470 or [::1]:8470, not \"%1\"").arg(text)};
+        throw UsageError{
+            QStringLiteral(
+                "--listen wants ADDRESS:PORT with a numeric address, e.g. 127.0.0.1:8470 or [::1]:8470, not \"%1\"")
+                .arg(text)};
     port = quint16(p);
 }
 
 QByteArray readToken(const QString &path)
 {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) throw UsageError{QStringLiteral("--token-file %1: %2").arg(path, f.errorString())};
+    if (!f.open(QIODevice::ReadOnly))
+        throw UsageError{QStringLiteral("--token-file %1: %2").arg(path, f.errorString())};
     const QByteArray token = f.read(4097).trimmed();
     if (token.size() < 16 || token.size() > 4096 || token.contains('\n'))
-        throw UsageError{QStringLiteral("--token-file %1: wants one line of 16 to 4096 characters (e.g. from openssl rand -hex 32)").arg(path)};
+        throw UsageError{
+            QStringLiteral("--token-file %1: wants one line of 16 to 4096 characters (e.g. from openssl rand -hex 32)")
+                .arg(path)};
     return token;
 }
 
@@ -48,7 +54,10 @@ int serveCommand(CliContext &c, Args &a)
     a.finish();
     // Off this computer only with a secret: the pages show who worked when.
     if (!address.isLoopback() && !tokenFile)
-        throw UsageError{QStringLiteral("--listen %1 is reachable from other computers: give --token-file FILE (or listen on 127.0.0.1)").arg(address.toString())};
+        throw UsageError{
+            QStringLiteral(
+                "--listen %1 is reachable from other computers: give --token-file FILE (or listen on 127.0.0.1)")
+                .arg(address.toString())};
     const QByteArray token = tokenFile ? readToken(*tokenFile) : QByteArray();
 
     WebSite *site = nullptr;
@@ -60,7 +69,8 @@ int serveCommand(CliContext &c, Args &a)
     }
     WebSite website(url, WebAccess(address, server.port(), token));
     site = &website;
-    const QString shown = address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']' : address.toString();
+    const QString shown =
+        address.protocol() == QAbstractSocket::IPv6Protocol ? u'[' + address.toString() + u']' : address.toString();
     c.out << "serving http://" << shown << ':' << server.port() << "/ from " << url.display()
           << (token.isEmpty() ? "" : " (token required)") << Qt::endl;
     const std::atomic<bool> &stop = StopSignal::install();
@@ -78,8 +88,9 @@ int serveCommand(CliContext &c, Args &a)
 
 void addServeCommand(std::vector<CommandEntry> &t)
 {
-    t.push_back({QStringLiteral("serve"), QStringLiteral("[--db URL] [--listen ADDRESS:PORT] [--token-file FILE]"),
-                 QStringLiteral("the read-only web dashboard of a database (default 127.0.0.1:8470; another address needs "
-                                "--token-file)"),
-                 false, serveCommand});
+    t.push_back(
+        {QStringLiteral("serve"), QStringLiteral("[--db URL] [--listen ADDRESS:PORT] [--token-file FILE]"),
+         QStringLiteral("the read-only web dashboard of a database (default 127.0.0.1:8470; another address needs "
+                        "--token-file)"),
+         false, serveCommand});
 }

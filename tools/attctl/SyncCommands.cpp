@@ -33,7 +33,8 @@ QString outputPath(const QString &text)
     const QFileInfo info(text);
     if (info.isDir()) throw UsageError{QStringLiteral("--out %1 is a folder: name a file in it").arg(text)};
     if (info.exists() && !info.isFile())
-        throw UsageError{QStringLiteral("--out %1 is not a regular file (--out - writes to standard output)").arg(text)};
+        throw UsageError{
+            QStringLiteral("--out %1 is not a regular file (--out - writes to standard output)").arg(text)};
     return text;
 }
 
@@ -52,7 +53,8 @@ int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool 
         // A database not made yet just has nothing stored.
         if (options.database.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(options.database.path)) {
             useDatabase = false;
-            c.out << "dry run: database " << options.database.display() << " (not made yet: nothing stored)" << Qt::endl;
+            c.out << "dry run: database " << options.database.display() << " (not made yet: nothing stored)"
+                  << Qt::endl;
             return ExitCode::Success;
         }
         auto db = Database::open(options.database, error, options.lockWaitSeconds);
@@ -62,7 +64,8 @@ int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool 
             return ExitCode::SomeFailed;
         }
         useDatabase = version == Schema::Current;
-        c.out << "dry run: database " << options.database.display() << (useDatabase ? "" : " (no punches stored yet)") << Qt::endl;
+        c.out << "dry run: database " << options.database.display() << (useDatabase ? "" : " (no punches stored yet)")
+              << Qt::endl;
         return ExitCode::Success;
     }
     if (!DatabaseOption::openForWriting(options.database, named, error, options.lockWaitSeconds)) {
@@ -75,19 +78,24 @@ int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool 
 // Runs the sync, its report on standard output in the fleet file's order; under systemd the failed
 // and warning lines carry the journal's priority. A stop signal
 // finishes or rolls back the terminal in hand and skips the rest.
-int runSync(CliContext &c, const QList<FleetTerminal> &fleet, SyncOptions options, bool useDatabase, const QString &metricsPath)
+int runSync(CliContext &c, const QList<FleetTerminal> &fleet, SyncOptions options, bool useDatabase,
+            const QString &metricsPath)
 {
     const bool journal = underJournal();
     TransferProgress progress(c.err);
     options.stop = &StopSignal::install();
     if (progress.active())
-        options.progress = [&](const QString &name, qint64 received, qint64 expected) { progress.update(name, received, expected); };
+        options.progress = [&](const QString &name, qint64 received, qint64 expected) {
+            progress.update(name, received, expected);
+        };
     QElapsedTimer clock;
     clock.start();
     FleetSync sync(fleet, options, useDatabase);
     const QList<TerminalResult> results = sync.run([&](const TerminalResult &r, int done, int total) {
         progress.finish(r.name);
-        progress.around([&] { c.out << (journal ? SyncReport::priority(r) : QString()) << SyncReport::line(r, options.dryRun) << Qt::endl; });
+        progress.around([&] {
+            c.out << (journal ? SyncReport::priority(r) : QString()) << SyncReport::line(r, options.dryRun) << Qt::endl;
+        });
         progress.setHeading(QStringLiteral("%1 / %2 terminals").arg(done).arg(total));
     });
     progress.clear();
@@ -110,49 +118,60 @@ int syncCommand(CliContext &c, Args &a)
     SyncOptions options;
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
     options.database = DatabaseOption::urlOf(dbText);
-    options.jobs = wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
+    options.jobs =
+        wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
     options.dryRun = a.flag(QStringLiteral("--dry-run"));
     if (const auto beyond = a.value(QStringLiteral("--set-clock-beyond")))
         options.setClockBeyond = wholeNumber(*beyond, 0, 366 * 86400, QStringLiteral("--set-clock-beyond"));
-    options.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400, QStringLiteral("--lock-wait"));
+    options.lockWaitSeconds = wholeNumber(a.value(QStringLiteral("--lock-wait"), QStringLiteral("60")), 0, 86400,
+                                          QStringLiteral("--lock-wait"));
     const std::optional<QString> lockDir = a.value(QStringLiteral("--lock-dir"));
     options.lockFolder = lockDir ? *lockDir : LineLock::defaultFolder();
     // A file named on the command line must exist, as for the device commands' --settings; the
     // default one may be absent (the link's defaults then).
     const std::optional<QString> linkSettings = a.value(QStringLiteral("--link-settings"));
-    if (linkSettings && !QFileInfo(*linkSettings).isFile()) throw UsageError{QStringLiteral("--link-settings: no settings file ") + *linkSettings};
-    options.linkSettingsFile = linkSettings.value_or(AppFolders::locate(QCoreApplication::applicationDirPath()).config + QStringLiteral("/AttLink.ini"));
+    if (linkSettings && !QFileInfo(*linkSettings).isFile())
+        throw UsageError{QStringLiteral("--link-settings: no settings file ") + *linkSettings};
+    options.linkSettingsFile = linkSettings.value_or(AppFolders::locate(QCoreApplication::applicationDirPath()).config
+                                                     + QStringLiteral("/AttLink.ini"));
     const QString metricsPath = a.value(QStringLiteral("--metrics"), QString());
     a.finish();
     // Checked once before any work, instead of failing every terminal one by one.
     QString lockError;
-    if (!LineLock::prepareFolder(options.lockFolder, lockError)) throw UsageError{QStringLiteral("--lock-dir: ") + lockError};
+    if (!LineLock::prepareFolder(options.lockFolder, lockError))
+        throw UsageError{QStringLiteral("--lock-dir: ") + lockError};
 
     QString error;
     const std::optional<QList<FleetTerminal>> fleet = FleetFile::load(fleetPath, error);
     if (!fleet) throw UsageError{error};
 
     bool useDatabase = true;
-    if (const int status = prepareDatabase(c, options, dbText.has_value(), useDatabase); status != ExitCode::Success) return status;
+    if (const int status = prepareDatabase(c, options, dbText.has_value(), useDatabase); status != ExitCode::Success)
+        return status;
     return runSync(c, *fleet, options, useDatabase, metricsPath);
 }
 
 // The database an export reads, its schema current and the filter sensible; null with the exit
 // status otherwise (a filter that can select nothing by mistake throws UsageError).
-std::unique_ptr<Database> openExportDatabase(CliContext &c, const DatabaseUrl &url, bool named, const ExportFilter &filter,
-                                             bool &snapshot, int &status)
+std::unique_ptr<Database> openExportDatabase(CliContext &c, const DatabaseUrl &url, bool named,
+                                             const ExportFilter &filter, bool &snapshot, int &status)
 {
     status = ExitCode::SomeFailed;
     if (url.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(url.path)) {
-        c.err << "attctl: database " << url.display() << ": no such file" << (named ? "" : " (no sync has run yet)") << Qt::endl;
+        c.err << "attctl: database " << url.display() << ": no such file" << (named ? "" : " (no sync has run yet)")
+              << Qt::endl;
         return nullptr;
     }
     QString error;
     auto db = Database::openForReading(url, error, snapshot);
     const int version = db ? Schema::usableVersion(*db, error) : -1;
     if (version >= 0 && version != Schema::Current)
-        error = db->failure(QStringLiteral("cannot export"), version == 0 ? QStringLiteral("it holds no punches (no sync has run)")
-                                                                          : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)").arg(version).arg(Schema::Current));
+        error = db->failure(
+            QStringLiteral("cannot export"),
+            version == 0 ? QStringLiteral("it holds no punches (no sync has run)")
+                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
+                               .arg(version)
+                               .arg(Schema::Current));
     PunchExport::FilterProblem problem = PunchExport::FilterProblem::None;
     if (version != Schema::Current || !PunchExport::checkFilter(*db, filter, problem, error)) {
         c.err << "attctl: " << error << Qt::endl;
@@ -170,7 +189,7 @@ QString fileState(const QString &path)
 {
     const QFileInfo f(path);
     return f.lastModified().toString(Qt::ISODateWithMs) + u' ' + QString::number(f.size())
-           + (QFileInfo::exists(path + QStringLiteral("-wal")) ? QStringLiteral(" wal") : QString());
+        + (QFileInfo::exists(path + QStringLiteral("-wal")) ? QStringLiteral(" wal") : QString());
 }
 
 int exportCommand(CliContext &c, Args &a)
@@ -179,8 +198,10 @@ int exportCommand(CliContext &c, Args &a)
     const DatabaseUrl url = DatabaseOption::urlOf(dbText);
     ExportFilter filter;
     QString error;
-    if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error)) throw UsageError{QStringLiteral("--from ") + error};
-    if (const auto to = a.value(QStringLiteral("--to")); to && !PunchExport::readTo(*to, filter, error)) throw UsageError{QStringLiteral("--to ") + error};
+    if (const auto from = a.value(QStringLiteral("--from")); from && !PunchExport::readFrom(*from, filter, error))
+        throw UsageError{QStringLiteral("--from ") + error};
+    if (const auto to = a.value(QStringLiteral("--to")); to && !PunchExport::readTo(*to, filter, error))
+        throw UsageError{QStringLiteral("--to ") + error};
     filter.terminal = a.value(QStringLiteral("--terminal"), QString());
     const QString format = a.value(QStringLiteral("--format"), QStringLiteral("csv"));
     const std::optional<QString> layoutText = a.value(QStringLiteral("--layout"));
@@ -194,7 +215,8 @@ int exportCommand(CliContext &c, Args &a)
     if (format == QLatin1String("layout")) {
         formatter = PunchExport::layoutFormatter(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
-        if (layoutText || decimal || fullYear) throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
+        if (layoutText || decimal || fullYear)
+            throw UsageError{QStringLiteral("--layout, --decimal and --full-year go with --format layout")};
         if (format == QLatin1String("roster-csv")) {
             if (!filter.from.isEmpty() || !filter.until.isEmpty() || !filter.terminal.isEmpty())
                 throw UsageError{QStringLiteral("--from, --to and --terminal select punches, not rosters")};
@@ -202,9 +224,12 @@ int exportCommand(CliContext &c, Args &a)
             return exportRosters(c, url, dbText.has_value(), outPath);
         }
         formatter = PunchExport::formatter(format, spreadsheetSafe);
-        if (!formatter) throw UsageError{QStringLiteral("--format must be csv, jsonl, layout or roster-csv, not \"%1\"").arg(format)};
+        if (!formatter)
+            throw UsageError{
+                QStringLiteral("--format must be csv, jsonl, layout or roster-csv, not \"%1\"").arg(format)};
     }
-    if (spreadsheetSafe && format != QLatin1String("csv")) throw UsageError{QStringLiteral("--spreadsheet-safe goes with --format csv")};
+    if (spreadsheetSafe && format != QLatin1String("csv"))
+        throw UsageError{QStringLiteral("--spreadsheet-safe goes with --format csv")};
     bool snapshot = false;
     int status = ExitCode::Success;
     const QString before = fileState(url.path);  // a snapshot is good while the file stays as it was
@@ -215,11 +240,13 @@ int exportCommand(CliContext &c, Args &a)
     // the disk. Without --out the punches go to standard output.
     qint64 rows = 0;
     OutputFile out(outPath);
-    const bool written = out.open() && PunchExport::write(*db, filter, *formatter, [&](const QByteArray &piece) {
-        return out.write(piece);
-    }, rows, error);
+    const bool written =
+        out.open()
+        && PunchExport::write(
+            *db, filter, *formatter, [&](const QByteArray &piece) { return out.write(piece); }, rows, error);
     if (written && snapshot && fileState(url.path) != before) {
-        c.err << "attctl: database " << url.display() << ": a sync wrote it during the export; nothing written, run it again" << Qt::endl;
+        c.err << "attctl: database " << url.display()
+              << ": a sync wrote it during the export; nothing written, run it again" << Qt::endl;
         return ExitCode::SomeFailed;
     }
     if (!out.error().isEmpty() || (written && !out.commit())) {
@@ -245,10 +272,11 @@ void addSyncCommands(std::vector<CommandEntry> &t)
                  QStringLiteral("collect every terminal of a fleet file into a database (sqlite:PATH or "
                                 "postgresql://USER@HOST:PORT/DB); exit 4 when a terminal failed"),
                  false, syncCommand});
-    t.push_back({QStringLiteral("export"),
-                 QStringLiteral("[--db URL] [--from DATE] [--to DATE] [--terminal NAME] [--format csv|jsonl|layout|roster-csv] "
-                                "[--layout TEXT] [--decimal] [--full-year] [--spreadsheet-safe] [--out FILE|-]"),
-                 QStringLiteral("write the punches of a database as CSV, JSON lines or the console's record layout, "
-                                "or (roster-csv) the rosters roster pull stored"),
-                 false, exportCommand});
+    t.push_back(
+        {QStringLiteral("export"),
+         QStringLiteral("[--db URL] [--from DATE] [--to DATE] [--terminal NAME] [--format csv|jsonl|layout|roster-csv] "
+                        "[--layout TEXT] [--decimal] [--full-year] [--spreadsheet-safe] [--out FILE|-]"),
+         QStringLiteral("write the punches of a database as CSV, JSON lines or the console's record layout, "
+                        "or (roster-csv) the rosters roster pull stored"),
+         false, exportCommand});
 }

@@ -73,7 +73,8 @@ void TransferProgress::draw()
     if (!heading_.isEmpty()) parts.append(heading_);
     for (const QString &name : order_) {
         const Transfer &t = transfers_[name];
-        parts.append((name.isEmpty() ? QString() : visibleText(name) + QStringLiteral(": ")) + text(t.received, t.expected, t.clock.elapsed()));
+        parts.append((name.isEmpty() ? QString() : visibleText(name) + QStringLiteral(": "))
+                     + text(t.received, t.expected, t.clock.elapsed()));
     }
     err_ << "\r\033[K" << parts.join(QStringLiteral("; ")) << Qt::flush;
     sinceDrawn_.start();

@@ -24,8 +24,8 @@ QStringList synopsisGroups(const QString &synopsis)
     int depth = 0;
     for (const QString &word : synopsis.split(u' ', Qt::SkipEmptyParts)) {
         const bool value = !word.startsWith(u'-') && !word.startsWith(u'[') && word != QStringLiteral("|");
-        const bool joinsOption = depth == 0 && value && !groups.isEmpty() && group.isEmpty() &&
-                                 groups.last().startsWith(QStringLiteral("--")) && !groups.last().contains(u' ');
+        const bool joinsOption = depth == 0 && value && !groups.isEmpty() && group.isEmpty()
+            && groups.last().startsWith(QStringLiteral("--")) && !groups.last().contains(u' ');
         if (joinsOption) {
             groups.last() += u' ' + word;
             continue;
@@ -47,7 +47,8 @@ QString section(const QString &title, const std::vector<const CommandEntry *> &c
     QString s = QStringLiteral("\n") + title + QStringLiteral("\n");
     for (const CommandEntry *c : commands) {
         QString line = QStringLiteral("  ") + c->name;
-        line += line.size() < NameColumn ? QString(NameColumn - line.size(), u' ') : QStringLiteral("\n") + QString(NameColumn, u' ');
+        line += line.size() < NameColumn ? QString(NameColumn - line.size(), u' ')
+                                         : QStringLiteral("\n") + QString(NameColumn, u' ');
         s += line + wrapped(c->summary, NameColumn, NameColumn) + u'\n';
     }
     return s;
@@ -108,23 +109,24 @@ QString usageText(const std::vector<CommandEntry> &table)
     QString s = CommandLine::optionsHelp();
     s += section(QStringLiteral("fleet commands (a fleet file and a database; attctl COMMAND --help):"), fleet);
     s += section(QStringLiteral("commands (attctl COMMAND --help shows the arguments of one):"), others);
-    s += QStringLiteral("\n") +
-         wrapped(QStringLiteral("--layout TEXT names fields in braces; everything else is written as it stands, e.g."), 0) +
-         QStringLiteral("\n  {机号},{卡号},{年}-{月}-{日} {时}:{分}:{秒}\n") +
-         wrapped(QStringLiteral("Fields: {%1}. At most 8 fields; {{ and }} stand for braces.")
-                     .arg(LayoutText::fieldNames().join(QStringLiteral("} {"))), 0) +
-         QStringLiteral("\nDefault: %1\n").arg(LayoutText::toText(RecordLayout::defaults()));
-    s += QStringLiteral(
-        "\n"
-        "exit status:\n"
-        "  0  success\n"
-        "  1  the terminal reported failure\n"
-        "  2  usage error (nothing was sent)\n"
-        "  3  communication failure\n"
-        "  4  sync: a terminal failed, or the database cannot be used (status: no\n"
-        "     terminal to tell of)\n"
-        "  5  a file could not be written (disk full, folder not writable; the earlier\n"
-        "     file is kept)\n"
-        "  6  status: a terminal is not ok\n");
+    s += QStringLiteral("\n")
+        + wrapped(QStringLiteral("--layout TEXT names fields in braces; everything else is written as it stands, e.g."),
+                  0)
+        + QStringLiteral("\n  {机号},{卡号},{年}-{月}-{日} {时}:{分}:{秒}\n")
+        + wrapped(QStringLiteral("Fields: {%1}. At most 8 fields; {{ and }} stand for braces.")
+                      .arg(LayoutText::fieldNames().join(QStringLiteral("} {"))),
+                  0)
+        + QStringLiteral("\nDefault: %1\n").arg(LayoutText::toText(RecordLayout::defaults()));
+    s += QStringLiteral("\n"
+                        "exit status:\n"
+                        "  0  success\n"
+                        "  1  the terminal reported failure\n"
+                        "  2  usage error (nothing was sent)\n"
+                        "  3  communication failure\n"
+                        "  4  sync: a terminal failed, or the database cannot be used (status: no\n"
+                        "     terminal to tell of)\n"
+                        "  5  a file could not be written (disk full, folder not writable; the earlier\n"
+                        "     file is kept)\n"
+                        "  6  status: a terminal is not ok\n");
     return s;
 }

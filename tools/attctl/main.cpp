@@ -32,7 +32,9 @@ int run(QTextStream &out, QTextStream &err)
         throw UsageError{QStringLiteral("no command given (attctl --help lists them)")};
     }
     const CommandEntry *command = findCommand(table, in.command);
-    if (!command) throw UsageError{QStringLiteral("unknown command ") + in.command + QStringLiteral(" (attctl --help lists them)")};
+    if (!command)
+        throw UsageError{QStringLiteral("unknown command ") + in.command
+                         + QStringLiteral(" (attctl --help lists them)")};
     if (in.help || in.args.contains(QStringLiteral("--help"))) {
         out << commandUsage(*command) << Qt::flush;
         return ExitCode::Success;
@@ -54,9 +56,8 @@ int run(QTextStream &out, QTextStream &err)
     }
     // Long transfers show how far they are, on a terminal only.
     if (isatty(STDERR_FILENO))
-        connection.link().setProgressHandler([&err](qint64 done, qint64 expected) {
-            err << "\r" << done << " / " << expected << Qt::flush;
-        });
+        connection.link().setProgressHandler(
+            [&err](qint64 done, qint64 expected) { err << "\r" << done << " / " << expected << Qt::flush; });
     CliContext context{&connection.link(), in.address, out, err};
     Args args(in.args);
     const int code = command->run(context, args);

@@ -59,7 +59,11 @@ public:
     qsizetype corruptFrames() const { return corrupt_; }
     const Message &lastCorrupt() const { return lastCorrupt_; }
     qsizetype pendingBytes() const { return buffer_.size() - offset_; }
-    void clear() { buffer_.clear(); offset_ = 0; }
+    void clear()
+    {
+        buffer_.clear();
+        offset_ = 0;
+    }
 
 private:
     QByteArray buffer_;

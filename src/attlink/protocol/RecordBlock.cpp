@@ -66,7 +66,8 @@ QByteArray encode(const PackedRecord *r, qsizetype n)
     for (qsizetype i = 0; i < n; ++i) {
         cards[size_t(i)] = r[i].card;
         flags[size_t(i)] = flagWord(r[i].flag);
-        if (i == 1 || (i > 1 && r[i].when.secs - r[i - 1].when.secs < minDelta)) minDelta = r[i].when.secs - r[i - 1].when.secs;
+        if (i == 1 || (i > 1 && r[i].when.secs - r[i - 1].when.secs < minDelta))
+            minDelta = r[i].when.secs - r[i - 1].when.secs;
         if (i > 0) maxSerialStep = std::max<uint64_t>(maxSerialStep, r[i].serial - r[i - 1].serial - 1);
     }
     for (qsizetype i = 1; i < n; ++i)
@@ -77,7 +78,8 @@ QByteArray encode(const PackedRecord *r, qsizetype n)
     const int serialBits = bitsFor(maxSerialStep), timeBits = bitsFor(maxTimeStep);
 
     QByteArray out;
-    const qsizetype tables = qsizetype(4 * ((cardTable.used ? cardTable.values.size() : 0) + (flagTable.used ? flagTable.values.size() : 0)));
+    const qsizetype tables = qsizetype(
+        4 * ((cardTable.used ? cardTable.values.size() : 0) + (flagTable.used ? flagTable.values.size() : 0)));
     const uint64_t bits = uint64_t(serialBits + timeBits + cardTable.bits + flagTable.bits) * uint64_t(n);
     out.reserve(HeaderSize + tables + qsizetype((bits + 7) / 8));
     BigEndian::append(out, uint16_t(n));
@@ -119,14 +121,18 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
     const int serialBits = p[26], timeBits = p[27], cardBits = p[28], flagBits = p[29];
     const int cardTable = BigEndian::read<uint16_t>(p + 30), flagTable = BigEndian::read<uint16_t>(p + 32);
     if (serialBits > 64 || timeBits > 64 || cardBits > 32 || flagBits > 32) return fail("field width out of range");
-    if ((cardTable == 0 && cardBits != 32) || (flagTable == 0 && flagBits != 32)
-        || (cardTable > 0 && cardBits > 16) || (flagTable > 0 && flagBits > 16))
+    if ((cardTable == 0 && cardBits != 32) || (flagTable == 0 && flagBits != 32) || (cardTable > 0 && cardBits > 16)
+        || (flagTable > 0 && flagBits > 16))
         return fail("field width does not match its table");
     const uint64_t bitsPerRecord = uint64_t(serialBits + timeBits + cardBits + flagBits);
-    const uint64_t need = uint64_t(HeaderSize) + 4 * uint64_t(cardTable + flagTable) + (bitsPerRecord * uint64_t(count) + 7) / 8;
-    if (need != uint64_t(size)) return fail(need > uint64_t(size) ? "record block shorter than its count needs" : "bytes after the record block");
+    const uint64_t need =
+        uint64_t(HeaderSize) + 4 * uint64_t(cardTable + flagTable) + (bitsPerRecord * uint64_t(count) + 7) / 8;
+    if (need != uint64_t(size))
+        return fail(need > uint64_t(size) ? "record block shorter than its count needs"
+                                          : "bytes after the record block");
     if (count > 0 && firstSerial == 0) return fail("serial 0 in a record block");
-    if (count > 0 && (firstTime < PackedTime::Min || firstTime > PackedTime::Max)) return fail("record time out of range");
+    if (count > 0 && (firstTime < PackedTime::Min || firstTime > PackedTime::Max))
+        return fail("record time out of range");
 
     // Every time of a sound block lies in PackedTime's range, so no step can be wider than the range
     // twice over: anything wider is refused here, and the sums below stay far inside 64 bits.

@@ -16,7 +16,10 @@ QByteArray encodeWithdraw(const uint32_t *cards, qsizetype n)
     out.reserve(CountBytes + n * WithdrawBytes);
     out.append(char(n >> 8)).append(char(n));
     for (qsizetype i = 0; i < n; ++i)
-        out.append(char(cards[i] >> 24)).append(char(cards[i] >> 16)).append(char(cards[i] >> 8)).append(char(cards[i]));
+        out.append(char(cards[i] >> 24))
+            .append(char(cards[i] >> 16))
+            .append(char(cards[i] >> 8))
+            .append(char(cards[i]));
     return out;
 }
 
@@ -49,7 +52,9 @@ bool decodeResults(const QByteArray &data, qsizetype expected, std::vector<Reply
     const auto *p = reinterpret_cast<const uint8_t *>(data.constData());
     const qsizetype count = data.size() >= CountBytes ? (p[0] << 8) | p[1] : -1;
     if (count != expected || data.size() != CountBytes + count) {
-        why = QStringLiteral("damaged reply: %1 results for %2 entries sent").arg(qMax<qsizetype>(count, 0)).arg(expected);
+        why = QStringLiteral("damaged reply: %1 results for %2 entries sent")
+                  .arg(qMax<qsizetype>(count, 0))
+                  .arg(expected);
         return false;
     }
     out.resize(size_t(count));

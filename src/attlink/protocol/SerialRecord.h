@@ -9,6 +9,6 @@
 struct SerialRecord {
     quint64 serial = 0;  // strictly increasing per terminal, never reused
     uint32_t card = 0;
-    PackedTime when;     // the terminal's wall-clock time; when.toDateTime() for a QDateTime
-    QByteArray flag;     // 4 characters
+    PackedTime when;  // the terminal's wall-clock time; when.toDateTime() for a QDateTime
+    QByteArray flag;  // 4 characters
 };

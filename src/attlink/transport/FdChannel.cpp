@@ -22,12 +22,18 @@ int FdChannel::waitFor(int fd, short events, int timeoutMs)
     QElapsedTimer clock;
     clock.start();
     for (;;) {
-        if (abandoned()) { setError(abandonedText()); return -1; }
+        if (abandoned()) {
+            setError(abandonedText());
+            return -1;
+        }
         const qint64 left = qMax<qint64>(0, timeoutMs - clock.elapsed());
         pollfd p{fd, events, 0};
         const int r = ::poll(&p, 1, int(qMin<qint64>(left, WaitSliceMs)));
         if (r < 0 && errno == EINTR) continue;
-        if (r < 0) { setError(QString::fromLocal8Bit(strerror(errno))); return -1; }
+        if (r < 0) {
+            setError(QString::fromLocal8Bit(strerror(errno)));
+            return -1;
+        }
         if (r > 0) return 1;
         if (left <= WaitSliceMs) return 0;
     }
@@ -40,7 +46,10 @@ bool FdChannel::writeAll(const QByteArray &bytes, int timeoutMs)
         if (fd_ < 0) return false;
         const int r = waitFor(fd_, POLLOUT, timeoutMs);
         if (r < 0) return false;
-        if (r == 0) { setError(QStringLiteral("发送超时")); return false; }
+        if (r == 0) {
+            setError(QStringLiteral("发送超时"));
+            return false;
+        }
         const ssize_t w = send(bytes.constData() + done, size_t(bytes.size() - done));
         if (w < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;

@@ -16,7 +16,8 @@ namespace {
 PortHolder describe(const QString &pid)
 {
     QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-    return {comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString(), pid.toLongLong()};
+    return {comm.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(comm.readAll()).trimmed() : QString(),
+            pid.toLongLong()};
 }
 
 // Lines of /proc/locks: "1: FLOCK  ADVISORY  WRITE 1234 00:05:17 0 EOF", the file named by the
@@ -46,8 +47,9 @@ QStringList openedBy(const struct stat &device)
         if (pid == self || !pid.front().isDigit()) continue;
         const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
         for (const QString &fd : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
-            struct stat s{};
-            if (::stat(fds.filePath(fd).toLocal8Bit().constData(), &s) == 0 && S_ISCHR(s.st_mode) && s.st_rdev == device.st_rdev) {
+            struct stat s {};
+            if (::stat(fds.filePath(fd).toLocal8Bit().constData(), &s) == 0 && S_ISCHR(s.st_mode)
+                && s.st_rdev == device.st_rdev) {
                 pids << pid;
                 break;
             }
@@ -61,7 +63,7 @@ QStringList openedBy(const struct stat &device)
 
 QList<PortHolder> of(const QString &devicePath)
 {
-    struct stat device{};
+    struct stat device {};
     if (::stat(devicePath.toLocal8Bit().constData(), &device) != 0) return {};
     QStringList pids = lockHolders(device);
     if (pids.isEmpty() && S_ISCHR(device.st_mode)) pids = openedBy(device);

@@ -21,16 +21,26 @@ namespace {
 speed_t speedFor(int baud)
 {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    default: return B0;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    default:
+        return B0;
     }
 }
 }  // namespace
@@ -63,7 +73,7 @@ bool SerialChannel::fail(int systemError)
     const QFileInfo info(failure_.device);
     if (info.isSymLink()) failure_.resolved = info.canonicalFilePath();
     if (failure_.busy()) failure_.holders = PortHolders::of(failure_.device);
-    struct stat s{};
+    struct stat s {};
     if (::stat(failure_.device.toLocal8Bit().constData(), &s) == 0) {
         failure_.mode = s.st_mode;
         failure_.groupId = s.st_gid;

@@ -25,7 +25,8 @@ bool TcpChannel::connectTo(const QString &host, const QString &port, int timeout
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo *found = nullptr;
-    const int resolved = getaddrinfo(host.trimmed().toUtf8().constData(), QByteArray::number(portNumber).constData(), &hints, &found);
+    const int resolved =
+        getaddrinfo(host.trimmed().toUtf8().constData(), QByteArray::number(portNumber).constData(), &hints, &found);
     if (resolved != 0 || !found) {
         setError(QStringLiteral("无法解析主机"));
         connectFailure_ = QStringLiteral("cannot resolve the host: ") + QString::fromLocal8Bit(gai_strerror(resolved));
