@@ -109,9 +109,9 @@ inline std::optional<Collection> collectOnce(const QString &host, const QString 
         return std::nullopt;
     }
     const Exchange &x = link.exchangeStats();
-    c.lineBytes = x.bytesSent + x.bytesReceived;
-    c.repliedBytes = x.bytesReceived;
-    c.turnArounds = x.requests;
+    c.lineBytes = x.bytesSent() + x.bytesReceived();
+    c.repliedBytes = x.bytesReceived();
+    c.turnArounds = x.requests();
     return c;
 }
 

@@ -6,7 +6,7 @@
 
 namespace Control {
 
-bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals, QString &output, QString &error)
+bool run(const QString &line, const TerminalList &terminals, QString &output, QString &error)
 {
     output.clear();
     const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
@@ -16,14 +16,16 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
         output = QString::fromUtf8(QJsonDocument(SimState::dump(terminals)).toJson(QJsonDocument::Compact));
         return true;
     }
-    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes") || words.size() < 2 || words.size() > 3) {
+    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes" && verb != u"roster-capacity")
+        || words.size() < 2 || words.size() > 3) {
         error =
             QStringLiteral(
-                "unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], dump): ")
+                "unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], "
+                "roster-capacity N [ADDRESS], dump): ")
             + line;
         return false;
     }
-    Terminal *t = terminals.isEmpty() ? nullptr : terminals.first().get();
+    Terminal *t = terminals.empty() ? nullptr : terminals.front().get();
     if (words.size() == 3) {
         bool ok = false;
         const int a = words[2].toInt(&ok);
@@ -45,6 +47,16 @@ bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals,
             return false;
         }
         t->refuseDeletes = words[1] == u"on";
+        return true;
+    }
+    if (verb == u"roster-capacity") {
+        bool ok = false;
+        const int n = words[1].toInt(&ok);
+        if (!ok || n < 0 || n > 30000) {
+            error = QStringLiteral("roster-capacity wants 0..30000: ") + line;
+            return false;
+        }
+        t->rosterCapacity = n;
         return true;
     }
     if (verb == u"present" && words[1] == u"none") {

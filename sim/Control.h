@@ -15,6 +15,6 @@
 // a bad line gives false and a reason, and changes nothing.
 namespace Control {
 
-bool run(const QString &line, const QList<std::shared_ptr<Terminal>> &terminals, QString &output, QString &error);
+bool run(const QString &line, const TerminalList &terminals, QString &output, QString &error);
 
 }  // namespace Control

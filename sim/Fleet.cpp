@@ -11,7 +11,6 @@
 
 #include <cstdio>
 #include <list>
-#include <memory>
 
 namespace {
 
@@ -34,21 +33,19 @@ namespace SimFleet {
 
 int run(QCoreApplication &app, const Settings &settings, const FaultSettings &faults)
 {
-    QList<std::shared_ptr<Terminal>> all;
-    // One line per terminal: each server gets a list of its own, kept alive as long as it.
-    std::list<QList<std::shared_ptr<Terminal>>> lines;
-    std::list<SimServer> servers;
+    TerminalList all;
+    std::list<SimServer> servers;  // one a terminal, each reaching only its own
     QStringList ports;
     QString error;
     for (int i = 0; i < settings.count; ++i) {
-        auto t = std::make_shared<Terminal>(i + 1);
+        auto t = std::make_unique<Terminal>(i + 1);
         if (settings.firmware.isValid()) t->firmware = settings.firmware;
+        t->setCapacity(settings.capacity);
         Generate::records(*t, settings.records, faults.seed + quint64(i));
-        all.append(t);
-        lines.push_back({t});
         FaultSettings own = faults;
         own.seed = faults.seed + quint64(i);
-        servers.emplace_back(lines.back(), own);
+        servers.emplace_back(QList<Terminal *>{t.get()}, own);
+        all.push_back(std::move(t));
         const int port = settings.basePort ? settings.basePort + i : 0;
         if (!servers.back().listenTcp(QStringLiteral("%1:%2").arg(settings.host).arg(port), error)) return fail(error);
         ports << servers.back().listening();

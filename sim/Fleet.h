@@ -17,9 +17,10 @@ struct Settings {
     int count = 0;
     QString host = QStringLiteral("127.0.0.1");
     int basePort = 0;
-    int records = 0;       // generated records on each terminal
-    int punchEveryMs = 0;  // 0: no punches over time
-    QDate firmware;        // invalid: the default
+    int records = 0;              // generated records on each terminal
+    qsizetype capacity = 100000;  // records each terminal's memory holds
+    int punchEveryMs = 0;         // 0: no punches over time
+    QDate firmware;               // invalid: the default
 };
 
 // Runs until SIGTERM or SIGINT; prints "ready fleet HOST:PORT ..." (every terminal's port in address

@@ -15,7 +15,7 @@ void records(Terminal &t, int count, quint64 seed)
         for (int i = 0; i < 40; ++i) cards << uint32_t(rng());
     PackedTime when = PackedTime::fromCivil(2009, 3, 2, 7, 30, 0);
     static const char *const flags[] = {"0000", "0000", "0000", "0001"};
-    t.records.reserve(t.records.size() + count);
+    t.records.reserve(qMin(t.records.size() + count, t.capacity));
     for (int i = 0; i < count; ++i) {
         when.secs += qint64(1 + rng() % 900);
         Terminal::Record r;

@@ -6,14 +6,13 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-SimServer::SimServer(QList<std::shared_ptr<Terminal>> &terminals, const FaultSettings &faults, QObject *parent)
-    : QObject(parent), terminals_(terminals), faults_(faults)
+SimServer::SimServer(QList<Terminal *> terminals, const FaultSettings &faults, QObject *parent)
+    : QObject(parent), terminals_(std::move(terminals)), faults_(faults)
 {
-    for (const auto &t : terminals_) {
-        Terminal *self = t.get();
-        t->addressTaken = [this, self](int a) {
-            for (const auto &other : terminals_)
-                if (other.get() != self && other->address == a) return true;
+    for (Terminal *self : terminals_) {
+        self->addressTaken = [this, self](int a) {
+            for (const Terminal *other : terminals_)
+                if (other != self && other->address == a) return true;
             return false;
         };
     }
@@ -23,8 +22,8 @@ SimServer::~SimServer() { delete pty_; }
 
 Terminal *SimServer::terminalAt(int address)
 {
-    for (const auto &t : terminals_)
-        if (t->address == address) return t.get();
+    for (Terminal *t : terminals_)
+        if (t->address == address) return t;
     return nullptr;
 }
 

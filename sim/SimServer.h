@@ -6,7 +6,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <memory>
 
 class PtyLine;
 class QTcpServer;
@@ -16,7 +15,8 @@ class QTcpServer;
 class SimServer : public QObject {
     Q_OBJECT
 public:
-    SimServer(QList<std::shared_ptr<Terminal>> &terminals, const FaultSettings &faults, QObject *parent = nullptr);
+    // The terminals stay the caller's and outlive the server.
+    SimServer(QList<Terminal *> terminals, const FaultSettings &faults, QObject *parent = nullptr);
     ~SimServer() override;
 
     // "HOST:PORT"; port 0 takes a free one. listening() gives "HOST:PORT" as bound.
@@ -27,7 +27,7 @@ public:
     Terminal *terminalAt(int address);
 
 private:
-    QList<std::shared_ptr<Terminal>> &terminals_;
+    const QList<Terminal *> terminals_;
     Faults faults_;
     QTcpServer *tcp_ = nullptr;
     PtyLine *pty_ = nullptr;

@@ -1,7 +1,6 @@
 #include "sim/SimState.h"
 
-#include "attlink/OperationArgs.h"
-#include "common/TextCodec.h"
+#include "sim/FieldRules.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -51,6 +50,8 @@ QJsonObject toJson(const Terminal &t)
     o[QStringLiteral("identity")] = t.identity;
     // Serials as text: JSON numbers are doubles and lose digits past 2^53.
     o[QStringLiteral("lastSerial")] = QString::number(t.lastSerial);
+    o[QStringLiteral("capacity")] = double(t.capacity);
+    o[QStringLiteral("oldestSerial")] = QString::number(t.records.isEmpty() ? 0 : t.firstSerial());
     QJsonArray records;
     quint64 serial = t.firstSerial();
     for (const Terminal::Record &r : t.records)
@@ -115,6 +116,11 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             return fail(QStringLiteral("identity"));
         t.identity = id.toUpper();
     }
+    if (o.contains(QStringLiteral("capacity"))) {
+        const qint64 c = o[QStringLiteral("capacity")].toInteger(-1);
+        if (c < 1 || c > 100000000) return fail(QStringLiteral("capacity"));
+        t.capacity = c;
+    }
     if (o.contains(QStringLiteral("records"))) {
         QList<Terminal::Record> records;
         for (const QJsonValue &v : o[QStringLiteral("records")].toArray()) {
@@ -132,7 +138,10 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
         }
         t.records = records;
         t.lastSerial = quint64(records.size());
+        // A file written before terminals had a capacity may hold more than the default: all are kept.
+        if (!o.contains(QStringLiteral("capacity"))) t.capacity = qMax(t.capacity, records.size());
     }
+    if (t.records.size() > t.capacity) return fail(QStringLiteral("capacity (below the records held)"));
     // The newest serial is at least the one of the last record held (files without serials: their
     // records are numbered from 1).
     if (o.contains(QStringLiteral("lastSerial"))) {
@@ -159,9 +168,8 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
             c.jobNo = r[QStringLiteral("jobNo")].toString();
             c.name = r[QStringLiteral("name")].toString();
             // The terminal's own field rules: anything else could not travel in a roster block.
-            if (!card(r[QStringLiteral("card")], c.card) || !OperationArgs::jobNumber(c.jobNo)
-                || TextCodec::encode(c.name).size() > 16
-                || c.name.contains(QRegularExpression(QStringLiteral("[\\x00-\\x1f\\x7f]"))))
+            if (!card(r[QStringLiteral("card")], c.card) || !FieldRules::jobNumber(c.jobNo)
+                || !FieldRules::name(c.name))
                 return fail(QStringLiteral("roster entry"));
             c.level = r[QStringLiteral("level")].toString(QStringLiteral("00"));
             c.expires = r[QStringLiteral("expires")].toString(QStringLiteral("00000000"));
@@ -209,14 +217,14 @@ bool fromJson(const QJsonObject &o, Terminal &t, QString &error)
     return true;
 }
 
-QJsonObject dump(const QList<std::shared_ptr<Terminal>> &terminals)
+QJsonObject dump(const TerminalList &terminals)
 {
     QJsonArray a;
     for (const auto &t : terminals) a.append(toJson(*t));
     return QJsonObject{{QStringLiteral("terminals"), a}};
 }
 
-bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QString &error)
+bool load(const QString &path, TerminalList &terminals, QString &error)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -229,24 +237,24 @@ bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QStr
         error = QStringLiteral("%1: not a state file (%2)").arg(path, pe.errorString());
         return false;
     }
-    QList<std::shared_ptr<Terminal>> loaded;
+    TerminalList loaded;
     for (const QJsonValue &v : doc.object()[QStringLiteral("terminals")].toArray()) {
-        auto t = std::make_shared<Terminal>();
+        auto t = std::make_unique<Terminal>();
         if (!fromJson(v.toObject(), *t, error)) {
             error = path + QStringLiteral(": ") + error;
             return false;
         }
-        loaded.append(t);
+        loaded.push_back(std::move(t));
     }
-    if (loaded.isEmpty()) {
+    if (loaded.empty()) {
         error = QStringLiteral("%1: no terminals").arg(path);
         return false;
     }
-    terminals = loaded;
+    terminals = std::move(loaded);
     return true;
 }
 
-bool save(const QString &path, const QList<std::shared_ptr<Terminal>> &terminals, QString &error)
+bool save(const QString &path, const TerminalList &terminals, QString &error)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) {

@@ -16,10 +16,10 @@ QJsonObject toJson(const Terminal &t);
 // Fills t from o; false (with a reason) when o is not a terminal's state. Missing keys keep t's values.
 bool fromJson(const QJsonObject &o, Terminal &t, QString &error);
 
-QJsonObject dump(const QList<std::shared_ptr<Terminal>> &terminals);
+QJsonObject dump(const TerminalList &terminals);
 
 // The state file: {"terminals": [...]}. load() leaves `terminals` alone when it fails.
-bool load(const QString &path, QList<std::shared_ptr<Terminal>> &terminals, QString &error);
-bool save(const QString &path, const QList<std::shared_ptr<Terminal>> &terminals, QString &error);
+bool load(const QString &path, TerminalList &terminals, QString &error);
+bool save(const QString &path, const TerminalList &terminals, QString &error);
 
 }  // namespace SimState

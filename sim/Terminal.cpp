@@ -1,6 +1,7 @@
 #include "sim/Terminal.h"
 
-#include "attlink/OperationArgs.h"
+#include "sim/FieldRules.h"
+
 #include "attlink/protocol/Fields.h"
 #include "common/TextCodec.h"
 
@@ -34,13 +35,6 @@ int packetNumber(const QByteArray &payload)
 {
     if (payload.size() != 2) return 0;
     return (uint8_t(payload[0]) << 8) | uint8_t(payload[1]);
-}
-
-// The terminal's clock has no zone: stamps are wall-clock times.
-QDateTime stamp(const QString &text)
-{
-    QDateTime t;
-    return text.size() == 14 && OperationArgs::recordTime(text, t) ? t : QDateTime();
 }
 
 bool parseCard(const QString &text, uint32_t &card) { return isHex(text, 8) && RecordWire::parseCard(text, card); }
@@ -85,8 +79,15 @@ void Terminal::punch(uint32_t card, const QByteArray &flag)
 
 void Terminal::append(const Record &r)
 {
+    if (records.size() >= capacity) records.removeFirst();
     records.append(r);
     ++lastSerial;
+}
+
+void Terminal::setCapacity(qsizetype n)
+{
+    capacity = qMax<qsizetype>(1, n);
+    if (records.size() > capacity) records.remove(0, records.size() - capacity);
 }
 
 void Terminal::clearRecords()
@@ -98,7 +99,10 @@ void Terminal::clearRecords()
 Terminal::Reply Terminal::identify() const
 {
     return ok(QStringList{QStringLiteral("VX730K"), firmware.toString(Qt::ISODate), QString::number(address), identity,
-                          now().toString(QStringLiteral("yyyyMMddHHmmss")), QString::number(lastSerial)});
+                          now().toString(QStringLiteral("yyyyMMddHHmmss")), QString::number(lastSerial),
+                          QString::number(capacity), QString::number(records.size()),
+                          QString::number(records.isEmpty() ? 0 : firstSerial()), QString::number(rosterCapacity),
+                          QString::number(roster.size())});
 }
 
 void Terminal::logClear(int count) { clearLog.append({count, now()}); }
@@ -161,6 +165,10 @@ Terminal::Reply Terminal::handle(uint8_t command, const QByteArray &payload)
         return ok();
     case Command::AddCard:
         return addCard(f);
+    case Command::IssueCards:
+        return issueCards(payload);
+    case Command::WithdrawCards:
+        return withdrawCards(payload);
     case Command::RemoveCard: {
         uint32_t card = 0;
         if (f.size() != 1 || !parseCard(field(0), card)) return bad();
@@ -258,7 +266,7 @@ Terminal::Reply Terminal::rosterPacket(const QByteArray &payload) const
 Terminal::Reply Terminal::putRecord(const QStringList &f)
 {
     uint32_t card = 0;
-    const QDateTime when = stamp(Fields::field(f, 1));
+    const QDateTime when = FieldRules::time(Fields::field(f, 1));
     const QString c1 = Fields::field(f, 2), c2 = Fields::field(f, 3);
     if (f.size() != 4 || !parseCard(f[0], card) || !when.isValid() || !isHex(c1, 2) || !isHex(c2, 2)) return bad();
     Record r;
@@ -272,7 +280,6 @@ Terminal::Reply Terminal::putRecord(const QStringList &f)
 
 Terminal::Reply Terminal::addCard(const QStringList &f)
 {
-    constexpr int Capacity = 30000;
     Card c;
     if (f.size() != 5 || !parseCard(f[0], c.card)) return bad();
     c.jobNo = f[1];
@@ -280,8 +287,7 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
     c.level = f[3];
     c.expires = f[4];
     const bool neverExpires = c.expires == u"00000000";
-    if (!OperationArgs::jobNumber(c.jobNo) || TextCodec::encode(c.name).size() > 16 || !isHex(c.level, 2)
-        || !isDigits(c.expires, 8, 8)
+    if (!FieldRules::jobNumber(c.jobNo) || !FieldRules::name(c.name) || !isHex(c.level, 2) || !isDigits(c.expires, 8, 8)
         || (!neverExpires && !QDate::fromString(c.expires, QStringLiteral("yyyyMMdd")).isValid()))
         return bad();
     const int i = findCard(c.card);
@@ -289,14 +295,14 @@ Terminal::Reply Terminal::addCard(const QStringList &f)
         roster[i] = c;  // issuing a known card again updates its entry
         return ok();
     }
-    if (roster.size() >= Capacity) return refused();
+    if (roster.size() >= rosterCapacity) return refused();
     roster.append(c);
     return ok();
 }
 
 Terminal::Reply Terminal::setDateTime(const QStringList &f)
 {
-    const QDateTime t = stamp(Fields::field(f, 0));
+    const QDateTime t = FieldRules::time(Fields::field(f, 0));
     const QString code = Fields::field(f, 1);
     if (f.size() != 2 || !t.isValid() || (code != u"01" && code != u"00")) return bad();
     const QDateTime before = now();

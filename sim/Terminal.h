@@ -16,6 +16,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 // One simulated terminal: everything a real one keeps, and its answer to each command of
 // docs/protocol.md. It knows nothing of lines or faults; SimServer feeds it decoded requests.
@@ -55,8 +57,10 @@ public:
     static constexpr int DisplayWidth = 128;
     static constexpr int DisplayHeight = 64;
     static constexpr int PicturePackets = 4;
+    static constexpr qsizetype DefaultCapacity = 100000;
+    static constexpr int RosterCapacity = 30000;
 
-    explicit Terminal(int address = 105);
+    explicit Terminal(int address = DefaultTerminalAddress);
 
     Reply handle(uint8_t command, const QByteArray &payload);
 
@@ -68,8 +72,10 @@ public:
     }
     void takeAway() { hasPresented_ = false; }
     void punch(uint32_t card, const QByteArray &flag = "0000");
-    // Stores a record with the next serial.
+    // Stores a record with the next serial; a full memory overwrites its oldest record.
     void append(const Record &r);
+    // Sets the record capacity (at least 1); records beyond it go, oldest first, as new ones would push them out.
+    void setCapacity(qsizetype n);
     quint64 firstSerial() const { return lastSerial - quint64(records.size()) + 1; }
 
     // The terminal's clock: the host's wall-clock time moved by what SetDateTime set, without a zone.
@@ -77,13 +83,15 @@ public:
     void setClock(const QDateTime &t);
 
     // State, public for SimState (JSON) and the generators.
-    int address = 105;
+    int address = DefaultTerminalAddress;
     QString identity;  // 16 hex digits, kept through SetAddress and saved
     QList<Record> records;
+    qsizetype capacity = DefaultCapacity;  // records the memory holds
     quint64 lastSerial = 0;                // serial of the newest record ever stored, never reused
     QMap<uint32_t, QByteArray> cardFlags;  // "00" cleared, "01" punched since the last clearing
     QList<Card> roster;
-    QStringList alarms;  // "hh:mm" each
+    int rosterCapacity = RosterCapacity;  // entries the roster holds; a card beyond is refused
+    QStringList alarms;                   // "hh:mm" each
     QString ringPeriod;
     QString relay = QStringLiteral("0000"), interval = QStringLiteral("0000"), mode = QStringLiteral("0000");
     QString password = QStringLiteral("0000");
@@ -112,6 +120,8 @@ private:
     Reply recordsSince(const QByteArray &payload) const;
     Reply deleteRecordsUpTo(const QStringList &f);
     Reply rosterBlocks(const QByteArray &payload) const;
+    Reply issueCards(const QByteArray &payload);
+    Reply withdrawCards(const QByteArray &payload);
     Reply identify() const;
     void clearRecords();
     Reply putRecord(const QStringList &f);
@@ -133,3 +143,7 @@ private:
     QByteArray pictureBits_;  // packets received so far of a picture being sent
     int picturePacket_ = 0;
 };
+
+// The terminals of one attsim, owned by its main function (or the fleet); the lines reach them by
+// plain pointers, and a terminal outlives every line that reaches it.
+using TerminalList = std::vector<std::unique_ptr<Terminal>>;

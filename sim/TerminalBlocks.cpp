@@ -7,8 +7,8 @@
 #include "attlink/protocol/Frame.h"
 #include "attlink/protocol/RecordBlock.h"
 #include "attlink/protocol/RosterBlock.h"
-#include "common/TextCodec.h"
 
+#include <QStringEncoder>
 #include <vector>
 
 namespace {
@@ -110,13 +110,16 @@ Terminal::Reply Terminal::rosterBlocks(const QByteArray &payload) const
     const qsizetype first = qsizetype(q.firstPacket - 1) * RosterPerPacket;
     qsizetype n = qBound<qsizetype>(0, roster.size() - first, wanted * RosterPerPacket);
     std::vector<PackedRosterEntry> packed;
+    // One converter for the reply: opening one per name costs more than all the rest of a large roster.
+    QStringEncoder gb18030("GB18030");
     const QByteArray block = fitting(n, RosterPerPacket, roomAfter(BlockHeaders::RangeReplySize), [&](qsizetype count) {
         if (first + count < roster.size()) count -= count % RosterPerPacket;
         n = count;
         packed.resize(size_t(count));
         for (qsizetype i = 0; i < count; ++i) {
             const Card &c = roster[first + i];
-            packed[size_t(i)] = {c.card, c.jobNo.toLatin1(), TextCodec::encode(c.name)};
+            gb18030.resetState();
+            packed[size_t(i)] = {c.card, c.jobNo.toLatin1(), gb18030.encode(c.name)};
         }
         return RosterBlock::encode(packed.data(), count);
     });

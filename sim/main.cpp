@@ -17,6 +17,10 @@
 
 namespace {
 
+// Where the simulator listens when told nothing: above 1024, so any user may start it; the demo
+// (scripts/demo-sim) uses the same port.
+const QString DefaultListen = QStringLiteral("127.0.0.1:11001");
+
 int fail(const QString &why)
 {
     std::fprintf(stderr, "attsim: %s\n", why.toLocal8Bit().constData());
@@ -43,20 +47,25 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("attsim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZEVO_VERSION));
     std::signal(SIGPIPE, SIG_IGN);
 
     QCommandLineParser p;
     p.setApplicationDescription(
         QStringLiteral("Terminal simulator: answers the console's device link over TCP and a pty."));
     p.addHelpOption();
-    const QCommandLineOption tcp(QStringLiteral("tcp"),
-                                 QStringLiteral("Listen on HOST:PORT (default 127.0.0.1:1001 when no --pty)."),
-                                 QStringLiteral("HOST:PORT"));
+    p.addVersionOption();
+    const QCommandLineOption tcp(
+        QStringLiteral("tcp"),
+        QStringLiteral("Listen on HOST:PORT (default %1 when no --pty; a port above 1024 needs no rights).")
+            .arg(DefaultListen),
+        QStringLiteral("HOST:PORT"));
     const QCommandLineOption pty(QStringLiteral("pty"), QStringLiteral("Create a pseudo-terminal, linked at PATH."),
                                  QStringLiteral("PATH"));
-    const QCommandLineOption terminal(QStringLiteral("terminal"),
-                                      QStringLiteral("A terminal at ADDRESS (repeatable; default 105)."),
-                                      QStringLiteral("ADDRESS"));
+    const QCommandLineOption terminal(
+        QStringLiteral("terminal"),
+        QStringLiteral("A terminal at ADDRESS (repeatable; default %1).").arg(DefaultTerminalAddress),
+        QStringLiteral("ADDRESS"));
     const QCommandLineOption records(QStringLiteral("records"),
                                      QStringLiteral("N generated records on the first terminal."), QStringLiteral("N"));
     const QCommandLineOption seed(QStringLiteral("seed"),
@@ -101,6 +110,11 @@ int main(int argc, char **argv)
         QStringLiteral("punch-every"), QStringLiteral("With --fleet: a punch on every terminal every MS milliseconds."),
         QStringLiteral("MS"));
     p.addOptions({fleet, tcpBase, punchEvery});
+    const QCommandLineOption capacity(
+        QStringLiteral("capacity"),
+        QStringLiteral("Records each terminal's memory holds; when full the oldest is overwritten (default 100000)."),
+        QStringLiteral("N"));
+    p.addOption(capacity);
     p.process(app);
     if (!p.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument ") + p.positionalArguments().first());
@@ -124,6 +138,9 @@ int main(int argc, char **argv)
     faults.delayMs = int(v);
     if (!number(cutAfter, 0, LLONG_MAX, -1, faults.disconnectAfter))
         return fail(QStringLiteral("--disconnect-after wants a byte count"));
+    qint64 recordCapacity = 0;
+    if (!number(capacity, 1, 100000000, Terminal::DefaultCapacity, recordCapacity))
+        return fail(QStringLiteral("--capacity wants a count 1..100000000"));
     if (p.isSet(corrupt) && !fraction(p.value(corrupt), faults.corrupt))
         return fail(QStringLiteral("--corrupt wants a fraction 0..1"));
     if (p.isSet(drop) && !fraction(p.value(drop), faults.drop))
@@ -140,6 +157,7 @@ int main(int argc, char **argv)
         f.punchEveryMs = int(v);
         if (!number(records, 0, 10000000, 0, v)) return fail(QStringLiteral("--records wants a count"));
         f.records = int(v);
+        f.capacity = recordCapacity;
         // The host as given, brackets of an IPv6 address kept (the listener takes them off).
         if (p.isSet(tcp)) f.host = p.value(tcp).left(p.value(tcp).lastIndexOf(u':'));
         if (p.isSet(firmware)) f.firmware = QDate::fromString(p.value(firmware), Qt::ISODate);
@@ -149,22 +167,24 @@ int main(int argc, char **argv)
         return SimFleet::run(app, f, faults);
     }
 
-    QList<std::shared_ptr<Terminal>> terminals;
-    const QStringList addresses = p.isSet(terminal) ? p.values(terminal) : QStringList{QStringLiteral("105")};
+    TerminalList terminals;
+    const QStringList addresses =
+        p.isSet(terminal) ? p.values(terminal) : QStringList{QString::number(DefaultTerminalAddress)};
     for (const QString &a : addresses) {
         bool ok = false;
         const int n = a.toInt(&ok);
         if (!ok || n < 0 || n > 255) return fail(QStringLiteral("--terminal wants an address 0..255, got ") + a);
         for (const auto &t : terminals)
             if (t->address == n) return fail(QStringLiteral("two terminals at address ") + a);
-        terminals.append(std::make_shared<Terminal>(n));
+        terminals.push_back(std::make_unique<Terminal>(n));
     }
     const QString statePath = p.value(state);
     QString error;
     if (!statePath.isEmpty() && QFileInfo::exists(statePath)) {
         if (!SimState::load(statePath, terminals, error)) return fail(error);
     } else {
-        Terminal &first = *terminals.first();
+        for (const auto &t : terminals) t->setCapacity(recordCapacity);
+        Terminal &first = *terminals.front();
         qint64 n = 0;
         if (!number(roster, 0, 30000, 0, n)) return fail(QStringLiteral("--roster wants a count 0..30000"));
         Generate::roster(first, int(n), faults.seed);
@@ -172,16 +192,19 @@ int main(int argc, char **argv)
         Generate::records(first, int(n), faults.seed);
         if (p.isSet(loadRecords) && !Generate::loadRecords(first, p.value(loadRecords), error)) return fail(error);
     }
+    if (p.isSet(capacity))
+        for (const auto &t : terminals) t->setCapacity(recordCapacity);
     if (p.isSet(firmware)) {
         const QDate d = QDate::fromString(p.value(firmware), Qt::ISODate);
         if (!d.isValid()) return fail(QStringLiteral("--firmware wants YYYY-MM-DD"));
         for (const auto &t : terminals) t->firmware = d;
     }
 
-    SimServer server(terminals, faults);
+    QList<Terminal *> lineTerminals;
+    for (const auto &t : terminals) lineTerminals.append(t.get());
+    SimServer server(lineTerminals, faults);
     const bool wantTcp = p.isSet(tcp) || !p.isSet(pty);
-    if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : QStringLiteral("127.0.0.1:1001"), error))
-        return fail(error);
+    if (wantTcp && !server.listenTcp(p.isSet(tcp) ? p.value(tcp) : DefaultListen, error)) return fail(error);
     if (p.isSet(pty) && !server.openPty(p.value(pty), error)) return fail(error);
 
     StdinLines input;

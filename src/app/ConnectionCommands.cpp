@@ -1,10 +1,10 @@
 #include "app/ConnectionCommands.h"
 
-#include "app/PortFailureText.h"
 #include "app/SettingsStore.h"
 #include "common/NumberText.h"
 #include "link/LinkError.h"
 #include "link/LinkResult.h"
+#include "link/PortFailureText.h"
 #include "ui/FrmZevo.h"
 #include "ui/LinkCallRunner.h"
 #include "ui/OperatorInterface.h"
@@ -69,7 +69,8 @@ void ConnectionCommands::SelectComPort(qint16 n)
         w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置成功!"));
     } else {
         w.setComButton(n, false, 2);
-        w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置失败!") + portFailureText(failure));
+        w.setStatusText(QStringLiteral("串口:") + number + QStringLiteral(" 设置失败!")
+                        + (failure.any() ? u' ' + portFailureText(failure) : QString()));
     }
 }
 

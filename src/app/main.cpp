@@ -1,5 +1,6 @@
 #include "app/ConsoleMain.h"
 #include "app/DesktopOperator.h"
+#include "app/ProgramOptions.h"
 #include "attlink/AttLinkComponent.h"
 #include "common/AppFolders.h"
 #include "link/DeviceLinkFactory.h"
@@ -9,6 +10,8 @@
 
 int main(int argc, char **argv)
 {
+    // Answered before the application object, which needs a display.
+    if (const auto status = answerWithoutWindow(argc, argv, ZEVO_VERSION)) return *status;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zevo"));
     const AppFolders folders = AppFolders::resolve(QCoreApplication::applicationDirPath());

@@ -1,28 +1,32 @@
 #pragma once
 
+#include "attlink/ClientResult.h"
 #include "attlink/Exchange.h"
 #include "attlink/LinkSettings.h"
-#include "attlink/TerminalIdentity.h"
-#include "attlink/protocol/RecordBlock.h"
+#include "attlink/TerminalClient.h"
 #include "attlink/protocol/SerialRecord.h"
-#include "attlink/transport/SerialChannel.h"
 #include "attlink/transport/TcpChannel.h"
 #include "link/DeviceLink.h"
 
 #include <functional>
-#include <vector>
-#include <atomic>
+#include <memory>
 
 class DurableFile;
 
-// Our device link: every operation is one or more exchanges of docs/protocol.md with the terminal
-// on the current transport (serial after Mode 0, TCP after Mode 1).
+// Our device link: the console's contract on top of the typed terminal client. It keeps a client
+// for the serial port and one for TCP (Mode picks which one the operations use), converts the
+// contract's texts and variants to typed calls and back, words each result in the operator's
+// language, and writes the raw record and roster files (durably: an interrupted collection leaves the
+// earlier file). The headless programs use TerminalClient itself.
 class AttLink : public DeviceLink {
 public:
     explicit AttLink(const QString &appFolder);
     explicit AttLink(const LinkSettings &settings);
+    // The contract over a line opened already (attctl's); Mode, SetPort and Connect_Net then act on it.
+    explicit AttLink(TerminalClient &line);
+    ~AttLink() override;
 
-    void abandon() override { abandoned_ = true; }
+    void abandon() override;
 
     QVariant SetPort(QVariant &port) override;
     void Mode(qint16 value) override;
@@ -76,25 +80,28 @@ public:
     int lastFileError() const { return fileError_; }
     QString lastFileErrorPath() const { return fileErrorPath_; }
     const LinkSettings &linkSettings() const { return settings_; }
-    PortFailure lastPortFailure() const override { return serial_.failure(); }
+    PortFailure lastPortFailure() const override { return serial_->portFailure(); }
+    QString lastConnectFailure() const { return tcp_->connectFailure(); }
 
-    const Exchange &exchangeStats() const { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
+    // The client the operations use now (Mode's choice), and how its last operation ended.
+    TerminalClient &client() { return mode_ == 1 ? *tcp_ : *serial_; }
+    const ClientResult &lastResult() const { return last_; }
+    // The exchange of the current line, for its counters (an idle one before a line is open).
+    const Exchange &exchangeStats() const;
+    // The operator's words for a failed exchange ("终端无应答", "应答未在 900 毫秒内完成", ...), and
+    // for a failed operation of a collection ("通讯失败：..." or the terminal's refusal).
+    static QString exchangeWords(const ClientResult &r);
+    static QString failureWords(const ClientResult &r);
 
-    // ---- Incremental collection (protocol 2), outside the DeviceLink contract ----
+    // ---- protocol 2 on the current line, for callers of the contract (docs/protocol.md) ----
     // Each returns false on failure, and lastError() says why in one English line.
     bool identify(int address, TerminalIdentity &out);
-    // Every record with serial > since, in serial order, handed to sink one by one as packets arrive;
-    // the sink returns false to abandon (then this returns false). lastSerial: the serial of the last
-    // record handed over, or `since` when nothing is new. Records stored while this runs are left for
-    // the next call once the newest serial of the first answer is reached.
     bool recordsSince(int address, quint64 since, const std::function<bool(const SerialRecord &)> &sink,
                       quint64 &lastSerial);
-    // The same, a decoded packet at a time (for callers that write files at line rate).
-    bool recordBatchesSince(int address, quint64 since,
-                            const std::function<bool(const std::vector<PackedRecord> &)> &sink, quint64 &lastSerial);
-    // Deletes on the terminal only records with serial <= upTo; deleted = how many went.
+    bool recordBatchesSince(int address, quint64 since, const TerminalClient::RecordSink &sink, quint64 &lastSerial);
     bool deleteRecordsUpTo(int address, quint64 upTo, qint64 &deleted);
-    QString lastError() const { return lastError_; }
+    SinceReplyCheck::Gap skippedSerials() { return client().skippedSerials(); }
+    QString lastError() const { return last_.errorString(); }
 
     // Sees the raw file's lines of a record collection as each packet's lines are written (CR LF
     // ended), e.g. to write a formatted file alongside; returning false abandons the collection.
@@ -104,38 +111,27 @@ public:
     }
 
 private:
-    Exchange &exchange() { return mode_ == 1 ? tcpExchange_ : serialExchange_; }
-    Exchange::Reply ask(int address, uint8_t command, const QStringList &fields = {});
-    bool simple(int address, uint8_t command, const QStringList &fields = {});
-    // A count the terminal answers as its first field; false for no answer or a field that is no count.
-    bool askCount(int address, uint8_t command, qint32 &count);
+    // Records `r` as the last result; true when it succeeded.
+    bool done(const ClientResult &r);
     QVariant fileFailed(const DurableFile &out, QString &message);
-
-    struct BlockKind;
-    QVariant collectBlocks(const QString &address, const QString &folder, const QString &fileName, QString &message,
-                           qint32 &count, int first, int last, int pauseMs, const BlockKind &kind);
-    QVariant collectRecordBlocks(const QString &address, const QString &folder, const QString &fileName,
-                                 QString &message, qint32 &count, bool decimal, bool fullYear, int first, int last,
-                                 int pauseMs);
-    QVariant collectRosterBlocks(const QString &address, const QString &folder, const QString &fileName,
-                                 QString &message, qint32 &count, bool decimal, int first, int last, int pauseMs);
-    static QString replyFailure(const Exchange::Reply &r);
-    // A file of the caller's folder (the name alone when the folder is empty).
+    QVariant collectRecords(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                            qint32 &count, bool decimal, bool fullYear, int first, int last, int pauseMs);
+    QVariant collectRoster(const QString &address, const QString &folder, const QString &fileName, QString &message,
+                           qint32 &count, bool decimal, int first, int last, int pauseMs);
+    // The message of a failed block collection.
+    QString collectionFailure(const ClientResult &r, bool records) const;
     static QString pathIn(const QString &folder, const QString &name);
-    bool failWith(const QString &why);
-    bool failWith(const Exchange::Reply &reply);
-    // Records asked for in one RecordsSince or RecordBlocks request on the current line.
-    int recordsPerRequest() const;
+    void forwardProgress();
 
-    QString lastError_;
+    LinkSettings settings_;
+    std::unique_ptr<TerminalClient> ownSerial_, ownTcp_;
+    TerminalClient *serial_ = nullptr;
+    TerminalClient *tcp_ = nullptr;
+    int mode_ = 0;
+    ClientResult last_;
     std::function<bool(const QByteArray &)> rawLinesObserver_;
-    std::atomic<bool> abandoned_{false};
     int fileError_ = 0;
     QString fileErrorPath_;
-    LinkSettings settings_;
-    SerialChannel serial_;
-    TcpChannel tcp_;
-    Exchange serialExchange_;
-    Exchange tcpExchange_;
-    int mode_ = 0;
+    TcpChannel idleChannel_;
+    Exchange idleExchange_{idleChannel_, settings_};
 };

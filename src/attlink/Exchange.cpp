@@ -1,5 +1,6 @@
 #include "attlink/Exchange.h"
 
+#include "attlink/LinkLog.h"
 #include "attlink/WireTrace.h"
 
 #include <QElapsedTimer>
@@ -17,41 +18,90 @@ bool looksLikeOurs(const Frame::Message &h, uint8_t address, uint8_t command, ui
 }
 }  // namespace
 
+int Exchange::lineBaud() const
+{
+    // TCP has no line rate of its own; a terminal behind a serial converter of unknown rate is
+    // allowed 115200 baud.
+    int rate = channel_.turnsAround() ? settings_.baud : settings_.tcpBaud > 0 ? settings_.tcpBaud : TcpAllowanceBaud;
+    if (observedBaud_ > 0 && observedGeneration_ == channel_.generation()) rate = std::min(rate, observedBaud_);
+    return std::max(rate, SlowestBaud);
+}
+
 int Exchange::attemptDeadlineMs() const
 {
     if (settings_.replyDeadlineMs > 0) return settings_.replyDeadlineMs;
     const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
-    // TCP has no line rate of its own; a terminal behind a serial converter is allowed 115200 baud.
-    const int rate = channel_.turnsAround() ? std::max(settings_.baud, 1200) : TcpAllowanceBaud;
-    const qint64 lineMs = longest * 10 * 1000 * 5 / 4 / rate;
+    const qint64 lineMs = longest * 10 * 1000 * 5 / 4 / lineBaud();
     return int(settings_.responseTimeoutMs + settings_.interByteTimeoutMs + lineMs);
 }
 
-void Exchange::fail(Reply &reply, Failure failure, const QString &text) const
+void Exchange::learnRate(qint64 received, qint64 elapsedMs)
 {
-    reply.failure = failure;
-    reply.error = text;
+    // The bytes of a reply that ran out its deadline came at about this rate; a peer slower than the
+    // slowest line is trickling, and its deadline stays as it was.
+    if (settings_.replyDeadlineMs > 0 || elapsedMs <= 0) return;
+    const qint64 baud = received * 10 * 1000 / elapsedMs;
+    if (baud < SlowestBaud || baud >= lineBaud()) return;
+    const int before = attemptDeadlineMs();
+    observedBaud_ = int(baud);
+    observedGeneration_ = channel_.generation();
+    slowedDown_ = true;
+    const QString note = QStringLiteral("the reply came at about %1 baud: replies are now allowed %2 ms instead of %3")
+                             .arg(baud)
+                             .arg(attemptDeadlineMs())
+                             .arg(before);
+    qCInfo(linkLog).noquote() << note;
+    if (WireTrace::enabled()) WireTrace::note(note);
 }
+
+void Exchange::drainLateReply()
+{
+    // The rest of a reply given up as too slow is still on its way: wait until the line falls
+    // silent, so that it does not eat into the next reply's time.
+    lateReplyOnLine_ = false;
+    QByteArray chunk;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 drained = 0;
+    while (clock.elapsed() < attemptDeadlineMs() && !channel_.abandoned()) {
+        chunk.clear();
+        const int n = channel_.readSome(chunk, settings_.interByteTimeoutMs);
+        if (n <= 0) break;
+        drained += n;
+        bytesReceived_ += n;
+    }
+    if (drained > 0 && WireTrace::enabled())
+        WireTrace::note(QStringLiteral("%1 bytes of the late reply drained before the next request").arg(drained));
+}
+
+void Exchange::fail(Reply &reply, LinkFailure failure) const { reply.failure = failure; }
 
 void Exchange::failOnLine(Reply &reply) const
 {
+    reply.lineError = channel_.lastError();
     if (channel_.abandoned())
-        fail(reply, Failure::Abandoned, FdChannel::abandonedText());
+        fail(reply, Failure::Abandoned);
     else if (!channel_.isOpen() || channel_.peerGone())
-        fail(reply, Failure::Disconnected, channel_.lastError());
+        fail(reply, Failure::Disconnected);
     else
-        fail(reply, Failure::LineFailed, channel_.lastError());
+        fail(reply, Failure::LineFailed);
 }
 
 Exchange::Reply Exchange::request(uint8_t address, uint8_t command, const QByteArray &payload)
 {
-    ++requests;
+    ++requests_;
+    slowedDown_ = false;
+    if (lateReplyOnLine_) drainLateReply();
     Reply reply = withRetries(address, command, payload);
     if (!reply.answered && WireTrace::enabled()) WireTrace::gaveUp(WireTrace::cause(reply.failure));
-    lastAnswered = reply.answered;
-    lastError = reply.error;
-    lastFailure = reply.failure;
-    lastDeadlineMs = attemptDeadlineMs();
+    if (!reply.answered)
+        qCInfo(linkLog).noquote() << QStringLiteral("%1 to address %2 given up: %3")
+                                         .arg(WireTrace::commandName(command))
+                                         .arg(address)
+                                         .arg(LinkFailures::text(reply.failure, attemptDeadlineMs()));
+    lastAnswered_ = reply.answered;
+    lastFailure_ = reply.failure;
+    lastDeadlineMs_ = attemptDeadlineMs();
     return reply;
 }
 
@@ -72,7 +122,7 @@ void Exchange::guardTurnaround()
     // In slices, so that an abandoned call does not sit out the pause.
     qint64 wait = turnaroundMs_ - lastReply_.elapsed();
     if (wait <= 0) return;
-    ++turnaroundWaits;
+    ++turnaroundWaits_;
     for (; wait > 0 && !channel_.abandoned(); wait = turnaroundMs_ - lastReply_.elapsed())
         QThread::msleep(ulong(qMin<qint64>(wait, FdChannel::WaitSliceMs)));
 }
@@ -86,19 +136,27 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
     const uint32_t seq = nextSequence();
     const QByteArray frame = Frame::encode({address, command, seq, payload});
     if (frame.isEmpty()) {
-        fail(reply, Failure::TooLong, QStringLiteral("数据过长"));
+        fail(reply, Failure::TooLong);
         return reply;
     }
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (!channel_.isOpen()) {
-            fail(reply, Failure::NotOpen, QStringLiteral("端口未打开"));
+            fail(reply, Failure::NotOpen);
             return reply;
         }
         if (channel_.abandoned()) {
             failOnLine(reply);
             return reply;
         }
-        if (attempt > 0) ++retriesUsed;
+        if (attempt > 0) {
+            ++retriesUsed_;
+            qCInfo(linkLog).noquote() << QStringLiteral("%1 to address %2: attempt %3 of %4 after %5")
+                                             .arg(WireTrace::commandName(command))
+                                             .arg(address)
+                                             .arg(attempt + 1)
+                                             .arg(attempts)
+                                             .arg(WireTrace::cause(reply.failure));
+        }
         guardTurnaround();
         channel_.discardInput();
         const bool more = attempt + 1 < attempts;
@@ -108,7 +166,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
             if (more && WireTrace::enabled()) WireTrace::retry(attempt + 2, attempts, WireTrace::cause(reply.failure));
             continue;
         }
-        bytesSent += frame.size();
+        bytesSent_ += frame.size();
         if (WireTrace::enabled()) WireTrace::sent({address, command, seq, payload}, frame, attempt + 1);
         heard_.clear();
         const Outcome outcome = awaitReply(address, command, seq, reply);
@@ -129,7 +187,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
         }
     }
     if (damage.failure != Failure::None) return damage;
-    if (reply.failure == Failure::None) fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
+    if (reply.failure == Failure::None) fail(reply, Failure::NoAnswer);
     return reply;
 }
 
@@ -144,7 +202,7 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
     const qint64 longest = Frame::OverheadSize + Frame::MaxPayload;
     const qint64 byteLimit = 3 * longest;
     const int deadlineMs = attemptDeadlineMs();
-    qint64 received = 0;
+    qint64 received = 0, othersSeen = 0;
     QElapsedTimer clock;
     clock.start();
     for (;;) {
@@ -152,11 +210,13 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         const qint64 left = deadlineMs - clock.elapsed();
         if (left <= 0) {
             if (!started) {
-                fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
+                fail(reply, Failure::NoAnswer);
                 return Outcome::Silent;
             }
-            ++badFrames;
-            fail(reply, Failure::TooSlow, QStringLiteral("应答未在 %1 毫秒内完成").arg(deadlineMs));
+            ++badFrames_;
+            fail(reply, Failure::TooSlow);
+            lateReplyOnLine_ = true;
+            learnRate(received, clock.elapsed());
             return Outcome::Final;  // the terminal is sending, but no answer in time: asking again would not help
         }
         const int wait =
@@ -169,15 +229,20 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         if (n == 0) {
             if (wait == left) continue;  // the deadline, not a silence, ended the wait
             if (!started) {
-                fail(reply, Failure::NoAnswer, QStringLiteral("终端无应答"));
+                fail(reply, Failure::NoAnswer);
                 return Outcome::Silent;
             }
-            ++badFrames;  // a reply cut short, or bytes that were no reply of ours
-            fail(reply, Failure::CutShort, QStringLiteral("应答不完整"));
+            ++badFrames_;
+            // Whole frames that were not ours and nothing left over: a reply to someone else (another
+            // sequence, address or command), not ours cut short.
+            if (othersSeen > 0 && decoder.pendingBytes() == 0)
+                fail(reply, Failure::NotOurs);
+            else
+                fail(reply, Failure::CutShort);
             return Outcome::Damaged;
         }
         started = true;
-        bytesReceived += n;
+        bytesReceived_ += n;
         received += n;
         decoder.feed(chunk);
         if (WireTrace::enabled()) heard_ += chunk;
@@ -188,16 +253,19 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
                                     m.address == address && m.sequence == sequence ? QStringLiteral("ours")
                                                                                    : QStringLiteral("not ours"));
             // A late reply to an earlier try, or another terminal on the same line: not ours.
-            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)) continue;
+            if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)) {
+                ++othersSeen;
+                continue;
+            }
             if (m.payload.isEmpty()) {  // ours but without its status byte: ask again at once
-                ++badFrames;
-                fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
+                ++badFrames_;
+                fail(reply, Failure::Invalid);
                 return Outcome::Damaged;
             }
             lastReply_.start();
             reply.answered = true;
             reply.failure = Failure::None;
-            reply.error.clear();
+            reply.lineError.clear();
             reply.status = ReplyStatus(uint8_t(m.payload[0]));
             reply.data = m.payload.mid(1);
             return Outcome::Answered;
@@ -205,42 +273,14 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
         if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {
             // Our reply arrived damaged; the next attempt flushes whatever follows it.
             lastReply_.start();
-            badFrames += decoder.corruptFrames();
-            fail(reply, Failure::Damaged, QStringLiteral("应答校验错误"));
+            badFrames_ += decoder.corruptFrames();
+            fail(reply, Failure::Damaged);
             return Outcome::Damaged;
         }
         if (received > byteLimit) {
-            ++badFrames;
-            fail(reply, Failure::Invalid, QStringLiteral("应答无效"));
+            ++badFrames_;
+            fail(reply, Failure::Invalid);
             return Outcome::Damaged;
         }
     }
-}
-
-QString Exchange::failureText(Failure failure, int deadlineMs)
-{
-    switch (failure) {
-    case Failure::NoAnswer:
-        return QStringLiteral("the terminal did not answer");
-    case Failure::Damaged:
-        return QStringLiteral("the terminal's replies arrived damaged (checksum errors)");
-    case Failure::CutShort:
-        return QStringLiteral("the terminal's reply was cut short");
-    case Failure::Invalid:
-        return QStringLiteral("the terminal's reply was not valid");
-    case Failure::TooSlow:
-        return QStringLiteral("the terminal's reply did not complete in time (%1 ms)").arg(deadlineMs);
-    case Failure::Disconnected:
-        return QStringLiteral("the connection was closed");
-    case Failure::Abandoned:
-        return QStringLiteral("the exchange was abandoned");
-    case Failure::NotOpen:
-        return QStringLiteral("the line is not open");
-    case Failure::TooLong:
-        return QStringLiteral("the request is too long");
-    case Failure::LineFailed:
-    case Failure::None:
-        break;
-    }
-    return QStringLiteral("the line failed");
 }

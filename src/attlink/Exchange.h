@@ -1,5 +1,6 @@
 #pragma once
 
+#include "attlink/LinkFailure.h"
 #include "attlink/LinkSettings.h"
 #include "attlink/protocol/Commands.h"
 #include "attlink/protocol/Frame.h"
@@ -16,29 +17,14 @@
 // within one. The channel's abandon flag ends any wait within WaitSliceMs.
 class Exchange {
 public:
-    // Why a request got no valid reply, for callers that word it in their own language.
-    enum class Failure {
-        None,
-        NotOpen,
-        TooLong,
-        LineFailed,
-        Disconnected,
-        Abandoned,
-        NoAnswer,
-        Damaged,
-        CutShort,
-        Invalid,
-        TooSlow
-    };
-    // A failure in the English of attctl and the sync report; a reply too slow names `deadlineMs`.
-    static QString failureText(Failure failure, int deadlineMs);
+    using Failure = LinkFailure;  // the kinds an exchange gives: NotOpen ... NotOurs
 
     struct Reply {
         bool answered = false;  // false: no valid reply after every retry (communication failure)
         ReplyStatus status = ReplyStatus::Unknown;
         QByteArray data;  // payload after the status byte
-        QString error;    // the failure, as the console shows it
-        Failure failure = Failure::None;
+        LinkFailure failure = LinkFailure::None;
+        QString lineError;  // what the line said, for LineFailed and Disconnected
         bool ok() const { return answered && status == ReplyStatus::Ok; }
     };
 
@@ -52,32 +38,43 @@ public:
     void setTurnaroundGuard(int ms) { turnaroundMs_ = ms; }
 
     // From the request's last byte to the reply's last byte: ReplyDeadline when set, else the
-    // response timeout, one inter-byte timeout and the time the longest frame takes with a quarter
-    // to spare: on a line that turns around (serial) at [Serial] Baud, on TCP at TcpAllowanceBaud
-    // (the serial rate plays no part there).
+    // response timeout, one inter-byte timeout and the time the longest frame takes at lineBaud()
+    // with a quarter to spare.
     int attemptDeadlineMs() const;
     static constexpr int TcpAllowanceBaud = 115200;
+    // The rate replies are expected at: on a serial line [Serial] Baud; on TCP the rate of the serial
+    // converter behind it when known ([Tcp] Baud, the fleet file's `baud`), else TcpAllowanceBaud. A
+    // reply seen coming slower than that (late, but its bytes still coming) lowers it for the rest of
+    // the connection, never below SlowestBaud: below that a peer is trickling, not talking.
+    int lineBaud() const;
+    static constexpr int SlowestBaud = 1200;
+    // Whether the last request ran late while its bytes kept coming and the rate then seen was
+    // adopted: a caller asking for large replies asks for less and tries again.
+    bool slowedDown() const { return slowedDown_; }
 
-    // Bytes on the line in both directions and bad frames seen, for the benchmarks.
-    qint64 bytesSent = 0, bytesReceived = 0, badFrames = 0, retriesUsed = 0;
+    // Bytes on the line in both directions, bad frames seen and attempts repeated, for the benchmarks.
+    qint64 bytesSent() const { return bytesSent_; }
+    qint64 bytesReceived() const { return bytesReceived_; }
+    qint64 badFrames() const { return badFrames_; }
+    qint64 retriesUsed() const { return retriesUsed_; }
     // Requests that waited for the turn-around guard.
-    qint64 turnaroundWaits = 0;
-    // Requests made, and how the last one ended: callers that only see a false result (attctl) tell
-    // a terminal's refusal from a failed line by these.
-    qint64 requests = 0;
-    bool lastAnswered = false;
-    QString lastError;
-    Failure lastFailure = Failure::None;
-    int lastDeadlineMs = 0;
+    qint64 turnaroundWaits() const { return turnaroundWaits_; }
+    // Requests made, and how the last one ended.
+    qint64 requests() const { return requests_; }
+    bool lastAnswered() const { return lastAnswered_; }
+    LinkFailure lastFailure() const { return lastFailure_; }
+    int lastDeadlineMs() const { return lastDeadlineMs_; }
 
 private:
     enum class Outcome { Answered, Silent, Damaged, Final };
     Reply withRetries(uint8_t address, uint8_t command, const QByteArray &payload);
     Outcome awaitReply(uint8_t address, uint8_t command, uint32_t sequence, Reply &reply);
-    void fail(Reply &reply, Failure failure, const QString &text) const;
+    void fail(Reply &reply, LinkFailure failure) const;
     void failOnLine(Reply &reply) const;
     uint32_t nextSequence();
     void guardTurnaround();
+    void learnRate(qint64 received, qint64 elapsedMs);
+    void drainLateReply();
 
     FdChannel &channel_;
     const LinkSettings &settings_;
@@ -86,4 +83,12 @@ private:
     int turnaroundMs_ = 0;
     QElapsedTimer lastReply_;
     QByteArray heard_;  // what an attempt received, kept for the wire trace only
+    qint64 bytesSent_ = 0, bytesReceived_ = 0, badFrames_ = 0, retriesUsed_ = 0, turnaroundWaits_ = 0, requests_ = 0;
+    bool lastAnswered_ = false;
+    LinkFailure lastFailure_ = LinkFailure::None;
+    int lastDeadlineMs_ = 0;
+    int observedBaud_ = 0;  // a slower rate seen on this connection; 0 for none
+    quint64 observedGeneration_ = 0;
+    bool slowedDown_ = false;
+    bool lateReplyOnLine_ = false;  // a reply given up as too slow may still be arriving
 };

@@ -29,6 +29,8 @@ LinkSettings LinkSettings::loadFile(const QString &iniPath)
     l.connectTimeoutMs = bounded(s, "Link/ConnectTimeout", l.connectTimeoutMs, 10, 60000);
     l.replyDeadlineMs = bounded(s, "Link/ReplyDeadline", l.replyDeadlineMs, 100, 600000);
     l.baud = bounded(s, "Serial/Baud", l.baud, 1200, 230400);
+    l.tcpBaud = bounded(s, "Tcp/Baud", l.tcpBaud, 1200, 4000000);
+    l.collectionDeadlineS = bounded(s, "Link/CollectionDeadline", l.collectionDeadlineS, 1, 86400);
     return l;
 }
 

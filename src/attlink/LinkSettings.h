@@ -12,6 +12,8 @@ struct LinkSettings {
     int connectTimeoutMs = 3000;   // [Link] ConnectTimeout
     int replyDeadlineMs = 0;       // [Link] ReplyDeadline: longest attempt; 0 computes it (Exchange)
     int baud = 9600;               // [Serial] Baud
+    int tcpBaud = 0;               // [Tcp] Baud: the rate of a serial converter behind TCP; 0 unknown
+    int collectionDeadlineS = 0;   // [Link] CollectionDeadline: longest record collection; 0 computes it
     QString folder;
     QString file;              // the AttLink.ini read (it need not exist)
     QMap<int, QString> ports;  // devices set by the caller, before [Ports] of the file

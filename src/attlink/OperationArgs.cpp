@@ -105,7 +105,7 @@ bool rosterName(const QString &text, int maxBytes)
 {
     for (QChar c : text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7F || (c.unicode() >= 0x80 && c.unicode() < 0xA0)
-            || c == QChar::ReplacementCharacter)
+            || c == QChar::ReplacementCharacter || c.category() == QChar::Other_Format)
             return false;
     return TextCodec::encode(text).size() <= maxBytes;
 }

@@ -31,8 +31,9 @@ bool hexCode(const QString &text, int width, QString &out);
 bool digits(const QString &text, int minLen, int maxLen);
 // A job number: 1..8 printable ASCII characters or blanks, other than "," (the roster file's separator).
 bool jobNumber(const QString &text);
-// A card holder's name as a terminal keeps it: at most `maxBytes` bytes of GB18030 and no control
-// character (a CR LF or an escape sequence inside a name would forge or garble a roster line).
+// A card holder's name as a terminal keeps it: at most `maxBytes` bytes of GB18030 and no control or
+// format character (a CR LF, an escape sequence or a right-to-left override inside a name would forge
+// or garble a roster line).
 bool rosterName(const QString &text, int maxBytes);
 // An alarm slot: an automation date's time of day on the zero day (0 <= v < 1) as "hh:mm".
 bool alarmTime(double value, QString &out);

@@ -52,34 +52,28 @@ const char *statusName(uint8_t status)
 
 }  // namespace
 
-QString cause(Exchange::Failure failure)
+QString cause(LinkFailure failure)
 {
-    using F = Exchange::Failure;
     switch (failure) {
-    case F::None:
-        break;
-    case F::NotOpen:
-        return QStringLiteral("the line is not open");
-    case F::TooLong:
-        return QStringLiteral("the request is too long");
-    case F::LineFailed:
-        return QStringLiteral("the line failed");
-    case F::Disconnected:
-        return QStringLiteral("the connection was closed");
-    case F::Abandoned:
+    case LinkFailure::None:
+        return QStringLiteral("unknown");
+    case LinkFailure::Abandoned:
         return QStringLiteral("the call was abandoned");
-    case F::NoAnswer:
+    case LinkFailure::NoAnswer:
         return QStringLiteral("no answer");
-    case F::Damaged:
+    case LinkFailure::Damaged:
         return QStringLiteral("a damaged reply (check failed)");
-    case F::CutShort:
+    case LinkFailure::CutShort:
         return QStringLiteral("a reply cut short");
-    case F::Invalid:
+    case LinkFailure::Invalid:
         return QStringLiteral("an invalid reply");
-    case F::TooSlow:
+    case LinkFailure::TooSlow:
         return QStringLiteral("a reply that did not complete in time");
+    case LinkFailure::NotOurs:
+        return QStringLiteral("replies that were not to this request");
+    default:
+        return LinkFailures::text(failure);
     }
-    return QStringLiteral("unknown");
 }
 
 QString commandName(uint8_t command)
@@ -182,6 +176,8 @@ void retry(int attempt, int attempts, const QString &cause)
     qCDebug(wireTrace).noquote()
         << now() << QStringLiteral("retry: attempt %1 of %2 after %3").arg(attempt).arg(attempts).arg(cause);
 }
+
+void note(const QString &text) { qCDebug(wireTrace).noquote() << now() << text; }
 
 void gaveUp(const QString &cause)
 {

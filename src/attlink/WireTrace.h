@@ -1,6 +1,6 @@
 #pragma once
 
-#include "attlink/Exchange.h"
+#include "attlink/LinkFailure.h"
 #include "attlink/protocol/Frame.h"
 
 #include <QByteArray>
@@ -25,11 +25,13 @@ void received(const Frame::Message &frame, const QString &verdict);
 void unframed(const QByteArray &bytes, const QString &cause);
 // The next attempt of a request, and why.
 void retry(int attempt, int attempts, const QString &cause);
+// A change of how the link talks on this line (a slower rate adopted, smaller requests), and why.
+void note(const QString &text);
 // A request given up.
 void gaveUp(const QString &cause);
 
 // Why an attempt or a request failed, in the trace's words.
-QString cause(Exchange::Failure failure);
+QString cause(LinkFailure failure);
 // The name of a command code ("RecordCount"), or its number.
 QString commandName(uint8_t command);
 

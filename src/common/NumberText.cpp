@@ -99,4 +99,15 @@ std::optional<qint16> terminalAddress(const QString &text)
     return v;
 }
 
+std::optional<qint64> wholeNumber(QStringView text, qint64 low, qint64 high)
+{
+    if (text.isEmpty()) return std::nullopt;
+    for (QChar c : text)
+        if (c < u'0' || c > u'9') return std::nullopt;
+    bool ok = false;
+    const qint64 v = text.toLongLong(&ok);
+    if (!ok || v < low || v > high) return std::nullopt;
+    return v;
+}
+
 }  // namespace NumberText

@@ -25,6 +25,10 @@ std::optional<qint16> toInt16(const QString &text);
 // 6 (overflow) for one that does not fit.
 qint16 toInt16OrRaise(const QString &text);
 
+// A whole number written in decimal digits alone (no sign, no blanks) in low..high; empty otherwise.
+// The reading of counts, ports and seconds in files and on command lines.
+std::optional<qint64> wholeNumber(QStringView text, qint64 low, qint64 high);
+
 // Terminal address check: the text converted to a 16-bit integer lies in 0..255.
 // Empty when the text is not a number or lies outside the range.
 std::optional<qint16> terminalAddress(const QString &text);

@@ -5,7 +5,7 @@
 #include "link/LinkError.h"
 #include "link/LinkResult.h"
 #include "records/BusyPointer.h"
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 #include "records/RecordSupport.h"
 #include "records/WindowLayout.h"
 #include "ui/CollectionProgress.h"

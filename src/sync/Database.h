@@ -3,6 +3,7 @@
 #include "sync/DatabaseUrl.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
@@ -14,7 +15,14 @@
 class Database {
 public:
     // Opens the connection (a SQLite file is created when missing); nothing with `error` otherwise.
-    static std::unique_ptr<Database> open(const DatabaseUrl &url, QString &error);
+    // A statement waits up to lockWaitSeconds for a lock another connection holds (0: not at all),
+    // then fails saying so: a stalled writer elsewhere holds up no one for longer.
+    static std::unique_ptr<Database> open(const DatabaseUrl &url, QString &error, int lockWaitSeconds = 60);
+    // Opens for reading only (exports): a SQLite file is never created or changed. A reader that may
+    // not write the file's folder (the service's database, read by payroll) cannot make SQLite's
+    // shared-memory file; when no sync has its journal open, the file alone is complete and is read
+    // as unchanging (`snapshot` true): the caller checks afterwards that it did not change.
+    static std::unique_ptr<Database> openForReading(const DatabaseUrl &url, QString &error, bool &snapshot);
     ~Database();
     Database(const Database &) = delete;
     Database &operator=(const Database &) = delete;
@@ -40,8 +48,11 @@ public:
 
 private:
     Database(const DatabaseUrl &url, QString connectionName);
+    // The driver's reason, and how long it waited when another connection held the lock.
+    QString reasonOf(const QSqlError &e) const;
 
     DatabaseUrl url_;
     QString connectionName_;
     QSqlDatabase db_;
+    int lockWaitSeconds_ = 60;
 };

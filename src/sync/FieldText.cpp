@@ -48,6 +48,17 @@ void appendCsvField(QByteArray &out, QByteArrayView field)
     out.append('"');
 }
 
+void appendCsvCell(QByteArray &out, QByteArrayView field, bool spreadsheetSafe)
+{
+    const char first = field.isEmpty() ? '\0' : field[0];
+    if (!spreadsheetSafe || (first != '=' && first != '+' && first != '-' && first != '@'))
+        return appendCsvField(out, field);
+    QByteArray cell;
+    cell.reserve(field.size() + 1);
+    cell.append('\'').append(field);
+    appendCsvField(out, cell);
+}
+
 void appendJsonString(QByteArray &out, QByteArrayView utf8)
 {
     static const char hex[] = "0123456789abcdef";

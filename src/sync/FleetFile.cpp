@@ -2,6 +2,7 @@
 
 #include "attlink/transport/SerialChannel.h"
 #include "sync/ZoneClock.h"
+#include "common/NumberText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,15 +13,13 @@
 namespace {
 
 const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
-                          QStringLiteral("clock-tolerance"), QStringLiteral("timezone")};
+                          QStringLiteral("clock-tolerance"), QStringLiteral("timezone"), QStringLiteral("groups")};
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
 {
-    bool ok = false;
-    for (QChar c : text)
-        if (!c.isDigit() || c.unicode() > '9') return false;
-    out = text.toLongLong(&ok);
-    return ok && out >= low && out <= high;
+    const std::optional<qint64> n = NumberText::wholeNumber(text, low, high);
+    if (n) out = *n;
+    return n.has_value();
 }
 
 bool hasControl(const QString &text)
@@ -52,6 +51,15 @@ bool applyKey(FleetTerminal &t, const QString &key, const QString &value, QStrin
         if (!ZoneClock::known(value))
             why = QStringLiteral("unknown time zone \"%1\" (an Area/City name such as Europe/Berlin)").arg(value);
         t.timezone = value;
+    } else if (key == QLatin1String("groups")) {
+        for (const QString &group : value.split(u',')) {
+            const QString name = group.trimmed();
+            if (name.isEmpty() || hasControl(name) || name.contains(u';')) {
+                why = QStringLiteral("groups must be names separated by commas, not \"%1\"").arg(value);
+                break;
+            }
+            if (!t.groups.contains(name)) t.groups << name;
+        }
     } else {
         if (!wholeNumber(value, 0, 366LL * 86400, n))
             why = QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value);
@@ -64,9 +72,9 @@ bool applyKey(FleetTerminal &t, const QString &key, const QString &value, QStrin
 
 QString LineTarget::text() const
 {
-    if (kind == Serial)
-        return QStringLiteral("serial:") + device + (baud ? QStringLiteral(",%1").arg(baud) : QString());
-    return QStringLiteral("tcp:%1:%2").arg(host.contains(u':') ? u'[' + host + u']' : host).arg(port);
+    const QString rate = baud ? QStringLiteral(",%1").arg(baud) : QString();
+    if (kind == Serial) return QStringLiteral("serial:") + device + rate;
+    return QStringLiteral("tcp:%1:%2").arg(host.contains(u':') ? u'[' + host + u']' : host).arg(port) + rate;
 }
 
 QString LineTarget::key() const
@@ -75,7 +83,8 @@ QString LineTarget::key() const
         const QString resolved = QFileInfo(device).canonicalFilePath();
         return QStringLiteral("serial:") + (resolved.isEmpty() ? device : resolved);
     }
-    return QStringLiteral("tcp:%1:%2").arg(host.toLower()).arg(port);
+    const QString lower = host.toLower();
+    return QStringLiteral("tcp:%1:%2").arg(lower.contains(u':') ? u'[' + lower + u']' : lower).arg(port);
 }
 
 std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
@@ -83,12 +92,23 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
     LineTarget line;
     qint64 n = 0;
     if (text.startsWith(QLatin1String("tcp:"))) {
-        const QString rest = text.mid(4);
+        QString rest = text.mid(4);
+        // A terminal behind a network-to-serial converter: the converter's serial rate after a comma.
+        const qsizetype comma = rest.lastIndexOf(u',');
+        if (comma >= 0) {
+            if (!wholeNumber(rest.mid(comma + 1), 1200, 4000000, n)) {
+                error = QStringLiteral("line \"%1\": the converter's baud rate %2 is not a rate from 1200 to 4000000")
+                            .arg(text, rest.mid(comma + 1));
+                return std::nullopt;
+            }
+            line.baud = int(n);
+            rest = rest.left(comma);
+        }
         const qsizetype colon = rest.lastIndexOf(u':');
         line.host = colon > 0 ? rest.left(colon) : QString();
         if (line.host.startsWith(u'[') && line.host.endsWith(u']')) line.host = line.host.mid(1, line.host.size() - 2);
         if (line.host.isEmpty() || line.host.contains(u' ') || !wholeNumber(rest.mid(colon + 1), 1, 65535, n)) {
-            error = QStringLiteral("line \"%1\" is not tcp:HOST:PORT (port 1 to 65535)").arg(text);
+            error = QStringLiteral("line \"%1\" is not tcp:HOST:PORT[,BAUD] (port 1 to 65535)").arg(text);
             return std::nullopt;
         }
         line.port = int(n);
@@ -114,7 +134,8 @@ std::optional<LineTarget> LineTarget::parse(const QString &text, QString &error)
         }
         return line;
     }
-    error = QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT or serial:DEVICE[,BAUD]").arg(text);
+    error =
+        QStringLiteral("line \"%1\" is of an unknown kind: use tcp:HOST:PORT[,BAUD] or serial:DEVICE[,BAUD]").arg(text);
     return std::nullopt;
 }
 

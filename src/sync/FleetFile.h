@@ -2,16 +2,18 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
-// The line a terminal is on: `tcp:HOST:PORT`, or `serial:DEVICE` with an optional `,BAUD`.
+// The line a terminal is on: `tcp:HOST:PORT` or `serial:DEVICE`, each with an optional `,BAUD` (on
+// TCP the rate of the serial converter the terminal is behind).
 struct LineTarget {
     enum Kind { Tcp, Serial };
     Kind kind = Tcp;
     QString host;    // Tcp (an IPv6 address without its brackets)
     int port = 0;    // Tcp
     QString device;  // Serial
-    int baud = 0;    // Serial; 0 for the link's own setting
+    int baud = 0;    // 0 for the link's own setting
 
     // The line as the fleet file writes it.
     QString text() const;
@@ -32,10 +34,11 @@ struct FleetTerminal {
     bool clearAfterSync = false;
     std::optional<qint64> clockTolerance;  // seconds
     QString timezone;                      // an IANA name; empty: this computer's zone
+    QStringList groups;  // card groups it takes the cards of (roster apply), besides the cards without groups
 };
 
 // The fleet file (INI): one section per terminal, named by the section, with the keys `line`,
-// `address`, `clear-after-sync`, `clock-tolerance` and `timezone` (docs/sync.md). Errors name the file and
+// `address`, `clear-after-sync`, `clock-tolerance`, `timezone` and `groups` (docs/sync.md). Errors name the file and
 // the line.
 namespace FleetFile {
 

@@ -1,75 +1,126 @@
 #include "sync/FleetSync.h"
 
-#include "attlink/AttLink.h"
-#include "attlink/LinkSettings.h"
+#include "attlink/TerminalClient.h"
 #include "sync/Database.h"
-#include "sync/LineLock.h"
+#include "sync/LineRunner.h"
 #include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
+#include "sync/SyncLog.h"
+#include "sync/TerminalNotes.h"
 #include "sync/TerminalSync.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QMutex>
 
-#include <atomic>
 #include <memory>
-#include <thread>
-#include <vector>
+#include <optional>
 
 namespace {
 
-// The COM number a serial line's device gets in the link's private settings.
-constexpr int LineCom = 1;
+// The results of the workers, handed on in the fleet file's order: a terminal waits for those
+// before it.
+class OrderedResults {
+public:
+    OrderedResults(qsizetype size, const FleetSync::ResultHandler &onResult)
+        : results_(size), finished_(size, false), onResult_(onResult)
+    {
+    }
+    void finish(int index, TerminalResult r)
+    {
+        QMutexLocker hold(&mutex_);
+        results_[index] = std::move(r);
+        finished_[index] = true;
+        ++done_;
+        for (; reported_ < results_.size() && finished_[reported_]; ++reported_)
+            if (onResult_) onResult_(results_[reported_], done_, int(results_.size()));
+    }
+    QList<TerminalResult> all() const { return results_; }
 
-struct Line {
-    LineTarget target;
-    QList<int> members;  // indexes into the fleet, in file order
+private:
+    QList<TerminalResult> results_;
+    QList<bool> finished_;
+    const FleetSync::ResultHandler &onResult_;
+    QMutex mutex_;
+    int done_ = 0;
+    qsizetype reported_ = 0;
 };
 
-QList<Line> linesOf(const QList<FleetTerminal> &fleet)
+// The reason of a failed sync on the terminal's row, for `attctl status`; a database that cannot take
+// it now is told again by the next sync.
+void noteFailure(Database &db, const TerminalResult &r, QMutex &sqliteWrites)
 {
-    QList<Line> lines;
-    QHash<QString, qsizetype> byKey;
-    for (int i = 0; i < fleet.size(); ++i) {
-        const QString key = fleet[i].line.key();
-        auto it = byKey.find(key);
-        if (it == byKey.end()) {
-            it = byKey.insert(key, lines.size());
-            lines.append(Line{fleet[i].line, {}});
-        }
-        lines[*it].members.append(i);
-    }
-    return lines;
+    std::optional<QMutexLocker<QMutex>> hold;
+    if (!db.postgres()) hold.emplace(&sqliteWrites);
+    QString ignored;
+    TerminalNotes::failure(db, r.name, r.identity, r.error, r.seenAt, ignored);
 }
 
-// The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the line's serial
-// device and rate on top.
-LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line)
+// Where the workers of one run meet: the results and the gate of SQLite's writes.
+struct SyncRun {
+    const QList<FleetTerminal> &fleet;
+    const SyncOptions &options;
+    OrderedResults results;
+    QMutex sqliteWrites;
+};
+
+// A terminal's result when it was not synced.
+TerminalResult failed(const FleetTerminal &terminal, const QString &error, bool started = true)
 {
-    LinkSettings s = base;
-    if (line.kind == LineTarget::Serial) {
-        s.ports.insert(LineCom, line.device);
-        if (line.baud > 0) s.baud = line.baud;
-    }
-    return s;
+    TerminalResult r;
+    r.name = terminal.name;
+    r.tolerance = terminal.clockTolerance;
+    r.error = error;
+    r.started = started;
+    return r;
 }
 
-bool openLine(AttLink &link, const LineTarget &line, QString &error)
-{
-    if (line.kind == LineTarget::Tcp) {
-        link.Mode(1);
-        if (link.Connect_Net(line.host, QString::number(line.port)).toBool()) return true;
-        error = QStringLiteral("cannot connect to ") + line.text();
-        return false;
+// One worker: its own database connection, opened for its first line and again after a failure.
+class SyncWorker : public LineWork {
+public:
+    SyncWorker(SyncRun &run, bool useDatabase) : run_(run), useDatabase_(useDatabase) {}
+
+    bool beforeLine(QString &error) override
+    {
+        if (!useDatabase_ || db_) return true;
+        db_ = Database::open(run_.options.database, error, run_.options.lockWaitSeconds);
+        if (!db_) return false;  // the next line tries again: the server may be back
+        store_ = std::make_unique<PunchStore>(*db_);
+        if (!db_->postgres()) store_->setWriteGate(&run_.sqliteWrites);
+        return true;
     }
-    link.Mode(0);
-    QVariant port = LineCom;
-    if (link.SetPort(port).toBool()) return true;
-    error = QStringLiteral("cannot open ") + line.text();
-    return false;
-}
+    bool terminal(TerminalClient &client, int index) override
+    {
+        TerminalResult r = syncTerminal(client, run_.fleet[index], store_.get(), spool_, run_.options);
+        if (!r.ok() && store_ && !run_.options.dryRun) noteFailure(*db_, r, run_.sqliteWrites);
+        const bool ok = r.ok();
+        run_.results.finish(index, std::move(r));
+        return ok;
+    }
+    void unreached(int index, const QString &error) override
+    {
+        TerminalResult r = failed(run_.fleet[index], error);
+        if (db_ && !run_.options.dryRun) noteFailure(*db_, r, run_.sqliteWrites);
+        run_.results.finish(index, std::move(r));
+    }
+    void notStarted(int index) override
+    {
+        run_.results.finish(index,
+                            failed(run_.fleet[index], QStringLiteral("not started, the sync was stopped"), false));
+    }
+    void afterLine(bool failed) override
+    {
+        if (!failed) return;
+        // A fresh connection for the next line, in case this one's database session broke.
+        store_.reset();
+        db_.reset();
+    }
+
+private:
+    SyncRun &run_;
+    bool useDatabase_;
+    std::unique_ptr<Database> db_;
+    std::unique_ptr<PunchStore> store_;
+    PunchSpool spool_;
+};
 
 }  // namespace
 
@@ -80,89 +131,9 @@ FleetSync::FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDa
 
 QList<TerminalResult> FleetSync::run(const ResultHandler &onResult) const
 {
-    const QList<Line> lines = linesOf(fleet_);
-    QList<TerminalResult> results(fleet_.size());
-    QMutex mutex;
-    int done = 0;
-    auto finish = [&](int index, TerminalResult r) {
-        QMutexLocker hold(&mutex);
-        results[index] = r;
-        ++done;
-        if (onResult) onResult(r, done, int(fleet_.size()));
-    };
-    auto failLine = [&](const Line &line, const QString &error) {
-        for (int i : line.members) {
-            TerminalResult r;
-            r.name = fleet_[i].name;
-            r.tolerance = fleet_[i].clockTolerance;
-            r.error = error;
-            finish(i, r);
-        }
-    };
-
-    // The settings file is read once for every line.
-    LinkSettings baseSettings;
-    QString settingsError;
-    const QString &settingsFile = options_.linkSettingsFile;
-    if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
-        if (QFileInfo(settingsFile).isReadable())
-            baseSettings = LinkSettings::loadFile(settingsFile);
-        else
-            settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
-    }
-
-    QMutex sqliteWrites;
-    std::atomic<qsizetype> next{0};
-    auto worker = [&] {
-        std::unique_ptr<Database> db;
-        std::unique_ptr<PunchStore> store;
-        QString dbError;
-        PunchSpool spool;
-        for (qsizetype n = next++; n < lines.size(); n = next++) {
-            const Line &line = lines[n];
-            if (useDatabase_ && !db && dbError.isEmpty()) {
-                db = Database::open(options_.database, dbError);
-                if (db) store = std::make_unique<PunchStore>(*db);
-                if (store && !db->postgres()) store->setWriteGate(&sqliteWrites);
-            }
-            if (useDatabase_ && !db) {
-                failLine(line, dbError);
-                dbError.clear();  // the next line tries again: the server may be back
-                continue;
-            }
-            LineLock lock;
-            QString error;
-            if (!lock.acquire(options_.lockFolder, line.target.key(), options_.lockWaitSeconds, error)) {
-                failLine(line, error);
-                continue;
-            }
-            if (!settingsError.isEmpty()) {
-                failLine(line, settingsError);
-                continue;
-            }
-            AttLink link(settingsFor(baseSettings, line.target));
-            if (!openLine(link, line.target, error)) {
-                failLine(line, error);
-                continue;
-            }
-            bool failed = false;
-            for (int i : line.members) {
-                TerminalResult r = syncTerminal(link, fleet_[i], store.get(), spool, options_);
-                failed = failed || !r.ok();
-                finish(i, std::move(r));
-            }
-            if (line.target.kind == LineTarget::Tcp) link.Disconnect_Net();
-            if (failed) {
-                // A fresh connection for the next line, in case this one's database session broke.
-                store.reset();
-                db.reset();
-            }
-        }
-    };
-    const int workers = int(qBound(qsizetype(1), qsizetype(options_.jobs), lines.size()));
-    std::vector<std::thread> threads;
-    threads.reserve(size_t(workers));
-    for (int i = 0; i < workers; ++i) threads.emplace_back(worker);
-    for (std::thread &t : threads) t.join();
-    return results;
+    SyncRun run{fleet_, options_, OrderedResults(fleet_.size(), onResult), {}};
+    LineRunOptions lines{options_.jobs, options_.lockFolder, options_.lockWaitSeconds, options_.linkSettingsFile};
+    lines.stop = options_.stop;
+    LineRunner::run(fleet_, lines, [&] { return std::make_unique<SyncWorker>(run, useDatabase_); });
+    return run.results.all();
 }

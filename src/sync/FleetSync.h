@@ -18,7 +18,8 @@ class FleetSync {
 public:
     FleetSync(QList<FleetTerminal> fleet, SyncOptions options, bool useDatabase = true);
 
-    // Called as each terminal finishes, from the worker threads one at a time.
+    // Called as each terminal finishes, in the fleet file's order (a terminal waits for those before
+    // it), from the worker threads one at a time; `done` counts the terminals finished.
     using ResultHandler = std::function<void(const TerminalResult &result, int done, int total)>;
 
     // The results in the fleet file's order. Const because the workers share the fleet: a non-const

@@ -4,7 +4,9 @@
 
 // An exclusive lock on one line (a serial device or a TCP endpoint) across processes, so that two
 // syncs never talk on the same line at once. A lock file per line in a folder (by default the user's
-// runtime folder, else one per user in the temporary folder); flock() ties the lock to the open file, so a killed process never leaves it held.
+// runtime folder, else one per user in the temporary folder); flock() ties the lock to the open file,
+// so a killed process never leaves it held. The folder must be the user's (or root's) and closed to others:
+// anyone who can write there could hold a line's lock for ever or plant links as lock files.
 class LineLock {
 public:
     LineLock() = default;
@@ -17,8 +19,12 @@ public:
     bool acquire(const QString &folder, const QString &lineKey, int waitSeconds, QString &error);
     void release();
 
-    // The default folder of the lock files: $XDG_RUNTIME_DIR/zevo-sync, else the temporary folder.
+    // The default folder of the lock files: $XDG_RUNTIME_DIR/zevo-sync, else zevo-sync-UID in the
+    // temporary folder, else (when another user made that one) a folder in the user's cache.
     static QString defaultFolder();
+    // Makes the folder when missing (closed to others) and checks that it is the user's own (or
+    // root's) and not writable by every user; false with `error` saying what to fix.
+    static bool prepareFolder(const QString &folder, QString &error);
 
 private:
     int fd_ = -1;

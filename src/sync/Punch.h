@@ -16,6 +16,7 @@ struct Punch {
     // Where the time falls in UTC, placed by the store in the terminal's zone (sync/ZoneClock.h).
     int32_t utcOffset = 0;
     bool dstGap = false;
+    uint8_t suspect = 0;  // PunchSuspect::Reason
 };
 
 namespace PunchTime {

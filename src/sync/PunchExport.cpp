@@ -6,6 +6,9 @@
 #include "sync/PunchRows.h"
 #include "sync/ZoneClock.h"
 
+#include <QSqlQuery>
+#include <QVariant>
+
 #include <QDateTime>
 
 namespace {
@@ -30,13 +33,13 @@ void appendTime(QByteArray &out, const ExportRow &r, bool utc)
 
 class CsvFormatter : public RowFormatter {
 public:
-    explicit CsvFormatter(bool utc) : utc_(utc) {}
-    void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag\r\n"); }
+    CsvFormatter(bool utc, bool spreadsheetSafe) : utc_(utc), safe_(spreadsheetSafe) {}
+    void begin(QByteArray &out) override { out.append("terminal,identity,serial,card,card_hex,time,flag,suspect\r\n"); }
     void row(const ExportRow &r, QByteArray &out) override
     {
-        appendCsvField(out, r.terminal);
+        appendCsvCell(out, r.terminal, safe_);
         out.append(',');
-        appendCsvField(out, r.identity);
+        appendCsvCell(out, r.identity, safe_);
         out.append(',');
         appendDecimal(out, r.serial);
         out.append(',');
@@ -46,12 +49,14 @@ public:
         out.append(',');
         appendTime(out, r, utc_);
         out.append(',');
-        appendCsvField(out, r.flag);
+        appendCsvCell(out, r.flag, safe_);
+        out.append(',');
+        appendCsvCell(out, r.suspect, safe_);
         out.append("\r\n");
     }
 
 private:
-    bool utc_;
+    bool utc_, safe_;
 };
 
 class JsonLinesFormatter : public RowFormatter {
@@ -100,9 +105,9 @@ bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
 
 namespace PunchExport {
 
-std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc)
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc, bool spreadsheetSafe)
 {
-    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(utc);
+    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(utc, spreadsheetSafe);
     if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>(utc);
     return nullptr;
 }
@@ -127,7 +132,8 @@ void appendJsonObject(const ExportRow &r, QByteArray &out, bool utc, bool withId
     writeUtcOffset(r.utcOffset, moment + 19);
     out.append("\",\"utc\":\"").append(moment, 25).append("\",\"flag\":");
     appendJsonString(out, r.flag);
-    if (r.dstGap) out.append(",\"suspect\":\"dst-gap\"");
+    out.append(",\"suspect\":");
+    appendJsonString(out, r.suspect);
     if (withId)
         out.append(",\"id\":\"").append(r.identity).append(':').append(QByteArray::number(r.serial)).append('"');
     out.append('}');
@@ -138,7 +144,7 @@ bool readFrom(const QString &text, ExportFilter &filter, QString &error)
     bool dateOnly = false;
     const std::optional<QDateTime> t = readMoment(text, dateOnly);
     if (!t) {
-        error = QStringLiteral("--from wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        error = QStringLiteral("wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
         return false;
     }
     filter.from = t->toString(QLatin1String(TimeText));
@@ -150,11 +156,27 @@ bool readTo(const QString &text, ExportFilter &filter, QString &error)
     bool dateOnly = false;
     const std::optional<QDateTime> t = readMoment(text, dateOnly);
     if (!t) {
-        error = QStringLiteral("--to wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
+        error = QStringLiteral("wants a date yyyy-MM-dd or a time yyyy-MM-ddTHH:mm:ss, not \"%1\"").arg(text);
         return false;
     }
     // A day includes all of it; a time includes that second.
     filter.until = (dateOnly ? t->addDays(1) : t->addSecs(1)).toString(QLatin1String(TimeText));
+    return true;
+}
+
+bool checkFilter(Database &db, const ExportFilter &filter, FilterProblem &problem, QString &error)
+{
+    problem = FilterProblem::None;
+    if (!filter.from.isEmpty() && !filter.until.isEmpty() && filter.from >= filter.until) {
+        problem = FilterProblem::EmptyRange;
+        return true;
+    }
+    if (filter.terminal.isEmpty()) return true;
+    QSqlQuery q(db.sql());
+    q.prepare(QStringLiteral("SELECT count(*) FROM terminals WHERE name = ?"));
+    q.addBindValue(filter.terminal);
+    if (!db.exec(q, error)) return false;
+    if (q.next() && q.value(0).toLongLong() == 0) problem = FilterProblem::UnknownTerminal;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 class Database;
+struct RecordLayout;
 
 // One stored punch with its terminal, as exports read it.
 struct ExportRow {
@@ -17,7 +18,8 @@ struct ExportRow {
     uint32_t card = 0;
     quint64 stamp = 0;  // yyyyMMddHHmmss (sync/Punch.h)
     QByteArray flag;
-    int utcOffset = 0;  // seconds east of UTC where the terminal stood (sync/ZoneClock.h)
+    QByteArray suspect;  // why its time is doubtful (reasons joined by "; "), empty when it is not
+    int utcOffset = 0;   // seconds east of UTC where the terminal stood (sync/ZoneClock.h)
     bool dstGap = false;
 };
 
@@ -26,6 +28,7 @@ struct ExportRow {
 struct ExportFilter {
     QString from, until;
     QString terminal;
+    std::optional<uint32_t> card;  // one card only (the dashboard's punches)
 };
 
 // Turns rows into bytes of one export format.
@@ -39,16 +42,27 @@ public:
 namespace PunchExport {
 
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
-// `utc`: times in UTC with a Z instead of the terminals' wall-clock time.
-std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc = false);
+// `utc`: times in UTC with a Z instead of the terminals' wall-clock time. `spreadsheetSafe`: a CSV
+// cell starting with = + - @ gets an apostrophe before it, so that a spreadsheet shows it as text
+// instead of running it as a formula.
+std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc = false, bool spreadsheetSafe = false);
+// The console's record layout (GB18030, CR LF), as its formatted record files have it.
+std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout);
 
 // A row's fields as one JSON object (the JSON lines' fields), with `id` IDENTITY:SERIAL when asked.
 void appendJsonObject(const ExportRow &row, QByteArray &out, bool utc, bool withId);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
-// text; a date alone as the end takes the whole day. False with `error` naming the option.
+// text; a date alone as the end takes the whole day. False with `error` saying what the text should
+// be ("wants a date ..."), for the caller to put after the name it knows the moment by.
 bool readFrom(const QString &text, ExportFilter &filter, QString &error);
 bool readTo(const QString &text, ExportFilter &filter, QString &error);
+
+// A filter that can select nothing by mistake: an end before the start, a terminal name the
+// database does not know.
+enum class FilterProblem { None, EmptyRange, UnknownTerminal };
+// Sets `problem`; false with `error` when the database cannot be read.
+bool checkFilter(Database &db, const ExportFilter &filter, FilterProblem &problem, QString &error);
 
 // Takes the export a piece at a time; false when the piece could not be written (the sink keeps
 // its own reason).

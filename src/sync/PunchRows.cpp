@@ -12,6 +12,9 @@
 
 namespace {
 
+// A wall-clock time that does not exist in the terminal's zone (a spring daylight-saving gap).
+constexpr const char *DstGapText = "in a daylight-saving gap";
+
 struct TerminalEntry {
     QByteArray name, identity;
     int address = 0;
@@ -39,7 +42,7 @@ bool loadTerminals(Database &db, Terminals &terminals, QString &error)
 // The columns every reading selects, in the order rowOf() takes them.
 QString columns(bool postgres)
 {
-    return QStringLiteral("terminal_id, serial, card, %1, flag, utc_offset, dst_gap")
+    return QStringLiteral("terminal_id, serial, card, %1, flag, utc_offset, dst_gap, suspect")
         .arg(postgres ? QStringLiteral("to_char(at, 'YYYY-MM-DD HH24:MI:SS')") : QStringLiteral("at"));
 }
 
@@ -79,6 +82,8 @@ bool rowOf(const SqlCursor &q, Terminals &terminals, ExportRow &r)
         r.utcOffset = int(q.integer(5));
         r.dstGap = q.integer(6) != 0;
     }
+    r.suspect = q.text(7).toByteArray();
+    if (r.dstGap) r.suspect.append(r.suspect.isEmpty() ? "" : "; ").append(DstGapText);
     return true;
 }
 
@@ -93,7 +98,7 @@ bool byTimeIdentityAndSerial(const ExportRow &a, const ExportRow &b)
     return a.stamp != b.stamp ? a.stamp < b.stamp : byIdentityAndSerial(a, b);
 }
 
-// The time range of a filter as SQL conditions on `at`, and their values.
+// The time range (and card) of a filter as SQL conditions, and their values.
 QString timeRange(const ExportFilter &filter, bool postgres, QVariantList &binds)
 {
     const QString time = postgres ? QStringLiteral("CAST(? AS TIMESTAMP)") : QStringLiteral("?");
@@ -105,6 +110,10 @@ QString timeRange(const ExportFilter &filter, bool postgres, QVariantList &binds
     if (!filter.until.isEmpty()) {
         sql += QStringLiteral(" AND at < ") + time;
         binds << filter.until;
+    }
+    if (filter.card) {
+        sql += QStringLiteral(" AND card = ?");
+        binds << qint64(*filter.card);
     }
     return sql;
 }

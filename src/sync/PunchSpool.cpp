@@ -10,8 +10,8 @@
 
 namespace {
 
-// One record in the spool: serial, card, stamp, flag, in this machine's byte order.
-constexpr size_t RecordBytes = 8 + 4 + 8 + 4;
+// One record in the spool: serial, card, stamp, flag, suspect reason, in this machine's byte order.
+constexpr size_t RecordBytes = 8 + 4 + 8 + 4 + 1;
 
 }  // namespace
 
@@ -57,6 +57,7 @@ bool PunchSpool::append(const Punch &p)
     std::memcpy(bytes + 8, &p.card, 4);
     std::memcpy(bytes + 12, &p.stamp, 8);
     std::memcpy(bytes + 20, p.flag.data(), 4);
+    bytes[24] = char(p.suspect);
     if (!file_ || std::fwrite(bytes, 1, RecordBytes, file_) != RecordBytes) {
         writeFailed_ = true;
         return false;
@@ -87,6 +88,7 @@ bool PunchSpool::next(Punch &p, QString &error)
     std::memcpy(&p.card, bytes + 8, 4);
     std::memcpy(&p.stamp, bytes + 12, 8);
     std::memcpy(p.flag.data(), bytes + 20, 4);
+    p.suspect = uint8_t(bytes[24]);
     ++read_;
     return true;
 }

@@ -4,6 +4,7 @@
 #include "sync/FieldText.h"
 #include "sync/SqlCursor.h"
 #include "sync/ZoneClock.h"
+#include "sync/PunchTimeCheck.h"
 
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -58,8 +59,8 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         if (!db_.exec(
                 QStringLiteral(
                     "CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
-                    "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, utc_offset INTEGER NOT NULL, dst_gap SMALLINT NOT NULL) "
-                    "ON COMMIT DELETE ROWS"),
+                    "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, utc_offset INTEGER NOT NULL, dst_gap SMALLINT NOT NULL, "
+                    "suspect TEXT NOT NULL) ON COMMIT DELETE ROWS"),
                 error))
             return false;
         incomingReady_ = true;
@@ -81,9 +82,11 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
             else
                 data.append(storedFlagChar(c));
         }
-        data.append('\t').append(QByteArray::number(p.utcOffset)).append(p.dstGap ? "\t1\n" : "\t0\n");
+        data.append('\t').append(QByteArray::number(p.utcOffset)).append(p.dstGap ? "\t1\t" : "\t0\t");
+        data.append(PunchSuspect::text(p.suspect)).append('\n');
     }
-    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag, utc_offset, dst_gap) FROM STDIN");
+    PGresult *start =
+        PQexec(conn, "COPY zevo_incoming (serial, card, at, flag, utc_offset, dst_gap, suspect) FROM STDIN");
     const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
     PQclear(start);
     if (!copying) {
@@ -105,9 +108,9 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
 {
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
-    if (!q.exec(QStringLiteral(
-                    "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) SELECT %1, serial, "
-                    "card, at, flag, utc_offset, dst_gap FROM zevo_incoming ON CONFLICT DO NOTHING")
+    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap, suspect) "
+                               "SELECT %1, serial, card, at, flag, utc_offset, dst_gap, suspect FROM zevo_incoming "
+                               "ON CONFLICT DO NOTHING")
                     .arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
@@ -128,8 +131,8 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
     SqliteStatement insert;
     if (!h
         || sqlite3_prepare_v2(h,
-                              "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap) "
-                              "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT DO NOTHING",
+                              "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap, suspect) "
+                              "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT DO NOTHING",
                               -1, &insert.statement, nullptr)
             != SQLITE_OK) {
         error = db_.failure(QStringLiteral("insert punches"),
@@ -150,6 +153,7 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
         sqlite3_bind_text(st, 5, flag, 4, SQLITE_TRANSIENT);
         sqlite3_bind_int(st, 6, p.utcOffset);
         sqlite3_bind_int(st, 7, p.dstGap ? 1 : 0);
+        sqlite3_bind_text(st, 8, PunchSuspect::text(p.suspect), -1, SQLITE_STATIC);
         if (sqlite3_step(st) != SQLITE_DONE) {
             error = db_.failure(QStringLiteral("insert punches"), QString::fromUtf8(sqlite3_errmsg(h)));
             return false;
@@ -160,13 +164,30 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
     return true;
 }
 
-bool PunchStore::lastSerial(const QString &identity, quint64 &serial, QString &error)
+bool PunchStore::lastSerial(const QString &identity, quint64 &serial, QString &error, bool *known)
 {
     QSqlQuery q(db_.sql());
     q.prepare(QStringLiteral("SELECT last_serial FROM terminals WHERE identity = ?"));
     q.addBindValue(identity);
     if (!db_.exec(q, error)) return false;
-    serial = q.next() ? q.value(0).toULongLong() : 0;
+    const bool found = q.next();
+    serial = found ? q.value(0).toULongLong() : 0;
+    if (known) *known = found;
+    return true;
+}
+
+bool PunchStore::replacedIdentities(const TerminalFacts &t, QStringList &identities, QString &error)
+{
+    identities.clear();
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral(
+        "SELECT identity FROM terminals WHERE identity <> ? AND (name = ? OR (line = ? AND address = ?)) ORDER BY id"));
+    q.addBindValue(t.identity);
+    q.addBindValue(t.name);
+    q.addBindValue(t.line);
+    q.addBindValue(t.address);
+    if (!db_.exec(q, error)) return false;
+    while (q.next()) identities.append(q.value(0).toString());
     return true;
 }
 
@@ -180,21 +201,37 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     if (known && old.value(1).toString() != t.timezone
         && !keepOffsetsOfOldZone(old.value(0).toLongLong(), old.value(1).toString(), error))
         return false;
+    QSqlQuery replaced(db_.sql());
+    replaced.prepare(QStringLiteral(
+        "UPDATE terminals SET name = name || ' (replaced by ' || ? || ')' WHERE name = ? AND identity <> ?"));
+    replaced.addBindValue(t.identity);
+    replaced.addBindValue(t.name);
+    replaced.addBindValue(t.identity);
+    if (!db_.exec(replaced, error)) return false;
     QSqlQuery q(db_.sql());
     q.prepare(QStringLiteral(
-        "INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, timezone) "
-        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
+        "INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, "
+        "capacity, held, oldest_serial, last_seen, last_error, timezone) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '', ?) "
+        "ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
         "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
         "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
-        "timezone = excluded.timezone"));
+        "capacity = excluded.capacity, held = excluded.held, last_seen = excluded.last_seen, last_error = '', "
+        "oldest_serial = CASE WHEN excluded.oldest_serial > terminals.oldest_serial "
+        "THEN excluded.oldest_serial ELSE terminals.oldest_serial END, timezone = excluded.timezone"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.model);
     q.addBindValue(t.firmware);
     q.addBindValue(t.address);
     q.addBindValue(t.line);
-    q.addBindValue(t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    const QString at = t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    q.addBindValue(at);
     q.addBindValue(t.clockDrift);
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.capacity)) : QVariant());
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.held)) : QVariant());
+    q.addBindValue(qint64(t.hasMemory ? t.firstAvailable : 0));
+    q.addBindValue(at);
     q.addBindValue(t.timezone.isEmpty() ? QStringLiteral("") : t.timezone);  // never NULL
     if (!db_.exec(q, error)) return false;
     QSqlQuery s(db_.sql());
@@ -286,7 +323,8 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
                        quint64 newLast, qint64 &inserted, QString &error, bool durable)
 {
     inserted = 0;
-    if (newLast > LargestSerial) {
+    lost_ = 0;
+    if (newLast > LargestSerial || terminal.firstAvailable > LargestSerial) {
         error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
         return false;
     }
@@ -307,11 +345,14 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
         knownCards_ = cardsBefore;
         newCards_.clear();
         inserted = 0;
+        lost_ = 0;
         return false;
     };
     qint64 id = 0;
     qint64 previous = 0;
-    if (!upsertTerminal(terminal, id, error) || !previousUtc(id, terminal.timezone, previous, error)) return fail();
+    if (!upsertTerminal(terminal, id, error) || !countLost(terminal, id, newLast, error)
+        || !previousUtc(id, terminal.timezone, previous, error))
+        return fail();
     ZoneClock zone(terminal.timezone);
     std::vector<Punch> batch(BatchRows);
     int filled = 0;
@@ -348,7 +389,46 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
     q.addBindValue(qint64(newLast));
     q.addBindValue(id);
     q.addBindValue(qint64(newLast));
-    if (!db_.exec(q, error)) return fail();
+    if (!db_.exec(q, error) || !insertSample(terminal, id, newLast, error)) return fail();
     if (!db_.commit(error)) return fail();
     return true;
+}
+
+bool PunchStore::countLost(const TerminalFacts &t, qint64 id, quint64 &newLast, QString &error)
+{
+    if (!t.hasMemory || t.firstAvailable == 0) return true;
+    // Read under the transaction's lock (the row's on PostgreSQL): of two syncs of one terminal at
+    // once, the second finds the last serial the first raised and counts nothing twice.
+    QSqlQuery q(db_.sql());
+    q.prepare(db_.postgres() ? QStringLiteral("SELECT last_serial FROM terminals WHERE id = ? FOR UPDATE")
+                             : QStringLiteral("SELECT last_serial FROM terminals WHERE id = ?"));
+    q.addBindValue(id);
+    if (!db_.exec(q, error)) return false;
+    const quint64 stored = q.next() ? q.value(0).toULongLong() : 0;
+    // Everything below the oldest available serial is settled, collected or not: the last serial
+    // rises past it so that a loss is counted once.
+    newLast = qMax(newLast, t.firstAvailable - 1);
+    if (t.firstAvailable <= stored + 1) return true;
+    lost_ = qint64(t.firstAvailable - 1 - stored);
+    QSqlQuery u(db_.sql());
+    u.prepare(QStringLiteral("UPDATE terminals SET lost_total = lost_total + ?, lost_at = ? WHERE id = ?"));
+    u.addBindValue(lost_);
+    u.addBindValue(firstSeen_);
+    u.addBindValue(id);
+    return db_.exec(u, error);
+}
+
+bool PunchStore::insertSample(const TerminalFacts &t, qint64 id, quint64 lastSerial, QString &error)
+{
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("INSERT INTO samples (terminal_id, at, held, capacity, last_serial, drift, lost) "
+                             "VALUES (?, ?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING"));
+    q.addBindValue(id);
+    q.addBindValue(firstSeen_);
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.held)) : QVariant());
+    q.addBindValue(t.hasMemory ? QVariant(qint64(t.capacity)) : QVariant());
+    q.addBindValue(qint64(lastSerial));
+    q.addBindValue(t.clockDrift);
+    q.addBindValue(lost_);
+    return db_.exec(q, error);
 }

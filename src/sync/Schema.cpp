@@ -38,7 +38,50 @@ QStringList version1(bool postgres)
     };
 }
 
-// Time zones, delivery and ranges of time: each terminal's zone (an IANA name; empty for the
+// Version 2: each terminal's memory and health (capacity, records held, records lost before they were
+// collected, when it last answered, why its last sync failed), a sample of it per sync for history and
+// forecasts, each sync run for the metrics, and why a punch's time is suspect. Only suspect punches
+// enter the index that counts them.
+QStringList version2(bool postgres)
+{
+    const QString time = postgres ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    const QString serialKey =
+        postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY");
+    QStringList s;
+    for (const QString &column :
+         {QStringLiteral("capacity %1").arg(integer), QStringLiteral("held %1").arg(integer),
+          QStringLiteral("oldest_serial %1 NOT NULL DEFAULT 0").arg(integer),
+          QStringLiteral("lost_total %1 NOT NULL DEFAULT 0").arg(integer), QStringLiteral("lost_at %1").arg(time),
+          QStringLiteral("last_seen %1").arg(time), QStringLiteral("last_error TEXT NOT NULL DEFAULT ''")})
+        s << QStringLiteral("ALTER TABLE terminals ADD COLUMN ") + column;
+    s << QStringLiteral(
+             "CREATE TABLE samples (terminal_id %1 NOT NULL, at %2 NOT NULL, held %1, capacity %1, "
+             "last_serial %1 NOT NULL, drift %1, lost %1 NOT NULL DEFAULT 0, PRIMARY KEY (terminal_id, at))%3")
+             .arg(integer, time, postgres ? QString() : QStringLiteral(" WITHOUT ROWID"));
+    s << QStringLiteral("CREATE TABLE sync_runs (id %1, at %2 NOT NULL, seconds DOUBLE PRECISION NOT NULL, "
+                        "terminals INTEGER NOT NULL, failed INTEGER NOT NULL, records %3 NOT NULL)")
+             .arg(serialKey, time, integer);
+    s << QStringLiteral("ALTER TABLE punches ADD COLUMN suspect TEXT NOT NULL DEFAULT ''");
+    s << QStringLiteral("CREATE INDEX punches_suspect ON punches (terminal_id) WHERE suspect <> ''");
+    return s;
+}
+
+// Version 3: the rosters the terminals hold, as `roster pull` read them: which terminals let a card in.
+QStringList rosterTable(bool postgres)
+{
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    const QString time = postgres ? QStringLiteral("TIMESTAMP(0)") : QStringLiteral("TEXT");
+    return {
+        QStringLiteral("CREATE TABLE rosters (identity TEXT NOT NULL, terminal TEXT NOT NULL, card %1 NOT NULL, "
+                       "job_number TEXT NOT NULL, name TEXT NOT NULL, pulled_at %2 NOT NULL, "
+                       "PRIMARY KEY (identity, card))")
+            .arg(integer, time),
+        QStringLiteral("CREATE INDEX rosters_card ON rosters (card)"),
+    };
+}
+
+// Version 4: time zones, delivery and ranges of time: each terminal's zone (an IANA name; empty for the
 // computer's), each punch's UTC offset as placed when it was stored (empty for punches stored before:
 // they are read in their terminal's zone) and whether its time fell in a spring daylight-saving gap;
 // per destination of a push, the newest serial delivered of each terminal and the batches it refused.
@@ -68,7 +111,10 @@ QStringList zonesAndDelivery(bool postgres)
 }
 
 // The steps from version n-1 to n, index n-1.
-QList<QStringList> steps(bool postgres) { return {version1(postgres), zonesAndDelivery(postgres)}; }
+QList<QStringList> steps(bool postgres)
+{
+    return {version1(postgres), version2(postgres), rosterTable(postgres), zonesAndDelivery(postgres)};
+}
 
 bool hasSchemaTable(Database &db, bool &has, QString &error)
 {
@@ -130,6 +176,20 @@ int usableVersion(Database &db, QString &error)
     error = db.failure(QStringLiteral("cannot use"),
                        QStringLiteral("its schema version %1 is newer than this program's %2").arg(at).arg(Current));
     return -1;
+}
+
+bool readable(Database &db, const QString &purpose, QString &error)
+{
+    const int found = usableVersion(db, error);
+    if (found < 0) return false;
+    if (found == Current) return true;
+    error = db.failure(purpose, found == 0
+                                    ? QStringLiteral("it holds nothing yet (no sync has run)")
+                                    : QStringLiteral("its schema version %1 is older than this program's %2 (a sync "
+                                                     "brings it up)")
+                                          .arg(found)
+                                          .arg(Current));
+    return false;
 }
 
 bool checkWritable(Database &db, QString &error)

@@ -4,7 +4,7 @@
 #include "sync/SyncOptions.h"
 #include "sync/TerminalResult.h"
 
-class AttLink;
+class TerminalClient;
 class PunchSpool;
 class PunchStore;
 
@@ -14,5 +14,5 @@ class PunchStore;
 //   clear-after-sync, delete on the terminal the records up to the stored serial.
 // A failure anywhere stops this terminal only; nothing is deleted that is not stored. In a dry run
 // the store is only read (it may be null: no database yet) and the terminal is not changed.
-TerminalResult syncTerminal(AttLink &link, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
+TerminalResult syncTerminal(TerminalClient &client, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
                             const SyncOptions &options);

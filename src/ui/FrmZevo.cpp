@@ -1,6 +1,7 @@
 #include "ui/FrmZevo.h"
 
 #include "ui/FrmZevoBuild.h"
+#include "ui/StatusText.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -47,9 +48,10 @@ int FrmZevo::comButtonImage(int n) const
     return n >= 1 && n <= 8 ? comButtons[n]->property("imageIndex").toInt() : 0;
 }
 
-void FrmZevo::setStatusText(const QString &text) { statusLabel_->setText(text); }
+// The status label is a StatusText (FrmZevoBuild): the one place a status text is elided.
+void FrmZevo::setStatusText(const QString &text) { static_cast<StatusText *>(statusLabel_)->setWholeText(text); }
 
-QString FrmZevo::statusText() const { return statusLabel_->text(); }
+QString FrmZevo::statusText() const { return static_cast<const StatusText *>(statusLabel_)->wholeText(); }
 
 void FrmZevo::showCloseFrame(bool visible)
 {

@@ -2,6 +2,7 @@
 
 #include "ui/FrmZevo.h"
 #include "ui/RecordLineList.h"
+#include "ui/StatusText.h"
 #include "ui/SvgIcon.h"
 
 #include <QCheckBox>
@@ -469,9 +470,8 @@ void FrmZevoBuild::build(FrmZevo &w)
     w.Sta_Info = new QStatusBar(&w);
     w.Sta_Info->setObjectName(QStringLiteral("Sta_Info"));
     w.Sta_Info->setSizeGripEnabled(false);
-    w.statusLabel_ = new QLabel(w.Sta_Info);
+    w.statusLabel_ = new StatusText(w.Sta_Info);
     w.statusLabel_->setObjectName(QStringLiteral("Sta_InfoText"));
-    w.statusLabel_->setTextFormat(Qt::PlainText);
     w.Sta_Info->addWidget(w.statusLabel_, 1);
     w.StatusProgress = new QProgressBar(w.Sta_Info);
     w.StatusProgress->setObjectName(QStringLiteral("StatusProgress"));

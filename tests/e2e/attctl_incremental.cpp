@@ -63,7 +63,8 @@ private slots:
                             {QStringLiteral("collect"), QStringLiteral("--since"), QStringLiteral("0"),
                              QStringLiteral("--dir"), dir(QStringLiteral("all"))}));
         QVERIFY2(r.code == 0, qPrintable(r.err));
-        QCOMPARE(r.lines().last(), QStringLiteral("last-serial 30"));
+        QCOMPARE(r.lines(),
+                 (QStringList{QStringLiteral("30\t30 records collected"), QStringLiteral("last-serial 30")}));
         QCOMPARE(crlfLines(dir(QStringLiteral("all/DataRecordSet_original.txt"))).size(), 30);
 
         for (int i = 0; i < 7; ++i) sim.send(QStringLiteral("punch %1").arg(0x00AB0000 + i, 8, 16, QLatin1Char('0')));

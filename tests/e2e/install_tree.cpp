@@ -1,6 +1,7 @@
 // What `cmake --install` puts into a clean folder and what the Debian package holds: the programs run
 // from there, the desktop entry, icon, manual pages and completion are in place and current, and the
 // package depends on every library its programs load.
+#include "attlink/transport/SerialChannel.h"
 #include "ui/FrmZevo.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,19 +49,27 @@ QString readAll(const QString &path)
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
 
+// The text of an installed manual page, which is compressed.
+QString manPage(const QString &usr, const QString &program)
+{
+    return run(QStringLiteral("gzip"),
+               {QStringLiteral("-dc"), usr + QStringLiteral("/share/man/man1/%1.1.gz").arg(program)})
+        .out;
+}
+
 const QStringList Programs{QStringLiteral("zevo"), QStringLiteral("attctl"), QStringLiteral("attsim")};
 
-// The commands attctl --help lists.
+// The commands attctl --help lists, in its sections of commands.
 QStringList attctlCommands(const QString &attctl)
 {
     const QString help = run(attctl, {QStringLiteral("--help")}).out;
     QStringList commands;
     bool on = false;
     for (const QString &line : help.split(u'\n')) {
-        if (line == QLatin1String("commands:"))
+        if (QRegularExpression(QStringLiteral("^([a-z]+ )?commands.*:$")).match(line).hasMatch())
             on = true;
-        else if (on && line.isEmpty())
-            break;
+        else if (line.isEmpty())
+            on = false;
         else if (on && QRegularExpression(QStringLiteral("^  [a-z]")).match(line).hasMatch())
             commands << line.split(u' ', Qt::SkipEmptyParts).first();
     }
@@ -91,11 +101,14 @@ private slots:
     {
         for (const QString &p : Programs) {
             QVERIFY2(QFileInfo(usr_ + QStringLiteral("/bin/") + p).isExecutable(), qPrintable(p));
-            QVERIFY2(QFileInfo::exists(usr_ + QStringLiteral("/share/man/man1/%1.1").arg(p)), qPrintable(p));
+            QVERIFY2(QFileInfo::exists(usr_ + QStringLiteral("/share/man/man1/%1.1.gz").arg(p)), qPrintable(p));
         }
-        for (const char *f : {"share/applications/zevo.desktop", "share/icons/hicolor/scalable/apps/zevo.svg",
-                              "share/bash-completion/completions/attctl", "share/zevo/systemd/zevo-sync.service",
-                              "share/zevo/systemd/zevo-sync.timer"})
+        for (const char *f :
+             {"share/applications/zevo.desktop", "share/icons/hicolor/scalable/apps/zevo.svg",
+              "share/bash-completion/completions/attctl", "share/zevo/systemd/zevo-sync.service",
+              "share/zevo/systemd/zevo-sync.timer", "share/doc/zevo/README.md", "share/doc/zevo/sync.md",
+              "share/doc/zevo/user-guide.md", "share/doc/zevo/protocol.md", "share/doc/zevo/examples/fleet.ini",
+              "share/doc/zevo/copyright", "share/doc/zevo/changelog.Debian.gz"})
             QVERIFY2(QFileInfo::exists(usr_ + u'/' + QLatin1String(f)), f);
         // The service names attctl where it was installed, not where the build was configured to go.
         QVERIFY(readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service"))
@@ -106,7 +119,8 @@ private slots:
     }
 
     // systemd itself reads the service and the timer as valid units (with ExecStart pointed at the
-    // attctl of this tree, since /usr/bin/attctl need not exist here).
+    // attctl of this tree, since /usr/bin/attctl need not exist here), and rates every service 4.0
+    // or less exposed, while it keeps the serial lines, the network and its database folder.
     void systemdAcceptsTheUnits()
     {
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
@@ -126,14 +140,56 @@ private slots:
         const Ran r =
             run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
         QVERIFY2(r.code == 0 && r.err.trimmed().isEmpty(), qPrintable(r.out + r.err));
+
+        for (const char *kept : {"SupplementaryGroups=dialout", "DeviceAllow=char-ttyS rw",
+                                 "DeviceAllow=char-ttyUSB rw", "StateDirectory=zevo", "AF_INET AF_INET6"})
+            QVERIFY2(service.contains(QLatin1String(kept)), kept);
+        const QDir shipped(usr_ + QStringLiteral("/share/zevo/systemd"));
+        for (const QString &unit : shipped.entryList({QStringLiteral("*.service")})) {
+            const Ran rated =
+                run(analyze, {QStringLiteral("security"), QStringLiteral("--offline=true"), shipped.filePath(unit)});
+            if (rated.out.isEmpty() && rated.err.contains(QStringLiteral("offline")))
+                QSKIP("this systemd-analyze rates no unit files offline");
+            const QRegularExpressionMatch level =
+                QRegularExpression(QStringLiteral("Overall exposure level for \\S+: (\\d+\\.\\d)")).match(rated.out);
+            QVERIFY2(level.hasMatch(), qPrintable(rated.out + rated.err));
+            QVERIFY2(level.captured(1).toDouble() <= 4.0, qPrintable(unit + QStringLiteral(": ") + level.captured(0)));
+        }
     }
 
+    // Each program answers --help and --version on standard output without a display (the console
+    // opens no window for them).
     void installedProgramsRun()
     {
-        const Ran v = run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")});
-        QCOMPARE(v.code, 0);
-        QVERIFY(v.out.startsWith(QStringLiteral("attctl ")));
-        QCOMPARE(run(usr_ + QStringLiteral("/bin/attsim"), {QStringLiteral("--help")}).code, 0);
+        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+        for (const char *display : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            headless.remove(QLatin1String(display));
+        const QString version =
+            run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}, headless).out.section(u' ', 1);
+        QVERIFY(!version.trimmed().isEmpty());
+        for (const QString &p : Programs) {
+            const Ran v = run(usr_ + QStringLiteral("/bin/") + p, {QStringLiteral("--version")}, headless, 20000);
+            QVERIFY2(v.code == 0 && v.out == p + u' ' + version, qPrintable(p + v.out + v.err));
+            const Ran h = run(usr_ + QStringLiteral("/bin/") + p, {QStringLiteral("--help")}, headless, 20000);
+            QVERIFY2(h.code == 0 && h.out.contains(QRegularExpression(QStringLiteral("^[Uu]sage: \\S*%1 ").arg(p)))
+                         && h.err.isEmpty(),
+                     qPrintable(p + h.out + h.err));
+        }
+        // The installed attctl maps ports by the user's AttLink.ini, the one the console reads.
+        QTemporaryDir home;
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("config/zevo")));
+        QFile ini(home.filePath(QStringLiteral("config/zevo/AttLink.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("[Ports]\nCom4=/nonexistent/ttyCONFIGURED\n");
+        ini.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        const Ran com = run(usr_ + QStringLiteral("/bin/attctl"),
+                            {QStringLiteral("--com"), QStringLiteral("4"), QStringLiteral("count")}, env);
+        QCOMPARE(com.code, 3);
+        QVERIFY2(com.err.contains(QStringLiteral("COM4 /nonexistent/ttyCONFIGURED: ")), qPrintable(com.err));
+        QVERIFY(!QFileInfo::exists(home.filePath(QStringLiteral("data"))));
         for (const QString &p : Programs) {
             const Ran l = run(QStringLiteral("ldd"), {usr_ + QStringLiteral("/bin/") + p});
             QVERIFY2(l.code == 0 && !l.out.contains(QStringLiteral("not found")), qPrintable(p + l.out));
@@ -170,16 +226,25 @@ private slots:
             run(usr_ + QStringLiteral("/bin/attctl"), {QStringLiteral("--version")}).out.trimmed().section(u' ', 1);
         QVERIFY(!version.isEmpty());
         for (const QString &p : Programs) {
-            const QString page = usr_ + QStringLiteral("/share/man/man1/%1.1").arg(p);
-            QVERIFY2(readAll(page).section(u'\n', 0, 0).contains(QStringLiteral("\"Zevo %1\"").arg(version)),
-                     qPrintable(p));
+            const QString text = manPage(usr_, p);
+            QVERIFY2(text.section(u'\n', 0, 0).contains(QStringLiteral("\"Zevo %1\"").arg(version)), qPrintable(p));
             if (groff.isEmpty()) continue;
+            QTemporaryDir plain;
+            const QString page = plain.filePath(p + QStringLiteral(".1"));
+            QFile f(page);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(text.toUtf8()) > 0);
+            f.close();
             const Ran r = run(groff,
                               {QStringLiteral("-k"), QStringLiteral("-man"), QStringLiteral("-Tutf8"),
                                QStringLiteral("-ww"), QStringLiteral("-z"), page});
             QVERIFY2(r.code == 0 && r.err.isEmpty(), qPrintable(p + QStringLiteral(": ") + r.err));
         }
-        const QString attctlPage = readAll(usr_ + QStringLiteral("/share/man/man1/attctl.1"));
+        const QString attctlPage = manPage(usr_, QStringLiteral("attctl"));
+        // The fleet commands: the keys of the fleet file, the default database, where the documents are.
+        for (const char *text :
+             {"\n.B line\n", "\n.B address\n", "\n.B clear\\-after\\-sync\n", "\n.B clock\\-tolerance\n",
+              "zevo/punches.sqlite", "/usr/share/doc/zevo", "attctl sync \\-\\-fleet"})
+            QVERIFY2(attctlPage.contains(QLatin1String(text)), text);
         const QStringList commands = attctlCommands(usr_ + QStringLiteral("/bin/attctl"));
         QVERIFY(commands.size() > 30);
         for (const QString &c : commands) {
@@ -188,7 +253,7 @@ private slots:
                          || attctlPage.contains(QStringLiteral("\n.B ") + escaped + u'\n'),
                      qPrintable(QStringLiteral("share/man/attctl.1 does not describe the command ") + c));
         }
-        const QString simPage = readAll(usr_ + QStringLiteral("/share/man/man1/attsim.1"));
+        const QString simPage = manPage(usr_, QStringLiteral("attsim"));
         const QString simHelp = run(usr_ + QStringLiteral("/bin/attsim"), {QStringLiteral("--help")}).out;
         const QRegularExpression option(QStringLiteral("--([a-z][a-z-]*)"));
         for (auto m = option.globalMatch(simHelp); m.hasNext();) {
@@ -224,7 +289,24 @@ private slots:
         QVERIFY2(collect.contains(QStringLiteral("--stdout")) && collect.contains(QStringLiteral("--since")),
                  qPrintable(collect.join(u' ')));
         QVERIFY(complete(QStringLiteral("attctl --v"), 1).contains(QStringLiteral("--version")));
+        const QStringList global = complete(QStringLiteral("attctl --"), 1);
+        QCOMPARE(global.count(QStringLiteral("--help")), 1);
+        QCOMPARE(global.size(), QSet<QString>(global.begin(), global.end()).size());
+        QVERIFY(!global.contains(QStringLiteral("--fleet")));
+        // The rates are those attctl takes, as its help lists them.
         QCOMPARE(complete(QStringLiteral("attctl --baud 1152"), 2), QStringList{QStringLiteral("115200")});
+        QStringList rates;
+        for (int r : SerialChannel::supportedRates()) rates << QString::number(r);
+        QCOMPARE(complete(QStringLiteral("attctl --baud ''"), 2), rates);
+        QCOMPARE(complete(QStringLiteral("attctl export --format ''"), 3),
+                 (QStringList{QStringLiteral("csv"), QStringLiteral("jsonl"), QStringLiteral("layout"),
+                              QStringLiteral("roster-csv")}));
+        const QStringList sync = complete(QStringLiteral("attctl sync --"), 2);
+        QCOMPARE(sync.count(QStringLiteral("--help")), 1);
+        for (const char *o : {"--fleet", "--db", "--dry-run", "--lock-dir", "--link-settings"})
+            QVERIFY2(sync.contains(QLatin1String(o)), o);
+        QCOMPARE(complete(QStringLiteral("attctl roster plan --f"), 3),
+                 (QStringList{QStringLiteral("--fleet"), QStringLiteral("--from")}));
     }
 
     // The Debian package: its files, and a dependency on the package of every library its programs
@@ -246,7 +328,9 @@ private slots:
         const QString contents = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).out;
         for (const char *f :
              {"./usr/bin/zevo", "./usr/bin/attctl", "./usr/bin/attsim", "./usr/share/applications/zevo.desktop",
-              "./usr/share/icons/hicolor/scalable/apps/zevo.svg", "./usr/share/man/man1/attctl.1",
+              "./usr/share/icons/hicolor/scalable/apps/zevo.svg", "./usr/share/man/man1/attctl.1.gz",
+              "./usr/share/doc/zevo/copyright", "./usr/share/doc/zevo/changelog.Debian.gz",
+              "./usr/share/doc/zevo/examples/fleet.ini", "./usr/share/doc/zevo/sync.md",
               "./usr/share/bash-completion/completions/attctl", "./usr/share/zevo/systemd/zevo-sync.service"})
             QVERIFY2(contents.contains(QLatin1String(f) + QLatin1Char('\n')), f);
         QVERIFY(!contents.contains(QStringLiteral("/usr/local")));

@@ -122,8 +122,8 @@ private slots:
         QVERIFY2(r.toBool(), qPrintable(message));
         QCOMPARE(count, records);
         // Damage happened and was repaired by asking again.
-        QVERIFY(link->exchangeStats().badFrames > 0);
-        QVERIFY(link->exchangeStats().retriesUsed > 0);
+        QVERIFY(link->exchangeStats().badFrames() > 0);
+        QVERIFY(link->exchangeStats().retriesUsed() > 0);
         const QStringList got = crlfLines(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")));
         const QStringList expected = expectedLines(sim.terminal(105)[QStringLiteral("records")].toArray(), 105);
         QCOMPARE(got.size(), records);
@@ -201,10 +201,10 @@ private slots:
         QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
         const qint64 elapsed = t.elapsed();
         const qint64 configured = qint64(Retries + 1) * ResponseTimeoutMs;
-        QCOMPARE(link->exchangeStats().retriesUsed, Retries);
+        QCOMPARE(link->exchangeStats().retriesUsed(), Retries);
         QVERIFY2(elapsed >= configured * 9 / 10, qPrintable(QString::number(elapsed)));
         QVERIFY2(elapsed < configured + 3000, qPrintable(QString::number(elapsed)));
-        QVERIFY(!link->exchangeStats().lastAnswered);
+        QVERIFY(!link->exchangeStats().lastAnswered());
     }
 
     // A terminal at another address on the same line stays silent too: the reply never comes from
@@ -222,7 +222,7 @@ private slots:
         QVERIFY(link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
         QCOMPARE(count, 0);
         QVERIFY(!link->GatherRecordSum(QStringLiteral("77"), count, QStringLiteral("ok")).toBool());
-        QVERIFY(!link->exchangeStats().lastAnswered);
+        QVERIFY(!link->exchangeStats().lastAnswered());
     }
 };
 

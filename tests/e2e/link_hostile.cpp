@@ -2,6 +2,7 @@
 // anything of it reaches a file, a failed collection keeps the earlier file, a trickling terminal
 // cannot hold a request past its deadline, and a call can be abandoned from another thread.
 #include "attlink/AttLink.h"
+#include "attlink/transport/SerialChannel.h"
 #include "common/TextCodec.h"
 #include "support/FileContent.h"
 #include "support/AttctlProcess.h"
@@ -97,7 +98,8 @@ private slots:
                                           QStringLiteral("0"), 0)
                      .toBool());
         QCOMPARE(count, 0);
-        QCOMPARE(message, QStringLiteral("终端应答格式错误"));
+        // The decoder's reason follows the console's words.
+        QVERIFY2(message.startsWith(QStringLiteral("终端应答格式错误：")), qPrintable(message));
         QCOMPARE(fileBytes(folder + QStringLiteral("/NameList.txt")), earlier);
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);  // no temporary file left behind
     }
@@ -115,13 +117,15 @@ private slots:
             << int(Mode::RecordsWrongItemCount) << QStringLiteral("终端应答格式错误") << 1;
         QTest::newRow("65,535 packets for 5 records")
             << int(Mode::AbsurdPacketCount) << QStringLiteral("终端应答格式错误") << 1;
+        QTest::newRow("packet 2 repeats packet 1")
+            << int(Mode::RepeatedPackets) << QStringLiteral("终端应答格式错误") << 2;
     }
     void inconsistentPacketsFailTheCollection()
     {
         QFETCH(int, mode);
         QFETCH(QString, message);
         QFETCH(int, packetsAsked);
-        LyingTerminal t{Mode(mode)};
+        LyingTerminal t{Mode(mode), 600};
         const auto link = linkTo(t);
         const QByteArray earlier = "1050079A785070927093628IN01\r\n";
         const QString folder = folderWith(QStringLiteral("records-%1").arg(mode), earlier);
@@ -146,9 +150,9 @@ private slots:
         qint32 count = -1;
         QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
         const Exchange &x = link->exchangeStats();
-        QCOMPARE(x.lastFailure, Exchange::Failure::TooSlow);
-        QCOMPARE(x.lastError, QStringLiteral("应答未在 900 毫秒内完成"));
-        QCOMPARE(x.retriesUsed, 0);
+        QCOMPARE(x.lastFailure(), Exchange::Failure::TooSlow);
+        QCOMPARE(AttLink::exchangeWords(link->lastResult()), QStringLiteral("应答未在 900 毫秒内完成"));
+        QCOMPARE(x.retriesUsed(), 0);
         QCOMPARE(t.requests(), 1);
     }
 
@@ -174,6 +178,78 @@ private slots:
         QCOMPARE(tcp.attemptDeadlineMs(), 5000);
     }
 
+    // Replies to another sequence number are not ours: reported as such, not as a reply cut short.
+    void repliesToAnotherRequestAreNotOurs()
+    {
+        LyingTerminal t(Mode::WrongSequence);
+        const auto link = linkTo(t);
+        qint32 count = -1;
+        QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
+        QCOMPARE(link->exchangeStats().lastFailure(), Exchange::Failure::NotOurs);
+        QCOMPARE(t.requests(), 3);
+    }
+
+    // An incremental collection holds each reply to what its own header says and to the replies
+    // before it; a deletion count beyond the serial asked for is damage; a terminal that never stops
+    // sending is stopped by the collection's deadline.
+    void incrementalRepliesAgreeWithThemselves()
+    {
+        QList<quint64> serials;
+        const auto sink = [&](const SerialRecord &r) {
+            serials << r.serial;
+            return true;
+        };
+        quint64 last = 0;
+        {
+            LyingTerminal honest(Mode::Honest, 600);
+            const auto link = linkTo(honest);
+            QVERIFY2(link->recordsSince(105, 3, sink, last), qPrintable(link->lastError()));
+            QCOMPARE(serials.size(), 597);
+            QCOMPARE(serials.first(), quint64(4));
+            QCOMPARE(last, quint64(600));
+            QCOMPARE(link->skippedSerials().count, quint64(0));
+        }
+        serials.clear();
+        LyingTerminal skips(Mode::SinceSkips, 600);
+        const auto link = linkTo(skips);
+        QVERIFY(!link->recordsSince(105, 3, sink, last));
+        QCOMPARE(link->lastError(),
+                 QStringLiteral("damaged reply: it sent serials from 7 where its count puts the oldest at 4"));
+        QVERIFY(serials.isEmpty());
+        QCOMPARE(last, quint64(3));
+        const QString folder = folderWith(QStringLiteral("since-skips"), "earlier\r\n");
+        AttctlRun r =
+            attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + skips.portText(), QStringLiteral("collect"),
+                    QStringLiteral("--since"), QStringLiteral("3"), QStringLiteral("--dir"), folder});
+        QVERIFY2(r.code != 0, qPrintable(r.out));
+        QCOMPARE(fileBytes(folder + QStringLiteral("/DataRecordSet_original.txt")), QByteArray("earlier\r\n"));
+
+        LyingTerminal greedy(Mode::DeletesTooMany, 600);
+        const auto deleter = linkTo(greedy);
+        qint64 deleted = -1;
+        QVERIFY(!deleter->deleteRecordsUpTo(105, 3, deleted));
+        QCOMPARE(deleter->lastError(),
+                 QStringLiteral("damaged reply: 602 records deleted, but at most 3 can have a serial up to 3"));
+        QCOMPARE(deleted, qint64(-1));
+        r = attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + greedy.portText(),
+                    QStringLiteral("clear-records"), QStringLiteral("--up-to"), QStringLiteral("3"),
+                    QStringLiteral("--yes")});
+        QVERIFY(r.code != 0);
+        QVERIFY2(!r.out.contains(QStringLiteral("602")), qPrintable(r.out));
+
+        LyingTerminal endless(Mode::EndlessSince);
+        const auto endlessLink = linkTo(endless, "CollectionDeadline=2\n");
+        qint64 handed = 0;
+        QVERIFY(!endlessLink->recordsSince(
+            105, 0, [&](const SerialRecord &) { return ++handed > 0; }, last));
+        QVERIFY2(endlessLink->lastError().startsWith(QStringLiteral("the collection did not end within 2 s")),
+                 qPrintable(endlessLink->lastError()));
+        QVERIFY(handed > 0);
+        // It admitted that every serial before its 2^32-1 records is gone.
+        QCOMPARE(endlessLink->skippedSerials().first, quint64(1));
+        QCOMPARE(endlessLink->skippedSerials().last, ~quint64(0) - 0xFFFFFFFFull);
+    }
+
     // A damaged reply is reported as damaged, not as silence, even when later attempts hear nothing.
     void damagedRepliesAreNotSilence()
     {
@@ -181,8 +257,8 @@ private slots:
         const auto link = linkTo(t);
         qint32 count = -1;
         QVERIFY(!link->GatherRecordSum(QStringLiteral("105"), count, QStringLiteral("ok")).toBool());
-        QCOMPARE(link->exchangeStats().lastFailure, Exchange::Failure::Damaged);
-        QCOMPARE(link->exchangeStats().lastError, QStringLiteral("应答校验错误"));
+        QCOMPARE(link->exchangeStats().lastFailure(), Exchange::Failure::Damaged);
+        QCOMPARE(AttLink::exchangeWords(link->lastResult()), QStringLiteral("应答校验错误"));
         QCOMPARE(t.requests(), 3);  // the first try and both retries
     }
 
@@ -191,9 +267,12 @@ private slots:
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("expected");
         QTest::newRow("2") << int(Mode::Honest) << 2;
-        QTest::newRow("65537 (16-bit wrap)") << int(Mode::StorageWraps) << -1;
-        QTest::newRow("99") << int(Mode::StorageOutOfRange) << -1;
+        QTest::newRow("65537 (no 16-bit code)") << int(Mode::StorageWraps) << -1;
+        QTest::newRow("99") << int(Mode::StorageOutOfRange) << 99;
+        QTest::newRow("0") << int(Mode::StorageZero) << 0;
     }
+    // A code the terminal answers is handed on (the console says an abnormal one went wrong); only a
+    // reply that reads as no 16-bit code is the failure -1.
     void storageModeIsOneOrTwo()
     {
         QFETCH(int, mode);
@@ -224,7 +303,7 @@ private slots:
         QVERIFY(started);
         QVERIFY(!r.toBool());
         QCOMPARE(message, QStringLiteral("通讯失败：通讯已中止"));
-        QCOMPARE(link->exchangeStats().lastFailure, Exchange::Failure::Abandoned);
+        QCOMPARE(link->exchangeStats().lastFailure(), Exchange::Failure::Abandoned);
         QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("abandoned.txt"))));
         QVERIFY(!link->ClearFlag(105).toBool());
         QCOMPARE(t.requests(), 1);
@@ -240,6 +319,11 @@ private slots:
                                     << QStringLiteral("\\x1B]0;owned\\x07\\x1B[2J继电器延时0005\\x0DFORGED\\x1B[31m\n");
         QTest::newRow("clear log") << QStringLiteral("read-clear-log")
                                    << QStringLiteral("3,2009-03-05 08:07:06\\x1B[2J\\x0D;\\x7F\n");
+        // A model holding LF cannot forge a `last-serial` line a script would act on.
+        QTest::newRow("identify")
+            << QStringLiteral("identify")
+            << QStringLiteral("identity 5A3C0F1E22B14D07\nmodel VX\\x0Alast-serial 0\\x1B]0;x\\x07\n"
+                              "firmware 2009-03-05\naddress 105\nclock 2026-12-09 08:00:00\nlast-serial 5\n");
     }
     void attctlShowsControlCharactersVisibly()
     {
@@ -261,7 +345,8 @@ private slots:
         QVERIFY(link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"),
                                         QStringLiteral("王芳"), QStringLiteral("00"), QStringLiteral("00000000"))
                     .toBool());
-        for (const QString &name : {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0))})
+        for (const QString &name :
+             {QStringLiteral("A\r\nB"), QStringLiteral("A\x1b[2J"), QString(QChar(0)), QStringLiteral("A\u202EB")})
             QVERIFY(!link->CardSendToMachine(105, QStringLiteral("0079A785"), QStringLiteral("00000012"), name,
                                              QStringLiteral("00"), QStringLiteral("00000000"))
                          .toBool());

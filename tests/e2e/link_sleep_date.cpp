@@ -43,12 +43,12 @@ private slots:
                      .toBool(),
                  qPrintable(message));
         QCOMPARE(count, 1000);
-        QCOMPARE(l->exchangeStats().requests, qint64(4));
-        QCOMPARE(l->exchangeStats().turnaroundWaits, qint64(3));
+        QCOMPARE(l->exchangeStats().requests(), qint64(4));
+        QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(3));
         // The guard belongs to the collection: a request after it does not wait.
         qint32 held = 0;
         QVERIFY(l->GatherRecordSum(QStringLiteral("105"), held, QStringLiteral("ok")).toBool());
-        QCOMPARE(l->exchangeStats().turnaroundWaits, qint64(3));
+        QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(3));
 
         l->Mode(1);
         QVERIFY(l->Connect_Net(sim.host(), sim.portText()).toBool());
@@ -57,13 +57,13 @@ private slots:
                      .toBool(),
                  qPrintable(message));
         QCOMPARE(count, 1000);
-        QCOMPARE(l->exchangeStats().turnaroundWaits, qint64(0));
+        QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(0));
         // SleepDate values outside 0..1000 are no guard at all.
         l->Mode(0);
         QVERIFY(l->GatherData(QStringLiteral("105"), dir_.path(), QStringLiteral("serial.txt"), message, count,
                               QStringLiteral("5000"), 0, fullYear)
                     .toBool());
-        QCOMPARE(l->exchangeStats().turnaroundWaits, qint64(3));
+        QCOMPARE(l->exchangeStats().turnaroundWaits(), qint64(3));
     }
 };
 

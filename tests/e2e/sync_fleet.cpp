@@ -19,6 +19,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -133,18 +134,20 @@ private slots:
 
         AttctlRun dry = attctl(syncArgs(fleetFile, db) << QStringLiteral("--dry-run"));
         QVERIFY2(dry.code == 0, qPrintable(dry.out + dry.err));
-        QVERIFY2(lineOf(dry.out, QStringLiteral("正门")).contains(QStringLiteral(" waiting=700 last-serial=0 ")),
+        QVERIFY2(lineOf(dry.out, QStringLiteral("正门"))
+                     .contains(QStringLiteral(" waiting=700 stored-serial=0 terminal-serial=700 ")),
                  qPrintable(dry.out));
         QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("first.sqlite"))));  // a dry run writes nothing
 
         AttctlRun r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--jobs") << QStringLiteral("2"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(QRegularExpression(
-                     QStringLiteral(
-                         "^\\[正门\\] identity=[0-9A-F]{16} new=700 last-serial=700 drift=[+-]\\d+s cleared=700 ok$"))
-                     .match(lineOf(r.out, QStringLiteral("正门")))
-                     .hasMatch(),
-                 qPrintable(r.out));
+        QVERIFY2(
+            QRegularExpression(
+                QStringLiteral(
+                    "^\\[正门\\] identity=[0-9A-F]{16} new=700 last-serial=700 drift=[+-]\\d+s fill=0% cleared=700 ok$"))
+                .match(lineOf(r.out, QStringLiteral("正门")))
+                .hasMatch(),
+            qPrintable(r.out));
         QVERIFY2(lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral(" new=700 last-serial=700 ")),
                  qPrintable(r.out));
         QVERIFY2(!lineOf(r.out, QStringLiteral("side door")).contains(QStringLiteral("cleared")), qPrintable(r.out));
@@ -154,6 +157,7 @@ private slots:
                  qPrintable(r.out));
         QVERIFY2(r.out.contains(QStringLiteral("total: 5 terminals, 5 synced, 0 failed, 2150 new records")),
                  qPrintable(r.out));
+        QVERIFY2(r.err.isEmpty(), qPrintable(r.err));  // no progress when standard error is not a terminal
 
         fleet.send(QStringLiteral("punch 0079A785 1"));
         fleet.send(QStringLiteral("punch 0079A786 2"));
@@ -206,6 +210,39 @@ private slots:
                     dir_.filePath(QStringLiteral("no/such/folder.csv"))});
         QCOMPARE(e.code, 5);
         QVERIFY2(e.err.contains(QStringLiteral("no/such/folder.csv")), qPrintable(e.err));
+        // A moment that is not a date is refused by the name of its option.
+        e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--from"),
+                    QStringLiteral("08.12.2026")});
+        QCOMPARE(e.code, 2);
+        QVERIFY2(e.err.contains(QStringLiteral("--from wants a date")), qPrintable(e.err));
+
+        // Mistakes are usage errors that say what is wrong, never an empty file and success.
+        const QStringList exportDb{QStringLiteral("export"), QStringLiteral("--db"), db};
+        AttctlOptions here;
+        here.workingDirectory = dir_.path();
+        const QList<std::pair<QStringList, QString>> mistakes{
+            {{QStringLiteral("--terminal"), QStringLiteral("shared 9")},
+             QStringLiteral("no terminal named \"shared 9\"")},
+            {{QStringLiteral("--from"), QStringLiteral("2026-12-09"), QStringLiteral("--to"),
+              QStringLiteral("2026-12-08")},
+             QStringLiteral("--from is after --to")},
+            {{QStringLiteral("--out"), dir_.path()}, QStringLiteral("is a folder")},
+            {{QStringLiteral("--out"), QStringLiteral("/dev/stdout")},
+             QStringLiteral("is not a regular file (--out - writes to standard output)")},
+            {{QStringLiteral("--format"), QStringLiteral("jsonl"), QStringLiteral("--spreadsheet-safe")},
+             QStringLiteral("goes with --format csv")}};
+        for (const auto &[args, message] : mistakes) {
+            e = attctl(QStringList(exportDb) << args, here);
+            QCOMPARE(e.code, 2);
+            QVERIFY2(e.err.contains(message) && e.out.isEmpty(), qPrintable(e.err));
+        }
+        // `--out -` is standard output, not a file named "-".
+        e = attctl(QStringList(exportDb) << QStringLiteral("--terminal") << QStringLiteral("shared 8")
+                                         << QStringLiteral("--out") << QStringLiteral("-"),
+                   here);
+        QCOMPARE(e.code, 0);
+        QCOMPARE(e.outBytes, rows.join('\n'));
+        QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("-"))));
     }
 
     void killedSyncsLoseAndDoubleNothing()
@@ -328,7 +365,7 @@ private slots:
         // An hour behind: marked, not set without the option, and not set when the limit is above it.
         r = attctl(syncArgs(fleetFile, db));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(QRegularExpression(QStringLiteral(" drift=-3[56]\\d\\ds \\(beyond 30s\\) ok$"))
+        QVERIFY2(QRegularExpression(QStringLiteral(" drift=-3[56]\\d\\ds \\(beyond 30s\\) fill=0% ok$"))
                      .match(lineOf(r.out, QStringLiteral("door")))
                      .hasMatch(),
                  qPrintable(r.out));
@@ -338,14 +375,14 @@ private slots:
         const qsizetype changesBefore = sim.terminal(105)[QStringLiteral("timeChangeLog")].toArray().size();
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" (beyond 30s) clock-set ok")),
+        QVERIFY2(lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" (beyond 30s) fill=0% clock-set ok")),
                  qPrintable(r.out));
         // The terminal logs the change, as it does for the console's setting of the clock.
         QCOMPARE(sim.terminal(105)[QStringLiteral("timeChangeLog")].toArray().size(), changesBefore + 1);
         // The next sync finds the clock right.
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--set-clock-beyond") << QStringLiteral("60"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        QVERIFY2(QRegularExpression(QStringLiteral(" drift=[+-][0-2]s ok$"))
+        QVERIFY2(QRegularExpression(QStringLiteral(" drift=[+-][0-2]s fill=0% ok$"))
                      .match(lineOf(r.out, QStringLiteral("door")))
                      .hasMatch(),
                  qPrintable(r.out));
@@ -375,6 +412,156 @@ private slots:
         QString error;
         auto database = Database::open(*DatabaseUrl::parse(db, error), error);
         checkExactlyOnce(sim, *database, true, {105});
+
+        // Records cleared at the terminal before any sync stored them, which its memory admits (its
+        // oldest serial is past the stored one): the sync counts them lost, stores what is there and
+        // goes on. (A gap the terminal does not explain fails the terminal: sync_store.)
+        sim.send(QStringLiteral("punch 0079A786"));
+        sim.send(QStringLiteral("punch 0079A787"));
+        sim.dump();
+        QCOMPARE(attctl({QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:") + sim.portText(),
+                         QStringLiteral("clear-records"), QStringLiteral("--yes")})
+                     .code,
+                 0);
+        sim.send(QStringLiteral("punch 0079A788"));
+        sim.dump();
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=1 last-serial=94 "))
+                     && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral("lost=2"))
+                     && lineOf(r.out, QStringLiteral("door")).endsWith(QStringLiteral(" ok")),
+                 qPrintable(r.out));
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0
+                     && lineOf(r.out, QStringLiteral("door")).contains(QStringLiteral(" new=0 last-serial=94 ")),
+                 qPrintable(r.out));
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 0);
+    }
+
+    // A terminal behind a 9600-baud network-to-serial converter, its backlog larger than a reply can
+    // carry in the deadline of a TCP line: the link adopts the rate it sees, asks for less and says so.
+    void slowConverterSyncsWithTheDefaults()
+    {
+        SimProcess sim(
+            {QStringLiteral("--records"), QStringLiteral("5000"), QStringLiteral("--baud"), QStringLiteral("9600")});
+        QVERIFY2(sim.start(), qPrintable(sim.errorText()));
+        const QString fleetFile = writeFleet({{QStringLiteral("gate"), sim.port(), 105, false}});
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("slow.sqlite"));
+        AttctlRun r = attctl(QStringList{QStringLiteral("--trace")} + syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err.right(2000)));
+        QVERIFY2(lineOf(r.out, QStringLiteral("gate")).contains(QStringLiteral(" new=5000 last-serial=5000 ")),
+                 qPrintable(r.out));
+        QVERIFY2(r.err.contains(QStringLiteral("asking for 256 records a request instead of 16384")),
+                 qPrintable(r.err.right(3000)));
+    }
+
+    // A terminal replaced under its name is said, in the dry run (which names what it compares) and
+    // in the sync, to the journal as a warning; the name then selects the new terminal's punches only.
+    void replacedTerminalIsSaidAndExportedApart()
+    {
+        SimProcess first({QStringLiteral("--records"), QStringLiteral("30")});
+        SimProcess second({QStringLiteral("--records"), QStringLiteral("10")});
+        QVERIFY2(first.start() && second.start(), qPrintable(first.errorText() + second.errorText()));
+        const QString oldId = first.terminal(105)[QStringLiteral("identity")].toString();
+        const QString newId = second.terminal(105)[QStringLiteral("identity")].toString();
+        const QString dbPath = dir_.filePath(QStringLiteral("replaced.sqlite"));
+        const QString db = QStringLiteral("sqlite:") + dbPath;
+        AttctlRun r = attctl(syncArgs(writeFleet({{QStringLiteral("door"), first.port(), 105, false}}), db));
+        QVERIFY2(r.code == 0 && !r.out.contains(QStringLiteral("identity-changed")), qPrintable(r.out + r.err));
+
+        const QString fleetFile = writeFleet({{QStringLiteral("door"), second.port(), 105, false}});
+        AttctlOptions journal;
+        journal.environment.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("8:1234"));
+        r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--dry-run"), journal);
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(r.lines().value(0), QStringLiteral("dry run: database ") + db);
+        QVERIFY2(r.lines().value(1).startsWith(
+                     QStringLiteral(
+                         "<4>[door] identity=%1 identity-changed=%2->%1 waiting=10 stored-serial=0 terminal-serial=10 ")
+                         .arg(newId, oldId)),
+                 qPrintable(r.out));
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(lineOf(r.out, QStringLiteral("door"))
+                     .contains(QStringLiteral(" identity-changed=%1->%2 new=10 last-serial=10 ").arg(oldId, newId)),
+                 qPrintable(r.out));
+        r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0 && !r.out.contains(QStringLiteral("identity-changed")), qPrintable(r.out));
+
+        auto exported = [&](const QString &name) {
+            const AttctlRun e =
+                attctl({QStringLiteral("export"), QStringLiteral("--db"), db, QStringLiteral("--terminal"), name});
+            QSet<QString> identities;
+            const QStringList rows = e.lines().mid(1);
+            for (const QString &row : rows) identities.insert(row.section(u',', 1, 1));
+            return std::pair(rows.size(), QStringList(identities.begin(), identities.end()));
+        };
+        QCOMPARE(exported(QStringLiteral("door")), std::pair(qsizetype(10), QStringList{newId}));
+        QCOMPARE(exported(QStringLiteral("door (replaced by %1)").arg(newId)),
+                 std::pair(qsizetype(30), QStringList{oldId}));
+
+        // Payroll may read the folder but not write it: the export reads the file as it stands.
+        if (::geteuid() == 0) return;  // root writes everywhere
+        const QFile::Permissions folder = QFileInfo(dir_.path()).permissions();
+        QVERIFY(QFile::setPermissions(dir_.path(), QFile::ReadOwner | QFile::ExeOwner));
+        const AttctlRun e = attctl({QStringLiteral("export"), QStringLiteral("--db"), db});
+        QFile::setPermissions(dir_.path(), folder);
+        QVERIFY2(e.code == 0 && e.lines().size() == 41, qPrintable(e.err));
+    }
+
+    // A stop signal mid-sync: the terminal in hand is finished or rolled back, the others are not
+    // started, every line comes in the fleet file's order, and the journal gets priorities.
+    void stoppedSyncSaysWhatItDid()
+    {
+        SimProcess fleet({QStringLiteral("--fleet"), QStringLiteral("4"), QStringLiteral("--records"),
+                          QStringLiteral("3000"), QStringLiteral("--delay"), QStringLiteral("40")});
+        QVERIFY2(fleet.start(), qPrintable(fleet.errorText()));
+        const QList<quint16> p = fleet.fleetPorts();
+        const QList<FleetEntry> entries{{QStringLiteral("a"), p[0], 1, true},
+                                        {QStringLiteral("b"), p[1], 2, false},
+                                        {QStringLiteral("c"), p[2], 3, true},
+                                        {QStringLiteral("d"), p[3], 4, true}};
+        const QString fleetFile = writeFleet(entries);
+        const QString db = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("stopped.sqlite"));
+        QProcess sync;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("JOURNAL_STREAM"), QStringLiteral("8:1234"));
+        sync.setProcessEnvironment(env);
+        sync.start(attctlPath(), syncArgs(fleetFile, db) << QStringLiteral("--jobs") << QStringLiteral("1"));
+        QVERIFY(sync.waitForStarted(10000));
+        while (!sync.canReadLine() && sync.state() == QProcess::Running) sync.waitForReadyRead(1000);
+        ::kill(pid_t(sync.processId()), SIGTERM);
+        QVERIFY(sync.waitForFinished(120000));
+        QCOMPARE(sync.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sync.exitCode(), 143);
+        const QStringList lines = QString::fromUtf8(sync.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        for (int i = 0; i < 4; ++i) {
+            const bool ok = lines[i].endsWith(QStringLiteral(" ok"));
+            QVERIFY2(lines[i].startsWith((ok ? QString() : QStringLiteral("<3>")) + u'[' + entries[i].name + u']'),
+                     qPrintable(lines[i]));
+        }
+        QVERIFY2(lines[0].endsWith(QStringLiteral(" ok"))
+                     && lines[3].endsWith(QStringLiteral("error: not started, the sync was stopped")),
+                 qPrintable(lines.join(u'\n')));
+        const QRegularExpressionMatch m =
+            QRegularExpression(QStringLiteral("^<4>interrupted: (\\d) terminals stored, (\\d) not started$"))
+                .match(lines[4]);
+        QVERIFY2(m.hasMatch(), qPrintable(lines[4]));
+        QCOMPARE(m.captured(1).toInt() + m.captured(2).toInt()
+                     + int(lines.filter(QStringLiteral("collection failed: the sync was stopped")).size()),
+                 4);
+
+        // What was stored stays stored once; the next sync takes the rest.
+        AttctlRun r = attctl(syncArgs(fleetFile, db));
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QStringList names;
+        for (const QString &l : r.lines()) names.append(l.section(u']', 0, 0));
+        QCOMPARE(names.mid(0, 4),
+                 (QStringList{QStringLiteral("[a"), QStringLiteral("[b"), QStringLiteral("[c"), QStringLiteral("[d")}));
+        QString error;
+        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        QVERIFY2(database, qPrintable(error));
+        checkExactlyOnce(fleet, *database, true, {1, 3, 4});
     }
 
     void refusalsTouchNothing()
@@ -420,6 +607,25 @@ private slots:
         held.release();
         r = attctl(syncArgs(fleetFile, db) << QStringLiteral("--lock-wait") << QStringLiteral("0"));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+
+        // Mistakes in the options are usage errors, said once before any terminal is touched.
+        r = attctl(syncArgs(fleetFile, db)
+                   << QStringLiteral("--link-settings") << dir_.filePath(QStringLiteral("missing.ini")));
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err,
+                 QStringLiteral("attctl: --link-settings: no settings file %1\n")
+                     .arg(dir_.filePath(QStringLiteral("missing.ini"))));
+        const QString notAFolder = dir_.filePath(QStringLiteral("plain"));
+        QVERIFY(QFile(notAFolder).open(QIODevice::WriteOnly));
+        QStringList args = syncArgs(fleetFile, db);
+        args.last() = notAFolder + QStringLiteral("/locks");
+        r = attctl(args);
+        QCOMPARE(r.code, 2);
+        QVERIFY2(r.err.startsWith(
+                     QStringLiteral("attctl: --lock-dir: cannot create the lock folder %1/locks: ").arg(notAFolder)),
+                 qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(sim.terminal(105)[QStringLiteral("records")].toArray().size(), 0);
     }
 };
 

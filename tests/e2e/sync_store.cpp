@@ -1,11 +1,15 @@
 // The punch store on both real databases, a SQLite file and a PostgreSQL server of the test's own:
 // schema creation and versions, each punch kept exactly once whatever the number and order of
 // writers, one transaction per terminal, refusals that name the database, and the exports.
+#include "attlink/TerminalClient.h"
+#include "support/LyingTerminal.h"
 #include "support/PgServer.h"
 #include "sync/Database.h"
 #include "sync/PunchExport.h"
+#include "sync/PunchSpool.h"
 #include "sync/PunchStore.h"
 #include "sync/Schema.h"
+#include "sync/TerminalSync.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -210,6 +214,42 @@ private slots:
         QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
     }
 
+    // The sync of terminals that lie: a reply skipping records it counts stores and clears nothing;
+    // a deletion count beyond the serial asked for is a failed clear, not a success.
+    void lyingTerminalsLoseNothing()
+    {
+        auto db = openMigrated(freshUrl());
+        QVERIFY(db);
+        PunchStore store(*db);
+        PunchSpool spool;
+        FleetTerminal door;
+        door.name = QStringLiteral("door");
+        door.address = LyingTerminal::Address;
+        door.clearAfterSync = true;
+        const auto syncWith = [&](const LyingTerminal &t) {
+            TerminalClient client{LinkSettings{}};
+            if (!client.openTcp(QStringLiteral("127.0.0.1"), t.port()).ok()) qFatal("cannot connect");
+            return syncTerminal(client, door, &store, spool, SyncOptions{});
+        };
+
+        LyingTerminal skips(LyingTerminal::Mode::SinceSkips, 600);
+        TerminalResult r = syncWith(skips);
+        QCOMPARE(r.error,
+                 QStringLiteral(
+                     "collection failed: damaged reply: it sent serials from 4 where its count puts the oldest at 1"));
+        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
+        QCOMPARE(skips.deleteRequests(), 0);
+
+        LyingTerminal greedy(LyingTerminal::Mode::DeletesTooMany, 600);
+        r = syncWith(greedy);
+        QCOMPARE(r.newRecords, 600);
+        QVERIFY(!r.cleared);
+        QCOMPARE(r.error,
+                 QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): damaged "
+                                "reply: 602 records deleted, but at most 600 can have a serial up to 600"));
+        QCOMPARE(count(*db, QStringLiteral("SELECT count(DISTINCT serial) FROM punches")), 600);
+    }
+
     void concurrentWritersNeverDuplicate()
     {
         const DatabaseUrl url = freshUrl();
@@ -290,16 +330,16 @@ private slots:
         QCOMPARE(
             run(QStringLiteral("csv"), QStringLiteral("2026-12-08"), QStringLiteral("2026-12-08"),
                 QStringLiteral("大门, \"east\"")),
-            QStringLiteral("terminal,identity,serial,card,card_hex,time,flag\r\n"
-                           "\"大门, \"\"east\"\"\",E5,2,4294967295,FFFFFFFF,2026-12-08T00:00:00,FF99\r\n"
-                           "\"大门, \"\"east\"\"\",E5,3,0007972741,0079A785,2026-12-08T12:00:00,\"\"\",'\\\"\r\n"));
+            QStringLiteral("terminal,identity,serial,card,card_hex,time,flag,suspect\r\n"
+                           "\"大门, \"\"east\"\"\",E5,2,4294967295,FFFFFFFF,2026-12-08T00:00:00,FF99,\r\n"
+                           "\"大门, \"\"east\"\"\",E5,3,0007972741,0079A785,2026-12-08T12:00:00,\"\"\",'\\\",\r\n"));
         QCOMPARE(
             run(QStringLiteral("jsonl"), QStringLiteral("2026-12-08T12:00:00"), QString(), QString()),
             QStringLiteral(
                 "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":3,\"card\":\"0007972741\","
-                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"utc\":\"2026-12-08T12:00:00+08:00\",\"flag\":\"\\\",'\\\\\"}\n"
+                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"utc\":\"2026-12-08T12:00:00+08:00\",\"flag\":\"\\\",'\\\\\",\"suspect\":\"\"}\n"
                 "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":4,\"card\":\"0000000001\","
-                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"utc\":\"2026-12-09T00:00:00+08:00\",\"flag\":\"0000\"}\n"));
+                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"utc\":\"2026-12-09T00:00:00+08:00\",\"flag\":\"0000\",\"suspect\":\"\"}\n"));
         // Everything, in time order across terminals; the end of a range is inclusive to the second.
         const QStringList all = run(QStringLiteral("csv"), QString(), QStringLiteral("2026-12-08T08:00:01"), QString())
                                     .split(QStringLiteral("\r\n"));
@@ -307,7 +347,49 @@ private slots:
         QVERIFY2(all[1].contains(QStringLiteral(",1,0000000007,")), qPrintable(all[1]));
         QVERIFY2(all[3].startsWith(QStringLiteral("back,F6,1,")), qPrintable(all[3]));
         QVERIFY(run(QStringLiteral("csv"), QStringLiteral("08.12.2026"), QString(), QString())
-                    .startsWith(QStringLiteral("--from wants a date")));
+                    .startsWith(QStringLiteral("wants a date")));
+
+        // Filters that can only select nothing by mistake are named; a known name or a range is not.
+        ExportFilter filter;
+        PunchExport::FilterProblem problem;
+        QVERIFY(PunchExport::readFrom(QStringLiteral("2026-12-09"), filter, error)
+                && PunchExport::readTo(QStringLiteral("2026-12-08"), filter, error));
+        QVERIFY2(PunchExport::checkFilter(*db, filter, problem, error), qPrintable(error));
+        QCOMPARE(problem, PunchExport::FilterProblem::EmptyRange);
+        filter = {};
+        filter.terminal = QStringLiteral("nobody");
+        QVERIFY(PunchExport::checkFilter(*db, filter, problem, error));
+        QCOMPARE(problem, PunchExport::FilterProblem::UnknownTerminal);
+        filter.terminal = QStringLiteral("back");
+        QVERIFY(PunchExport::checkFilter(*db, filter, problem, error) && problem == PunchExport::FilterProblem::None);
+
+        // For a spreadsheet, cells that would run as formulas are made text; plain CSV keeps them as they are.
+        Punch formula = punch(1, 9, 20261210080000);
+        formula.flag = {'-', '1', '+', '1'};
+        bool given = false;
+        QVERIFY2(store.store(
+                     facts(QStringLiteral("A8"), QStringLiteral("=HYPERLINK(\"x\")")),
+                     [&](Punch &p, QString &) { return !std::exchange(given, true) && (p = formula, true); }, 1,
+                     inserted, error),
+                 qPrintable(error));
+        filter = {};
+        filter.terminal = QStringLiteral("=HYPERLINK(\"x\")");
+        for (const bool safe : {true, false}) {
+            QByteArray out;
+            qint64 rows = 0;
+            QVERIFY2(PunchExport::write(
+                         *db, filter, *PunchExport::formatter(QStringLiteral("csv"), false, safe),
+                         [&out](const QByteArray &piece) {
+                             out += piece;
+                             return true;
+                         },
+                         rows, error),
+                     qPrintable(error));
+            QCOMPARE(
+                out.split('\n').value(1),
+                safe ? QByteArray("\"'=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,'-1+1,\r")
+                     : QByteArray("\"=HYPERLINK(\"\"x\"\")\",A8,1,0000000009,00000009,2026-12-10T08:00:01,-1+1,\r"));
+        }
     }
 
     void refusalsNameTheDatabase()
@@ -388,6 +470,21 @@ private slots:
         QVERIFY2(!error.contains(QStringLiteral("pw")), qPrintable(error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h:5432/"), error));
         QVERIFY(!DatabaseUrl::parse(QStringLiteral("sqlite:"), error));
+        // libpq's parameters, quoted for it; an IPv6 host shown in its brackets.
+        const auto six = DatabaseUrl::parse(
+            QStringLiteral("postgresql://u:pw@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca%20it's.pem"), error);
+        QVERIFY2(six, qPrintable(error));
+        QCOMPARE(six->host, QStringLiteral("::1"));
+        QCOMPARE(six->display(),
+                 QStringLiteral("postgresql://u@[::1]:5433/d?sslmode=verify-full&sslrootcert=/etc/ca it's.pem"));
+        QCOMPARE(six->parameterText(), QStringLiteral("sslmode='verify-full';sslrootcert='/etc/ca it\\'s.pem'"));
+        for (const char *bad : {"?colour=blue", "?password=pw", "?options=a;b"}) {
+            QVERIFY(!DatabaseUrl::parse(QStringLiteral("postgresql://u@h/d") + QLatin1String(bad), error));
+            QVERIFY2(error.startsWith(QStringLiteral("database URL postgresql://u@h:5432/d: "))
+                         && !error.contains(QStringLiteral("pw")),
+                     qPrintable(error));
+        }
+        QVERIFY(error.contains(QStringLiteral("may not hold")));
         QVERIFY(DatabaseUrl::defaultLocation().path.endsWith(QStringLiteral("/zevo/punches.sqlite")));
     }
 };

@@ -4,7 +4,7 @@
 // and, for a fixed number of generated inputs, as the test fuzz_record_file.
 #include "attlink/RawFileCheck.h"
 #include "common/TextCodec.h"
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 
 #include <cstdint>
 #include <cstdlib>

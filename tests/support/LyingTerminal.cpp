@@ -107,12 +107,14 @@ void LyingTerminal::answer(int fd, const Frame::Message &request)
 {
     ++requests_;
     if (request.command == Command::RecordBlocks || request.command == Command::RosterBlocks) ++packetRequests_;
+    if (request.command == Command::DeleteRecordsUpTo) ++deleteRequests_;
     if (mode_ == Mode::Trickle) {
         trickle(fd);
         return;
     }
-    QByteArray frame = Frame::encode(
-        {request.address, uint8_t(request.command | Frame::ReplyBit), request.sequence, replyPayload(request)});
+    const uint32_t sequence = request.sequence + (mode_ == Mode::WrongSequence ? 1 : 0);
+    QByteArray frame =
+        Frame::encode({request.address, uint8_t(request.command | Frame::ReplyBit), sequence, replyPayload(request)});
     if (mode_ == Mode::DamagedReplies) frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x5A);
     sendAll(fd, frame);
 }
@@ -145,13 +147,41 @@ QByteArray LyingTerminal::replyPayload(const Frame::Message &request)
         return ok + recordPacket(packet);
     case Command::RosterBlocks:
         return ok + rosterPacket(packet);
+    case Command::Identify:
+        // A model that tries to forge the lines after it and retitle the user's terminal.
+        if (mode_ == Mode::ControlText)
+            return ok
+                + Fields::join({QStringLiteral("VX\nlast-serial 0\x1b]0;x\x07"), QStringLiteral("2009-03-05"),
+                                QString::number(Address), QStringLiteral("5A3C0F1E22B14D07"),
+                                QStringLiteral("20261209080000"), QStringLiteral("5")});
+        return ok
+            + Fields::join({QStringLiteral("VX730K"), QStringLiteral("2009-01-01"), QString::number(Address),
+                            QStringLiteral("11A0%1").arg(port_, 4, 16, QLatin1Char('0')).toUpper(),
+                            QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")),
+                            QString::number(mode_ == Mode::EndlessSince ? ~quint64(0) : quint64(records_))});
+    case Command::RecordsSince:
+        return ok + recordsSince(request.payload);
+    case Command::DeleteRecordsUpTo: {
+        const qint64 upTo = Fields::field(Fields::split(request.payload), 0).toLongLong();
+        if (mode_ == Mode::DeletesTooMany) return ok + QByteArray::number(records_ + 2);
+        return ok + QByteArray::number(qBound<qint64>(0, upTo, qint64(records_)));
+    }
     case Command::GetStorage:
+        if (mode_ == Mode::StorageZero) return ok + "0";
         if (mode_ == Mode::StorageWraps) return ok + "65537";
         if (mode_ == Mode::StorageOutOfRange) return ok + "99";
         return ok + "2";
     case Command::ReadParameters:
         if (mode_ == Mode::ControlText) return ok + controlParameters();
         return ok + TextCodec::encode(QStringLiteral("继电器延时0005 打卡间隔001E 模式0000"));
+    case Command::IssueCards:
+    case Command::WithdrawCards: {
+        // As many Ok results as entries, less one when lying.
+        const int n =
+            request.payload.size() >= 2 ? (uint8_t(request.payload[0]) << 8) | uint8_t(request.payload[1]) : 0;
+        const int answered = qMax(0, mode_ == Mode::BatchShortResults ? n - 1 : n);
+        return ok + char(answered >> 8) + char(answered) + QByteArray(answered, char(ReplyStatus::Ok));
+    }
     case Command::ClearLog:
     case Command::TimeChangeLog:
         if (mode_ == Mode::ControlText) return ok + "3,2009-03-05 08:07:06\x1b[2J\r;\x7f";
@@ -187,6 +217,9 @@ QByteArray LyingTerminal::recordPacket(int packet)
         packets = 65535;
         count = packet == 1 ? 5 : 0;
         break;
+    case Mode::RepeatedPackets:
+        offset = -first;
+        break;  // every packet from the terminal's first record
     default:
         break;
     }
@@ -238,4 +271,29 @@ QByteArray LyingTerminal::rosterPacket(int packet)
         block += char(job.size()) + job + char(name.size()) + name;
     }
     return header(uint32_t(roster_), packetsFor(roster_, RosterPerPacket), uint16_t(packet)) + block;
+}
+
+QByteArray LyingTerminal::recordsSince(const QByteArray &request) const
+{
+    BlockHeaders::SinceRequest q;
+    if (!BlockHeaders::decode(request, q)) return {};
+    // The records held: serials oldest..newest.
+    quint64 newest = quint64(records_), oldest = 1;
+    if (mode_ == Mode::EndlessSince) {
+        newest = ~quint64(0);
+        oldest = newest - 0xFFFFFFFFull + 1;
+    }
+    quint64 from = qMax(q.since + 1, oldest);
+    const quint64 remaining = newest >= from ? newest - from + 1 : 0;
+    if (mode_ == Mode::SinceSkips) from += 3;
+    const quint64 count = qMin<quint64>(qMin<quint64>(q.maxRecords, 1024), newest >= from ? newest - from + 1 : 0);
+    std::vector<PackedRecord> packed;
+    for (quint64 i = 0; i < count; ++i) {
+        const WireRecord r = record(int((from + i - 1) % 100000));
+        packed.push_back({from + i, r.card, PackedTime::fromDateTime(r.when), {'0', '0', '0', '0'}});
+    }
+    BlockHeaders::SinceReply h;
+    h.newestSerial = newest;
+    h.remaining = uint32_t(qMin<quint64>(remaining, 0xFFFFFFFFull));
+    return BlockHeaders::encode(h) + RecordBlock::encode(packed.data(), qsizetype(packed.size()));
 }

@@ -20,7 +20,7 @@
 //   link.Mode(1);
 //   link.Connect_Net("127.0.0.1", t.portText());
 //
-// Every mode answers Ok to any command it does not lie about. The server takes one connection at a
+// Every mode answers Ok to any command it does not lie about. Record i (0-based) has serial i + 1. The server takes one connection at a
 // time and stops (closing it) when destroyed.
 class LyingTerminal {
 public:
@@ -37,7 +37,14 @@ public:
         DamagedReplies,          // every reply's CRC broken
         StorageWraps,            // GetStorage answers "65537"
         StorageOutOfRange,       // GetStorage answers "99"
-        ControlText,             // parameters and logs with escape sequences and CR
+        ControlText,             // parameters, logs and the identity's model with escape sequences, CR, LF
+        StorageZero,             // GetStorage answers "0", a code that is no mode
+        SinceSkips,              // RecordsSince S answered from S+4, its header counting every record after S
+        RepeatedPackets,         // record packets 2 and 3 carry packet 1's records and serials
+        DeletesTooMany,          // DeleteRecordsUpTo answers 2 more than the records it holds
+        EndlessSince,            // claims the newest serial 2^64-1 and 2^32-1 records before it
+        WrongSequence,           // every reply carries the next sequence number
+        BatchShortResults,       // IssueCards and WithdrawCards answered with one result fewer than entries
     };
 
     explicit LyingTerminal(Mode mode, int records = 5, int roster = 3);
@@ -50,6 +57,7 @@ public:
     // Requests received so far (of every command).
     int requests() const { return requests_; }
     int packetRequests() const { return packetRequests_; }
+    int deleteRequests() const { return deleteRequests_; }
 
     // The honest content: record i and roster entry i (0-based).
     static WireRecord record(int i);
@@ -64,6 +72,7 @@ private:
     QByteArray replyPayload(const Frame::Message &request);
     QByteArray recordPacket(int packet);
     QByteArray rosterPacket(int packet);
+    QByteArray recordsSince(const QByteArray &request) const;
     void trickle(int fd);
 
     Mode mode_;
@@ -71,6 +80,6 @@ private:
     int listener_ = -1;
     quint16 port_ = 0;
     std::atomic<bool> stop_{false};
-    std::atomic<int> requests_{0}, packetRequests_{0};
+    std::atomic<int> requests_{0}, packetRequests_{0}, deleteRequests_{0};
     std::thread thread_;
 };

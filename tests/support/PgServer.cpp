@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTcpServer>
+#include <QThread>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -162,6 +163,40 @@ bool PgServer::sql(const QString &database, const QString &statement)
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+bool PgServer::requirePassword(const QString &role, const QString &password)
+{
+    if (!sql(QStringLiteral("postgres"),
+             QStringLiteral("CREATE ROLE \"%1\" LOGIN SUPERUSER PASSWORD '%2'").arg(role, password)))
+        return false;
+    QFile hba(data_ + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::ReadOnly)) return false;
+    const QByteArray rest = hba.readAll();
+    hba.close();
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    hba.write("host all " + role.toUtf8() + " 127.0.0.1/32 scram-sha-256\n" + rest);
+    hba.close();
+    if (!sql(QStringLiteral("postgres"), QStringLiteral("SELECT pg_reload_conf()"))) return false;
+    // The server rereads the file on its own time: wait until the role is asked for its password.
+    const QString name = QStringLiteral("pgserver-probe");
+    bool asked = false;
+    for (int i = 0; i < 100 && !asked; ++i) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+            db.setHostName(QStringLiteral("127.0.0.1"));
+            db.setPort(port_);
+            db.setUserName(role);
+            db.setDatabaseName(QStringLiteral("postgres"));
+            db.setConnectOptions(QStringLiteral("passfile=/nonexistent"));
+            asked = !db.open();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        if (!asked) QThread::msleep(50);
+    }
+    if (!asked) error_ = QStringLiteral("the server did not start asking for passwords");
+    return asked;
 }
 
 QString PgServer::createDatabase(const QString &name)

@@ -31,6 +31,8 @@ public:
     // Runs SQL as the superuser in a database; false with errorText().
     bool sql(const QString &database, const QString &statement);
     QString url(const QString &database, const QString &role = QStringLiteral("zevo")) const;
+    // Makes `role` a login that must give `password` (every other role keeps trust).
+    bool requirePassword(const QString &role, const QString &password);
 
     // The folder of PostgreSQL's programs (initdb, pg_ctl), the newest installed; empty when none.
     static QString binFolder();

@@ -45,6 +45,22 @@ private slots:
         QVERIFY(AppFolders::writable(f.data));
     }
 
+    // A usr tree staged for a package runs as the installed programs will; locating its folders
+    // (attctl's case) creates none.
+    void stagedUsrTreeIsInstalled()
+    {
+        QTemporaryDir stage;
+        QVERIFY(QDir(stage.path()).mkpath(QStringLiteral("usr/local/bin")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/located"));
+        const AppFolders f = AppFolders::locate(stage.filePath(QStringLiteral("usr/local/bin")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home_.path() + "/data"));
+        QVERIFY(!f.portable);
+        QCOMPARE(f.config, home_.path() + "/config/zevo");
+        QCOMPARE(f.data, home_.path() + "/located/zevo");
+        QVERIFY(!QFileInfo::exists(f.data));
+        QVERIFY(AppFolders::resolve(stage.path()).portable);
+    }
+
     void readOnlyFolderIsNotPortable()
     {
         QTemporaryDir program;

@@ -1,5 +1,5 @@
 #include "common/TextCodec.h"
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 
 #include <QTest>
 

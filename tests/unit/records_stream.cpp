@@ -1,7 +1,7 @@
 // The formatted records converted in pieces (as a collection or a file read in chunks delivers them)
 // are exactly what the whole-file conversion gives: every layout, line width, non-ASCII line and
 // split point; and a required width stops at the first line that lacks it.
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 #include "common/TextCodec.h"
 
 #include <QTest>

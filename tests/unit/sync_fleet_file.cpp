@@ -26,7 +26,7 @@ private slots:
                                             "address = 0\n"
                                             "line = serial:/dev/ttyUSB0,115200\n"
                                             "[ipv6]\n"
-                                            "line = tcp:[::1]:2000\n"
+                                            "line = tcp:[::1]:2000,9600\n"
                                             "address = 255\n",
                                             QStringLiteral("site.ini"), error);
         QVERIFY2(fleet, qPrintable(error));
@@ -50,7 +50,10 @@ private slots:
         QVERIFY(b.timezone.isEmpty());  // the computer's zone
         QCOMPARE(b.line.key(), QStringLiteral("serial:/dev/ttyUSB0"));
         QCOMPARE(fleet->at(2).line.host, QStringLiteral("::1"));
-        QCOMPARE(fleet->at(2).line.text(), QStringLiteral("tcp:[::1]:2000"));
+        QCOMPARE(fleet->at(2).line.baud, 9600);  // the serial converter's rate behind the TCP line
+        QCOMPARE(fleet->at(2).line.text(), QStringLiteral("tcp:[::1]:2000,9600"));
+        QCOMPARE(fleet->at(2).line.key(), QStringLiteral("tcp:[::1]:2000"));  // as messages print it
+        QCOMPARE(a.line.baud, 0);
     }
 
     void refusesMistakes_data()
@@ -63,6 +66,9 @@ private slots:
                                            << QStringLiteral("f.ini:2: line \"tcp:host:70000\" is not tcp:HOST:PORT");
         QTest::newRow("no port") << QByteArray("[a]\nline = tcp:host\naddress = 1\n")
                                  << QStringLiteral("f.ini:2: line \"tcp:host\" is not tcp:HOST:PORT");
+        QTest::newRow("bad converter baud")
+            << QByteArray("[a]\nline = tcp:h:1,96OO\naddress = 1\n")
+            << QStringLiteral("f.ini:2: line \"tcp:h:1,96OO\": the converter's baud rate 96OO");
         QTest::newRow("bad baud") << QByteArray("[a]\nline = serial:/dev/ttyS0,1234\naddress = 1\n")
                                   << QStringLiteral("f.ini:2: line \"serial:/dev/ttyS0,1234\": the baud rate 1234");
         QTest::newRow("no device") << QByteArray("[a]\nline = serial:\naddress = 1\n")

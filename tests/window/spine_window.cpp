@@ -7,6 +7,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMouseEvent>
@@ -433,7 +435,8 @@ private slots:
     }
 
     // About 9315 x 7305 twips of client area (621 x 487 pixels), scaled for the fonts of this desktop;
-    // it must fit a 1024 x 768 screen with its title bar.
+    // it must fit a 1024 x 768 screen with its title bar. A status text longer than the bar keeps that
+    // size: it is cut with an ellipsis and shown whole in the tooltip; a short one is shown as it is.
     void windowSize()
     {
         WindowFixture f;
@@ -444,6 +447,25 @@ private slots:
         QVERIFY(w.height() >= 487 && w.height() <= 700);
         QVERIFY(w.Sta_Info->isVisible());
         QVERIFY(w.Sta_Info->geometry().top() >= w.centralWidget()->geometry().bottom());
+
+        const QSize designed = w.size();
+        const QString reply =
+            QStringLiteral("采集不成功  ") + QStringLiteral("终端没有回答，请检查线路。").repeated(10) + "\nEND";
+        w.setStatusText(reply);
+        QCoreApplication::processEvents();
+        w.layout()->activate();
+        QCOMPARE(w.size(), designed);
+        QCOMPARE(w.statusText(), reply);
+        const QString shown = w.statusLabel_->text();
+        QVERIFY2(shown.startsWith("采集不成功  终端没有回答") && shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QVERIFY(w.statusLabel_->fontMetrics().horizontalAdvance(shown) <= w.statusLabel_->width());
+        QVERIFY(QRect(QPoint(0, 0), w.Sta_Info->size()).contains(w.statusLabel_->geometry()));
+        QCOMPARE(w.statusLabel_->toolTip(), reply);
+
+        w.setStatusText("数据合法！");
+        QCOMPARE(w.statusLabel_->text(), QString("数据合法！"));
+        QVERIFY(w.statusLabel_->toolTip().isEmpty());
+        QCOMPARE(w.size(), designed);
     }
 };
 

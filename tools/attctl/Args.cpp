@@ -1,5 +1,7 @@
 #include "attctl/Args.h"
 
+#include "common/NumberText.h"
+
 bool Args::flag(const QString &name) { return args_.removeAll(name) > 0; }
 
 std::optional<QString> Args::value(const QString &name)
@@ -48,13 +50,12 @@ void Args::finish() const
 
 int wholeNumber(const QString &text, int low, int high, const QString &what)
 {
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok);
-    if (!ok || v < low || v > high)
+    const std::optional<qint64> v = NumberText::wholeNumber(QStringView(text).trimmed(), low, high);
+    if (!v)
         throw UsageError{QStringLiteral("%1 must be a whole number from %2 to %3, not \"%4\"")
                              .arg(what)
                              .arg(low)
                              .arg(high)
                              .arg(text)};
-    return v;
+    return int(*v);
 }

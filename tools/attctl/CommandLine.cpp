@@ -23,8 +23,11 @@ struct Parser {
                               QStringLiteral("Reach it over the serial device PATH (e.g. a /dev/serial/by-id name)."),
                               QStringLiteral("PATH")};
     QCommandLineOption baud{QStringLiteral("baud"),
-                            QStringLiteral("Serial line rate (default: AttLink.ini, else 9600)."), QStringLiteral("B")};
-    QCommandLineOption address{QStringLiteral("address"), QStringLiteral("Terminal address 0..255 (default 105)."),
+                            QStringLiteral("Serial line rate, one of %1 (default: AttLink.ini, else 9600).")
+                                .arg(SerialChannel::supportedRatesText()),
+                            QStringLiteral("B")};
+    QCommandLineOption address{QStringLiteral("address"),
+                               QStringLiteral("Terminal address 0..255 (default %1).").arg(DefaultTerminalAddress),
                                QStringLiteral("A")};
     QCommandLineOption settings{
         QStringLiteral("settings"),
@@ -36,11 +39,16 @@ struct Parser {
         QStringLiteral("Print every frame sent and received (hexadecimal, with time, direction, address, "
                        "command, sequence) and every retry with its cause on standard error.")};
 
+    QCommandLineOption verbose{
+        QStringLiteral("verbose"),
+        QStringLiteral("Say on standard error what the link and the sync do: lines opened, retries "
+                       "and their causes, each terminal's steps with their times.")};
+
     Parser()
     {
         p.setApplicationDescription(QStringLiteral("Drives an attendance terminal through the device link."));
         p.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
-        p.addOptions({help, version, tcp, com, device, baud, address, settings, trace});
+        p.addOptions({help, version, tcp, com, device, baud, address, settings, trace, verbose});
         p.addPositionalArgument(QStringLiteral("command"), QStringLiteral("The command and its arguments (below)."),
                                 QStringLiteral("COMMAND [ARGS]"));
     }
@@ -60,6 +68,7 @@ Invocation parse(const QStringList &arguments)
     in.help = p.isSet(parser.help);
     in.version = p.isSet(parser.version);
     in.trace = p.isSet(parser.trace);
+    in.verbose = p.isSet(parser.verbose);
     in.connection.tcp = p.value(parser.tcp);
     in.connection.device = p.value(parser.device);
     in.connection.settingsFile = p.value(parser.settings);
@@ -78,6 +87,10 @@ Invocation parse(const QStringList &arguments)
         in.command = rest.first();
         in.args = rest.mid(1);
     }
+    // The roster commands over a fleet are two words; `roster` alone collects one terminal's roster.
+    static const QStringList FleetRoster = {QStringLiteral("plan"), QStringLiteral("apply"), QStringLiteral("pull")};
+    if (in.command == QLatin1String("roster") && !in.args.isEmpty() && FleetRoster.contains(in.args.first()))
+        in.command += u' ' + in.args.takeFirst();
     return in;
 }
 

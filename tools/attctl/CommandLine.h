@@ -1,6 +1,7 @@
 #pragma once
 
 #include "attctl/Connection.h"
+#include "attlink/protocol/Commands.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,10 +10,11 @@
 // left to the command (an option after the command name belongs to the command).
 struct Invocation {
     ConnectionOptions connection;
-    int address = 105;
+    int address = DefaultTerminalAddress;
     bool help = false;
     bool version = false;
-    bool trace = false;
+    bool trace = false;    // zevo.link.wire
+    bool verbose = false;  // zevo.link and zevo.sync
     QString command;
     QStringList args;
 };

@@ -1,54 +1,58 @@
 #include "attctl/CommandTable.h"
 
 #include "attlink/AttLink.h"
+#include "common/VisibleText.h"
 #include "link/LinkResult.h"
 
 #include <cstring>
 
-int CommandContext::answered(const QString &what, qint64 requestsBefore, const QVariant &result) const
+int CliContext::answered(const QString &what, const QVariant &result) const
 {
-    if (!LinkResult::toBool(result)) return failed(what, requestsBefore);
+    if (!LinkResult::toBool(result)) return failed(what);
     out << "ok" << Qt::endl;
     return ExitCode::Success;
 }
 
-int CommandContext::failed(const QString &what, qint64 requestsBefore, const QString &message) const
+int CliContext::failed(const QString &what, const QString &message) const
 {
-    const Exchange &x = link->exchangeStats();
     if (link->lastFileError() != 0) {
         err << "attctl: " << what << ": cannot write " << link->lastFileErrorPath() << ": "
             << QString::fromLocal8Bit(strerror(link->lastFileError())) << " (the earlier file is kept)" << Qt::endl;
         return ExitCode::LocalWrite;
     }
-    const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + message;
-    if (x.requests == requestsBefore) {
+    return failed(what, link->lastResult(), message);
+}
+
+int CliContext::failed(const QString &what, const ClientResult &result, const QString &message) const
+{
+    const QString detail = message.isEmpty() ? QString() : QStringLiteral(": ") + visibleText(message);
+    // A false result the client did not fail: the link refused the arguments before sending.
+    if (result.ok() || result.error() == LinkFailure::BadArgument) {
         err << "attctl: " << what << " refused by the device link (an argument is not valid)" << detail << Qt::endl;
         return ExitCode::Usage;
     }
-    if (!x.lastAnswered) {
-        err << "attctl: " << what << " failed, " << Exchange::failureText(x.lastFailure, x.lastDeadlineMs) << Qt::endl;
+    if (!LinkFailures::answered(result.error())) {
+        err << "attctl: " << what << " failed, " << LinkFailures::text(result.error(), result.deadlineMs()) << Qt::endl;
         return ExitCode::Communication;
     }
     err << "attctl: " << what << " failed, the terminal reported failure" << detail << Qt::endl;
     return ExitCode::Refused;
 }
 
-qint64 CommandContext::requests() const { return link ? link->exchangeStats().requests : 0; }
-
 namespace {
 
 std::vector<CommandEntry> buildTable()
 {
     std::vector<CommandEntry> table;
-    table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the device link's version (Ver)"), false,
-                     [](CommandContext &c, Args &a) {
+    table.push_back({QStringLiteral("version"), QString(), QStringLiteral("the version of attctl's device link"), false,
+                     [](CliContext &c, Args &a) {
                          a.finish();
                          c.out << c.link->Ver().toString() << Qt::endl;
                          return int(ExitCode::Success);
                      }});
     table.push_back({QStringLiteral("tcp-state"), QString(),
-                     QStringLiteral("the TCP connection state 0..9 (tcpstate); 7 is connected"), true,
-                     [](CommandContext &c, Args &a) {
+                     QStringLiteral("the state 0..9 of the TCP connection; 7 is connected"), true,
+                     [](CliContext &c, Args &a) {
                          a.finish();
                          c.out << c.link->tcpstate().toInt() << Qt::endl;
                          return int(ExitCode::Success);
@@ -60,7 +64,11 @@ std::vector<CommandEntry> buildTable()
     addSyncCommands(table);
     addReportCommands(table);
     addPushCommands(table);
+    addHealthCommands(table);
+    addServeCommand(table);
+    addFleetRosterCommands(table);
     addPortCommands(table);
+    addFleetHelp(table);
     return table;
 }
 

@@ -1,36 +1,11 @@
 #include "attctl/Connection.h"
 
 #include "attctl/ExitCode.h"
+#include "common/AppFolders.h"
+#include "link/PortFailureText.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
-
-namespace {
-// The COM number attctl gives a --device path in its private settings.
-constexpr int DeviceCom = 1;
-
-// What the system said about a port that did not open, and what to do about it.
-QString portFailureText(const PortFailure &f)
-{
-    QString s = f.deviceText() + QStringLiteral(": ");
-    if (f.busy()) {
-        QStringList who;
-        for (const PortHolder &h : f.holders)
-            who << (h.program.isEmpty() ? QStringLiteral("process %1").arg(h.pid)
-                                        : QStringLiteral("%1 (process %2)").arg(h.program).arg(h.pid));
-        return s
-            + (who.isEmpty() ? QStringLiteral("in use by another program")
-                             : QStringLiteral("in use by ") + who.join(QStringLiteral(", ")));
-    }
-    s += f.reason;
-    if (f.refused())
-        s += QStringLiteral("; to use serial ports, join the group %1 (sudo usermod -aG %1 $USER) and log in again")
-                 .arg(f.group.isEmpty() ? QStringLiteral("dialout") : f.group);
-    else if (f.missing())
-        s += QStringLiteral("; attctl ports lists the serial ports of this machine");
-    return s;
-}
-}  // namespace
 
 Connection::Connection(const ConnectionOptions &options) : options_(options)
 {
@@ -42,32 +17,32 @@ Connection::Connection(const ConnectionOptions &options) : options_(options)
         const int port = colon > 0 ? options.tcp.mid(colon + 1).toInt(&ok) : 0;
         if (!ok || port < 1 || port > 65535)
             throw UsageError{QStringLiteral("--tcp needs HOST:PORT, not ") + options.tcp};
+        host_ = options.tcp.left(colon);
+        if (host_.startsWith(u'[') && host_.endsWith(u']')) host_ = host_.mid(1, host_.size() - 2);
+        port_ = quint16(port);
     }
-    const QString folder = QCoreApplication::applicationDirPath();
+    // The console's rule: an installed attctl reads the user's AttLink.ini, as the window does.
+    const QString folder = AppFolders::locate(QCoreApplication::applicationDirPath()).config;
     if (!options.settingsFile.isEmpty() && !QFileInfo(options.settingsFile).isFile())
         throw UsageError{QStringLiteral("no settings file ") + options.settingsFile};
     LinkSettings settings =
         options.settingsFile.isEmpty() ? LinkSettings::load(folder) : LinkSettings::loadFile(options.settingsFile);
-    if (!options.device.isEmpty()) settings.ports.insert(DeviceCom, options.device);
     if (options.baud > 0) settings.baud = options.baud;
-    link_ = std::make_unique<AttLink>(settings);
+    client_ = std::make_unique<TerminalClient>(settings);
+    link_ = std::make_unique<AttLink>(*client_);
 }
 
 bool Connection::open(QString &reason)
 {
     if (!options_.tcp.isEmpty()) {
-        link_->Mode(1);
-        const qsizetype colon = options_.tcp.lastIndexOf(u':');
-        QString host = options_.tcp.left(colon);
-        if (host.startsWith(u'[') && host.endsWith(u']')) host = host.mid(1, host.size() - 2);
-        if (link_->Connect_Net(host, options_.tcp.mid(colon + 1)).toBool()) return true;
-        reason = QStringLiteral("cannot connect to ") + options_.tcp;
+        if (client_->openTcp(host_, port_).ok()) return true;
+        reason = QStringLiteral("cannot connect to %1: %2").arg(options_.tcp, client_->connectFailure());
         return false;
     }
-    link_->Mode(0);
-    QVariant port = options_.device.isEmpty() ? options_.com : DeviceCom;
-    if (link_->SetPort(port).toBool()) return true;
-    const PortFailure f = link_->lastPortFailure();
+    const QString device =
+        options_.device.isEmpty() ? client_->settings().devicePathFor(options_.com) : options_.device;
+    if (client_->openSerial(device).ok()) return true;
+    const PortFailure &f = client_->portFailure();
     reason = QStringLiteral("cannot open ")
         + (options_.device.isEmpty() ? QStringLiteral("COM%1 ").arg(options_.com) : QString())
         + (f.any() ? portFailureText(f) : options_.device);

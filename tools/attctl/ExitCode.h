@@ -11,6 +11,7 @@ enum : int {
     Communication = 3,  // the terminal could not be reached or did not answer
     SomeFailed = 4,     // sync: a terminal failed (the others synced), or the database cannot be used
     LocalWrite = 5,     // a file could not be written here (disk full, folder not writable); the earlier file is kept
+    Unhealthy = 6,      // status: a terminal is not ok
 };
 }
 

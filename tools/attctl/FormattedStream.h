@@ -1,7 +1,7 @@
 #pragma once
 
 #include "attctl/OutputFile.h"
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 
 #include <QString>
 

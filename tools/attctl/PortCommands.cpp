@@ -6,7 +6,7 @@
 
 namespace {
 
-int ports(CommandContext &c, Args &a)
+int ports(CliContext &c, Args &a)
 {
     const QString byId = a.value(QStringLiteral("--by-id"), QStringLiteral("/dev/serial/by-id"));
     a.finish();

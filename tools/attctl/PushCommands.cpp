@@ -20,14 +20,14 @@ QUrl endpointOf(const std::optional<QString> &text)
     return url;
 }
 
-void report(CommandContext &c, const PushResult &r, const QString &destination)
+void report(CliContext &c, const PushResult &r, const QString &destination)
 {
     c.out << "pushed " << r.delivered << " punches in " << r.batches << " batches to " << destination;
     if (r.dead) c.out << ", " << r.dead << " batches refused (attctl push --retry-dead sends them again)";
     c.out << Qt::endl;
 }
 
-int pushCommand(CommandContext &c, Args &a)
+int pushCommand(CliContext &c, Args &a)
 {
     const QUrl url = endpointOf(a.value(QStringLiteral("--to")));
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "records/RecordLayout.h"
+#include "layout/RecordLayout.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "attctl/RecordOptions.h"
 
-#include "attctl/LayoutText.h"
+#include "layout/LayoutText.h"
 
 #include <QDir>
 

@@ -19,7 +19,7 @@ QDate dateOption(Args &a, const QString &name)
     return date;
 }
 
-int dailyCommand(CommandContext &c, Args &a)
+int dailyCommand(CliContext &c, Args &a)
 {
     const std::optional<QString> dbText = a.value(QStringLiteral("--db"));
     DailyOptions options;
@@ -56,7 +56,7 @@ int dailyCommand(CommandContext &c, Args &a)
     return ExitCode::Success;
 }
 
-int reportCommand(CommandContext &c, Args &a)
+int reportCommand(CliContext &c, Args &a)
 {
     const QString kind = a.positional(QStringLiteral("the report (daily)"));
     if (kind != QLatin1String("daily"))

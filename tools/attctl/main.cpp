@@ -36,10 +36,13 @@ int run(QTextStream &out, QTextStream &err)
         throw UsageError{QStringLiteral("unknown command ") + in.command
                          + QStringLiteral(" (attctl --help lists them)")};
     if (in.help || in.args.contains(QStringLiteral("--help"))) {
-        out << commandUsage(*command) << "\n    " << command->summary << Qt::endl;
+        out << commandUsage(*command) << Qt::flush;
         return ExitCode::Success;
     }
-    if (in.trace) QLoggingCategory::setFilterRules(QStringLiteral("zevo.link.wire.debug=true"));
+    QStringList rules;
+    if (in.trace) rules << QStringLiteral("zevo.link.wire.debug=true");
+    if (in.verbose) rules << QStringLiteral("zevo.link.info=true") << QStringLiteral("zevo.sync.info=true");
+    if (!rules.isEmpty()) QLoggingCategory::setFilterRules(rules.join(u'\n'));
     if (command->needsTerminal && !in.connection.any())
         throw UsageError{in.command + QStringLiteral(" needs one of --tcp, --com or --device")};
 
@@ -55,7 +58,7 @@ int run(QTextStream &out, QTextStream &err)
     if (isatty(STDERR_FILENO))
         connection.link().setProgressHandler(
             [&err](qint64 done, qint64 expected) { err << "\r" << done << " / " << expected << Qt::flush; });
-    CommandContext context{&connection.link(), in.address, out, err};
+    CliContext context{&connection.link(), in.address, out, err};
     Args args(in.args);
     const int code = command->run(context, args);
     if (isatty(STDERR_FILENO)) err << "\r\033[K" << Qt::flush;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <QtEndian>
 #include <QtGlobal>
+#include <bit>
 #include <cstdint>
-#include <cstring>
 
 // Fields of 0 to 64 bits packed one after the other, most significant bit first, into a buffer the
 // caller sized for them.
@@ -55,8 +56,7 @@ public:
         const qsizetype byte = qsizetype(pos_ >> 3);
         uint64_t w = 0;
         if (byte + 8 <= size_) {
-            std::memcpy(&w, data_ + byte, 8);
-            w = __builtin_bswap64(w);
+            w = qFromBigEndian<quint64>(data_ + byte);
         } else {
             for (int i = 0; i < 8 && byte + i < size_; ++i) w |= uint64_t(data_[byte + i]) << (56 - 8 * i);
         }
@@ -72,4 +72,4 @@ private:
 };
 
 // Bits needed for values up to `max` (0 for 0).
-inline int bitsFor(uint64_t max) { return max == 0 ? 0 : 64 - __builtin_clzll(max); }
+inline int bitsFor(uint64_t max) { return int(std::bit_width(max)); }

@@ -25,6 +25,8 @@ enum : uint8_t {
     FindCard = 0x35,
     ReadCard = 0x36,
     RosterBlocks = 0x37,
+    IssueCards = 0x38,
+    WithdrawCards = 0x39,
     SetDateTime = 0x40,
     SetAlarms = 0x41,
     SetParameters = 0x50,
@@ -48,3 +50,7 @@ enum class ReplyStatus : uint8_t { Ok = 0, Refused = 1, Unknown = 2, BadRequest 
 constexpr int RecordsPerPacket = 256;
 constexpr int RosterPerPacket = 128;
 constexpr int MaxPacketsPerReply = 255;
+
+// The address a terminal answers to as it leaves the factory, and so the one attctl and attsim take
+// when none is given.
+constexpr int DefaultTerminalAddress = 105;

@@ -1,5 +1,7 @@
 #include "attlink/protocol/Frame.h"
 
+#include "attlink/protocol/BigEndian.h"
+
 #include <cstring>
 
 namespace Frame {
@@ -44,14 +46,11 @@ QByteArray encode(const Message &m)
     out.reserve(OverheadSize + m.payload.size());
     out.append(char(Start1)).append(char(Start2));
     out.append(char(m.address)).append(char(m.command));
-    out.append(char(m.sequence >> 24))
-        .append(char(m.sequence >> 16))
-        .append(char(m.sequence >> 8))
-        .append(char(m.sequence));
-    out.append(char((m.payload.size() >> 8) & 0xFF)).append(char(m.payload.size() & 0xFF));
+    BigEndian::append(out, m.sequence);
+    BigEndian::append(out, uint16_t(m.payload.size()));
     out.append(m.payload);
     const uint16_t crc = crc16(out.constData() + 2, out.size() - 2);
-    out.append(char(crc >> 8)).append(char(crc & 0xFF));
+    BigEndian::append(out, crc);
     return out;
 }
 
@@ -73,7 +72,7 @@ Decoded decode(const char *bytes, qsizetype n, int maxPayload)
         return d;
     }
     if (n < HeaderSize) return d;
-    const int length = (uint8_t(bytes[8]) << 8) | uint8_t(bytes[9]);
+    const int length = BigEndian::read<uint16_t>(bytes + 8);
     if (length > maxPayload) {
         d.status = Status::Skipped;
         d.consumed = 1;
@@ -83,10 +82,9 @@ Decoded decode(const char *bytes, qsizetype n, int maxPayload)
     if (n < total) return d;
     d.message.address = uint8_t(bytes[2]);
     d.message.command = uint8_t(bytes[3]);
-    d.message.sequence = uint32_t(uint8_t(bytes[4])) << 24 | uint32_t(uint8_t(bytes[5])) << 16
-        | uint32_t(uint8_t(bytes[6])) << 8 | uint8_t(bytes[7]);
+    d.message.sequence = BigEndian::read<uint32_t>(bytes + 4);
     const uint16_t expected = crc16(bytes + 2, HeaderSize - 2 + length);
-    const uint16_t got = uint16_t((uint8_t(bytes[total - 2]) << 8) | uint8_t(bytes[total - 1]));
+    const uint16_t got = BigEndian::read<uint16_t>(bytes + total - 2);
     if (expected != got) {
         d.status = Status::Skipped;
         d.consumed = 1;  // resynchronise on the next start marker: the marker itself may be noise

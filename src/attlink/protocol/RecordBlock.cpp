@@ -1,36 +1,16 @@
 #include "attlink/protocol/RecordBlock.h"
 
+#include "attlink/protocol/BigEndian.h"
 #include "attlink/protocol/BitStream.h"
 
-#include <cstring>
+#include <QtNumeric>
+#include <algorithm>
 
 namespace RecordBlock {
 
 namespace {
 
-void putU16(QByteArray &b, uint32_t v) { b.append(char(v >> 8)).append(char(v)); }
-void putU32(QByteArray &b, uint32_t v)
-{
-    putU16(b, v >> 16);
-    putU16(b, v & 0xFFFF);
-}
-void putU64(QByteArray &b, uint64_t v)
-{
-    putU32(b, uint32_t(v >> 32));
-    putU32(b, uint32_t(v));
-}
-
-uint64_t getU(const uint8_t *p, int bytes)
-{
-    uint64_t v = 0;
-    for (int i = 0; i < bytes; ++i) v = (v << 8) | p[i];
-    return v;
-}
-
-uint32_t flagWord(const std::array<char, 4> &f)
-{
-    return uint32_t(uint8_t(f[0])) << 24 | uint32_t(uint8_t(f[1])) << 16 | uint32_t(uint8_t(f[2])) << 8 | uint8_t(f[3]);
-}
+uint32_t flagWord(const std::array<char, 4> &f) { return BigEndian::read<uint32_t>(f.data()); }
 
 bool printableFlag(uint32_t w)
 {
@@ -102,17 +82,17 @@ QByteArray encode(const PackedRecord *r, qsizetype n)
         4 * ((cardTable.used ? cardTable.values.size() : 0) + (flagTable.used ? flagTable.values.size() : 0)));
     const uint64_t bits = uint64_t(serialBits + timeBits + cardTable.bits + flagTable.bits) * uint64_t(n);
     out.reserve(HeaderSize + tables + qsizetype((bits + 7) / 8));
-    putU16(out, uint32_t(n));
-    putU64(out, n > 0 ? r[0].serial : 0);
-    putU64(out, uint64_t(n > 0 ? r[0].when.secs : 0));
-    putU64(out, uint64_t(minDelta));
+    BigEndian::append(out, uint16_t(n));
+    BigEndian::append(out, quint64(n > 0 ? r[0].serial : 0));
+    BigEndian::append(out, quint64(n > 0 ? r[0].when.secs : 0));
+    BigEndian::append(out, quint64(minDelta));
     out.append(char(serialBits)).append(char(timeBits)).append(char(cardTable.bits)).append(char(flagTable.bits));
-    putU16(out, cardTable.used ? uint32_t(cardTable.values.size()) : 0);
-    putU16(out, flagTable.used ? uint32_t(flagTable.values.size()) : 0);
+    BigEndian::append(out, uint16_t(cardTable.used ? cardTable.values.size() : 0));
+    BigEndian::append(out, uint16_t(flagTable.used ? flagTable.values.size() : 0));
     if (cardTable.used)
-        for (uint32_t v : cardTable.values) putU32(out, v);
+        for (uint32_t v : cardTable.values) BigEndian::append(out, v);
     if (flagTable.used)
-        for (uint32_t v : flagTable.values) putU32(out, v);
+        for (uint32_t v : flagTable.values) BigEndian::append(out, v);
     const qsizetype fields = out.size();
     out.resize(fields + qsizetype((bits + 7) / 8));
     BitWriter w(reinterpret_cast<uint8_t *>(out.data()) + fields);
@@ -134,12 +114,12 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
     };
     const auto *p = reinterpret_cast<const uint8_t *>(data);
     if (size < HeaderSize) return fail("record block shorter than its header");
-    const int count = int(getU(p, 2));
-    const uint64_t firstSerial = getU(p + 2, 8);
-    const int64_t firstTime = int64_t(getU(p + 10, 8));
-    const int64_t minDelta = int64_t(getU(p + 18, 8));
+    const int count = BigEndian::read<uint16_t>(p);
+    const uint64_t firstSerial = BigEndian::read<quint64>(p + 2);
+    const int64_t firstTime = BigEndian::read<qint64>(p + 10);
+    const int64_t minDelta = BigEndian::read<qint64>(p + 18);
     const int serialBits = p[26], timeBits = p[27], cardBits = p[28], flagBits = p[29];
-    const int cardTable = int(getU(p + 30, 2)), flagTable = int(getU(p + 32, 2));
+    const int cardTable = BigEndian::read<uint16_t>(p + 30), flagTable = BigEndian::read<uint16_t>(p + 32);
     if (serialBits > 64 || timeBits > 64 || cardBits > 32 || flagBits > 32) return fail("field width out of range");
     if ((cardTable == 0 && cardBits != 32) || (flagTable == 0 && flagBits != 32) || (cardTable > 0 && cardBits > 16)
         || (flagTable > 0 && flagBits > 16))
@@ -161,10 +141,10 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
 
     const uint8_t *tables = p + HeaderSize;
     std::vector<uint32_t> cards(static_cast<size_t>(cardTable));
-    for (int i = 0; i < cardTable; ++i) cards[size_t(i)] = uint32_t(getU(tables + 4 * i, 4));
+    for (int i = 0; i < cardTable; ++i) cards[size_t(i)] = BigEndian::read<uint32_t>(tables + 4 * i);
     std::vector<uint32_t> flagWords(static_cast<size_t>(flagTable));
     for (int i = 0; i < flagTable; ++i) {
-        flagWords[size_t(i)] = uint32_t(getU(tables + 4 * (cardTable + i), 4));
+        flagWords[size_t(i)] = BigEndian::read<uint32_t>(tables + 4 * (cardTable + i));
         if (!printableFlag(flagWords[size_t(i)])) return fail("flag not printable");
     }
     out.resize(size_t(count));
@@ -194,7 +174,7 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
             flag = uint32_t(bits.get(flagBits));
         }
         if (i > 0) {
-            if (serialStep == UINT64_MAX || __builtin_add_overflow(serial, serialStep + 1, &serial))
+            if (serialStep == UINT64_MAX || qAddOverflow(serial, serialStep + 1, &serial))
                 return fail("serial overflows");
             time += minDelta + int64_t(timeStep);
             if (time < PackedTime::Min || time > PackedTime::Max) return fail("record time out of range");
@@ -215,7 +195,7 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRecord> &out, QS
         } else if (!printableFlag(f)) {
             return fail("flag not printable");
         }
-        r.flag = {{char(f >> 24), char(f >> 16), char(f >> 8), char(f)}};
+        qToBigEndian(f, r.flag.data());
     }
     return true;
 }

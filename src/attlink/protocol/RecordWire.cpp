@@ -1,5 +1,7 @@
 #include "attlink/protocol/RecordWire.h"
 
+#include "attlink/protocol/BigEndian.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -103,25 +105,19 @@ QByteArray rawLine(int machine, const WireRecord &r, bool decimalCards, bool ful
 
 QByteArray encodeHeader(const PacketHeader &h)
 {
-    QByteArray out(PacketHeaderSize, '\0');
-    out[0] = char(h.totalItems >> 24);
-    out[1] = char(h.totalItems >> 16);
-    out[2] = char(h.totalItems >> 8);
-    out[3] = char(h.totalItems);
-    out[4] = char(h.totalPackets >> 8);
-    out[5] = char(h.totalPackets);
-    out[6] = char(h.packet >> 8);
-    out[7] = char(h.packet);
+    QByteArray out;
+    BigEndian::append(out, h.totalItems);
+    BigEndian::append(out, h.totalPackets);
+    BigEndian::append(out, h.packet);
     return out;
 }
 
 bool decodeHeader(const QByteArray &b, PacketHeader &out)
 {
     if (b.size() < PacketHeaderSize) return false;
-    auto u = [&](int i) { return uint32_t(uint8_t(b[i])); };
-    out.totalItems = (u(0) << 24) | (u(1) << 16) | (u(2) << 8) | u(3);
-    out.totalPackets = uint16_t((u(4) << 8) | u(5));
-    out.packet = uint16_t((u(6) << 8) | u(7));
+    out.totalItems = BigEndian::read<uint32_t>(b.constData());
+    out.totalPackets = BigEndian::read<uint16_t>(b.constData() + 4);
+    out.packet = BigEndian::read<uint16_t>(b.constData() + 6);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "attlink/protocol/RosterBlock.h"
 
+#include "attlink/protocol/BigEndian.h"
+
 namespace RosterBlock {
 
 namespace {
@@ -19,16 +21,14 @@ QByteArray encode(const PackedRosterEntry *e, qsizetype n)
 {
     QByteArray out;
     out.reserve(2 + n * 16);
-    out.append(char(n >> 8)).append(char(n));
+    BigEndian::append(out, uint16_t(n));
     for (qsizetype i = 0; i < n; ++i) {
-        const uint32_t c = e[i].card;
-        out.append(char(c >> 24)).append(char(c >> 16)).append(char(c >> 8)).append(char(c));
+        BigEndian::append(out, e[i].card);
         const QByteArray job = e[i].jobNo.left(MaxJobBytes);
         if (allDigits(job)) {
             // Job numbers are mostly zero-padded digits: 5 bytes instead of up to 9.
-            const uint32_t v = job.toUInt();
             out.append(char(DigitsMark | job.size()));
-            out.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
+            BigEndian::append(out, uint32_t(job.toUInt()));
         } else {
             out.append(char(job.size())).append(job);
         }
@@ -46,7 +46,7 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRosterEntry> &ou
     };
     const auto *p = reinterpret_cast<const uint8_t *>(data);
     if (size < 2) return fail("roster block shorter than its count");
-    const int count = (p[0] << 8) | p[1];
+    const int count = BigEndian::read<uint16_t>(p);
     // Each entry needs at least 6 bytes: a count larger than the bytes allow is refused before any
     // allocation.
     if (qsizetype(count) * 6 > size - 2) return fail("roster block shorter than its count needs");
@@ -56,13 +56,13 @@ bool decode(const char *data, qsizetype size, std::vector<PackedRosterEntry> &ou
     for (int i = 0; i < count; ++i) {
         PackedRosterEntry &e = out[size_t(i)];
         if (!need(5)) return fail("roster entry cut short");
-        e.card = uint32_t(p[at]) << 24 | uint32_t(p[at + 1]) << 16 | uint32_t(p[at + 2]) << 8 | p[at + 3];
+        e.card = BigEndian::read<uint32_t>(p + at);
         const uint8_t job = p[at + 4];
         at += 5;
         if (job & DigitsMark) {
             const int digits = job & ~DigitsMark;
             if (digits < 1 || digits > MaxJobBytes || !need(4)) return fail("bad job number");
-            const uint32_t v = uint32_t(p[at]) << 24 | uint32_t(p[at + 1]) << 16 | uint32_t(p[at + 2]) << 8 | p[at + 3];
+            const uint32_t v = BigEndian::read<uint32_t>(p + at);
             at += 4;
             const QByteArray text = QByteArray::number(v);
             if (text.size() > digits) return fail("job number longer than its digits");

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -72,10 +73,12 @@ bool SerialChannel::fail(int systemError)
     const QFileInfo info(failure_.device);
     if (info.isSymLink()) failure_.resolved = info.canonicalFilePath();
     if (failure_.busy()) failure_.holders = PortHolders::of(failure_.device);
-    if (failure_.refused()) {
-        struct stat s {};
-        if (::stat(failure_.device.toLocal8Bit().constData(), &s) == 0)
-            if (const group *g = ::getgrgid(s.st_gid)) failure_.group = QString::fromLocal8Bit(g->gr_name);
+    struct stat s {};
+    if (::stat(failure_.device.toLocal8Bit().constData(), &s) == 0) {
+        failure_.mode = s.st_mode;
+        failure_.groupId = s.st_gid;
+        if (const group *g = ::getgrgid(s.st_gid)) failure_.group = QString::fromLocal8Bit(g->gr_name);
+        if (const passwd *p = ::getpwuid(s.st_uid)) failure_.owner = QString::fromLocal8Bit(p->pw_name);
     }
     setError(failure_.reason);
     return false;

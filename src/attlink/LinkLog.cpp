@@ -1,0 +1,3 @@
+#include "attlink/LinkLog.h"
+
+Q_LOGGING_CATEGORY(linkLog, "zevo.link", QtWarningMsg)
