@@ -12,8 +12,12 @@
 
 namespace {
 
-const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
-                          QStringLiteral("clock-tolerance"), QStringLiteral("timezone"), QStringLiteral("groups")};
+const QStringList Keys = {QStringLiteral("line"),
+                          QStringLiteral("address"),
+                          QStringLiteral("clear-after-sync"),
+                          QStringLiteral("clock-tolerance"),
+                          QStringLiteral("timezone"),
+                          QStringLiteral("groups")};
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
 {

@@ -108,10 +108,11 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
 {
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
-    if (!q.exec(QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap, suspect) "
-                               "SELECT %1, serial, card, at, flag, utc_offset, dst_gap, suspect FROM zevo_incoming "
-                               "ON CONFLICT DO NOTHING")
-                    .arg(terminalId)))
+    if (!q.exec(
+            QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap, suspect) "
+                           "SELECT %1, serial, card, at, flag, utc_offset, dst_gap, suspect FROM zevo_incoming "
+                           "ON CONFLICT DO NOTHING")
+                .arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
     return true;

@@ -183,12 +183,12 @@ bool readable(Database &db, const QString &purpose, QString &error)
     const int found = usableVersion(db, error);
     if (found < 0) return false;
     if (found == Current) return true;
-    error = db.failure(purpose, found == 0
-                                    ? QStringLiteral("it holds nothing yet (no sync has run)")
-                                    : QStringLiteral("its schema version %1 is older than this program's %2 (a sync "
-                                                     "brings it up)")
-                                          .arg(found)
-                                          .arg(Current));
+    error = db.failure(purpose,
+                       found == 0 ? QStringLiteral("it holds nothing yet (no sync has run)")
+                                  : QStringLiteral("its schema version %1 is older than this program's %2 (a sync "
+                                                   "brings it up)")
+                                        .arg(found)
+                                        .arg(Current));
     return false;
 }
 

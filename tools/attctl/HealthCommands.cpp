@@ -124,8 +124,7 @@ int statusCommand(CliContext &c, Args &a)
     auto db = Database::open(url, error);
     const bool readable = db && Schema::readable(*db, QStringLiteral("cannot tell the fleet's health"), error);
     QList<TerminalHealth> fleet;
-    if (readable && FleetHealth::read(*db, QDateTime::currentDateTime(), thresholds, fleet, error)
-        && fleet.isEmpty())
+    if (readable && FleetHealth::read(*db, QDateTime::currentDateTime(), thresholds, fleet, error) && fleet.isEmpty())
         error = db->failure(QStringLiteral("cannot tell the fleet's health"),
                             QStringLiteral("no terminal has been synced yet"));
     if (fleet.isEmpty()) {
