@@ -71,29 +71,8 @@ QByteArray jsonLines(const QList<DailyRow> &rows)
     QByteArray out;
     out.reserve(rows.size() * 220);
     for (const DailyRow &r : rows) {
-        out.append("{\"card\":\"");
-        appendCardDecimal(out, r.card);
-        out.append("\",\"card_hex\":\"");
-        appendCardHex(out, r.card);
-        out.append("\",\"job_number\":");
-        appendJsonString(out, r.jobNumber.toUtf8());
-        out.append(",\"name\":");
-        appendJsonString(out, r.name.toUtf8());
-        out.append(",\"date\":\"");
-        appendDate(out, r.date);
-        out.append("\",\"first_in\":\"");
-        appendTime(out, r.firstIn);
-        out.append("\",\"last_out\":\"");
-        appendTime(out, r.lastOut);
-        out.append("\",\"punches\":");
-        appendDecimal(out, quint64(r.punches));
-        out.append(",\"worked\":\"");
-        appendWorked(out, r.workedSeconds);
-        out.append("\",\"worked_seconds\":");
-        appendDecimal(out, quint64(r.workedSeconds));
-        out.append(",\"flags\":");
-        appendJsonString(out, r.flags().toUtf8());
-        out.append("}\n");
+        DailyFormat::appendJsonObject(out, r);
+        out.append('\n');
     }
     return out;
 }
@@ -111,6 +90,45 @@ QByteArray html(const QList<DailyRow> &rows, const DailyOptions &options)
             "page-break-inside:avoid}th,td{border:1px solid #888;padding:2px 6px;text-align:left}"
             "h2{font-size:12pt;margin:1em 0 .3em}</style></head><body>\n<h1>%1</h1>\n")
             .arg(title.toHtmlEscaped());
+    out += DailyFormat::htmlTables(rows);
+    out += QStringLiteral("</body></html>\n");
+    return out.toUtf8();
+}
+
+}  // namespace
+
+namespace DailyFormat {
+
+void appendJsonObject(QByteArray &out, const DailyRow &r)
+{
+    out.append("{\"card\":\"");
+    appendCardDecimal(out, r.card);
+    out.append("\",\"card_hex\":\"");
+    appendCardHex(out, r.card);
+    out.append("\",\"job_number\":");
+    appendJsonString(out, r.jobNumber.toUtf8());
+    out.append(",\"name\":");
+    appendJsonString(out, r.name.toUtf8());
+    out.append(",\"date\":\"");
+    appendDate(out, r.date);
+    out.append("\",\"first_in\":\"");
+    appendTime(out, r.firstIn);
+    out.append("\",\"last_out\":\"");
+    appendTime(out, r.lastOut);
+    out.append("\",\"punches\":");
+    appendDecimal(out, quint64(r.punches));
+    out.append(",\"worked\":\"");
+    appendWorked(out, r.workedSeconds);
+    out.append("\",\"worked_seconds\":");
+    appendDecimal(out, quint64(r.workedSeconds));
+    out.append(",\"flags\":");
+    appendJsonString(out, r.flags().toUtf8());
+    out.append('}');
+}
+
+QString htmlTables(const QList<DailyRow> &rows)
+{
+    QString out;
     if (rows.isEmpty()) out += QStringLiteral("<p>No punches.</p>\n");
     QDate day;
     for (const DailyRow &r : rows) {
@@ -127,13 +145,8 @@ QByteArray html(const QList<DailyRow> &rows, const DailyOptions &options)
             + cell(DailyReport::workedText(r.workedSeconds)) + cell(r.flags()) + QStringLiteral("</tr>\n");
     }
     if (day.isValid()) out += QStringLiteral("</table>\n");
-    out += QStringLiteral("</body></html>\n");
-    return out.toUtf8();
+    return out;
 }
-
-}  // namespace
-
-namespace DailyFormat {
 
 bool known(const QString &format)
 {
