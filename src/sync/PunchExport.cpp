@@ -289,7 +289,13 @@ bool write(Database &db, const ExportFilter &filter, RowFormatter &formatter, co
         sql += QStringLiteral(" AND t.name = ?");
         binds << filter.terminal;
     }
-    sql += QStringLiteral(" ORDER BY p.at, t.identity, p.serial");
+    if (filter.terminalId > 0) {
+        sql += QStringLiteral(" AND p.terminal_id = ? AND p.serial > ? ORDER BY p.serial");
+        binds << filter.terminalId << qint64(filter.afterSerial);
+    } else {
+        sql += QStringLiteral(" ORDER BY p.at, t.identity, p.serial");
+    }
+    if (filter.limit > 0) sql += QStringLiteral(" LIMIT %1").arg(filter.limit);
     QSqlQuery q(db.sql());
     q.setForwardOnly(true);
     q.prepare(sql);

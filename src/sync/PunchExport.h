@@ -26,6 +26,11 @@ struct ExportRow {
 struct ExportFilter {
     QString from, until;
     QString terminal;
+    // One terminal's punches after a serial, in serial order, at most `limit` (0: all): what an
+    // output of watch has yet to hand on.
+    qint64 terminalId = 0;
+    quint64 afterSerial = 0;
+    int limit = 0;
 };
 
 // Turns rows into bytes of one export format.

@@ -340,6 +340,49 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
     return true;
 }
 
+bool PunchStore::appendPunches(qint64 terminalId, const std::vector<Punch> &punches, quint64 newLast,
+                               qint64 &inserted, QString &error)
+{
+    if (newLast > LargestSerial) {
+        error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
+        return false;
+    }
+    firstSeen_ = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    for (const Punch &p : punches) {
+        if (!serialStorable(p.serial)) {
+            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
+            return false;
+        }
+        rememberCard(p.card);
+    }
+    for (size_t at = 0; at < punches.size(); at += BatchRows) {
+        const int count = int(qMin<size_t>(BatchRows, punches.size() - at));
+        if (!insertBatch(terminalId, punches.data() + at, count, inserted, error) || !insertCards(error)) return false;
+    }
+    // The session's incoming rows are moved for this terminal alone: the next terminal of the
+    // transaction must not find them.
+    if (db_.postgres() && (!moveIncomingPostgres(terminalId, inserted, error)
+                           || (incomingReady_ && !db_.exec(QStringLiteral("DELETE FROM zevo_incoming"), error))))
+        return false;
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("UPDATE terminals SET last_serial = ? WHERE id = ? AND last_serial < ?"));
+    q.addBindValue(qint64(newLast));
+    q.addBindValue(terminalId);
+    q.addBindValue(qint64(newLast));
+    return db_.exec(q, error);
+}
+
+bool PunchStore::terminalId(const QString &identity, qint64 &id, QString &error)
+{
+    error.clear();
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("SELECT id FROM terminals WHERE identity = ?"));
+    q.addBindValue(identity);
+    if (!db_.exec(q, error) || !q.next()) return false;
+    id = q.value(0).toLongLong();
+    return true;
+}
+
 bool PunchStore::countLost(const TerminalFacts &t, qint64 id, quint64 &newLast, QString &error)
 {
     if (!t.hasMemory || t.firstAvailable == 0) return true;

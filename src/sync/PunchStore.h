@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class Database;
 
@@ -54,6 +55,13 @@ public:
     // commit may wait for the next checkpoint, as the terminal still holds everything.
     bool store(const TerminalFacts &terminal, const std::function<bool(Punch &, QString &sourceError)> &next,
                quint64 newLast, qint64 &inserted, QString &error, bool durable = true);
+
+    // Inside a transaction the caller began (a live collector stores several terminals in one): the
+    // punches of a terminal whose row exists, inserted when new, and its last serial raised to newLast.
+    bool appendPunches(qint64 terminalId, const std::vector<Punch> &punches, quint64 newLast, qint64 &inserted,
+                       QString &error);
+    // The terminals row of an identity; false with `error`, or with an empty error when there is none.
+    bool terminalId(const QString &identity, qint64 &id, QString &error);
 
     // Records the last store() found lost.
     qint64 lost() const { return lost_; }

@@ -83,8 +83,21 @@ QStringList rosterTable(bool postgres)
     };
 }
 
+// Version 4: how far each output of `watch` has handed on each terminal's punches (the serial up to
+// which it took them). Terminal 0 marks an output that has run at all (its serial unused).
+QStringList deliveryMarks(bool postgres)
+{
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    return {QStringLiteral("CREATE TABLE delivery_marks (output TEXT NOT NULL, terminal_id %1 NOT NULL, "
+                           "serial %1 NOT NULL, PRIMARY KEY (output, terminal_id))")
+                .arg(integer)};
+}
+
 // The steps from version n-1 to n, index n-1.
-QList<QStringList> steps(bool postgres) { return {version1(postgres), version2(postgres), rosterTable(postgres)}; }
+QList<QStringList> steps(bool postgres)
+{
+    return {version1(postgres), version2(postgres), rosterTable(postgres), deliveryMarks(postgres)};
+}
 
 bool hasSchemaTable(Database &db, bool &has, QString &error)
 {

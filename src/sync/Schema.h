@@ -9,7 +9,7 @@ class Database;
 namespace Schema {
 
 // The version this program writes.
-constexpr int Current = 3;
+constexpr int Current = 4;
 
 // Brings the database to Current (or to an older `target`, which tests use to make an old database):
 // creates the tables of a new database, applies the steps an older one lacks. Refuses a database of a

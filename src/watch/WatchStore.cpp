@@ -1,0 +1,221 @@
+#include "watch/WatchStore.h"
+
+#include "sync/Database.h"
+#include "sync/PunchExport.h"
+#include "sync/PunchTimeCheck.h"
+#include "watch/WatchLog.h"
+
+#include <QSqlQuery>
+
+struct WatchStore::Task {
+    enum Kind { Known, Store } kind = Store;
+    StoreJob *job = nullptr;
+    QString identity;
+    TerminalNotes::Known known;
+    bool done = false, ok = false;
+    QString error;
+    quint64 storedLast = 0;
+};
+
+WatchStore::WatchStore(const DatabaseUrl &url, int lockWaitSeconds) : url_(url), lockWaitSeconds_(lockWaitSeconds) {}
+WatchStore::~WatchStore() = default;
+
+bool WatchStore::submit(Task &task)
+{
+    std::unique_lock lock(mutex_);
+    if (finishing_ && queue_.empty() && !db_) {
+        task.error = QStringLiteral("the watch is stopping");
+        return false;
+    }
+    queue_.push_back(&task);
+    wake_.notify_one();
+    done_.wait(lock, [&] { return task.done; });
+    return task.ok;
+}
+
+bool WatchStore::store(StoreJob &job, quint64 &storedLast, QString &error)
+{
+    Task task;
+    task.kind = Task::Store;
+    task.job = &job;
+    const bool ok = submit(task);
+    storedLast = task.storedLast;
+    error = task.error;
+    return ok;
+}
+
+bool WatchStore::known(const QString &identity, TerminalNotes::Known &out, QString &error)
+{
+    Task task;
+    task.kind = Task::Known;
+    task.identity = identity;
+    const bool ok = submit(task);
+    out = task.known;
+    error = task.error;
+    return ok;
+}
+
+void WatchStore::wake()
+{
+    std::lock_guard lock(mutex_);
+    wake_.notify_all();
+}
+
+void WatchStore::run(const std::atomic<bool> &finish)
+{
+    for (;;) {
+        std::vector<Task *> tasks;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, std::chrono::milliseconds(200), [&] { return !queue_.empty() || finish.load(); });
+            if (queue_.empty() && finish.load()) {
+                finishing_ = true;
+                return;
+            }
+            tasks.assign(queue_.begin(), queue_.end());
+            queue_.clear();
+        }
+        if (tasks.empty()) continue;
+        process(tasks);
+        {
+            std::lock_guard lock(mutex_);
+            for (Task *t : tasks) t->done = true;
+            done_.notify_all();
+        }
+        if (committed_) committed_();
+    }
+}
+
+bool WatchStore::ensureOpen(QString &error)
+{
+    if (db_) return true;
+    // A database that just failed is not asked again at every punch.
+    if (lastOpen_.isValid() && lastOpen_.elapsed() < 1000) {
+        error = openError_;
+        return false;
+    }
+    lastOpen_.start();
+    db_ = Database::open(url_, error, lockWaitSeconds_);
+    if (!db_) {
+        openError_ = error;
+        lost(error);
+        return false;
+    }
+    store_ = std::make_unique<PunchStore>(*db_);
+    if (down_) qCWarning(watchLog).noquote() << QStringLiteral("database %1: reachable again").arg(url_.display());
+    down_ = false;
+    return true;
+}
+
+void WatchStore::lost(const QString &error)
+{
+    if (!down_)
+        qCWarning(watchLog).noquote() << QStringLiteral("%1; punches wait on the terminals until it is back").arg(error);
+    down_ = true;
+}
+
+void WatchStore::process(std::vector<Task *> &tasks)
+{
+    QString error;
+    if (!ensureOpen(error)) {
+        for (Task *t : tasks) t->error = error;
+        return;
+    }
+    std::vector<Task *> live;
+    for (Task *t : tasks) {
+        if (t->kind == Task::Known) {
+            t->ok = TerminalNotes::known(*db_, t->identity, t->known, t->error);
+        } else if (t->job->facts) {
+            // The terminal's row with what it told, its punches and the records it lost, as a sync would.
+            StoreJob &job = *t->job;
+            std::size_t at = 0;
+            bool notified = false;
+            qint64 inserted = 0;
+            t->ok = store_->store(
+                *job.facts,
+                [&](Punch &p, QString &why) {
+                    if (at < job.punches.size()) {
+                        p = job.punches[at++];
+                        return true;
+                    }
+                    // Inside the storing transaction: the notifications go out with its commit.
+                    if (!notified) notified = notifyPunches(job, why);
+                    return false;
+                },
+                job.newLast, inserted, t->error, job.durable);
+        } else {
+            live.push_back(t);
+        }
+        if (!t->ok && !t->error.isEmpty() && t->kind == Task::Store) {
+            // A failed statement may mean a lost connection: the next job opens a new one.
+            store_.reset();
+            db_.reset();
+            lost(t->error);
+            for (Task *rest : tasks)
+                if (rest->error.isEmpty() && !rest->ok) rest->error = t->error;
+            return;
+        }
+    }
+    if (!live.empty() && !storeLive(live, error)) {
+        for (Task *t : live) t->error = error;
+        store_.reset();
+        db_.reset();
+        lost(error);
+        return;
+    }
+    for (Task *t : tasks) {
+        if (t->kind != Task::Store || !t->ok) continue;
+        QString ignored;
+        store_->lastSerial(t->job->identity, t->storedLast, ignored);
+    }
+}
+
+bool WatchStore::storeLive(std::vector<Task *> &live, QString &error)
+{
+    if (!db_->postgres() && !db_->exec(QStringLiteral("PRAGMA synchronous=NORMAL"), error)) return false;
+    bool durable = false;
+    for (Task *t : live) durable = durable || t->job->durable;
+    if (durable && !db_->postgres() && !db_->exec(QStringLiteral("PRAGMA synchronous=FULL"), error)) return false;
+    if (!db_->begin(error)) return false;
+    for (Task *t : live) {
+        StoreJob &job = *t->job;
+        qint64 id = 0, inserted = 0;
+        if (!store_->terminalId(job.identity, id, error)) {
+            if (error.isEmpty()) error = db_->failure(QStringLiteral("store"), QStringLiteral("no row for ") + job.identity);
+            db_->rollback();
+            return false;
+        }
+        if (!store_->appendPunches(id, job.punches, job.newLast, inserted, error) || !notifyPunches(job, error)) {
+            db_->rollback();
+            return false;
+        }
+    }
+    if (!db_->commit(error)) return false;
+    for (Task *t : live) t->ok = true;
+    return true;
+}
+
+bool WatchStore::notifyPunches(const StoreJob &job, QString &error)
+{
+    if (!db_->postgres() || job.punches.empty()) return true;
+    // Each punch as its export line: the same writer as `attctl export --format jsonl`.
+    const std::unique_ptr<RowFormatter> json = PunchExport::formatter(QStringLiteral("jsonl"));
+    QSqlQuery q(db_->sql());
+    q.prepare(QStringLiteral("SELECT pg_notify('zevo_punch', ?)"));
+    ExportRow row;
+    row.terminal = job.name;
+    row.identity = job.identity;
+    row.address = job.address;
+    for (const Punch &p : job.punches) {
+        row.serial = p.serial;
+        row.card = p.card;
+        row.stamp = p.stamp;
+        row.flag = QByteArray(p.flag.data(), 4);
+        row.suspect = PunchSuspect::text(p.suspect);
+        QByteArray line;
+        json->row(row, line);
+        q.addBindValue(QString::fromUtf8(line.trimmed()));
+        if (!db_->exec(q, error)) return false;
+    }
+    return true;
+}
