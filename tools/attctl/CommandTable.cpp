@@ -64,6 +64,7 @@ std::vector<CommandEntry> buildTable()
     addSyncCommands(table);
     addHealthCommands(table);
     addServeCommand(table);
+    addWatchCommand(table);
     addFleetRosterCommands(table);
     addPortCommands(table);
     addFleetHelp(table);

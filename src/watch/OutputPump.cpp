@@ -1,0 +1,184 @@
+#include "watch/OutputPump.h"
+
+#include "sync/Database.h"
+#include "sync/PunchExport.h"
+#include "watch/PunchOutput.h"
+#include "watch/WatchLog.h"
+
+#include <QSqlQuery>
+
+namespace {
+
+// The export's JSON lines, with the serial of each noted for the mark.
+class NotingFormatter : public RowFormatter {
+public:
+    NotingFormatter() : json_(PunchExport::formatter(QStringLiteral("jsonl"))) {}
+    void row(const ExportRow &row, QByteArray &out) override
+    {
+        serials.push_back(row.serial);
+        terminal = row.terminal;
+        json_->row(row, out);
+    }
+    std::vector<quint64> serials;
+    QString terminal;
+
+private:
+    std::unique_ptr<RowFormatter> json_;
+};
+
+}  // namespace
+
+OutputPump::OutputPump(const DatabaseUrl &url, PunchOutput &output) : url_(url), output_(output) {}
+OutputPump::~OutputPump() = default;
+
+void OutputPump::wake()
+{
+    std::lock_guard lock(mutex_);
+    woken_ = true;
+    wake_.notify_one();
+}
+
+void OutputPump::trouble(const QString &error)
+{
+    if (!down_)
+        qCWarning(watchLog).noquote()
+            << QStringLiteral("output %1: %2; its punches are handed on once it works again").arg(output_.name(), error);
+    down_ = true;
+    pauseMs_ = qBound(1000, pauseMs_ * 2, 30000);
+}
+
+bool OutputPump::ensureOpen()
+{
+    if (db_) return true;
+    if (lastOpen_.isValid() && lastOpen_.elapsed() < 1000) return false;
+    lastOpen_.start();
+    QString error;
+    db_ = Database::open(url_, error, 10);
+    if (db_ && startMarks(error)) return true;
+    db_.reset();
+    trouble(error);
+    return false;
+}
+
+bool OutputPump::startMarks(QString &error)
+{
+    // The first run of an output starts at what is stored: a database with a year of punches is not
+    // handed on whole. Terminal 0 notes that the output has run.
+    if (!db_->begin(error)) return false;
+    QSqlQuery q(db_->sql());
+    q.prepare(QStringLiteral("INSERT INTO delivery_marks (output, terminal_id, serial) SELECT ?, id, last_serial FROM "
+                             "terminals WHERE NOT EXISTS (SELECT 1 FROM delivery_marks WHERE output = ? AND "
+                             "terminal_id = 0) UNION ALL SELECT ?, 0, 0 ON CONFLICT DO NOTHING"));
+    q.addBindValue(output_.name());
+    q.addBindValue(output_.name());
+    q.addBindValue(output_.name());
+    if (!db_->exec(q, error)) {
+        db_->rollback();
+        return false;
+    }
+    return db_->commit(error);
+}
+
+void OutputPump::run(const std::atomic<bool> &finish)
+{
+    for (;;) {
+        const bool last = finish.load();
+        if (!last) {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, std::chrono::milliseconds(down_ ? pauseMs_ : 1000),
+                           [&] { return woken_ || finish.load(); });
+            woken_ = false;
+        }
+        QString error;
+        if (ensureOpen()) {
+            if (!deliverPending(error)) {
+                if (db_ && error.startsWith(QLatin1String("database "))) db_.reset();
+                trouble(error);
+            } else if (down_) {
+                qCWarning(watchLog).noquote() << QStringLiteral("output %1: working again").arg(output_.name());
+                down_ = false;
+                pauseMs_ = 0;
+            }
+        }
+        if (last) return;
+    }
+}
+
+bool OutputPump::deliverPending(QString &error)
+{
+    QSqlQuery q(db_->sql());
+    q.prepare(QStringLiteral("SELECT t.id, t.last_serial, COALESCE(m.serial, 0) FROM terminals t LEFT JOIN "
+                             "delivery_marks m ON m.output = ? AND m.terminal_id = t.id "
+                             "WHERE t.last_serial > COALESCE(m.serial, 0)"));
+    q.addBindValue(output_.name());
+    if (!db_->exec(q, error)) return false;
+    struct Pending {
+        qint64 id;
+        quint64 last, mark;
+    };
+    std::vector<Pending> pending;
+    while (q.next())
+        pending.push_back({q.value(0).toLongLong(), q.value(1).toULongLong(), q.value(2).toULongLong()});
+    q.finish();
+    for (const Pending &p : pending) {
+        bool more = true;
+        for (quint64 mark = p.mark; more;) {
+            if (!deliverTerminal(p.id, mark, p.last, more, error)) return false;
+            QSqlQuery m(db_->sql());
+            m.prepare(QStringLiteral("SELECT serial FROM delivery_marks WHERE output = ? AND terminal_id = ?"));
+            m.addBindValue(output_.name());
+            m.addBindValue(p.id);
+            if (!db_->exec(m, error)) return false;
+            mark = m.next() ? m.value(0).toULongLong() : mark;
+        }
+    }
+    return true;
+}
+
+bool OutputPump::deliverTerminal(qint64 id, quint64 mark, quint64 lastSerial, bool &more, QString &error)
+{
+    more = false;
+    ExportFilter filter;
+    filter.terminalId = id;
+    filter.afterSerial = mark;
+    filter.limit = RowsPerDelivery;
+    NotingFormatter rows;
+    QByteArray text;
+    qint64 count = 0;
+    if (!PunchExport::write(
+            *db_, filter, rows,
+            [&](const QByteArray &piece) {
+                text += piece;
+                return true;
+            },
+            count, error))
+        return false;
+    QList<QByteArray> lines = text.split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+    int taken = 0;
+    if (!lines.isEmpty()) {
+        taken = qBound(0, output_.deliver(rows.terminal, lines, DeliverTimeoutMs, error), int(lines.size()));
+        if (taken < lines.size() && error.isEmpty()) error = QStringLiteral("it took %1 of %2").arg(taken).arg(lines.size());
+    }
+    quint64 newMark = taken > 0 ? rows.serials[size_t(taken - 1)] : mark;
+    // Every punch up to the last serial stored went: the serials the terminal lost go with them.
+    const bool all = taken == lines.size();
+    if (all && lines.size() < RowsPerDelivery) newMark = qMax(newMark, lastSerial);
+    if (newMark > mark) {
+        QSqlQuery u(db_->sql());
+        u.prepare(QStringLiteral("INSERT INTO delivery_marks (output, terminal_id, serial) VALUES (?, ?, ?) ON CONFLICT "
+                                 "(output, terminal_id) DO UPDATE SET serial = excluded.serial "
+                                 "WHERE excluded.serial > delivery_marks.serial"));
+        u.addBindValue(output_.name());
+        u.addBindValue(id);
+        u.addBindValue(qint64(newMark));
+        QString markError;
+        if (!db_->exec(u, markError)) {
+            error = markError;
+            return false;
+        }
+    }
+    if (!all) return false;
+    more = lines.size() == RowsPerDelivery;
+    return true;
+}
