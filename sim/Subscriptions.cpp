@@ -69,7 +69,7 @@ void Subscriptions::pushNext(int address)
     }
     if (from > t.lastSerial) return;
     const qsizetype count = qsizetype(qMin<quint64>(t.lastSerial - from + 1, MaxRecordsPerPush));
-    std::vector<PackedRecord> packed(size_t(count));
+    std::vector<PackedRecord> packed(static_cast<size_t>(count));
     for (qsizetype i = 0; i < count; ++i) {
         const quint64 serial = from + quint64(i);
         const Terminal::Record &r = t.records[qsizetype(serial - t.firstSerial())];

@@ -6,6 +6,7 @@
 #include "sync/FleetFile.h"
 
 #include <QElapsedTimer>
+#include <cstdio>
 #include <QList>
 #include <atomic>
 #include <condition_variable>
@@ -17,7 +18,7 @@ class WatchStore;
 // How many lines catch up (collect what they missed) at once: `--jobs`.
 class CatchUpGate {
 public:
-    explicit CatchUpGate(int slots) : free_(slots) {}
+    explicit CatchUpGate(int lines) : free_(lines) {}
     // False when `stop` was set while waiting.
     bool acquire(const std::atomic<bool> &stop);
     void release();

@@ -31,6 +31,14 @@ private:
 OutputPump::OutputPump(const DatabaseUrl &url, PunchOutput &output) : url_(url), output_(output) {}
 OutputPump::~OutputPump() = default;
 
+bool OutputPump::prepare(QString &error)
+{
+    db_ = Database::open(url_, error, 10);
+    const bool ok = db_ && startMarks(error);
+    db_.reset();  // the pump's thread opens its own
+    return ok;
+}
+
 void OutputPump::wake()
 {
     std::lock_guard lock(mutex_);
@@ -54,7 +62,7 @@ bool OutputPump::ensureOpen()
     lastOpen_.start();
     QString error;
     db_ = Database::open(url_, error, 10);
-    if (db_ && startMarks(error)) return true;
+    if (db_) return true;
     db_.reset();
     trouble(error);
     return false;

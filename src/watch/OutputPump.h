@@ -23,6 +23,8 @@ public:
     OutputPump(const DatabaseUrl &url, PunchOutput &output);
     ~OutputPump();
 
+    // Before any line is watched: an output's first run starts its marks at what is stored then.
+    bool prepare(QString &error);
     // After a commit: something new may wait.
     void wake();
     // Until `finish` is set; then one last round hands on what is stored.

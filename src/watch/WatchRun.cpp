@@ -16,12 +16,15 @@
 
 namespace WatchRun {
 
-void run(const QList<FleetTerminal> &fleet, const WatchOptions &options)
+bool run(const QList<FleetTerminal> &fleet, const WatchOptions &options, QString &error)
 {
     std::atomic<bool> storeFinish{false}, outputsFinish{false};
     WatchStore store(options.database, 10);
     std::vector<std::unique_ptr<OutputPump>> pumps;
-    for (PunchOutput *o : options.outputs) pumps.push_back(std::make_unique<OutputPump>(options.database, *o));
+    for (PunchOutput *o : options.outputs) {
+        pumps.push_back(std::make_unique<OutputPump>(options.database, *o));
+        if (!pumps.back()->prepare(error)) return false;
+    }
     store.setCommitted([&] {
         for (auto &p : pumps) p->wake();
     });
@@ -47,6 +50,7 @@ void run(const QList<FleetTerminal> &fleet, const WatchOptions &options)
     outputsFinish = true;
     for (auto &p : pumps) p->wake();
     for (std::size_t i = 1; i < threads.size(); ++i) threads[i].join();
+    return true;
 }
 
 bool lockSqliteWriter(const DatabaseUrl &url, int &fd, QString &error)

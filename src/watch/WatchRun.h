@@ -22,7 +22,8 @@ struct WatchOptions {
 // lines finish what they hold, the writer stores it and the outputs hand on what is stored.
 namespace WatchRun {
 
-void run(const QList<FleetTerminal> &fleet, const WatchOptions &options);
+// False with `error` when an output's marks cannot be started (nothing was watched).
+bool run(const QList<FleetTerminal> &fleet, const WatchOptions &options, QString &error);
 
 // A second watch writing one SQLite file is refused: the lock beside the file (PATH.watch-lock) is
 // held while a watch runs. False with `error` when another one holds it; `fd` keeps it (close it at the end).

@@ -82,9 +82,11 @@ int watchCommand(CliContext &c, Args &a)
     JsonlOutput standardOutput;
     if (jsonl) options.outputs.append(&standardOutput);
     options.stop = &StopSignal::install();
-    WatchRun::run(*fleet, options);
+    const bool ran = WatchRun::run(*fleet, options, error);
     if (lockFd >= 0) ::close(lockFd);
-    return ExitCode::Success;
+    if (ran) return ExitCode::Success;
+    c.err << "attctl: " << error << Qt::endl;
+    return ExitCode::SomeFailed;
 }
 
 }  // namespace
