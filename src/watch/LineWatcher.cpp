@@ -54,12 +54,12 @@ void CatchUpGate::release()
 
 int LineWatcher::pollIntervalMs(int baud)
 {
-    // An empty poll: the request (12 + 12 bytes) and the reply's frame, status, header and empty
-    // block (12 + 1 + 12 + 4 bytes), 10 bits a byte.
+    // An empty poll: the request (12 + 12 bytes) and the reply's frame, status, since header and an
+    // empty record block (12 + 1 + 12 + 34 bytes), 10 bits a byte.
     const int bytes = Frame::OverheadSize + BlockHeaders::SinceRequestSize + Frame::OverheadSize + 1
-        + BlockHeaders::SinceReplySize + 4;
+        + BlockHeaders::SinceReplySize + RecordBlock::HeaderSize;
     const int lineMs = (bytes * 10 * 1000 + baud - 1) / qMax(1, baud);
-    return qMax(MinPollMs, 3 * lineMs);
+    return qMax(MinPollMs, 2 * lineMs);
 }
 
 LineWatcher::LineWatcher(const QList<FleetTerminal> &terminals, LineWatchContext context) : context_(context)

@@ -49,8 +49,9 @@ public:
     LineWatcher(const QList<FleetTerminal> &terminals, LineWatchContext context);
     void run();
 
-    // The time between two polls of a serial line at `baud`: three times what an empty poll takes on
-    // the line, at least MinPollMs, so that polling leaves the line free two thirds of the time.
+    // The time between two polls of a serial line at `baud`: twice what an empty poll takes on the
+    // line (174 ms at 9600 baud), at least MinPollMs (20 ms at 115200): a punch waits at most one
+    // interval and one poll, and the line stays free half the time for the replies that carry records.
     static int pollIntervalMs(int baud);
     static constexpr int MinPollMs = 20;
     static constexpr int ClearEveryMs = 60000;
