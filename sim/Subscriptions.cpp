@@ -63,7 +63,8 @@ void Subscriptions::pushNext(int address)
     if (t.pushFault == Terminal::PushFault::Repeat && s.acked >= t.firstSerial() && !t.records.isEmpty()) {
         from = s.acked;  // a record the host already took, pushed again as if new
         t.pushFault = Terminal::PushFault::None;
-    } else if (t.pushFault == Terminal::PushFault::Gap && from + 1 <= t.lastSerial) {
+    } else if (t.pushFault == Terminal::PushFault::Gap) {
+        if (from + 1 > t.lastSerial) return;  // the record to leave out needs one to push after it
         ++from;  // one record left out: the host must fetch it
         t.pushFault = Terminal::PushFault::None;
     }

@@ -238,9 +238,17 @@ bool LineWatcher::takePush(TerminalClient &client, const PushSubscription::Push 
     for (Watched &each : watched_)
         if (each.terminal.address == push.address && each.subscribed) w = &each;
     if (!w) return true;  // not ours to take: it is sent again to whoever subscribed
+    if (push.records.front().serial <= w->stored) {
+        // Stored already: acknowledged with the rest, never stored twice.
+        qCWarning(watchLog).noquote() << QStringLiteral("[%1] pushed serials %2 to %3 again: stored already, ignored")
+                                             .arg(w->terminal.name)
+                                             .arg(push.records.front().serial)
+                                             .arg(qMin(push.records.back().serial, w->stored));
+        if (push.records.back().serial <= w->stored) return true;
+    }
     if (push.records.front().serial > w->stored + 1) {
         // A gap: what the push skipped is fetched before anything after it is stored.
-        qCInfo(watchLog).noquote() << QStringLiteral("[%1] push begins at serial %2 after %3: fetching the gap")
+        qCWarning(watchLog).noquote() << QStringLiteral("[%1] push begins at serial %2 after %3: fetching the gap")
                                           .arg(w->terminal.name)
                                           .arg(push.records.front().serial)
                                           .arg(w->stored);
