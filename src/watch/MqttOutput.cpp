@@ -96,7 +96,8 @@ void MqttOutput::drop()
     connected_ = false;
 }
 
-template <typename Done> bool MqttOutput::pump(const QDeadlineTimer &deadline, Done done, QString &error)
+template <typename Done>
+bool MqttOutput::pump(const QDeadlineTimer &deadline, Done done, QString &error)
 {
     while (!done()) {
         if (deadline.hasExpired()) return false;
@@ -134,9 +135,12 @@ bool MqttOutput::connect(const QDeadlineTimer &deadline, QString &error)
         drop();
         return false;
     }
-    if (!pump(deadline, [this] { return connackCode_ >= 0; }, error)) {
-        if (error.isEmpty()) error = failure(QStringLiteral("cannot connect"), QStringLiteral("no answer in time"));
-        else error.replace(QStringLiteral(": connection lost: "), QStringLiteral(": cannot connect: "));
+    if (!pump(
+            deadline, [this] { return connackCode_ >= 0; }, error)) {
+        if (error.isEmpty())
+            error = failure(QStringLiteral("cannot connect"), QStringLiteral("no answer in time"));
+        else
+            error.replace(QStringLiteral(": connection lost: "), QStringLiteral(": cannot connect: "));
         drop();
         return false;
     }
@@ -150,8 +154,7 @@ bool MqttOutput::connect(const QDeadlineTimer &deadline, QString &error)
     return true;
 }
 
-int MqttOutput::deliver(const QString &terminalName, const QList<QByteArray> &jsonLines, int timeoutMs,
-                        QString &error)
+int MqttOutput::deliver(const QString &terminalName, const QList<QByteArray> &jsonLines, int timeoutMs, QString &error)
 {
     const QByteArray topic = topicOf(terminalName, error).toUtf8();
     if (topic.isEmpty() || jsonLines.isEmpty()) return 0;
@@ -184,21 +187,27 @@ int MqttOutput::deliver(const QString &terminalName, const QList<QByteArray> &js
         while (published < count && published - taken < window) {
             int mid = 0;
             const QByteArray &line = jsonLines[published];
-            const int rc =
-                mosquitto_publish_v5(client_, &mid, topic.constData(), int(line.size()), line.constData(), 1, false, nullptr);
+            const int rc = mosquitto_publish_v5(client_, &mid, topic.constData(), int(line.size()), line.constData(), 1,
+                                                false, nullptr);
             if (rc != MOSQ_ERR_SUCCESS) {
                 why = failure(QStringLiteral("cannot publish"), reasonOf(rc));
                 break;
             }
             placeOfMid_.insert(mid, published++);
         }
-        if (why.isEmpty() && !pump(deadline, [&] { return reasons_[taken] >= 0; }, why) && why.isEmpty())
-            why = failure(QStringLiteral("no acknowledgement"), QStringLiteral("the broker did not answer within %1 ms").arg(timeoutMs));
-        if (why.isEmpty() && !connected_) why = failure(QStringLiteral("connection lost"), QStringLiteral("the broker disconnected"));
+        if (why.isEmpty()
+            && !pump(
+                deadline, [&] { return reasons_[taken] >= 0; }, why)
+            && why.isEmpty())
+            why = failure(QStringLiteral("no acknowledgement"),
+                          QStringLiteral("the broker did not answer within %1 ms").arg(timeoutMs));
+        if (why.isEmpty() && !connected_)
+            why = failure(QStringLiteral("connection lost"), QStringLiteral("the broker disconnected"));
     }
     if (refused_ >= 0 && refused_ == taken)
         why = failure(QStringLiteral("terminal \"%1\"").arg(terminalName),
-                      QStringLiteral("the broker refused a punch: ") + QString::fromUtf8(mosquitto_reason_string(reasons_[taken])));
+                      QStringLiteral("the broker refused a punch: ")
+                          + QString::fromUtf8(mosquitto_reason_string(reasons_[taken])));
     placeOfMid_.clear();
     if (taken == count) {
         retryPauseMs_ = 0;

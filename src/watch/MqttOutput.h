@@ -38,7 +38,8 @@ public:
 private:
     bool connect(const QDeadlineTimer &deadline, QString &error);
     // Runs the connection until `done` or the deadline; false with `error` when the connection failed.
-    template <typename Done> bool pump(const QDeadlineTimer &deadline, Done done, QString &error);
+    template <typename Done>
+    bool pump(const QDeadlineTimer &deadline, Done done, QString &error);
     void drop();
     QString failure(const QString &what, const QString &why) const;
     QString reasonOf(int rc) const;
@@ -51,7 +52,7 @@ private:
     QByteArray clientId_;
     mosquitto *client_ = nullptr;
     bool connected_ = false;
-    int connackCode_ = -1;   // the broker's answer to the connect in hand, -1 before it came
+    int connackCode_ = -1;  // the broker's answer to the connect in hand, -1 before it came
     QString lastError_;
     QDeadlineTimer retryAt_;  // no connect before it after a failed one
     int retryPauseMs_ = 0;

@@ -14,8 +14,7 @@ QString prefixProblem(const QString &prefix)
     if (prefix.startsWith(u'/') || prefix.endsWith(u'/') || prefix.contains(QLatin1String("//")))
         return QStringLiteral("the topic prefix \"%1\" has an empty level").arg(prefix);
     for (const QChar c : prefix)
-        if (c.category() == QChar::Other_Control)
-            return QStringLiteral("the topic prefix holds control characters");
+        if (c.category() == QChar::Other_Control) return QStringLiteral("the topic prefix holds control characters");
     if (prefix.toUtf8().size() > 60000) return QStringLiteral("the topic prefix is too long");
     return {};
 }

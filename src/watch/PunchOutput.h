@@ -9,7 +9,7 @@
 class PunchOutput {
 public:
     virtual ~PunchOutput() = default;
-    virtual QString name() const = 0;   // the mark's key: "jsonl", or "mqtt://HOST:PORT/PREFIX" (no password)
+    virtual QString name() const = 0;  // the mark's key: "jsonl", or "mqtt://HOST:PORT/PREFIX" (no password)
     // One terminal's punches in serial order, each already as its JSON line (no newline).
     // Returns how many, from the front, the output has durably taken (0..lines.size());
     // error says why it stopped short. Must not block for more than timeoutMs.

@@ -23,8 +23,8 @@ TerminalLease::~TerminalLease() = default;
 
 qint64 TerminalLease::keyOf(const QString &identity)
 {
-    const QByteArray digest = QCryptographicHash::hash(QByteArrayLiteral("zevo-terminal:") + identity.toUtf8(),
-                                                       QCryptographicHash::Sha256);
+    const QByteArray digest =
+        QCryptographicHash::hash(QByteArrayLiteral("zevo-terminal:") + identity.toUtf8(), QCryptographicHash::Sha256);
     return qFromBigEndian<qint64>(digest.constData());
 }
 
