@@ -181,9 +181,10 @@ int MqttOutput::deliver(const QString &terminalName, const QList<QByteArray> &js
     refused_ = -1;
     int published = 0, taken = 0;
     QString why;
+    const auto frontAnswered = [&] { return reasons_[taken] >= 0; };
     while (why.isEmpty()) {
         while (taken < published && accepted(reasons_[taken])) ++taken;
-        if (taken == count || refused_ >= 0) break;
+        if (taken == count || taken == refused_) break;
         while (published < count && published - taken < window) {
             int mid = 0;
             const QByteArray &line = jsonLines[published];
@@ -195,16 +196,13 @@ int MqttOutput::deliver(const QString &terminalName, const QList<QByteArray> &js
             }
             placeOfMid_.insert(mid, published++);
         }
-        if (why.isEmpty()
-            && !pump(
-                deadline, [&] { return reasons_[taken] >= 0; }, why)
-            && why.isEmpty())
+        if (why.isEmpty() && !pump(deadline, frontAnswered, why) && why.isEmpty())
             why = failure(QStringLiteral("no acknowledgement"),
                           QStringLiteral("the broker did not answer within %1 ms").arg(timeoutMs));
         if (why.isEmpty() && !connected_)
             why = failure(QStringLiteral("connection lost"), QStringLiteral("the broker disconnected"));
     }
-    if (refused_ >= 0 && refused_ == taken)
+    if (taken == refused_)
         why = failure(QStringLiteral("terminal \"%1\"").arg(terminalName),
                       QStringLiteral("the broker refused a punch: ")
                           + QString::fromUtf8(mosquitto_reason_string(reasons_[taken])));
