@@ -135,18 +135,19 @@ bool MqttOutput::connect(const QDeadlineTimer &deadline, QString &error)
         drop();
         return false;
     }
-    if (!pump(
-            deadline, [this] { return connackCode_ >= 0; }, error)) {
+    // A refusing broker closes the connection right after its answer: the answer decides.
+    const auto answered = [this] { return connackCode_ >= 0; };
+    const bool ran = pump(deadline, answered, error);
+    if (connackCode_ > 0) {
+        error = failure(QStringLiteral("the broker refused the connection"),
+                        QString::fromUtf8(mosquitto_reason_string(connackCode_)));
+    } else if (!ran) {
         if (error.isEmpty())
             error = failure(QStringLiteral("cannot connect"), QStringLiteral("no answer in time"));
         else
             error.replace(QStringLiteral(": connection lost: "), QStringLiteral(": cannot connect: "));
-        drop();
-        return false;
     }
     if (connackCode_ != 0) {
-        error = failure(QStringLiteral("the broker refused the connection"),
-                        QString::fromUtf8(mosquitto_reason_string(connackCode_)));
         drop();
         return false;
     }

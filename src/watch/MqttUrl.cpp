@@ -1,5 +1,6 @@
 #include "watch/MqttUrl.h"
 
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace {
@@ -29,14 +30,18 @@ QString MqttUrl::display() const
 std::optional<MqttUrl> MqttUrl::parse(const QString &text, QString &error)
 {
     const QUrl u(text, QUrl::StrictMode);
-    const QString shown = u.isValid() ? u.toDisplayString(QUrl::RemovePassword) : QStringLiteral("(not a URL)");
+    // Shown in messages: never the password, also when the URL is too broken to take apart.
+    QString shown = u.isValid() ? u.toDisplayString(QUrl::RemovePassword) : text;
+    if (!u.isValid()) shown.replace(QRegularExpression(QStringLiteral("://[^/]*@")), QStringLiteral("://...@"));
     auto fail = [&](const QString &why) {
         error = QStringLiteral("MQTT URL \"%1\": %2").arg(shown, why);
         return std::nullopt;
     };
     if (!text.startsWith(QLatin1String("mqtt://")))
         return fail(QStringLiteral("it does not start with mqtt:// (mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX)"));
-    if (!u.isValid()) return fail(QStringLiteral("it is not a valid URL: ") + u.errorString());
+    // QUrl's own reason repeats the whole text, password and all.
+    if (!u.isValid())
+        return fail(QStringLiteral("it is not a valid URL (look at the port, the host and any %-escape)"));
     MqttUrl url;
     url.host = u.host(QUrl::FullyDecoded);
     url.port = u.port(1883);
