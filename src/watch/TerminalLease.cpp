@@ -11,8 +11,25 @@ std::unique_ptr<TerminalLease> TerminalLease::open(const DatabaseUrl &url, QStri
         error = QStringLiteral("database %1: terminal leases need PostgreSQL").arg(url.display());
         return nullptr;
     }
-    std::unique_ptr<Database> db = Database::open(url, error);
+    // A holder whose machine or network vanishes sends nothing more, not even the end of its
+    // connection: TCP keep-alives on both ends (the client's here, the server's below) and a bound on
+    // unacknowledged data end the session within seconds, so that the server frees the terminals for a
+    // standby and the holder's own next call fails and tells it to stop. The URL's parameters win.
+    DatabaseUrl leaseUrl = url;
+    leaseUrl.parameters =
+        QList<std::pair<QString, QString>>{{QStringLiteral("application_name"), QStringLiteral("zevo-watch-lease")},
+                                           {QStringLiteral("keepalives_idle"), QStringLiteral("2")},
+                                           {QStringLiteral("keepalives_interval"), QStringLiteral("1")},
+                                           {QStringLiteral("keepalives_count"), QStringLiteral("2")},
+                                           {QStringLiteral("tcp_user_timeout"), QStringLiteral("4000")}}
+        + url.parameters;
+    std::unique_ptr<Database> db = Database::open(leaseUrl, error);
     if (!db) return nullptr;
+    // Best effort: a local socket ignores them, and a server before version 12 knows no tcp_user_timeout.
+    QString ignored;
+    for (const char *setting : {"tcp_keepalives_idle = 2", "tcp_keepalives_interval = 1", "tcp_keepalives_count = 2",
+                                "tcp_user_timeout = 4000"})
+        db->exec(QStringLiteral("SET ") + QLatin1String(setting), ignored);
     return std::unique_ptr<TerminalLease>(new TerminalLease(std::move(db)));
 }
 
@@ -39,6 +56,7 @@ void TerminalLease::lost(const QString &why)
 bool TerminalLease::tryTake(const QString &identity)
 {
     if (held_.contains(identity)) return true;  // the lock counts takes: take it once only
+    if (!db_->sql().isOpen()) return false;     // lost: errorText() says why
     QSqlQuery q(db_->sql());
     q.prepare(QStringLiteral("SELECT pg_try_advisory_lock(?)"));
     q.addBindValue(keyOf(identity));
@@ -64,6 +82,7 @@ void TerminalLease::release(const QString &identity)
 
 bool TerminalLease::alive()
 {
+    if (!db_->sql().isOpen()) return false;
     QString why;
     if (db_->value(QStringLiteral("SELECT 1"), why)) return true;
     lost(why);

@@ -86,6 +86,11 @@ private slots:
             QSqlQuery q(probe);
             QVERIFY(q.exec(QStringLiteral("SELECT count(*) ") + lockOfA) && q.next());
             QCOMPARE(q.value(0).toInt(), 1);
+            // Each lease on a connection of its own, named for an administrator looking at the server.
+            QVERIFY(q.exec(QStringLiteral(
+                        "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'zevo-watch-lease'"))
+                    && q.next());
+            QCOMPARE(q.value(0).toInt(), 2);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("lease-probe"));
 
