@@ -158,11 +158,12 @@ bool MqttOutput::connect(const QDeadlineTimer &deadline, QString &error)
 int MqttOutput::deliver(const QString &terminalName, const QList<QByteArray> &jsonLines, int timeoutMs, QString &error)
 {
     const QByteArray topic = topicOf(terminalName, error).toUtf8();
-    if (topic.isEmpty() || jsonLines.isEmpty()) return 0;
+    if (topic.isEmpty()) return 0;
     const QDeadlineTimer deadline(qMax(0, timeoutMs));
-    // A connection the broker closed while nothing was to be sent (idle beyond the keep-alive) is
-    // noticed here and made again at once.
+    // Sends the keep-alive when one is due, and notices a connection the broker closed while nothing
+    // was to be sent (it is made again at once below).
     if (connected_ && (mosquitto_loop(client_, 0, 1) != MOSQ_ERR_SUCCESS || !connected_)) drop();
+    if (jsonLines.isEmpty()) return 0;
     if (!connected_) {
         if (!retryAt_.hasExpired()) {
             error = lastError_;

@@ -13,7 +13,9 @@ struct mqtt5__property;
 // Publishes each punch with QoS 1 to PREFIX/TERMINAL-NAME/punch, its JSON line as the payload. A punch
 // counts as taken once the broker's PUBACK says it accepted it (MQTT 5: a refusal, such as a topic the
 // user may not write, is not taken). The connection is driven only inside deliver(), on the caller's
-// thread: no thread of its own, no callback outside deliver().
+// thread: no thread of its own, no callback outside deliver(), and one thread at a time. A caller
+// with nothing to deliver for a minute calls deliver() with no lines: that only sends the keep-alive,
+// so that the broker does not drop an idle connection (it drops one silent for 90 s).
 //
 // When a delivery stops short (a lost connection, the timeout) the connection is dropped with
 // whatever it still held, so nothing stale is sent later out of order; the next deliver() connects
