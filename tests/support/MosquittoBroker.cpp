@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <csignal>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -114,6 +115,17 @@ bool MosquittoBroker::start()
 void MosquittoBroker::stop()
 {
     if (!running()) return;
+    resume();
     process_.kill();
     process_.waitForFinished(30000);
+}
+
+void MosquittoBroker::pause()
+{
+    if (running()) ::kill(pid_t(process_.processId()), SIGSTOP);
+}
+
+void MosquittoBroker::resume()
+{
+    if (running()) ::kill(pid_t(process_.processId()), SIGCONT);
 }

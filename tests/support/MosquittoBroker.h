@@ -25,6 +25,9 @@ public:
     // Stops it at once, as a crash would.
     void stop();
     bool running() const { return process_.state() != QProcess::NotRunning; }
+    // Freezes the broker (SIGSTOP): connections stay open and nothing is answered, until resume().
+    void pause();
+    void resume();
     // From the next start on, only `user` with `password` may connect, and may write and read only the
     // topics `filter` matches.
     bool requirePassword(const QString &user, const QString &password, const QString &filter = QStringLiteral("#"));
