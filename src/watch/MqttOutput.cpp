@@ -129,6 +129,8 @@ bool MqttOutput::connect(const QDeadlineTimer &deadline, QString &error)
         mosquitto_username_pw_set(client_, url_.user.toUtf8().constData(),
                                   url_.password.isEmpty() ? nullptr : url_.password.toUtf8().constData());
     connackCode_ = -1;
+    // Only the name lookup blocks here (an address, as brokers are usually given, does not); the
+    // TCP connect and the broker's answer run under the deadline.
     const int rc = mosquitto_connect_async(client_, url_.host.toUtf8().constData(), url_.port, keepAliveSeconds);
     if (rc != MOSQ_ERR_SUCCESS) {
         error = failure(QStringLiteral("cannot connect"), reasonOf(rc));
