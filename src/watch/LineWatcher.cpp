@@ -64,7 +64,7 @@ int LineWatcher::pollIntervalMs(int baud)
 
 LineWatcher::LineWatcher(const QList<FleetTerminal> &terminals, LineWatchContext context) : context_(context)
 {
-    for (const FleetTerminal &t : terminals) watched_.append(Watched{t, {}, 0, 0, false, {}});
+    for (const FleetTerminal &t : terminals) watched_.append(Watched{t, {}, 0, 0, false, false, false, {}});
 }
 
 QString LineWatcher::name() const
@@ -89,8 +89,10 @@ void LineWatcher::run()
     int pauseMs = 1000;
     while (!context_.stop.load()) {
         QString error;
+        restartNow_ = false;
         if (session(error)) pauseMs = 1000;
         if (context_.stop.load()) break;
+        if (restartNow_) continue;
         if (!down_) {
             qCWarning(watchLog).noquote()
                 << QStringLiteral("%1 lost: %2 (trying again after a pause of 1 s growing to 30 s)").arg(name(), error);
@@ -113,14 +115,21 @@ bool LineWatcher::session(QString &error)
     bool caughtUp = true;
     for (Watched &w : watched_) {
         w.subscribed = false;
-        caughtUp = caughtUp && identify(client, w, error) && catchUp(client, w, true, error);
+        caughtUp = caughtUp && identify(client, w, error);
         if (!caughtUp) break;
+        w.held = context_.store.take(w.id.identity);
+        if (!w.held && !w.standingBy)
+            qCWarning(watchLog).noquote()
+                << QStringLiteral("[%1] collected by another watch: standing by").arg(w.terminal.name);
+        w.standingBy = !w.held;
+        caughtUp = !w.held || catchUp(client, w, true, error);
     }
     context_.gate.release();
     if (!caughtUp) return false;
     PushSubscription pushes(client);
     if (client.isTcp()) {
         for (Watched &w : watched_) {
+            if (!w.held) continue;
             quint64 newest = 0;
             const ClientResult r = pushes.subscribe(w.terminal.address, w.stored, newest);
             if (!r.ok() && !cannotPush(r)) {
@@ -291,14 +300,35 @@ bool LineWatcher::live(TerminalClient &client, PushSubscription &pushes, QString
             sincePoll.start();
             for (int i = 0; i < watched_.size(); ++i) {
                 Watched &w = watched_[(next + i) % watched_.size()];
-                if (w.subscribed) continue;
+                if (w.subscribed || !w.held) continue;
                 next = (next + i + 1) % int(watched_.size());
                 if (!catchUp(client, w, false, error)) return false;
                 break;
             }
         }
         for (Watched &w : watched_)
-            if (!clearIfDue(client, w, error)) return false;
+            if (w.held && !clearIfDue(client, w, error)) return false;
+        if (!checkLeases(error)) return false;
+    }
+    return true;
+}
+
+bool LineWatcher::checkLeases(QString &error)
+{
+    if (leaseChecked_.isValid() && leaseChecked_.elapsed() < 1000) return true;
+    leaseChecked_.start();
+    for (Watched &w : watched_) {
+        const bool held = context_.store.take(w.id.identity);
+        if (w.held && !held) {
+            error = QStringLiteral("[%1] the lease of the terminal was lost").arg(w.terminal.name);
+            return false;
+        }
+        if (!w.held && held) {
+            // Its holder went: a new session catches it up and subscribes.
+            qCWarning(watchLog).noquote() << QStringLiteral("[%1] taken over from a watch that stopped").arg(w.terminal.name);
+            restartNow_ = true;
+            return false;
+        }
     }
     return true;
 }

@@ -43,7 +43,8 @@ struct LineWatchContext {
 // (acknowledging each only once it is committed) and on a serial line polls the terminals in turn
 // with RecordsSince. A repeated serial is ignored, a gap fetched with RecordsSince. Whatever fails
 // (the line, a terminal, the database) ends the session: the line is opened again after a pause that
-// grows from 1 s to 30 s, and the loss and the recovery are logged once each.
+// grows from 1 s to 30 s, and the loss and the recovery are logged once each. With PostgreSQL only
+// the terminals this process's lease holds are collected; the others are asked for every second.
 class LineWatcher {
 public:
     LineWatcher(const QList<FleetTerminal> &terminals, LineWatchContext context);
@@ -63,6 +64,8 @@ private:
         quint64 stored = 0;     // newest serial stored for its identity
         quint64 lastStamp = 0;  // the time of that punch, for the suspect-time judgement
         bool subscribed = false;
+        bool held = false;  // this process collects it (a standby's lease may hold it elsewhere)
+        bool standingBy = false;  // said so once
         QElapsedTimer cleared;
     };
 
@@ -74,11 +77,14 @@ private:
     bool storeRecords(Watched &w, const std::vector<PackedRecord> &records, quint64 newLast, bool withFacts,
                       QString &error);
     bool clearIfDue(TerminalClient &client, Watched &w, QString &error);
+    bool checkLeases(QString &error);
     void pause(int ms) const;
     QString name() const;
 
     QList<Watched> watched_;
     LineWatchContext context_;
     bool down_ = false;
+    bool restartNow_ = false;  // a terminal was taken over: a new session at once, not a loss
     QElapsedTimer downSince_;
+    QElapsedTimer leaseChecked_;
 };

@@ -3,12 +3,13 @@
 #include "sync/Database.h"
 #include "sync/PunchExport.h"
 #include "sync/PunchTimeCheck.h"
+#include "watch/TerminalLease.h"
 #include "watch/WatchLog.h"
 
 #include <QSqlQuery>
 
 struct WatchStore::Task {
-    enum Kind { Known, Store } kind = Store;
+    enum Kind { Known, Store, Take } kind = Store;
     StoreJob *job = nullptr;
     QString identity;
     TerminalNotes::Known known;
@@ -55,6 +56,26 @@ bool WatchStore::known(const QString &identity, TerminalNotes::Known &out, QStri
     return ok;
 }
 
+bool WatchStore::take(const QString &identity)
+{
+    if (url_.kind != DatabaseUrl::Postgres) return true;
+    Task task;
+    task.kind = Task::Take;
+    task.identity = identity;
+    return submit(task);
+}
+
+void WatchStore::checkLease()
+{
+    // A lease whose session died holds nothing any more: a standby may be collecting its terminals.
+    if (!lease_ || (leaseChecked_.isValid() && leaseChecked_.elapsed() < 1000)) return;
+    leaseChecked_.start();
+    if (lease_->alive()) return;
+    qCWarning(watchLog).noquote() << QStringLiteral("the lease of the terminals was lost (%1): every terminal let go")
+                                         .arg(lease_->errorText());
+    lease_.reset();
+}
+
 void WatchStore::wake()
 {
     std::lock_guard lock(mutex_);
@@ -70,11 +91,13 @@ void WatchStore::run(const std::atomic<bool> &finish)
             wake_.wait_for(lock, std::chrono::milliseconds(200), [&] { return !queue_.empty() || finish.load(); });
             if (queue_.empty() && finish.load()) {
                 finishing_ = true;
+                lease_.reset();  // the terminals go to a standby at once
                 return;
             }
             tasks.assign(queue_.begin(), queue_.end());
             queue_.clear();
         }
+        checkLease();
         if (tasks.empty()) continue;
         process(tasks);
         {
@@ -125,6 +148,10 @@ void WatchStore::process(std::vector<Task *> &tasks)
     for (Task *t : tasks) {
         if (t->kind == Task::Known) {
             t->ok = TerminalNotes::known(*db_, t->identity, t->known, t->error);
+        } else if (t->kind == Task::Take) {
+            if (!lease_) lease_ = TerminalLease::open(url_, t->error);
+            t->ok = lease_ && lease_->tryTake(t->identity);
+            t->error.clear();  // not held is no failure of the store
         } else if (t->job->facts) {
             // The terminal's row with what it told, its punches and the records it lost, as a sync would.
             StoreJob &job = *t->job;

@@ -17,6 +17,7 @@
 #include <vector>
 
 class Database;
+class TerminalLease;
 
 // What a line hands the store: one terminal's new punches in serial order.
 struct StoreJob {
@@ -47,6 +48,10 @@ public:
     bool store(StoreJob &job, quint64 &storedLast, QString &error);
     // What the database knows of an identity.
     bool known(const QString &identity, TerminalNotes::Known &out, QString &error);
+    // Whether this process may collect the terminal: always on SQLite (one watch a file); on
+    // PostgreSQL when the lease holds it (took it now, or held it already), so that hot standbys share
+    // the terminals out. A lease whose session died lets every terminal go, and is opened anew.
+    bool take(const QString &identity);
 
     // The writer's loop; returns once `finish` is set and every job handed in is done.
     void run(const std::atomic<bool> &finish);
@@ -67,6 +72,9 @@ private:
     int lockWaitSeconds_;
     std::unique_ptr<Database> db_;
     std::unique_ptr<PunchStore> store_;
+    std::unique_ptr<TerminalLease> lease_;
+    QElapsedTimer leaseChecked_;
+    void checkLease();
     QElapsedTimer lastOpen_;
     QString openError_;
     bool down_ = false;

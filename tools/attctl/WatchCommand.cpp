@@ -9,6 +9,7 @@
 #include "sync/LineLock.h"
 #include "sync/LineRunner.h"
 #include "watch/JsonlOutput.h"
+#include "watch/MqttOutput.h"
 #include "watch/WatchRun.h"
 
 #include <QCoreApplication>
@@ -32,10 +33,17 @@ once when back.
   --jsonl             each punch on standard output as export's JSON line,
                       after it is stored; resumes after a restart from where
                       the last run's lines were written
+  --mqtt URL          mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX: each punch
+                      published with QoS 1 to PREFIX/TERMINAL-NAME/punch
+                      (a password from ZEVO_MQTT_PASSWORD when the URL has none)
   --jobs N            lines catching up at once (default 4)
   --lock-dir DIR, --link-settings FILE   as for sync
 
-On PostgreSQL each punch is also sent as NOTIFY zevo_punch with its JSON line.
+Each output resumes after a restart from its own mark in the database: a
+punch may be handed on twice around a crash, never skipped. On PostgreSQL
+each punch is also sent as NOTIFY zevo_punch with its JSON line, and several
+watch processes may run one fleet as hot standbys (a terminal is collected by
+one at a time).
 
 Exit status: 0 stopped by a signal; 2 a usage error or a bad fleet file;
 4 the database cannot be used or another watch writes the SQLite file.
@@ -50,6 +58,7 @@ int watchCommand(CliContext &c, Args &a)
     options.database = DatabaseOption::urlOf(dbText);
     options.jobs = wholeNumber(a.value(QStringLiteral("--jobs"), QStringLiteral("4")), 1, 256, QStringLiteral("--jobs"));
     const bool jsonl = a.flag(QStringLiteral("--jsonl"));
+    const std::optional<QString> mqttText = a.value(QStringLiteral("--mqtt"));
     options.lockFolder = a.value(QStringLiteral("--lock-dir")).value_or(LineLock::defaultFolder());
     const std::optional<QString> linkSettings = a.value(QStringLiteral("--link-settings"));
     if (linkSettings && !QFileInfo(*linkSettings).isFile())
@@ -59,6 +68,15 @@ int watchCommand(CliContext &c, Args &a)
     if (!LineLock::prepareFolder(options.lockFolder, error)) throw UsageError{QStringLiteral("--lock-dir: ") + error};
     const std::optional<QList<FleetTerminal>> fleet = FleetFile::load(fleetPath, error);
     if (!fleet) throw UsageError{error};
+    std::unique_ptr<MqttOutput> mqtt;
+    if (mqttText) {
+        const std::optional<MqttUrl> url = MqttUrl::parse(*mqttText, error);
+        if (!url) throw UsageError{QStringLiteral("--mqtt: ") + error};
+        mqtt = std::make_unique<MqttOutput>(*url);
+        // Every terminal's name must make one topic level, before anything is collected.
+        for (const FleetTerminal &t : *fleet)
+            if (mqtt->topicOf(t.name, error).isEmpty()) throw UsageError{QStringLiteral("--mqtt: ") + error};
+    }
     if (!LineRunner::loadLinkSettings(
             linkSettings.value_or(AppFolders::locate(QCoreApplication::applicationDirPath()).config
                                   + QStringLiteral("/AttLink.ini")),
@@ -81,6 +99,7 @@ int watchCommand(CliContext &c, Args &a)
     c.out.flush();
     JsonlOutput standardOutput;
     if (jsonl) options.outputs.append(&standardOutput);
+    if (mqtt) options.outputs.append(mqtt.get());
     options.stop = &StopSignal::install();
     const bool ran = WatchRun::run(*fleet, options, error);
     if (lockFd >= 0) ::close(lockFd);
@@ -94,7 +113,8 @@ int watchCommand(CliContext &c, Args &a)
 void addWatchCommand(std::vector<CommandEntry> &t)
 {
     t.push_back({QStringLiteral("watch"),
-                 QStringLiteral("--fleet FILE [--db URL] [--jsonl] [--jobs N] [--lock-dir DIR] [--link-settings FILE]"),
+                 QStringLiteral("--fleet FILE [--db URL] [--jsonl] [--mqtt URL] [--jobs N] [--lock-dir DIR] "
+                                "[--link-settings FILE]"),
                  QStringLiteral("store every punch of a fleet as it is made, and hand it on (--jsonl), until stopped"),
                  false, watchCommand, true, QString::fromUtf8(WatchDetails)});
 }
