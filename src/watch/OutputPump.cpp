@@ -28,7 +28,10 @@ private:
 
 }  // namespace
 
-OutputPump::OutputPump(const DatabaseUrl &url, PunchOutput &output) : url_(url), output_(output) {}
+OutputPump::OutputPump(const DatabaseUrl &url, PunchOutput &output, std::function<bool(const QString &)> mine)
+    : url_(url), output_(output), mine_(std::move(mine))
+{
+}
 OutputPump::~OutputPump() = default;
 
 bool OutputPump::prepare(QString &error)
@@ -115,7 +118,7 @@ void OutputPump::run(const std::atomic<bool> &finish)
 bool OutputPump::deliverPending(QString &error)
 {
     QSqlQuery q(db_->sql());
-    q.prepare(QStringLiteral("SELECT t.id, t.last_serial, COALESCE(m.serial, 0) FROM terminals t LEFT JOIN "
+    q.prepare(QStringLiteral("SELECT t.id, t.last_serial, COALESCE(m.serial, 0), t.identity FROM terminals t LEFT JOIN "
                              "delivery_marks m ON m.output = ? AND m.terminal_id = t.id "
                              "WHERE t.last_serial > COALESCE(m.serial, 0)"));
     q.addBindValue(output_.name());
@@ -126,7 +129,8 @@ bool OutputPump::deliverPending(QString &error)
     };
     std::vector<Pending> pending;
     while (q.next())
-        pending.push_back({q.value(0).toLongLong(), q.value(1).toULongLong(), q.value(2).toULongLong()});
+        if (mine_(q.value(3).toString()))
+            pending.push_back({q.value(0).toLongLong(), q.value(1).toULongLong(), q.value(2).toULongLong()});
     q.finish();
     for (const Pending &p : pending) {
         bool more = true;

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -20,7 +21,9 @@ class PunchOutput;
 // its first punch.
 class OutputPump {
 public:
-    OutputPump(const DatabaseUrl &url, PunchOutput &output);
+    // `mine`: whether this process collects the terminal of an identity (a standby's output hands on
+    // only what its own process collects).
+    OutputPump(const DatabaseUrl &url, PunchOutput &output, std::function<bool(const QString &)> mine);
     ~OutputPump();
 
     // Before any line is watched: an output's first run starts its marks at what is stored then.
@@ -44,6 +47,7 @@ private:
 
     DatabaseUrl url_;
     PunchOutput &output_;
+    std::function<bool(const QString &)> mine_;
     std::unique_ptr<Database> db_;
     QElapsedTimer lastOpen_;
     bool down_ = false;

@@ -22,7 +22,8 @@ bool run(const QList<FleetTerminal> &fleet, const WatchOptions &options, QString
     WatchStore store(options.database, 10);
     std::vector<std::unique_ptr<OutputPump>> pumps;
     for (PunchOutput *o : options.outputs) {
-        pumps.push_back(std::make_unique<OutputPump>(options.database, *o));
+        pumps.push_back(std::make_unique<OutputPump>(options.database, *o,
+                                                     [&store](const QString &identity) { return store.holds(identity); }));
         if (!pumps.back()->prepare(error)) return false;
     }
     store.setCommitted([&] {

@@ -65,6 +65,22 @@ bool WatchStore::take(const QString &identity)
     return submit(task);
 }
 
+bool WatchStore::holds(const QString &identity) const
+{
+    if (url_.kind != DatabaseUrl::Postgres) return true;
+    std::lock_guard lock(heldMutex_);
+    return held_.contains(identity);
+}
+
+void WatchStore::noteHeld(const QString &identity, bool held)
+{
+    std::lock_guard lock(heldMutex_);
+    if (held)
+        held_.insert(identity);
+    else
+        held_.remove(identity);
+}
+
 void WatchStore::checkLease()
 {
     // A lease whose session died holds nothing any more: a standby may be collecting its terminals.
@@ -74,6 +90,8 @@ void WatchStore::checkLease()
     qCWarning(watchLog).noquote() << QStringLiteral("the lease of the terminals was lost (%1): every terminal let go")
                                          .arg(lease_->errorText());
     lease_.reset();
+    std::lock_guard lock(heldMutex_);
+    held_.clear();
 }
 
 void WatchStore::wake()
@@ -151,6 +169,7 @@ void WatchStore::process(std::vector<Task *> &tasks)
         } else if (t->kind == Task::Take) {
             if (!lease_) lease_ = TerminalLease::open(url_, t->error);
             t->ok = lease_ && lease_->tryTake(t->identity);
+            noteHeld(t->identity, t->ok);
             t->error.clear();  // not held is no failure of the store
         } else if (t->job->facts) {
             // The terminal's row with what it told, its punches and the records it lost, as a sync would.

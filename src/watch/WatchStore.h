@@ -6,6 +6,7 @@
 #include "sync/TerminalNotes.h"
 
 #include <QElapsedTimer>
+#include <QSet>
 #include <QString>
 #include <atomic>
 #include <condition_variable>
@@ -52,6 +53,9 @@ public:
     // PostgreSQL when the lease holds it (took it now, or held it already), so that hot standbys share
     // the terminals out. A lease whose session died lets every terminal go, and is opened anew.
     bool take(const QString &identity);
+    // Whether the last take() of the identity held it (any thread; always true on SQLite): an output
+    // hands on only the punches of the terminals this process collects.
+    bool holds(const QString &identity) const;
 
     // The writer's loop; returns once `finish` is set and every job handed in is done.
     void run(const std::atomic<bool> &finish);
@@ -80,6 +84,9 @@ private:
     bool down_ = false;
     std::function<void()> committed_;
 
+    mutable std::mutex heldMutex_;
+    QSet<QString> held_;
+    void noteHeld(const QString &identity, bool held);
     std::mutex mutex_;
     std::condition_variable wake_, done_;
     std::deque<Task *> queue_;

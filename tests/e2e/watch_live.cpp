@@ -1,9 +1,11 @@
 // attctl watch as a program against attsim and real databases: killed with SIGKILL at random moments
 // while punches arrive and started again (every punch stored exactly once, the JSON lines of all runs
 // covering every punch), a terminal cut and restarted from its state file, a repeated serial and a
-// gap in the pushes, a second watch on one SQLite file, and on PostgreSQL the NOTIFY of each punch
-// and the server stopped for a while.
+// gap in the pushes, a second watch on one SQLite file, on PostgreSQL the NOTIFY of each punch and the
+// server stopped for a while, and two watches as hot standbys publishing to a broker that freezes.
 #include "support/AttctlProcess.h"
+#include "support/MosquittoBroker.h"
+#include "support/MqttSubscriber.h"
 #include "support/PgServer.h"
 #include "support/SimProcess.h"
 #include "sync/Database.h"
@@ -44,11 +46,13 @@ public:
     }
     QByteArray out()
     {
+        process_.waitForReadyRead(20);
         out_ += process_.readAllStandardOutput();
         return out_;
     }
     QString err()
     {
+        process_.waitForReadyRead(20);
         err_ += process_.readAllStandardError();
         return QString::fromUtf8(err_);
     }
@@ -286,6 +290,63 @@ private slots:
         qint64 held = 0;
         QVERIFY(punchesOf(watch.out(), bad) == punchesHeld(sim, held));
         QCOMPARE(held, 14);
+        QCOMPARE(watch.err().count(QStringLiteral("punches wait on the terminals")), 1);
+    }
+
+    // Two watches on one PostgreSQL database: the second stands by, and takes every terminal over
+    // once the first is killed (SIGKILL); MQTT delivery waits while the broker is frozen and resumes
+    // from its mark. Every punch is stored once, published, and printed by one watch or the other.
+    void standbyTakesOverAndMqttResumes()
+    {
+        PgServer pg;
+        if (!pg.start()) QFAIL(qPrintable(pg.errorText()));
+        const QString url = pg.createDatabase(QStringLiteral("standby"));
+        MosquittoBroker broker;
+        if (!broker.start()) QFAIL(qPrintable(broker.errorText()));
+        MqttSubscriber subscriber;
+        QVERIFY2(subscriber.subscribe(broker.port(), QStringLiteral("site/+/punch")), qPrintable(subscriber.errorText()));
+        SimProcess sim({QStringLiteral("--fleet"), QStringLiteral("3"), QStringLiteral("--records"), QStringLiteral("5")});
+        if (!sim.start()) QFAIL(qPrintable(sim.errorText()));
+        const QString fleet = writeFleet(QStringLiteral("standby.ini"), sim.fleetPorts());
+        const QStringList args = watchArgs(fleet, url) + QStringList{"--mqtt", broker.url(QStringLiteral("site"))};
+        auto holder = std::make_unique<WatchProcess>(args);
+        punchAll(sim, 3, 3);
+        QCOMPARE(waitForPunches(urlOf(url), 24), 24);
+        // As if on another machine: line locks are local.
+        QStringList standbyArgs = args;
+        standbyArgs[standbyArgs.indexOf(QStringLiteral("--lock-dir")) + 1] = dir_.filePath(QStringLiteral("other-locks"));
+        WatchProcess standby(standbyArgs);
+        for (int i = 0; i < 300 && standby.err().count(QStringLiteral("standing by")) < 3; ++i) QThread::msleep(100);
+        QVERIFY2(standby.err().count(QStringLiteral("standing by")) == 3, qPrintable(standby.err() + holder->err()));
+
+        broker.pause();
+        punchAll(sim, 3, 2);
+        QCOMPARE(waitForPunches(urlOf(url), 30), 30);
+        holder->kill();
+        const QByteArray holderLines = holder->out();
+        punchAll(sim, 3, 2);
+        QCOMPARE(waitForPunches(urlOf(url), 36), 36);
+        QCOMPARE(standby.err().count(QStringLiteral("taken over")), 3);
+        broker.resume();
+
+        qint64 held = 0;
+        const QSet<QString> all = punchesHeld(sim, held);
+        // At least once: a punch the holder published and the standby published again comes twice.
+        QSet<QString> published;
+        for (int i = 0; i < 120 && published != all; ++i) {
+            published.clear();
+            const QList<MqttSubscriber::Message> messages = subscriber.waitFor(int(held) + 1000, 500);
+            for (const MqttSubscriber::Message &m : messages) {
+                int bad = 0;
+                published += punchesOf(m.payload, bad);
+                QVERIFY(m.topic.startsWith(QLatin1String("site/door ")) && m.topic.endsWith(QLatin1String("/punch")));
+            }
+        }
+        QCOMPARE(standby.terminate(), 0);
+        int bad = 0;
+        QVERIFY(published == all);
+        QVERIFY((punchesOf(holderLines, bad) + punchesOf(standby.out(), bad)) == all);
+        QCOMPARE(bad, 0);
     }
 };
 
