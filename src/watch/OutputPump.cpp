@@ -2,31 +2,12 @@
 
 #include "sync/Database.h"
 #include "sync/PunchExport.h"
+#include "sync/PunchRows.h"
 #include "watch/PunchOutput.h"
 #include "watch/WatchLog.h"
 
 #include <QSqlQuery>
 
-namespace {
-
-// The export's JSON lines, with the serial of each noted for the mark.
-class NotingFormatter : public RowFormatter {
-public:
-    NotingFormatter() : json_(PunchExport::formatter(QStringLiteral("jsonl"))) {}
-    void row(const ExportRow &row, QByteArray &out) override
-    {
-        serials.push_back(row.serial);
-        terminal = row.terminal;
-        json_->row(row, out);
-    }
-    std::vector<quint64> serials;
-    QString terminal;
-
-private:
-    std::unique_ptr<RowFormatter> json_;
-};
-
-}  // namespace
 
 OutputPump::OutputPump(const DatabaseUrl &url, PunchOutput &output, std::function<bool(const QString &)> mine)
     : url_(url), output_(output), mine_(std::move(mine))
@@ -77,8 +58,8 @@ bool OutputPump::startMarks(QString &error)
     // handed on whole. Terminal 0 notes that the output has run.
     if (!db_->begin(error)) return false;
     QSqlQuery q(db_->sql());
-    q.prepare(QStringLiteral("INSERT INTO delivery_marks (output, terminal_id, serial) SELECT ?, id, last_serial FROM "
-                             "terminals WHERE NOT EXISTS (SELECT 1 FROM delivery_marks WHERE output = ? AND "
+    q.prepare(QStringLiteral("INSERT INTO push_marks (destination, terminal_id, serial) SELECT ?, id, last_serial FROM "
+                             "terminals WHERE NOT EXISTS (SELECT 1 FROM push_marks WHERE destination = ? AND "
                              "terminal_id = 0) UNION ALL SELECT ?, 0, 0 ON CONFLICT DO NOTHING"));
     q.addBindValue(output_.name());
     q.addBindValue(output_.name());
@@ -119,7 +100,7 @@ bool OutputPump::deliverPending(QString &error)
 {
     QSqlQuery q(db_->sql());
     q.prepare(QStringLiteral("SELECT t.id, t.last_serial, COALESCE(m.serial, 0), t.identity FROM terminals t LEFT JOIN "
-                             "delivery_marks m ON m.output = ? AND m.terminal_id = t.id "
+                             "push_marks m ON m.destination = ? AND m.terminal_id = t.id "
                              "WHERE t.last_serial > COALESCE(m.serial, 0)"));
     q.addBindValue(output_.name());
     if (!db_->exec(q, error)) return false;
@@ -137,7 +118,7 @@ bool OutputPump::deliverPending(QString &error)
         for (quint64 mark = p.mark; more;) {
             if (!deliverTerminal(p.id, mark, p.last, more, error)) return false;
             QSqlQuery m(db_->sql());
-            m.prepare(QStringLiteral("SELECT serial FROM delivery_marks WHERE output = ? AND terminal_id = ?"));
+            m.prepare(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"));
             m.addBindValue(output_.name());
             m.addBindValue(p.id);
             if (!db_->exec(m, error)) return false;
@@ -150,37 +131,36 @@ bool OutputPump::deliverPending(QString &error)
 bool OutputPump::deliverTerminal(qint64 id, quint64 mark, quint64 lastSerial, bool &more, QString &error)
 {
     more = false;
-    ExportFilter filter;
-    filter.terminalId = id;
-    filter.afterSerial = mark;
-    filter.limit = RowsPerDelivery;
-    NotingFormatter rows;
-    QByteArray text;
-    qint64 count = 0;
-    if (!PunchExport::write(
-            *db_, filter, rows,
-            [&](const QByteArray &piece) {
-                text += piece;
+    // Each punch as `attctl export --format jsonl` writes it.
+    QList<QByteArray> lines;
+    std::vector<quint64> serials;
+    QString terminal;
+    if (!PunchRows::bySerial(
+            *db_, id, mark, RowsPerDelivery,
+            [&](const ExportRow &row) {
+                QByteArray line;
+                PunchExport::appendJsonObject(row, line, false, false);
+                lines.append(line);
+                serials.push_back(row.serial);
+                terminal = QString::fromUtf8(row.terminal);
                 return true;
             },
-            count, error))
+            error))
         return false;
-    QList<QByteArray> lines = text.split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
     int taken = 0;
     if (!lines.isEmpty()) {
-        taken = qBound(0, output_.deliver(rows.terminal, lines, DeliverTimeoutMs, error), int(lines.size()));
+        taken = qBound(0, output_.deliver(terminal, lines, DeliverTimeoutMs, error), int(lines.size()));
         if (taken < lines.size() && error.isEmpty()) error = QStringLiteral("it took %1 of %2").arg(taken).arg(lines.size());
     }
-    quint64 newMark = taken > 0 ? rows.serials[size_t(taken - 1)] : mark;
+    quint64 newMark = taken > 0 ? serials[size_t(taken - 1)] : mark;
     // Every punch up to the last serial stored went: the serials the terminal lost go with them.
     const bool all = taken == lines.size();
     if (all && lines.size() < RowsPerDelivery) newMark = qMax(newMark, lastSerial);
     if (newMark > mark) {
         QSqlQuery u(db_->sql());
-        u.prepare(QStringLiteral("INSERT INTO delivery_marks (output, terminal_id, serial) VALUES (?, ?, ?) ON CONFLICT "
-                                 "(output, terminal_id) DO UPDATE SET serial = excluded.serial "
-                                 "WHERE excluded.serial > delivery_marks.serial"));
+        u.prepare(QStringLiteral("INSERT INTO push_marks (destination, terminal_id, serial) VALUES (?, ?, ?) ON CONFLICT "
+                                 "(destination, terminal_id) DO UPDATE SET serial = excluded.serial "
+                                 "WHERE excluded.serial > push_marks.serial"));
         u.addBindValue(output_.name());
         u.addBindValue(id);
         u.addBindValue(qint64(newMark));

@@ -2,7 +2,7 @@
 
 #include "sync/Database.h"
 #include "sync/PunchExport.h"
-#include "sync/PunchTimeCheck.h"
+#include "sync/PunchRows.h"
 #include "watch/TerminalLease.h"
 #include "watch/WatchLog.h"
 
@@ -171,26 +171,17 @@ void WatchStore::process(std::vector<Task *> &tasks)
             t->ok = lease_ && lease_->tryTake(t->identity);
             noteHeld(t->identity, t->ok);
             t->error.clear();  // not held is no failure of the store
-        } else if (t->job->facts) {
-            // The terminal's row with what it told, its punches and the records it lost, as a sync would.
-            StoreJob &job = *t->job;
-            std::size_t at = 0;
-            bool notified = false;
-            qint64 inserted = 0;
-            t->ok = store_->store(
-                *job.facts,
-                [&](Punch &p, QString &why) {
-                    if (at < job.punches.size()) {
-                        p = job.punches[at++];
-                        return true;
-                    }
-                    // Inside the storing transaction: the notifications go out with its commit.
-                    if (!notified) notified = notifyPunches(job, why);
-                    return false;
-                },
-                job.newLast, inserted, t->error, job.durable);
         } else {
-            live.push_back(t);
+            // First the terminal's row with what it told and the records it lost, as a sync would (its
+            // last serial left as it is); then its punches with the others, in one transaction.
+            qint64 inserted = 0;
+            if (t->job->facts)
+                t->ok = store_->store(
+                    *t->job->facts, [](Punch &, QString &) { return false; }, 0, inserted, t->error, false);
+            if (!t->job->facts || t->ok) {
+                t->ok = false;
+                live.push_back(t);
+            }
         }
         if (!t->ok && !t->error.isEmpty() && t->kind == Task::Store) {
             // A failed statement may mean a lost connection: the next job opens a new one.
@@ -244,23 +235,25 @@ bool WatchStore::storeLive(std::vector<Task *> &live, QString &error)
 bool WatchStore::notifyPunches(const StoreJob &job, QString &error)
 {
     if (!db_->postgres() || job.punches.empty()) return true;
-    // Each punch as its export line: the same writer as `attctl export --format jsonl`.
-    const std::unique_ptr<RowFormatter> json = PunchExport::formatter(QStringLiteral("jsonl"));
+    // Each punch as `attctl export --format jsonl` writes it, read back inside the storing transaction
+    // (with the offset it was placed at): the notifications go out with the commit, or not at all.
+    qint64 id = 0;
+    if (!store_->terminalId(job.identity, id, error)) return false;
+    QList<QByteArray> lines;
+    if (!PunchRows::bySerial(
+            *db_, id, job.punches.front().serial - 1, int(job.punches.size()),
+            [&](const ExportRow &row) {
+                lines.append(QByteArray());
+                PunchExport::appendJsonObject(row, lines.back(), false, false);
+                return true;
+            },
+            error, job.punches.back().serial))
+        return false;
+    // Once the reading is over: the connection runs one statement at a time.
     QSqlQuery q(db_->sql());
     q.prepare(QStringLiteral("SELECT pg_notify('zevo_punch', ?)"));
-    ExportRow row;
-    row.terminal = job.name;
-    row.identity = job.identity;
-    row.address = job.address;
-    for (const Punch &p : job.punches) {
-        row.serial = p.serial;
-        row.card = p.card;
-        row.stamp = p.stamp;
-        row.flag = QByteArray(p.flag.data(), 4);
-        row.suspect = PunchSuspect::text(p.suspect);
-        QByteArray line;
-        json->row(row, line);
-        q.addBindValue(QString::fromUtf8(line.trimmed()));
+    for (const QByteArray &line : lines) {
+        q.addBindValue(QString::fromUtf8(line));
         if (!db_->exec(q, error)) return false;
     }
     return true;

@@ -90,15 +90,7 @@ HttpResponse WebSite::withDatabase(const HttpRequest &request) const
     QString error;
     bool snapshot = false;
     auto db = Database::openForReading(database_, error, snapshot);
-    const int version = db ? Schema::usableVersion(*db, error) : -1;
-    if (version >= 0 && version != Schema::Current)
-        error = db->failure(
-            QStringLiteral("cannot show"),
-            version == 0 ? QStringLiteral("it holds no terminals (no sync has run)")
-                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
-                               .arg(version)
-                               .arg(Schema::Current));
-    if (version != Schema::Current) return WebPages::unavailable(error, json);
+    if (!db || !Schema::readable(*db, QStringLiteral("cannot show"), error)) return WebPages::unavailable(error, json);
     if (path == QLatin1String("/")) return WebPages::fleet(*db, false);
     if (path == QLatin1String("/api/status")) return WebPages::fleet(*db, true);
     if (path == QLatin1String("/metrics")) return WebPages::metrics(*db);
