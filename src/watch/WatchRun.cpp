@@ -54,21 +54,25 @@ bool run(const QList<FleetTerminal> &fleet, const WatchOptions &options, QString
     return true;
 }
 
-bool lockSqliteWriter(const DatabaseUrl &url, int &fd, QString &error)
+bool lockSqliteWriter(const DatabaseUrl &url, bool shared, int &fd, QString &error)
 {
     fd = -1;
     if (url.kind != DatabaseUrl::Sqlite) return true;
     const QByteArray path = (url.path + QStringLiteral(".watch-lock")).toLocal8Bit();
     fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 && shared) return true;  // a folder a sync may not make files in: no watch of its own there
     if (fd < 0) {
         error = QStringLiteral("database %1: cannot open the lock %2: %3")
                     .arg(url.display(), QString::fromLocal8Bit(path), QString::fromLocal8Bit(strerror(errno)));
         return false;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
-    error = QStringLiteral("database %1: another attctl watch is writing it; a SQLite file takes one watch at a time "
-                           "(use PostgreSQL for standbys)")
-                .arg(url.display());
+    if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) == 0) return true;
+    error = shared ? QStringLiteral("database %1: attctl watch is writing it and collects its terminals; a SQLite "
+                                    "file has one writer (stop the watch to sync)")
+                         .arg(url.display())
+                   : QStringLiteral("database %1: another attctl watch (or a sync) is writing it; a SQLite file has "
+                                    "one writer (use PostgreSQL for standbys)")
+                         .arg(url.display());
     ::close(fd);
     fd = -1;
     return false;

@@ -25,8 +25,9 @@ namespace WatchRun {
 // False with `error` when an output's marks cannot be started (nothing was watched).
 bool run(const QList<FleetTerminal> &fleet, const WatchOptions &options, QString &error);
 
-// A second watch writing one SQLite file is refused: the lock beside the file (PATH.watch-lock) is
-// held while a watch runs. False with `error` when another one holds it; `fd` keeps it (close it at the end).
-bool lockSqliteWriter(const DatabaseUrl &url, int &fd, QString &error);
+// One watch writes a SQLite file, and no sync beside it: the lock beside the file (PATH.watch-lock) is
+// held by a watch alone (`shared` false) or by any number of syncs together (`shared` true). False with
+// `error` when the other kind holds it; `fd` keeps the lock (close it at the end). Nothing for PostgreSQL.
+bool lockSqliteWriter(const DatabaseUrl &url, bool shared, int &fd, QString &error);
 
 }  // namespace WatchRun

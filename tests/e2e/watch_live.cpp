@@ -197,7 +197,11 @@ private slots:
 
         const AttctlRun second = attctl(QStringList{"watch"} + watchArgs(fleet, db));
         QCOMPARE(second.code, 4);
-        QVERIFY2(second.err.contains(QStringLiteral("another attctl watch is writing it")), qPrintable(second.err));
+        QVERIFY2(second.err.contains(QStringLiteral("another attctl watch (or a sync) is writing it")),
+                 qPrintable(second.err));
+        const AttctlRun sync = attctl({"sync", "--fleet", fleet, "--db", db, "--lock-dir", dir_.filePath("locks")});
+        QCOMPARE(sync.code, 4);
+        QVERIFY2(sync.err.contains(QStringLiteral("attctl watch is writing it")), qPrintable(sync.err));
 
         QCOMPARE(watch.terminate(), 0);
         lines += watch.out();

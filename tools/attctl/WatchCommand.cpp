@@ -83,15 +83,11 @@ int watchCommand(CliContext &c, Args &a)
             options.link, error))
         throw UsageError{error};
 
-    // One writer per SQLite file, checked before the database is touched.
+    // The database made ready (its folder, its schema), then one writer per SQLite file.
     int lockFd = -1;
-    if (!WatchRun::lockSqliteWriter(options.database, lockFd, error)) {
+    if (!DatabaseOption::openForWriting(options.database, dbText.has_value(), error, 10)
+        || !WatchRun::lockSqliteWriter(options.database, false, lockFd, error)) {
         c.err << "attctl: " << error << Qt::endl;
-        return ExitCode::SomeFailed;
-    }
-    if (!DatabaseOption::openForWriting(options.database, dbText.has_value(), error, 10)) {
-        c.err << "attctl: " << error << Qt::endl;
-        if (lockFd >= 0) ::close(lockFd);
         return ExitCode::SomeFailed;
     }
     // A reader that went away must not end the watch: its output stops, the storing goes on.
