@@ -1,4 +1,5 @@
 #include "sync/PunchStore.h"
+#include "sync/StoredValues.h"
 
 #include "sync/Database.h"
 #include "sync/FieldText.h"
@@ -18,14 +19,7 @@
 
 namespace {
 
-constexpr quint64 LargestSerial = quint64(std::numeric_limits<qint64>::max());
-
-// Serials are stored in a signed 64-bit column; 0 is never a terminal's serial.
-bool serialStorable(quint64 serial) { return serial != 0 && serial <= LargestSerial; }
-QString serialOutOfRange(quint64 serial) { return QStringLiteral("serial %1 is out of range").arg(serial); }
-
-// A flag character as stored: anything unprintable becomes '?'.
-char storedFlagChar(char c) { return c >= 0x20 && c < 0x7f ? c : '?'; }
+using namespace StoredValues;
 
 // A statement prepared on a SQLite connection, finalized when it goes.
 struct SqliteStatement {
@@ -325,6 +319,7 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
 {
     inserted = 0;
     lost_ = 0;
+    livePlacement_.clear();  // the zone may change with the row
     if (newLast > LargestSerial || terminal.firstAvailable > LargestSerial) {
         error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
         return false;
@@ -392,62 +387,6 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
     q.addBindValue(qint64(newLast));
     if (!db_.exec(q, error) || !insertSample(terminal, id, newLast, error)) return fail();
     if (!db_.commit(error)) return fail();
-    return true;
-}
-
-bool PunchStore::appendPunches(qint64 terminalId, std::vector<Punch> punches, quint64 newLast, qint64 &inserted,
-                               QString &error)
-{
-    if (newLast > LargestSerial) {
-        error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
-        return false;
-    }
-    firstSeen_ = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    // Placed in the terminal's zone as its row says, after the punch stored before them.
-    QSqlQuery z(db_.sql());
-    z.prepare(QStringLiteral("SELECT timezone FROM terminals WHERE id = ?"));
-    z.addBindValue(terminalId);
-    if (!db_.exec(z, error)) return false;
-    const QString zoneName = z.next() ? z.value(0).toString() : QString();
-    qint64 previous = 0;
-    if (!previousUtc(terminalId, zoneName, previous, error)) return false;
-    ZoneClock zone(zoneName);
-    for (Punch &p : punches) {
-        if (!serialStorable(p.serial)) {
-            error = db_.failure(QStringLiteral("store"), serialOutOfRange(p.serial));
-            return false;
-        }
-        rememberCard(p.card);
-        const ZoneClock::Placement at = zone.place(p.stamp, previous);
-        p.utcOffset = at.offset;
-        p.dstGap = at.gap;
-        previous = PunchTime::secondsOf(p.stamp) - at.offset;
-    }
-    for (size_t at = 0; at < punches.size(); at += BatchRows) {
-        const int count = int(qMin<size_t>(BatchRows, punches.size() - at));
-        if (!insertBatch(terminalId, punches.data() + at, count, inserted, error) || !insertCards(error)) return false;
-    }
-    // The session's incoming rows are moved for this terminal alone: the next terminal of the
-    // transaction must not find them.
-    if (db_.postgres() && (!moveIncomingPostgres(terminalId, inserted, error)
-                           || (incomingReady_ && !db_.exec(QStringLiteral("DELETE FROM zevo_incoming"), error))))
-        return false;
-    QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("UPDATE terminals SET last_serial = ? WHERE id = ? AND last_serial < ?"));
-    q.addBindValue(qint64(newLast));
-    q.addBindValue(terminalId);
-    q.addBindValue(qint64(newLast));
-    return db_.exec(q, error);
-}
-
-bool PunchStore::terminalId(const QString &identity, qint64 &id, QString &error)
-{
-    error.clear();
-    QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("SELECT id FROM terminals WHERE identity = ?"));
-    q.addBindValue(identity);
-    if (!db_.exec(q, error) || !q.next()) return false;
-    id = q.value(0).toLongLong();
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "sync/Punch.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 #include <QStringList>
@@ -76,9 +77,19 @@ public:
 
     // Rows per INSERT statement.
     static constexpr int BatchRows = 1000;
+    // At most this many punches of an appendPunches() go to PostgreSQL as literal rows, not by COPY.
+    static constexpr std::size_t LiveRows = 100;
 
 private:
     bool upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error);
+    bool insertRowsPostgres(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
+    // A live terminal's zone and the UTC time of its newest punch stored, kept between appends.
+    struct LivePlacement {
+        bool known = false;
+        QString zone;
+        qint64 previous = 0;
+    };
+    QHash<qint64, LivePlacement> livePlacement_;
     bool keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error);
     bool previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error);
     bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);

@@ -46,7 +46,9 @@ bool OutputPump::ensureOpen()
     lastOpen_.start();
     QString error;
     db_ = Database::open(url_, error, 10);
-    if (db_) return true;
+    // A mark lost with a power cut means punches handed on again, never skipped: no sync to the disk
+    // for each of them.
+    if (db_ && (db_->postgres() || db_->exec(QStringLiteral("PRAGMA synchronous=NORMAL"), error))) return true;
     db_.reset();
     trouble(error);
     return false;
@@ -113,22 +115,48 @@ bool OutputPump::deliverPending(QString &error)
         if (mine_(q.value(3).toString()))
             pending.push_back({q.value(0).toLongLong(), q.value(1).toULongLong(), q.value(2).toULongLong()});
     q.finish();
+    // The marks rise in one short transaction at the end of the round, never held across a delivery.
+    std::vector<std::pair<qint64, quint64>> marks;
+    bool delivered = true;
     for (const Pending &p : pending) {
         bool more = true;
-        for (quint64 mark = p.mark; more;) {
-            if (!deliverTerminal(p.id, mark, p.last, more, error)) return false;
-            QSqlQuery m(db_->sql());
-            m.prepare(QStringLiteral("SELECT serial FROM push_marks WHERE destination = ? AND terminal_id = ?"));
-            m.addBindValue(output_.name());
-            m.addBindValue(p.id);
-            if (!db_->exec(m, error)) return false;
-            mark = m.next() ? m.value(0).toULongLong() : mark;
+        quint64 mark = p.mark;
+        while (more && delivered) {
+            const quint64 before = mark;
+            delivered = deliverTerminal(p.id, mark, p.last, more, error);
+            if (mark > before) marks.emplace_back(p.id, mark);
         }
+        if (!delivered) break;
     }
-    return true;
+    QString markError;
+    if (!writeMarks(marks, markError)) {
+        error = markError;
+        return false;
+    }
+    return delivered;
 }
 
-bool OutputPump::deliverTerminal(qint64 id, quint64 mark, quint64 lastSerial, bool &more, QString &error)
+bool OutputPump::writeMarks(const std::vector<std::pair<qint64, quint64>> &marks, QString &error)
+{
+    if (marks.empty()) return true;
+    if (!db_->begin(error)) return false;
+    QSqlQuery u(db_->sql());
+    u.prepare(QStringLiteral("INSERT INTO push_marks (destination, terminal_id, serial) VALUES (?, ?, ?) ON CONFLICT "
+                             "(destination, terminal_id) DO UPDATE SET serial = excluded.serial "
+                             "WHERE excluded.serial > push_marks.serial"));
+    for (const auto &[id, serial] : marks) {
+        u.addBindValue(output_.name());
+        u.addBindValue(id);
+        u.addBindValue(qint64(serial));
+        if (!db_->exec(u, error)) {
+            db_->rollback();
+            return false;
+        }
+    }
+    return db_->commit(error);
+}
+
+bool OutputPump::deliverTerminal(qint64 id, quint64 &mark, quint64 lastSerial, bool &more, QString &error)
 {
     more = false;
     // Each punch as `attctl export --format jsonl` writes it.
@@ -156,20 +184,7 @@ bool OutputPump::deliverTerminal(qint64 id, quint64 mark, quint64 lastSerial, bo
     // Every punch up to the last serial stored went: the serials the terminal lost go with them.
     const bool all = taken == lines.size();
     if (all && lines.size() < RowsPerDelivery) newMark = qMax(newMark, lastSerial);
-    if (newMark > mark) {
-        QSqlQuery u(db_->sql());
-        u.prepare(QStringLiteral("INSERT INTO push_marks (destination, terminal_id, serial) VALUES (?, ?, ?) ON CONFLICT "
-                                 "(destination, terminal_id) DO UPDATE SET serial = excluded.serial "
-                                 "WHERE excluded.serial > push_marks.serial"));
-        u.addBindValue(output_.name());
-        u.addBindValue(id);
-        u.addBindValue(qint64(newMark));
-        QString markError;
-        if (!db_->exec(u, markError)) {
-            error = markError;
-            return false;
-        }
-    }
+    mark = qMax(mark, newMark);
     if (!all) return false;
     more = lines.size() == RowsPerDelivery;
     return true;

@@ -8,6 +8,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 class Database;
 class PunchOutput;
@@ -42,7 +44,9 @@ private:
     // One round over the terminals with punches past the mark; false when the output or the
     // database stopped it (retried later).
     bool deliverPending(QString &error);
-    bool deliverTerminal(qint64 id, quint64 mark, quint64 lastSerial, bool &more, QString &error);
+    // One page of a terminal's punches after `mark`; `mark` rises by what the output took.
+    bool deliverTerminal(qint64 id, quint64 &mark, quint64 lastSerial, bool &more, QString &error);
+    bool writeMarks(const std::vector<std::pair<qint64, quint64>> &marks, QString &error);
     void trouble(const QString &error);
 
     DatabaseUrl url_;

@@ -143,6 +143,7 @@ bool WatchStore::ensureOpen(QString &error)
         return false;
     }
     store_ = std::make_unique<PunchStore>(*db_);
+    terminalIds_.clear();
     if (down_) qCWarning(watchLog).noquote() << QStringLiteral("database %1: reachable again").arg(url_.display());
     down_ = false;
     return true;
@@ -216,13 +217,14 @@ bool WatchStore::storeLive(std::vector<Task *> &live, QString &error)
     if (!db_->begin(error)) return false;
     for (Task *t : live) {
         StoreJob &job = *t->job;
-        qint64 id = 0, inserted = 0;
-        if (!store_->terminalId(job.identity, id, error)) {
+        qint64 id = terminalIds_.value(job.identity), inserted = 0;
+        if (!id && !store_->terminalId(job.identity, id, error)) {
             if (error.isEmpty()) error = db_->failure(QStringLiteral("store"), QStringLiteral("no row for ") + job.identity);
             db_->rollback();
             return false;
         }
-        if (!store_->appendPunches(id, job.punches, job.newLast, inserted, error) || !notifyPunches(job, error)) {
+        terminalIds_.insert(job.identity, id);
+        if (!store_->appendPunches(id, job.punches, job.newLast, inserted, error) || !notifyPunches(id, job, error)) {
             db_->rollback();
             return false;
         }
@@ -232,13 +234,11 @@ bool WatchStore::storeLive(std::vector<Task *> &live, QString &error)
     return true;
 }
 
-bool WatchStore::notifyPunches(const StoreJob &job, QString &error)
+bool WatchStore::notifyPunches(qint64 id, const StoreJob &job, QString &error)
 {
     if (!db_->postgres() || job.punches.empty()) return true;
     // Each punch as `attctl export --format jsonl` writes it, read back inside the storing transaction
     // (with the offset it was placed at): the notifications go out with the commit, or not at all.
-    qint64 id = 0;
-    if (!store_->terminalId(job.identity, id, error)) return false;
     QList<QByteArray> lines;
     if (!PunchRows::bySerial(
             *db_, id, job.punches.front().serial - 1, int(job.punches.size()),
@@ -249,12 +249,11 @@ bool WatchStore::notifyPunches(const StoreJob &job, QString &error)
             },
             error, job.punches.back().serial))
         return false;
-    // Once the reading is over: the connection runs one statement at a time.
+    // Once the reading is over (the connection runs one statement at a time), in one statement.
+    QString sql = QStringLiteral("SELECT pg_notify('zevo_punch', ?)");
+    for (qsizetype i = 1; i < lines.size(); ++i) sql += QStringLiteral(", pg_notify('zevo_punch', ?)");
     QSqlQuery q(db_->sql());
-    q.prepare(QStringLiteral("SELECT pg_notify('zevo_punch', ?)"));
-    for (const QByteArray &line : lines) {
-        q.addBindValue(QString::fromUtf8(line));
-        if (!db_->exec(q, error)) return false;
-    }
-    return true;
+    q.prepare(sql);
+    for (const QByteArray &line : lines) q.addBindValue(QString::fromUtf8(line));
+    return lines.isEmpty() || db_->exec(q, error);
 }

@@ -6,6 +6,7 @@
 #include "sync/TerminalNotes.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <atomic>
@@ -69,7 +70,7 @@ private:
     bool ensureOpen(QString &error);
     void process(std::vector<Task *> &tasks);
     bool storeLive(std::vector<Task *> &live, QString &error);
-    bool notifyPunches(const StoreJob &job, QString &error);
+    bool notifyPunches(qint64 terminalId, const StoreJob &job, QString &error);
     void lost(const QString &error);
 
     DatabaseUrl url_;
@@ -77,6 +78,7 @@ private:
     std::unique_ptr<Database> db_;
     std::unique_ptr<PunchStore> store_;
     std::unique_ptr<TerminalLease> lease_;
+    QHash<QString, qint64> terminalIds_;  // of the open connection's store
     QElapsedTimer leaseChecked_;
     void checkLease();
     QElapsedTimer lastOpen_;
