@@ -241,12 +241,19 @@ bool LineWatcher::catchUp(TerminalClient &client, Watched &w, bool withFacts, QS
     return storeRecords(w, held, held.empty() ? last : held.back().serial, withFacts, error);
 }
 
-bool LineWatcher::takePush(TerminalClient &client, const PushSubscription::Push &push, QString &error)
+bool LineWatcher::takePush(TerminalClient &client, const PushSubscription::Push &push, bool &taken, QString &error)
 {
+    taken = true;
     Watched *w = nullptr;
     for (Watched &each : watched_)
         if (each.terminal.address == push.address && each.subscribed) w = &each;
-    if (!w) return true;  // not ours to take: it is sent again to whoever subscribed
+    if (!w) {  // never acknowledged: no push is taken that is not stored
+        qCWarning(watchLog).noquote() << QStringLiteral("%1 push from address %2, which is not subscribed: ignored")
+                                             .arg(name())
+                                             .arg(push.address);
+        taken = false;
+        return true;
+    }
     if (push.records.front().serial <= w->stored) {
         // Stored already: acknowledged with the rest, never stored twice.
         qCWarning(watchLog).noquote() << QStringLiteral("[%1] pushed serials %2 to %3 again: stored already, ignored")
@@ -286,8 +293,9 @@ bool LineWatcher::live(TerminalClient &client, PushSubscription &pushes, QString
                 return false;
             }
             if (got) {
-                if (!takePush(client, push, error)) return false;
-                const ClientResult ack = pushes.acknowledge(push);
+                bool taken = false;
+                if (!takePush(client, push, taken, error)) return false;
+                const ClientResult ack = taken ? pushes.acknowledge(push) : ClientResult();
                 if (!ack.ok()) {
                     error = QStringLiteral("%1 acknowledging failed: %2").arg(name(), ack.errorString());
                     return false;

@@ -73,7 +73,8 @@ private:
     bool identify(TerminalClient &client, Watched &w, QString &error);
     bool catchUp(TerminalClient &client, Watched &w, bool withFacts, QString &error);
     bool live(TerminalClient &client, PushSubscription &pushes, QString &error);
-    bool takePush(TerminalClient &client, const PushSubscription::Push &push, QString &error);
+    // Stores a push's new punches; `taken` false for a push that must not be acknowledged.
+    bool takePush(TerminalClient &client, const PushSubscription::Push &push, bool &taken, QString &error);
     bool storeRecords(Watched &w, const std::vector<PackedRecord> &records, quint64 newLast, bool withFacts,
                       QString &error);
     bool clearIfDue(TerminalClient &client, Watched &w, QString &error);

@@ -193,7 +193,7 @@ private slots:
         const QSet<QString> all = punchesHeld(sim, held) + punchesHeld(serial, heldOnSerial);
         held += heldOnSerial;
         QCOMPARE(heldOnSerial, 37);
-        QCOMPARE(waitForPunches(urlOf(db), held), held);
+        QVERIFY2(waitForPunches(urlOf(db), held) == held, qPrintable(watch.err()));
 
         const AttctlRun second = attctl(QStringList{"watch"} + watchArgs(fleet, db));
         QCOMPARE(second.code, 4);

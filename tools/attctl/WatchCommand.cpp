@@ -35,7 +35,8 @@ once when back.
                       the last run's lines were written
   --mqtt URL          mqtt://[USER[:PASSWORD]@]HOST[:PORT]/PREFIX: each punch
                       published with QoS 1 to PREFIX/TERMINAL-NAME/punch
-                      (a password from ZEVO_MQTT_PASSWORD when the URL has none)
+                      (a password from ZEVO_MQTT_PASSWORD when the URL
+                      has none)
   --jobs N            lines catching up at once (default 4)
   --lock-dir DIR, --link-settings FILE   as for sync
 
