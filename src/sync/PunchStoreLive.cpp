@@ -61,12 +61,11 @@ bool PunchStore::appendPunches(qint64 terminalId, std::vector<Punch> punches, qu
     if (db_.postgres() && !few && (!moveIncomingPostgres(terminalId, inserted, error)
                            || (incomingReady_ && !db_.exec(QStringLiteral("DELETE FROM zevo_incoming"), error))))
         return false;
-    QSqlQuery q(db_.sql());
-    q.prepare(QStringLiteral("UPDATE terminals SET last_serial = ? WHERE id = ? AND last_serial < ?"));
-    q.addBindValue(qint64(newLast));
-    q.addBindValue(terminalId);
-    q.addBindValue(qint64(newLast));
-    return db_.exec(q, error);
+    // Numbers only, as one statement: a prepared one costs PostgreSQL three round trips.
+    return db_.exec(QStringLiteral("UPDATE terminals SET last_serial = %1 WHERE id = %2 AND last_serial < %1")
+                        .arg(qint64(newLast))
+                        .arg(terminalId),
+                    error);
 }
 
 bool PunchStore::insertRowsPostgres(qint64 terminalId, const Punch *punches, int count, qint64 &inserted,
