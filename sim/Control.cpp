@@ -16,12 +16,13 @@ bool run(const QString &line, const TerminalList &terminals, QString &output, QS
         output = QString::fromUtf8(QJsonDocument(SimState::dump(terminals)).toJson(QJsonDocument::Compact));
         return true;
     }
-    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes" && verb != u"roster-capacity")
+    if ((verb != u"present" && verb != u"punch" && verb != u"refuse-deletes" && verb != u"roster-capacity"
+         && verb != u"push-fault")
         || words.size() < 2 || words.size() > 3) {
         error =
             QStringLiteral(
                 "unknown control line (present CARD [ADDRESS], punch CARD [ADDRESS], refuse-deletes on|off [ADDRESS], "
-                "roster-capacity N [ADDRESS], dump): ")
+                "roster-capacity N [ADDRESS], push-fault repeat|gap [ADDRESS], dump): ")
             + line;
         return false;
     }
@@ -47,6 +48,14 @@ bool run(const QString &line, const TerminalList &terminals, QString &output, QS
             return false;
         }
         t->refuseDeletes = words[1] == u"on";
+        return true;
+    }
+    if (verb == u"push-fault") {
+        if (words[1] != u"repeat" && words[1] != u"gap") {
+            error = QStringLiteral("push-fault wants repeat or gap: ") + line;
+            return false;
+        }
+        t->pushFault = words[1] == u"repeat" ? Terminal::PushFault::Repeat : Terminal::PushFault::Gap;
         return true;
     }
     if (verb == u"roster-capacity") {

@@ -1,6 +1,7 @@
 #include "sim/Line.h"
 
 #include "sim/Faults.h"
+#include "sim/Subscriptions.h"
 #include "sim/Terminal.h"
 
 #include <QFileInfo>
@@ -40,6 +41,10 @@ void Line::received(const QByteArray &bytes)
     Frame::Message m;
     while (decoder_.next(m)) {
         if (m.command & Frame::ReplyBit) continue;  // a reply is never a request
+        if (m.command == Command::PushAck) {         // acknowledges a push; never answered
+            if (subscriptions_) subscriptions_->acknowledged(m);
+            continue;
+        }
         QByteArray frame = answer(m);
         if (frame.isEmpty()) continue;  // no terminal at that address
         if (faults_.dropNext()) continue;
@@ -61,9 +66,13 @@ QByteArray Line::answer(const Frame::Message &m)
         return cached->reply;
     Terminal *t = terminalAt_(m.address);
     if (!t) return {};
-    const Terminal::Reply r = t->handle(m.command, m.payload);
-    QByteArray payload(1, char(r.status));
-    payload += r.data;
+    QByteArray payload;
+    if (m.command == Command::Subscribe) {
+        payload = subscribe(*t, m.payload);
+    } else {
+        const Terminal::Reply r = t->handle(m.command, m.payload);
+        payload = QByteArray(1, char(r.status)) + r.data;
+    }
     // The reply carries the address it was asked under (SetAddress answers from the old one).
     QByteArray frame = Frame::encode({m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence, payload});
     if (frame.isEmpty())
@@ -71,6 +80,16 @@ QByteArray Line::answer(const Frame::Message &m)
             {m.address, uint8_t(m.command | Frame::ReplyBit), m.sequence, QByteArray(1, char(ReplyStatus::Refused))});
     answered_.insert(m.address, {m.command, m.sequence, m.payload, frame});
     return frame;
+}
+
+QByteArray Line::subscribe(Terminal &t, const QByteArray &payload)
+{
+    // Only the host talks first on a serial line: it polls instead.
+    if (!pushes()) return QByteArray(1, char(ReplyStatus::Refused));
+    if (!subscriptions_)
+        subscriptions_ = new Subscriptions(
+            terminalAt_, [this](const QByteArray &frame) { enqueue(frame); }, faults_, this);
+    return subscriptions_->subscribe(t, payload);
 }
 
 void Line::enqueue(const QByteArray &frame)

@@ -10,6 +10,7 @@
 #include <functional>
 
 class Faults;
+class Subscriptions;
 class QSocketNotifier;
 class QTcpSocket;
 class QTimer;
@@ -36,6 +37,9 @@ protected:
     virtual qint64 send(const char *data, qint64 size) = 0;
     // The transport's reaction to --disconnect-after.
     virtual void cut() = 0;
+    // Whether the terminals may talk first on this line (push records to a subscriber): on TCP yes, on
+    // a serial line only the host may.
+    virtual bool pushes() const = 0;
     bool isCut() const { return cut_; }
     void markCut() { cut_ = true; }
 
@@ -49,10 +53,12 @@ private:
         QByteArray reply;
     };
     QByteArray answer(const Frame::Message &request);
+    QByteArray subscribe(Terminal &t, const QByteArray &payload);
     void enqueue(const QByteArray &frame);
     void pump();
 
     QHash<int, Answered> answered_;
+    Subscriptions *subscriptions_ = nullptr;  // made at the first Subscribe
 
     TerminalAt terminalAt_;
     Faults &faults_;
@@ -74,6 +80,7 @@ public:
 protected:
     qint64 send(const char *data, qint64 size) override;
     void cut() override;
+    bool pushes() const override { return true; }
 
 private:
     QTcpSocket *socket_;
@@ -93,6 +100,7 @@ public:
 protected:
     qint64 send(const char *data, qint64 size) override;
     void cut() override;
+    bool pushes() const override { return false; }
 
 private:
     void readable();

@@ -82,7 +82,18 @@ void Terminal::append(const Record &r)
     if (records.size() >= capacity) records.removeFirst();
     records.append(r);
     ++lastSerial;
+    // A watcher may unregister itself (its line gone): walk a copy.
+    const auto watchers = appendWatchers_;
+    for (const auto &w : watchers) w.second();
 }
+
+int Terminal::watchAppends(std::function<void()> watcher)
+{
+    appendWatchers_.emplace(++nextWatcher_, std::move(watcher));
+    return nextWatcher_;
+}
+
+void Terminal::unwatchAppends(int id) { appendWatchers_.erase(id); }
 
 void Terminal::setCapacity(qsizetype n)
 {

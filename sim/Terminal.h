@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -109,6 +110,13 @@ public:
     uint32_t presented() const { return presented_; }
 
     bool refuseDeletes = false;  // a fault of the tests: DeleteRecordsUpTo answers Refused
+    // A fault of the tests for the next push: a serial already pushed is pushed again, or one is skipped.
+    enum class PushFault { None, Repeat, Gap };
+    PushFault pushFault = PushFault::None;
+
+    // Called after each record stored (the lines' subscriptions push it); the id unregisters.
+    int watchAppends(std::function<void()> watcher);
+    void unwatchAppends(int id);
 
     // SetAddress asks this whether another terminal on the line already answers to an address.
     std::function<bool(int address)> addressTaken;
@@ -137,6 +145,8 @@ private:
 
     // Records being encoded into a block, kept between requests so that a collection allocates once.
     mutable std::vector<PackedRecord> packed_;
+    std::map<int, std::function<void()>> appendWatchers_;
+    int nextWatcher_ = 0;
     qint64 clockOffset_ = 0;
     uint32_t presented_ = 0;
     bool hasPresented_ = false;

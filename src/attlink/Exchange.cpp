@@ -74,6 +74,26 @@ void Exchange::drainLateReply()
         WireTrace::note(QStringLiteral("%1 bytes of the late reply drained before the next request").arg(drained));
 }
 
+void Exchange::holdPush(const Frame::Message &m)
+{
+    // A push not held is sent again by the terminal; holding them is only quicker.
+    if (pushes_.size() < MaxHeldPushes) pushes_.append(m);
+}
+
+void Exchange::discardStale()
+{
+    // Stale answers of an earlier try go; a terminal's pushes among them are kept.
+    Frame::Decoder decoder;
+    decoder.feed(std::exchange(leftover_, {}));
+    QByteArray junk;
+    while (channel_.isOpen() && channel_.readSome(junk, 0) > 0) {
+        decoder.feed(junk);
+        junk.clear();
+    }
+    for (Frame::Message m; decoder.next(m);)
+        if (m.command == (Command::Push | Frame::ReplyBit)) holdPush(m);
+}
+
 void Exchange::fail(Reply &reply, LinkFailure failure) const { reply.failure = failure; }
 
 void Exchange::failOnLine(Reply &reply) const
@@ -158,7 +178,7 @@ Exchange::Reply Exchange::withRetries(uint8_t address, uint8_t command, const QB
                                              .arg(WireTrace::cause(reply.failure));
         }
         guardTurnaround();
-        channel_.discardInput();
+        discardStale();
         const bool more = attempt + 1 < attempts;
         if (!channel_.writeAll(frame, settings_.responseTimeoutMs)) {
             failOnLine(reply);
@@ -252,6 +272,10 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
                 WireTrace::received(m,
                                     m.address == address && m.sequence == sequence ? QStringLiteral("ours")
                                                                                    : QStringLiteral("not ours"));
+            if (m.command == (Command::Push | Frame::ReplyBit)) {
+                holdPush(m);
+                continue;
+            }
             // A late reply to an earlier try, or another terminal on the same line: not ours.
             if (m.address != address || m.sequence != sequence || m.command != (command | Frame::ReplyBit)) {
                 ++othersSeen;
@@ -268,6 +292,10 @@ Exchange::Outcome Exchange::awaitReply(uint8_t address, uint8_t command, uint32_
             reply.lineError.clear();
             reply.status = ReplyStatus(uint8_t(m.payload[0]));
             reply.data = m.payload.mid(1);
+            // What came after our reply can only be pushes, whole or begun.
+            for (Frame::Message after; decoder.next(after);)
+                if (after.command == (Command::Push | Frame::ReplyBit)) holdPush(after);
+            leftover_ = decoder.pending();
             return Outcome::Answered;
         }
         if (decoder.corruptFrames() > 0 && looksLikeOurs(decoder.lastCorrupt(), address, command, sequence)) {

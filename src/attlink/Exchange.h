@@ -7,6 +7,8 @@
 #include "attlink/transport/FdChannel.h"
 
 #include <QElapsedTimer>
+#include <QList>
+#include <utility>
 
 // One request and its reply over a channel: stale bytes flushed, the reply awaited with the response
 // and inter-byte timeouts, frames of another address, command or sequence discarded, bounded retries.
@@ -53,6 +55,12 @@ public:
     bool slowedDown() const { return slowedDown_; }
 
     // Bytes on the line in both directions, bad frames seen and attempts repeated, for the benchmarks.
+    // Pushes of a subscribed terminal that arrived while a reply was awaited, and the bytes read after
+    // the reply (a push begun), for the subscription to go on with; both are emptied by taking them.
+    QList<Frame::Message> takePushes() { return std::exchange(pushes_, {}); }
+    QByteArray takeLeftover() { return std::exchange(leftover_, {}); }
+    static constexpr int MaxHeldPushes = 64;
+
     qint64 bytesSent() const { return bytesSent_; }
     qint64 bytesReceived() const { return bytesReceived_; }
     qint64 badFrames() const { return badFrames_; }
@@ -82,6 +90,10 @@ private:
     quint64 sequenceGeneration_ = 0;  // the channel generation sequence_ was drawn for
     int turnaroundMs_ = 0;
     QElapsedTimer lastReply_;
+    void holdPush(const Frame::Message &m);
+    void discardStale();
+    QList<Frame::Message> pushes_;
+    QByteArray leftover_;
     QByteArray heard_;  // what an attempt received, kept for the wire trace only
     qint64 bytesSent_ = 0, bytesReceived_ = 0, badFrames_ = 0, retriesUsed_ = 0, turnaroundWaits_ = 0, requests_ = 0;
     bool lastAnswered_ = false;

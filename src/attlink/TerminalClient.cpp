@@ -72,6 +72,12 @@ void TerminalClient::close()
 }
 
 bool TerminalClient::isOpen() const { return (serial_ && serial_->isOpen()) || (tcp_ && tcp_->isOpen()); }
+FdChannel *TerminalClient::channel()
+{
+    if (tcp_) return tcp_.get();
+    return serial_.get();
+}
+
 bool TerminalClient::isTcp() const { return tcp_ != nullptr; }
 int TerminalClient::tcpState() const { return tcp_ ? tcp_->state() : 0; }
 const PortFailure &TerminalClient::portFailure() const { return serial_ ? serial_->failure() : noFailure_; }

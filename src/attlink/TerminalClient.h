@@ -52,6 +52,8 @@ public:
     // The same for operations written as functions over an exchange (RosterTransfer).
     Exchange *exchange() { return exchange_.get(); }
     void setProgress(Progress progress) { progress_ = std::move(progress); }
+    // The open line's byte channel (subscriptions read pushes from it), or null.
+    FdChannel *channel();
 
     // ---- records ----
     ClientResult identify(int address, TerminalIdentity &out);
@@ -110,6 +112,7 @@ public:
     ClientResult voice(int address, int prompt);  // 1..255
 
 private:
+    friend class PushSubscription;
     struct Reply;
     // One request; its reply's data when Ok.
     ClientResult request(int address, uint8_t command, const QByteArray &payload, QByteArray *data = nullptr);

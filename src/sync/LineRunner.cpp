@@ -37,6 +37,10 @@ QList<Line> linesOf(const QList<FleetTerminal> &fleet)
     return lines;
 }
 
+}  // namespace
+
+namespace LineRunner {
+
 // The link's settings for a line: the user's AttLink.ini (timeouts, retries) with the rate of the
 // serial converter behind a TCP line on top (a serial line's rate goes to openSerial).
 LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line)
@@ -63,9 +67,23 @@ bool openLine(TerminalClient &client, const LineTarget &line, QString &error)
     return false;
 }
 
-}  // namespace
+QList<QList<int>> groupByLine(const QList<FleetTerminal> &fleet)
+{
+    QList<QList<int>> groups;
+    for (const Line &line : linesOf(fleet)) groups.append(line.members);
+    return groups;
+}
 
-namespace LineRunner {
+bool loadLinkSettings(const QString &settingsFile, LinkSettings &settings, QString &error)
+{
+    if (settingsFile.isEmpty() || !QFile::exists(settingsFile)) return true;
+    if (!QFileInfo(settingsFile).isReadable()) {
+        error = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
+        return false;
+    }
+    settings = LinkSettings::loadFile(settingsFile);
+    return true;
+}
 
 void run(const QList<FleetTerminal> &fleet, const LineRunOptions &options,
          const std::function<std::unique_ptr<LineWork>()> &newWorker)
@@ -75,13 +93,7 @@ void run(const QList<FleetTerminal> &fleet, const LineRunOptions &options,
     // The settings file is read once for every line.
     LinkSettings baseSettings;
     QString settingsError;
-    const QString &settingsFile = options.linkSettingsFile;
-    if (!settingsFile.isEmpty() && QFile::exists(settingsFile)) {
-        if (QFileInfo(settingsFile).isReadable())
-            baseSettings = LinkSettings::loadFile(settingsFile);
-        else
-            settingsError = QStringLiteral("cannot read the link settings %1").arg(settingsFile);
-    }
+    loadLinkSettings(options.linkSettingsFile, baseSettings, settingsError);
 
     std::atomic<qsizetype> next{0};
     auto worker = [&] {

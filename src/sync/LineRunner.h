@@ -1,5 +1,6 @@
 #pragma once
 
+#include "attlink/LinkSettings.h"
 #include "sync/FleetFile.h"
 
 #include <QList>
@@ -49,6 +50,15 @@ public:
 // failure of a line or a terminal stops only the terminals it concerns; a stop leaves every terminal
 // not yet begun not started.
 namespace LineRunner {
+
+// The fleet's terminals (indexes) grouped by the line they share, in the fleet file's order.
+QList<QList<int>> groupByLine(const QList<FleetTerminal> &fleet);
+// The user's AttLink.ini (empty or missing: the defaults); false with `error` when it cannot be read.
+bool loadLinkSettings(const QString &settingsFile, LinkSettings &settings, QString &error);
+// The link's settings for a line: `base` with the rate of the serial converter behind a TCP line.
+LinkSettings settingsFor(const LinkSettings &base, const LineTarget &line);
+// Opens the line on `client`; false with `error` saying which line and why.
+bool openLine(TerminalClient &client, const LineTarget &line, QString &error);
 
 void run(const QList<FleetTerminal> &fleet, const LineRunOptions &options,
          const std::function<std::unique_ptr<LineWork>()> &newWorker);

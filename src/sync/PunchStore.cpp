@@ -1,4 +1,5 @@
 #include "sync/PunchStore.h"
+#include "sync/StoredValues.h"
 
 #include "sync/Database.h"
 #include "sync/FieldText.h"
@@ -18,14 +19,7 @@
 
 namespace {
 
-constexpr quint64 LargestSerial = quint64(std::numeric_limits<qint64>::max());
-
-// Serials are stored in a signed 64-bit column; 0 is never a terminal's serial.
-bool serialStorable(quint64 serial) { return serial != 0 && serial <= LargestSerial; }
-QString serialOutOfRange(quint64 serial) { return QStringLiteral("serial %1 is out of range").arg(serial); }
-
-// A flag character as stored: anything unprintable becomes '?'.
-char storedFlagChar(char c) { return c >= 0x20 && c < 0x7f ? c : '?'; }
+using namespace StoredValues;
 
 // A statement prepared on a SQLite connection, finalized when it goes.
 struct SqliteStatement {
@@ -325,6 +319,7 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
 {
     inserted = 0;
     lost_ = 0;
+    livePlacement_.clear();  // the zone may change with the row
     if (newLast > LargestSerial || terminal.firstAvailable > LargestSerial) {
         error = db_.failure(QStringLiteral("store"), serialOutOfRange(newLast));
         return false;

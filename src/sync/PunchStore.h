@@ -3,11 +3,13 @@
 #include "sync/Punch.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QMutex>
 #include <QSet>
 #include <QStringList>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class Database;
 
@@ -59,6 +61,13 @@ public:
     bool store(const TerminalFacts &terminal, const std::function<bool(Punch &, QString &sourceError)> &next,
                quint64 newLast, qint64 &inserted, QString &error, bool durable = true);
 
+    // Inside a transaction the caller began (a live collector stores several terminals in one): the
+    // punches of a terminal whose row exists, inserted when new, and its last serial raised to newLast.
+    bool appendPunches(qint64 terminalId, std::vector<Punch> punches, quint64 newLast, qint64 &inserted,
+                       QString &error);
+    // The terminals row of an identity; false with `error`, or with an empty error when there is none.
+    bool terminalId(const QString &identity, qint64 &id, QString &error);
+
     // Records the last store() found lost.
     qint64 lost() const { return lost_; }
 
@@ -68,9 +77,19 @@ public:
 
     // Rows per INSERT statement.
     static constexpr int BatchRows = 1000;
+    // At most this many punches of an appendPunches() go to PostgreSQL as literal rows, not by COPY.
+    static constexpr std::size_t LiveRows = 100;
 
 private:
     bool upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error);
+    bool insertRowsPostgres(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
+    // A live terminal's zone and the UTC time of its newest punch stored, kept between appends.
+    struct LivePlacement {
+        bool known = false;
+        QString zone;
+        qint64 previous = 0;
+    };
+    QHash<qint64, LivePlacement> livePlacement_;
     bool keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error);
     bool previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error);
     bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);

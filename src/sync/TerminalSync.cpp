@@ -23,25 +23,6 @@ QDateTime computerWallClock()
 
 int fillPercent(quint64 held, quint64 capacity) { return int(qMin<quint64>(held, capacity) * 100 / capacity); }
 
-TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift)
-{
-    TerminalFacts facts;
-    facts.identity = id.identity;
-    facts.name = terminal.name;
-    facts.model = id.model;
-    facts.firmware = id.firmware;
-    facts.address = terminal.address;
-    facts.line = terminal.line.text();
-    facts.clockDrift = drift;
-    facts.timezone = terminal.timezone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : terminal.timezone;
-    facts.syncedAt = QDateTime::currentDateTime();
-    facts.hasMemory = id.hasMemory;
-    facts.capacity = id.capacity;
-    facts.held = id.held;
-    facts.firstAvailable = id.firstAvailable();
-    return facts;
-}
-
 // One terminal's sync, step by step; each step fills the result and says whether to go on.
 struct TerminalRun {
     TerminalClient &client;
@@ -227,6 +208,25 @@ struct TerminalRun {
 };
 
 }  // namespace
+
+TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift)
+{
+    TerminalFacts facts;
+    facts.identity = id.identity;
+    facts.name = terminal.name;
+    facts.model = id.model;
+    facts.firmware = id.firmware;
+    facts.address = terminal.address;
+    facts.line = terminal.line.text();
+    facts.clockDrift = drift;
+    facts.timezone = terminal.timezone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : terminal.timezone;
+    facts.syncedAt = QDateTime::currentDateTime();
+    facts.hasMemory = id.hasMemory;
+    facts.capacity = id.capacity;
+    facts.held = id.held;
+    facts.firstAvailable = id.firstAvailable();
+    return facts;
+}
 
 TerminalResult syncTerminal(TerminalClient &client, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
                             const SyncOptions &options)

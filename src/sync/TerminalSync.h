@@ -5,6 +5,8 @@
 #include "sync/TerminalResult.h"
 
 class TerminalClient;
+struct TerminalFacts;
+struct TerminalIdentity;
 class PunchSpool;
 class PunchStore;
 
@@ -16,3 +18,6 @@ class PunchStore;
 // the store is only read (it may be null: no database yet) and the terminal is not changed.
 TerminalResult syncTerminal(TerminalClient &client, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
                             const SyncOptions &options);
+
+// What a terminal told (Identify) and what the fleet file says of it, as its row stores it.
+TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id, qint64 drift);

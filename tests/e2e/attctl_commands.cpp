@@ -63,7 +63,8 @@ private slots:
         }
         QCOMPARE(fleet,
                  (QStringList{QStringLiteral("sync"), QStringLiteral("export"), QStringLiteral("status"),
-                              QStringLiteral("serve"), QStringLiteral("roster plan"), QStringLiteral("roster apply"),
+                              QStringLiteral("serve"), QStringLiteral("watch"), QStringLiteral("roster plan"),
+                              QStringLiteral("roster apply"),
                               QStringLiteral("roster pull")}));
         QVERIFY(r.out.indexOf(QStringLiteral("\nfleet commands")) < r.out.indexOf(QStringLiteral("\ncommands")));
         for (const char *command : {"version",      "tcp-state",      "collect",         "clear-records",

@@ -106,9 +106,9 @@ private slots:
         for (const char *f :
              {"share/applications/zevo.desktop", "share/icons/hicolor/scalable/apps/zevo.svg",
               "share/bash-completion/completions/attctl", "share/zevo/systemd/zevo-sync.service",
-              "share/zevo/systemd/zevo-sync.timer", "share/doc/zevo/README.md", "share/doc/zevo/sync.md",
-              "share/doc/zevo/user-guide.md", "share/doc/zevo/protocol.md", "share/doc/zevo/examples/fleet.ini",
-              "share/doc/zevo/copyright", "share/doc/zevo/changelog.Debian.gz"})
+              "share/zevo/systemd/zevo-sync.timer", "share/zevo/systemd/zevo-watch.service", "share/doc/zevo/README.md",
+              "share/doc/zevo/sync.md", "share/doc/zevo/user-guide.md", "share/doc/zevo/protocol.md",
+              "share/doc/zevo/examples/fleet.ini", "share/doc/zevo/copyright", "share/doc/zevo/changelog.Debian.gz"})
             QVERIFY2(QFileInfo::exists(usr_ + u'/' + QLatin1String(f)), f);
         // The service names attctl where it was installed, not where the build was configured to go.
         QVERIFY(readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service"))
@@ -126,24 +126,27 @@ private slots:
         const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
         if (analyze.isEmpty()) QSKIP("systemd-analyze is not installed");
         QTemporaryDir units;
-        const QString service = readAll(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.service"));
-        QVERIFY(!service.isEmpty());
-        QFile s(units.filePath(QStringLiteral("zevo-sync.service")));
-        QVERIFY(s.open(QIODevice::WriteOnly));
-        s.write(QString(service)
-                    .replace(QStringLiteral("ExecStart=/usr/bin/attctl "),
-                             QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_))
-                    .toUtf8());
-        s.close();
+        for (const QString unit : {QStringLiteral("zevo-sync.service"), QStringLiteral("zevo-watch.service")}) {
+            const QString service = readAll(usr_ + QStringLiteral("/share/zevo/systemd/") + unit);
+            QVERIFY(!service.isEmpty());
+            for (const char *kept : {"SupplementaryGroups=dialout", "DeviceAllow=char-ttyS rw",
+                                     "DeviceAllow=char-ttyUSB rw", "StateDirectory=zevo", "AF_INET AF_INET6"})
+                QVERIFY2(service.contains(QLatin1String(kept)), qPrintable(unit + u' ' + QLatin1String(kept)));
+            QFile s(units.filePath(unit));
+            QVERIFY(s.open(QIODevice::WriteOnly));
+            s.write(QString(service)
+                        .replace(QStringLiteral("ExecStart=/usr/bin/attctl "),
+                                 QStringLiteral("ExecStart=%1/bin/attctl ").arg(usr_))
+                        .toUtf8());
+        }
         QVERIFY(QFile::copy(usr_ + QStringLiteral("/share/zevo/systemd/zevo-sync.timer"),
                             units.filePath(QStringLiteral("zevo-sync.timer"))));
-        const Ran r =
-            run(analyze, {QStringLiteral("verify"), s.fileName(), units.filePath(QStringLiteral("zevo-sync.timer"))});
+        const Ran r = run(analyze,
+                          {QStringLiteral("verify"), units.filePath(QStringLiteral("zevo-sync.service")),
+                           units.filePath(QStringLiteral("zevo-sync.timer")),
+                           units.filePath(QStringLiteral("zevo-watch.service"))});
         QVERIFY2(r.code == 0 && r.err.trimmed().isEmpty(), qPrintable(r.out + r.err));
 
-        for (const char *kept : {"SupplementaryGroups=dialout", "DeviceAllow=char-ttyS rw",
-                                 "DeviceAllow=char-ttyUSB rw", "StateDirectory=zevo", "AF_INET AF_INET6"})
-            QVERIFY2(service.contains(QLatin1String(kept)), kept);
         const QDir shipped(usr_ + QStringLiteral("/share/zevo/systemd"));
         for (const QString &unit : shipped.entryList({QStringLiteral("*.service")})) {
             const Ran rated =

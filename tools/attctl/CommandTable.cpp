@@ -66,6 +66,7 @@ std::vector<CommandEntry> buildTable()
     addPushCommands(table);
     addHealthCommands(table);
     addServeCommand(table);
+    addWatchCommand(table);
     addFleetRosterCommands(table);
     addPortCommands(table);
     addFleetHelp(table);

@@ -60,6 +60,7 @@ void addReportCommands(std::vector<CommandEntry> &table);
 void addPushCommands(std::vector<CommandEntry> &table);
 void addHealthCommands(std::vector<CommandEntry> &table);
 void addServeCommand(std::vector<CommandEntry> &table);
+void addWatchCommand(std::vector<CommandEntry> &table);
 void addFleetRosterCommands(std::vector<CommandEntry> &table);
 void addPortCommands(std::vector<CommandEntry> &table);
 // The long help of the fleet commands (sync, export, roster plan/apply/pull), and their place in

@@ -16,12 +16,15 @@
 #include "sync/PunchExport.h"
 #include "sync/Schema.h"
 #include "sync/SyncReport.h"
+#include "watch/WatchRun.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+
+#include <unistd.h>
 
 namespace {
 
@@ -45,7 +48,7 @@ QString journalError() { return underJournal() ? QStringLiteral("<3>") : QString
 
 // The database is made ready before any terminal is touched: a database that cannot be used means
 // no partial work. A dry run only reads it, and says which one it read.
-int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool &useDatabase)
+int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool &useDatabase, int &watchLock)
 {
     QString error;
     useDatabase = true;
@@ -69,6 +72,11 @@ int prepareDatabase(CliContext &c, const SyncOptions &options, bool named, bool 
         return ExitCode::Success;
     }
     if (!DatabaseOption::openForWriting(options.database, named, error, options.lockWaitSeconds)) {
+        c.err << journalError() << "attctl: " << error << Qt::endl;
+        return ExitCode::SomeFailed;
+    }
+    // A watch writing the SQLite file collects these terminals already and holds their lines.
+    if (!WatchRun::lockSqliteWriter(options.database, true, watchLock, error)) {
         c.err << journalError() << "attctl: " << error << Qt::endl;
         return ExitCode::SomeFailed;
     }
@@ -146,9 +154,11 @@ int syncCommand(CliContext &c, Args &a)
     if (!fleet) throw UsageError{error};
 
     bool useDatabase = true;
-    if (const int status = prepareDatabase(c, options, dbText.has_value(), useDatabase); status != ExitCode::Success)
-        return status;
-    return runSync(c, *fleet, options, useDatabase, metricsPath);
+    int watchLock = -1;  // held (shared with other syncs) until the sync ends
+    const int status = prepareDatabase(c, options, dbText.has_value(), useDatabase, watchLock);
+    const int code = status != ExitCode::Success ? status : runSync(c, *fleet, options, useDatabase, metricsPath);
+    if (watchLock >= 0) ::close(watchLock);
+    return code;
 }
 
 // The database an export reads, its schema current and the filter sensible; null with the exit

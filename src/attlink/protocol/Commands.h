@@ -15,6 +15,11 @@ enum : uint8_t {
     RecordsSince = 0x15,
     DeleteRecordsUpTo = 0x16,
     RecordBlocks = 0x17,
+    // On TCP: the terminal pushes each record it stores after a serial; Push travels from the terminal
+    // (with the reply bit), PushAck back from the host, neither answered (docs/protocol.md).
+    Subscribe = 0x18,
+    Push = 0x19,
+    PushAck = 0x19,
     ClearLog = 0x20,
     TimeChangeLog = 0x21,
     RosterCount = 0x30,

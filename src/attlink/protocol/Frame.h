@@ -59,6 +59,8 @@ public:
     qsizetype corruptFrames() const { return corrupt_; }
     const Message &lastCorrupt() const { return lastCorrupt_; }
     qsizetype pendingBytes() const { return buffer_.size() - offset_; }
+    // The bytes fed but not yet decoded (a frame begun), for another decoder to go on with.
+    QByteArray pending() const { return buffer_.mid(offset_); }
     void clear()
     {
         buffer_.clear();

@@ -1,0 +1,3 @@
+#include "watch/WatchLog.h"
+
+Q_LOGGING_CATEGORY(watchLog, "zevo.watch", QtWarningMsg)
