@@ -1,6 +1,7 @@
 #include "sync/FleetFile.h"
 
 #include "attlink/transport/SerialChannel.h"
+#include "sync/ZoneClock.h"
 #include "common/NumberText.h"
 
 #include <QFile>
@@ -11,8 +12,12 @@
 
 namespace {
 
-const QStringList Keys = {QStringLiteral("line"), QStringLiteral("address"), QStringLiteral("clear-after-sync"),
-                          QStringLiteral("clock-tolerance"), QStringLiteral("groups")};
+const QStringList Keys = {QStringLiteral("line"),
+                          QStringLiteral("address"),
+                          QStringLiteral("clear-after-sync"),
+                          QStringLiteral("clock-tolerance"),
+                          QStringLiteral("timezone"),
+                          QStringLiteral("groups")};
 
 bool wholeNumber(const QString &text, qint64 low, qint64 high, qint64 &out)
 {
@@ -26,6 +31,45 @@ bool hasControl(const QString &text)
     for (QChar c : text)
         if (c.category() == QChar::Other_Control || c.category() == QChar::Other_Format) return true;
     return false;
+}
+
+// Sets a terminal's key from its text; false with `why`.
+bool applyKey(FleetTerminal &t, const QString &key, const QString &value, QString &why)
+{
+    qint64 n = 0;
+    if (key == QLatin1String("line")) {
+        const std::optional<LineTarget> target = LineTarget::parse(value, why);
+        if (!target) return false;
+        t.line = *target;
+    } else if (key == QLatin1String("address")) {
+        if (!wholeNumber(value, 0, 255, n)) why = QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value);
+        t.address = int(n);
+    } else if (key == QLatin1String("clear-after-sync")) {
+        if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            t.clearAfterSync = true;
+        else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            t.clearAfterSync = false;
+        else
+            why = QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value);
+    } else if (key == QLatin1String("timezone")) {
+        if (!ZoneClock::known(value))
+            why = QStringLiteral("unknown time zone \"%1\" (an Area/City name such as Europe/Berlin)").arg(value);
+        t.timezone = value;
+    } else if (key == QLatin1String("groups")) {
+        for (const QString &group : value.split(u',')) {
+            const QString name = group.trimmed();
+            if (name.isEmpty() || hasControl(name) || name.contains(u';')) {
+                why = QStringLiteral("groups must be names separated by commas, not \"%1\"").arg(value);
+                break;
+            }
+            if (!t.groups.contains(name)) t.groups << name;
+        }
+    } else {
+        if (!wholeNumber(value, 0, 366LL * 86400, n))
+            why = QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value);
+        t.clockTolerance = n;
+    }
+    return why.isEmpty();
 }
 
 }  // namespace
@@ -188,39 +232,8 @@ std::optional<QList<FleetTerminal>> parse(const QByteArray &content, const QStri
         if (keyLines.contains(key))
             return fail(lineNo, QStringLiteral("%1 is already given at line %2").arg(key).arg(keyLines[key]));
         keyLines.insert(key, lineNo);
-        FleetTerminal &t = fleet.last();
-        qint64 n = 0;
-        if (key == QLatin1String("line")) {
-            QString why;
-            const std::optional<LineTarget> target = LineTarget::parse(value, why);
-            if (!target) return fail(lineNo, why);
-            t.line = *target;
-        } else if (key == QLatin1String("address")) {
-            if (!wholeNumber(value, 0, 255, n))
-                return fail(lineNo, QStringLiteral("address must be 0 to 255, not \"%1\"").arg(value));
-            t.address = int(n);
-        } else if (key == QLatin1String("clear-after-sync")) {
-            if (value.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-                t.clearAfterSync = true;
-            else if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-                t.clearAfterSync = false;
-            else
-                return fail(lineNo, QStringLiteral("clear-after-sync must be true or false, not \"%1\"").arg(value));
-        } else if (key == QLatin1String("groups")) {
-            for (const QString &group : value.split(u',')) {
-                const QString name = group.trimmed();
-                if (name.isEmpty() || hasControl(name) || name.contains(u';'))
-                    return fail(lineNo,
-                                QStringLiteral("groups must be names separated by commas, not \"%1\"").arg(value));
-                if (!t.groups.contains(name)) t.groups << name;
-            }
-        } else {
-            if (!wholeNumber(value, 0, 366LL * 86400, n))
-                return fail(
-                    lineNo,
-                    QStringLiteral("clock-tolerance must be whole seconds, 0 to 31622400, not \"%1\"").arg(value));
-            t.clockTolerance = n;
-        }
+        QString why;
+        if (!applyKey(fleet.last(), key, value, why)) return fail(lineNo, why);
     }
     if (!finishSection()) return std::nullopt;
     if (fleet.isEmpty()) {

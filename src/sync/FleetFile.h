@@ -33,11 +33,12 @@ struct FleetTerminal {
     int address = 0;
     bool clearAfterSync = false;
     std::optional<qint64> clockTolerance;  // seconds
+    QString timezone;                      // an IANA name; empty: this computer's zone
     QStringList groups;  // card groups it takes the cards of (roster apply), besides the cards without groups
 };
 
 // The fleet file (INI): one section per terminal, named by the section, with the keys `line`,
-// `address`, `clear-after-sync`, `clock-tolerance` and `groups` (docs/sync.md). Errors name the file and
+// `address`, `clear-after-sync`, `clock-tolerance`, `timezone` and `groups` (docs/sync.md). Errors name the file and
 // the line.
 namespace FleetFile {
 

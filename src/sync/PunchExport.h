@@ -11,14 +11,16 @@ struct RecordLayout;
 
 // One stored punch with its terminal, as exports read it.
 struct ExportRow {
-    QString terminal;  // the terminal's name in the fleet file at its latest sync
-    QString identity;
+    QByteArray terminal;  // UTF-8: the terminal's name in the fleet file at its latest sync
+    QByteArray identity;
     int address = 0;
     quint64 serial = 0;
     uint32_t card = 0;
     quint64 stamp = 0;  // yyyyMMddHHmmss (sync/Punch.h)
     QByteArray flag;
-    QByteArray suspect;  // why its time is doubtful, empty when it is not
+    QByteArray suspect;  // why its time is doubtful (reasons joined by "; "), empty when it is not
+    int utcOffset = 0;   // seconds east of UTC where the terminal stood (sync/ZoneClock.h)
+    bool dstGap = false;
 };
 
 // Which punches: times from `from` (inclusive) and before `until` (exclusive), both
@@ -26,6 +28,7 @@ struct ExportRow {
 struct ExportFilter {
     QString from, until;
     QString terminal;
+    std::optional<uint32_t> card;  // one card only (the dashboard's punches)
 };
 
 // Turns rows into bytes of one export format.
@@ -38,12 +41,20 @@ public:
 
 namespace PunchExport {
 
+struct FormatOptions {
+    bool utc = false;  // times in UTC with a Z instead of the terminals' wall-clock time
+    // A CSV cell starting with = + - @ gets an apostrophe before it, so that a spreadsheet shows it
+    // as text instead of running it as a formula.
+    bool spreadsheetSafe = false;
+};
+
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
-// `spreadsheetSafe`: a CSV cell starting with = + - @ gets an apostrophe before it, so that a
-// spreadsheet shows it as text instead of running it as a formula.
-std::unique_ptr<RowFormatter> formatter(const QString &format, bool spreadsheetSafe = false);
+std::unique_ptr<RowFormatter> formatter(const QString &format, FormatOptions options = {});
 // The console's record layout (GB18030, CR LF), as its formatted record files have it.
 std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout);
+
+// A row's fields as one JSON object (the JSON lines' fields), with `id` IDENTITY:SERIAL when asked.
+void appendJsonObject(const ExportRow &row, QByteArray &out, bool utc, bool withId);
 
 // Reads a DATE (yyyy-MM-dd) or DATE TIME (yyyy-MM-ddTHH:mm:ss or with a blank) into the filter's
 // text; a date alone as the end takes the whole day. False with `error` saying what the text should

@@ -1,6 +1,9 @@
 #include "sync/PunchStore.h"
 
 #include "sync/Database.h"
+#include "sync/FieldText.h"
+#include "sync/SqlCursor.h"
+#include "sync/ZoneClock.h"
 #include "sync/PunchTimeCheck.h"
 
 #include <QSqlDriver>
@@ -23,26 +26,6 @@ QString serialOutOfRange(quint64 serial) { return QStringLiteral("serial %1 is o
 
 // A flag character as stored: anything unprintable becomes '?'.
 char storedFlagChar(char c) { return c >= 0x20 && c < 0x7f ? c : '?'; }
-
-void appendNumber(QByteArray &sql, quint64 n)
-{
-    char digits[20];
-    int i = 0;
-    do {
-        digits[i++] = char('0' + n % 10);
-        n /= 10;
-    } while (n);
-    while (i) sql.append(digits[--i]);
-}
-
-// The connection's own SQLite handle: its prepared statements insert a row for a fraction of what
-// parsing a statement of literal rows costs.
-sqlite3 *sqliteHandle(Database &db)
-{
-    const QVariant v = db.sql().driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) return nullptr;
-    return *static_cast<sqlite3 *const *>(v.constData());
-}
 
 // A statement prepared on a SQLite connection, finalized when it goes.
 struct SqliteStatement {
@@ -76,7 +59,8 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
         if (!db_.exec(
                 QStringLiteral(
                     "CREATE TEMP TABLE IF NOT EXISTS zevo_incoming (serial BIGINT NOT NULL, card BIGINT NOT NULL, "
-                    "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, suspect TEXT NOT NULL) ON COMMIT DELETE ROWS"),
+                    "at TIMESTAMP(0) NOT NULL, flag TEXT NOT NULL, utc_offset INTEGER NOT NULL, dst_gap SMALLINT NOT NULL, "
+                    "suspect TEXT NOT NULL) ON COMMIT DELETE ROWS"),
                 error))
             return false;
         incomingReady_ = true;
@@ -86,9 +70,9 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
     char time[19];
     for (int i = 0; i < count; ++i) {
         const Punch &p = punches[i];
-        appendNumber(data, p.serial);
+        FieldText::appendDecimal(data, p.serial);
         data.append('\t');
-        appendNumber(data, p.card);
+        FieldText::appendDecimal(data, p.card);
         data.append('\t');
         PunchTime::writeText(p.stamp, time, false);
         data.append(time, 19).append('\t');
@@ -98,9 +82,11 @@ bool PunchStore::copyBatchPostgres(const Punch *punches, int count, QString &err
             else
                 data.append(storedFlagChar(c));
         }
-        data.append('\t').append(PunchSuspect::text(p.suspect)).append('\n');
+        data.append('\t').append(QByteArray::number(p.utcOffset)).append(p.dstGap ? "\t1\t" : "\t0\t");
+        data.append(PunchSuspect::text(p.suspect)).append('\n');
     }
-    PGresult *start = PQexec(conn, "COPY zevo_incoming (serial, card, at, flag, suspect) FROM STDIN");
+    PGresult *start =
+        PQexec(conn, "COPY zevo_incoming (serial, card, at, flag, utc_offset, dst_gap, suspect) FROM STDIN");
     const bool copying = PQresultStatus(start) == PGRES_COPY_IN;
     PQclear(start);
     if (!copying) {
@@ -123,9 +109,9 @@ bool PunchStore::moveIncomingPostgres(qint64 terminalId, qint64 &inserted, QStri
     if (!incomingReady_) return true;  // nothing was copied in this session
     QSqlQuery q(db_.sql());
     if (!q.exec(
-            QStringLiteral(
-                "INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) SELECT %1, serial, card, at, flag, "
-                "suspect FROM zevo_incoming ON CONFLICT DO NOTHING")
+            QStringLiteral("INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap, suspect) "
+                           "SELECT %1, serial, card, at, flag, utc_offset, dst_gap, suspect FROM zevo_incoming "
+                           "ON CONFLICT DO NOTHING")
                 .arg(terminalId)))
         return db_.failed(q, QStringLiteral("insert punches"), error);
     inserted += qMax(0, q.numRowsAffected());
@@ -142,14 +128,13 @@ void PunchStore::rememberCard(uint32_t card)
 
 bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error)
 {
-    sqlite3 *h = sqliteHandle(db_);
+    sqlite3 *h = sqliteHandleOf(db_);
     SqliteStatement insert;
     if (!h
-        || sqlite3_prepare_v2(
-               h,
-               "INSERT INTO punches (terminal_id, serial, card, at, flag, suspect) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
-               "ON CONFLICT DO NOTHING",
-               -1, &insert.statement, nullptr)
+        || sqlite3_prepare_v2(h,
+                              "INSERT INTO punches (terminal_id, serial, card, at, flag, utc_offset, dst_gap, suspect) "
+                              "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8) ON CONFLICT DO NOTHING",
+                              -1, &insert.statement, nullptr)
             != SQLITE_OK) {
         error = db_.failure(QStringLiteral("insert punches"),
                             h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("no SQLite handle"));
@@ -167,7 +152,9 @@ bool PunchStore::insertBatchSqlite(qint64 terminalId, const Punch *punches, int 
         sqlite3_bind_int64(st, 3, sqlite3_int64(p.card));
         sqlite3_bind_text(st, 4, time, 19, SQLITE_TRANSIENT);
         sqlite3_bind_text(st, 5, flag, 4, SQLITE_TRANSIENT);
-        sqlite3_bind_text(st, 6, PunchSuspect::text(p.suspect), -1, SQLITE_STATIC);
+        sqlite3_bind_int(st, 6, p.utcOffset);
+        sqlite3_bind_int(st, 7, p.dstGap ? 1 : 0);
+        sqlite3_bind_text(st, 8, PunchSuspect::text(p.suspect), -1, SQLITE_STATIC);
         if (sqlite3_step(st) != SQLITE_DONE) {
             error = db_.failure(QStringLiteral("insert punches"), QString::fromUtf8(sqlite3_errmsg(h)));
             return false;
@@ -207,6 +194,14 @@ bool PunchStore::replacedIdentities(const TerminalFacts &t, QStringList &identit
 
 bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error)
 {
+    QSqlQuery old(db_.sql());
+    old.prepare(QStringLiteral("SELECT id, timezone FROM terminals WHERE identity = ?"));
+    old.addBindValue(t.identity);
+    if (!db_.exec(old, error)) return false;
+    const bool known = old.next();
+    if (known && old.value(1).toString() != t.timezone
+        && !keepOffsetsOfOldZone(old.value(0).toLongLong(), old.value(1).toString(), error))
+        return false;
     QSqlQuery replaced(db_.sql());
     replaced.prepare(QStringLiteral(
         "UPDATE terminals SET name = name || ' (replaced by ' || ? || ')' WHERE name = ? AND identity <> ?"));
@@ -217,13 +212,14 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     QSqlQuery q(db_.sql());
     q.prepare(QStringLiteral(
         "INSERT INTO terminals (identity, name, model, firmware, address, line, last_sync, clock_drift, "
-        "capacity, held, oldest_serial, last_seen, last_error) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '') "
+        "capacity, held, oldest_serial, last_seen, last_error, timezone) "
+        "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, '', ?) "
         "ON CONFLICT (identity) DO UPDATE SET name = excluded.name, "
         "model = excluded.model, firmware = excluded.firmware, address = excluded.address, "
         "line = excluded.line, last_sync = excluded.last_sync, clock_drift = excluded.clock_drift, "
         "capacity = excluded.capacity, held = excluded.held, last_seen = excluded.last_seen, last_error = '', "
         "oldest_serial = CASE WHEN excluded.oldest_serial > terminals.oldest_serial "
-        "THEN excluded.oldest_serial ELSE terminals.oldest_serial END"));
+        "THEN excluded.oldest_serial ELSE terminals.oldest_serial END, timezone = excluded.timezone"));
     q.addBindValue(t.identity);
     q.addBindValue(t.name);
     q.addBindValue(t.model);
@@ -237,6 +233,7 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     q.addBindValue(t.hasMemory ? QVariant(qint64(t.held)) : QVariant());
     q.addBindValue(qint64(t.hasMemory ? t.firstAvailable : 0));
     q.addBindValue(at);
+    q.addBindValue(t.timezone.isEmpty() ? QStringLiteral("") : t.timezone);  // never NULL
     if (!db_.exec(q, error)) return false;
     QSqlQuery s(db_.sql());
     s.prepare(QStringLiteral("SELECT id FROM terminals WHERE identity = ?"));
@@ -248,6 +245,56 @@ bool PunchStore::upsertTerminal(const TerminalFacts &t, qint64 &id, QString &err
     }
     id = s.value(0).toLongLong();
     firstSeen_ = t.syncedAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return true;
+}
+
+bool PunchStore::keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error)
+{
+    // A page at a time: a PostgreSQL connection cannot update while a query's rows are still coming.
+    QSqlQuery q(db_.sql());
+    q.prepare(
+        QStringLiteral("SELECT serial, %1 FROM punches WHERE terminal_id = ? AND utc_offset IS NULL AND serial > ? "
+                       "ORDER BY serial LIMIT 10000")
+            .arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
+    QSqlQuery u(db_.sql());
+    u.prepare(QStringLiteral("UPDATE punches SET utc_offset = ?, dst_gap = ? WHERE terminal_id = %1 AND serial = ?")
+                  .arg(terminalId));
+    ZoneClock zone(oldZone);
+    qint64 previous = ZoneClock::NoPrevious, after = 0;
+    for (;;) {
+        q.addBindValue(terminalId);
+        q.addBindValue(after);
+        if (!db_.exec(q, error)) return false;
+        QVariantList serials, offsets, gaps;
+        while (q.next()) {
+            const quint64 stamp = q.value(1).toULongLong();
+            const ZoneClock::Placement at = zone.place(stamp, previous);
+            previous = PunchTime::secondsOf(stamp) - at.offset;
+            after = q.value(0).toLongLong();
+            serials << after;
+            offsets << at.offset;
+            gaps << (at.gap ? 1 : 0);
+        }
+        if (serials.isEmpty()) return true;
+        u.addBindValue(offsets);
+        u.addBindValue(gaps);
+        u.addBindValue(serials);
+        if (!u.execBatch()) return db_.failed(u, QStringLiteral("keep the offsets of the old zone"), error);
+    }
+}
+
+bool PunchStore::previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error)
+{
+    QSqlQuery q(db_.sql());
+    q.prepare(QStringLiteral("SELECT %1, utc_offset FROM punches WHERE terminal_id = ? ORDER BY serial DESC LIMIT 1")
+                  .arg(PunchTime::stampSql(db_.postgres(), QStringLiteral("at"))));
+    q.addBindValue(terminalId);
+    if (!db_.exec(q, error)) return false;
+    utc = ZoneClock::NoPrevious;
+    if (!q.next()) return true;
+    const quint64 stamp = q.value(0).toULongLong();
+    const int offset = q.value(1).isNull() ? ZoneClock(zone).place(stamp).offset : q.value(1).toInt();
+    utc = PunchTime::secondsOf(stamp) - offset;
     return true;
 }
 
@@ -265,7 +312,7 @@ bool PunchStore::insertCards(QString &error)
     for (qsizetype i = 0; i < newCards_.size(); ++i) {
         if (i) sql.append(',');
         sql.append('(');
-        appendNumber(sql, newCards_[i]);
+        FieldText::appendDecimal(sql, newCards_[i]);
         sql.append(",'").append(firstSeen_.toLatin1()).append("')");
     }
     sql.append(" ON CONFLICT DO NOTHING");
@@ -303,7 +350,11 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
         return false;
     };
     qint64 id = 0;
-    if (!upsertTerminal(terminal, id, error) || !countLost(terminal, id, newLast, error)) return fail();
+    qint64 previous = 0;
+    if (!upsertTerminal(terminal, id, error) || !countLost(terminal, id, newLast, error)
+        || !previousUtc(id, terminal.timezone, previous, error))
+        return fail();
+    ZoneClock zone(terminal.timezone);
     std::vector<Punch> batch(BatchRows);
     int filled = 0;
     QString sourceError;
@@ -320,6 +371,10 @@ bool PunchStore::store(const TerminalFacts &terminal, const std::function<bool(P
                 return fail();
             }
             rememberCard(p.card);
+            const ZoneClock::Placement at = zone.place(p.stamp, previous);
+            batch[filled].utcOffset = at.offset;
+            batch[filled].dstGap = at.gap;
+            previous = PunchTime::secondsOf(p.stamp) - at.offset;
             ++filled;
         }
         if (filled == BatchRows || (!more && filled > 0)) {

@@ -20,6 +20,7 @@ struct TerminalFacts {
     int address = 0;
     QString line;
     qint64 clockDrift = 0;  // seconds, terminal minus computer
+    QString timezone;       // IANA name of the terminal's zone; empty: this computer's
     QDateTime syncedAt;
     // Its memory when it answered (hasMemory false: a terminal that does not tell it).
     bool hasMemory = false;
@@ -48,7 +49,10 @@ public:
     // In ONE transaction: the terminal's row (created or updated), every punch `next` yields (it
     // returns false at the end, or sets `sourceError` to abandon), and the terminal's last serial
     // raised to `newLast`, the records lost (below `firstAvailable`, after the last serial stored: never
-    // collected) counted, and a sample of the terminal's memory and clock. Nothing is kept when any part fails. `inserted` counts the punches that
+    // collected) counted, and a sample of the terminal's memory and clock. Each punch is placed in UTC in
+    // the terminal's zone as it stands now; when the zone changed, the punches stored before time zones
+    // were kept get the old zone's offsets first, so that no punch moves. Nothing is kept when any part
+    // fails. `inserted` counts the punches that
     // were new to the database. `durable`: the commit reaches the disk before this returns, also
     // against a power cut (needed before records are deleted from a terminal); otherwise a SQLite
     // commit may wait for the next checkpoint, as the terminal still holds everything.
@@ -67,6 +71,8 @@ public:
 
 private:
     bool upsertTerminal(const TerminalFacts &t, qint64 &id, QString &error);
+    bool keepOffsetsOfOldZone(qint64 terminalId, const QString &oldZone, QString &error);
+    bool previousUtc(qint64 terminalId, const QString &zone, qint64 &utc, QString &error);
     bool insertBatch(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
     bool insertBatchSqlite(qint64 terminalId, const Punch *punches, int count, qint64 &inserted, QString &error);
     void rememberCard(uint32_t card);

@@ -7,11 +7,9 @@
 
 namespace {
 
-// Version 1: terminals by identity, the cards seen, the punches keyed by (terminal, serial). No index
-// on the time: a fleet's first sync would update it all over (every terminal's records span the same
-// days), which costs more than an export's scan of the punches. No foreign key either: its check on
-// every row is a fifth of a first sync, and the store writes a terminal's row in the same transaction
-// as its punches.
+// Version 1: terminals by identity, the cards seen, the punches keyed by (terminal, serial). No foreign
+// key: its check on every row is a fifth of a first sync, and the store writes a terminal's row in the
+// same transaction as its punches.
 QStringList version1(bool postgres)
 {
     if (postgres)
@@ -83,8 +81,40 @@ QStringList rosterTable(bool postgres)
     };
 }
 
+// Version 4: time zones, delivery and ranges of time: each terminal's zone (an IANA name; empty for the
+// computer's), each punch's UTC offset as placed when it was stored (empty for punches stored before:
+// they are read in their terminal's zone) and whether its time fell in a spring daylight-saving gap;
+// per destination of a push, the newest serial delivered of each terminal and the batches it refused.
+// An index on the time serves a day's export and report. On SQLite it is each terminal's time, which
+// a sync extends at its end (one on the time alone takes a fleet's first sync four times as long: each
+// terminal's transaction rewrites pages all over it); on PostgreSQL a BRIN index on the time, a few
+// pages for any number of punches.
+QStringList zonesAndDelivery(bool postgres)
+{
+    const QString integer = postgres ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
+    return {
+        QStringLiteral("ALTER TABLE terminals ADD COLUMN timezone TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral("ALTER TABLE punches ADD COLUMN utc_offset INTEGER"),
+        QStringLiteral("ALTER TABLE punches ADD COLUMN dst_gap SMALLINT NOT NULL DEFAULT 0"),
+        QStringLiteral(
+            "CREATE TABLE push_marks (destination TEXT NOT NULL, terminal_id %1 NOT NULL, serial %1 NOT NULL, "
+            "PRIMARY KEY (destination, terminal_id))")
+            .arg(integer),
+        QStringLiteral(
+            "CREATE TABLE push_dead (id %1, destination TEXT NOT NULL, terminal_id %2 NOT NULL, "
+            "first_serial %2 NOT NULL, last_serial %2 NOT NULL, status INTEGER NOT NULL, answer TEXT NOT NULL, "
+            "at TEXT NOT NULL)")
+            .arg(postgres ? QStringLiteral("BIGSERIAL PRIMARY KEY") : QStringLiteral("INTEGER PRIMARY KEY"), integer),
+        postgres ? QStringLiteral("CREATE INDEX punches_at ON punches USING brin (at)")
+                 : QStringLiteral("CREATE INDEX punches_at ON punches (terminal_id, at)"),
+    };
+}
+
 // The steps from version n-1 to n, index n-1.
-QList<QStringList> steps(bool postgres) { return {version1(postgres), version2(postgres), rosterTable(postgres)}; }
+QList<QStringList> steps(bool postgres)
+{
+    return {version1(postgres), version2(postgres), rosterTable(postgres), zonesAndDelivery(postgres)};
+}
 
 bool hasSchemaTable(Database &db, bool &has, QString &error)
 {
@@ -146,6 +176,20 @@ int usableVersion(Database &db, QString &error)
     error = db.failure(QStringLiteral("cannot use"),
                        QStringLiteral("its schema version %1 is newer than this program's %2").arg(at).arg(Current));
     return -1;
+}
+
+bool readable(Database &db, const QString &purpose, QString &error)
+{
+    const int found = usableVersion(db, error);
+    if (found < 0) return false;
+    if (found == Current) return true;
+    error = db.failure(purpose,
+                       found == 0 ? QStringLiteral("it holds nothing yet (no sync has run)")
+                                  : QStringLiteral("its schema version %1 is older than this program's %2 (a sync "
+                                                   "brings it up)")
+                                        .arg(found)
+                                        .arg(Current));
+    return false;
 }
 
 bool checkWritable(Database &db, QString &error)

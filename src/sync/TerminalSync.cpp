@@ -9,6 +9,8 @@
 
 #include <QElapsedTimer>
 
+#include <QTimeZone>
+
 namespace {
 
 // The computer's wall-clock time in the form the link gives the terminal's (fields as they read, taken
@@ -31,6 +33,7 @@ TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id,
     facts.address = terminal.address;
     facts.line = terminal.line.text();
     facts.clockDrift = drift;
+    facts.timezone = terminal.timezone.isEmpty() ? QString::fromUtf8(QTimeZone::systemTimeZoneId()) : terminal.timezone;
     facts.syncedAt = QDateTime::currentDateTime();
     facts.hasMemory = id.hasMemory;
     facts.capacity = id.capacity;

@@ -86,7 +86,7 @@ HttpResponse page(const Query &q, const QList<ExportRow> &rows, bool more)
         table +=
             QStringLiteral(
                 "<tr><td>%1</td><td>%2</td><td class=\"num\">%3</td><td class=\"num\">%4</td><td>%5</td><td>%6</td></tr>\n")
-                .arg(timeOf(r.stamp), html(r.terminal), QString::number(r.serial),
+                .arg(timeOf(r.stamp), html(QString::fromUtf8(r.terminal)), QString::number(r.serial),
                      QStringLiteral("%1").arg(r.card, 10, 10, QLatin1Char('0')), html(QString::fromUtf8(r.flag)),
                      html(QString::fromUtf8(r.suspect)));
     const qint64 first = q.request.offset + (rows.isEmpty() ? 0 : 1), last = q.request.offset + rows.size();
@@ -113,8 +113,8 @@ HttpResponse page(const Query &q, const QList<ExportRow> &rows, bool more)
 
 QJsonObject jsonOf(const ExportRow &r)
 {
-    return {{QStringLiteral("terminal"), r.terminal},
-            {QStringLiteral("identity"), r.identity},
+    return {{QStringLiteral("terminal"), QString::fromUtf8(r.terminal)},
+            {QStringLiteral("identity"), QString::fromUtf8(r.identity)},
             {QStringLiteral("serial"), double(r.serial)},
             {QStringLiteral("card"), QStringLiteral("%1").arg(r.card, 10, 10, QLatin1Char('0'))},
             {QStringLiteral("time"), timeOf(r.stamp).replace(u' ', u'T')},
@@ -139,7 +139,7 @@ HttpResponse punches(Database &db, const HttpRequest &request, PunchForm form)
     HttpResponse r;
     if (form == PunchForm::Csv) {
         // The export's own CSV (formula-safe: it is meant for a spreadsheet), of exactly the rows shown.
-        const auto csv = PunchExport::formatter(QStringLiteral("csv"), true);
+        const auto csv = PunchExport::formatter(QStringLiteral("csv"), {.spreadsheetSafe = true});
         csv->begin(r.body);
         for (const ExportRow &row : rows) csv->row(row, r.body);
         r.contentType = "text/csv; charset=utf-8";

@@ -52,6 +52,7 @@ TerminalFacts facts(const QString &identity, const QString &name = QStringLitera
     t.model = QStringLiteral("VX730K");
     t.address = 105;
     t.line = QStringLiteral("tcp:127.0.0.1:1001");
+    t.timezone = QStringLiteral("Asia/Shanghai");
     t.syncedAt = QDateTime(QDate(2026, 12, 8), QTime(9, 0));
     return t;
 }
@@ -336,9 +337,9 @@ private slots:
             run(QStringLiteral("jsonl"), QStringLiteral("2026-12-08T12:00:00"), QString(), QString()),
             QStringLiteral(
                 "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":3,\"card\":\"0007972741\","
-                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"flag\":\"\\\",'\\\\\",\"suspect\":\"\"}\n"
+                "\"card_hex\":\"0079A785\",\"time\":\"2026-12-08T12:00:00\",\"utc\":\"2026-12-08T12:00:00+08:00\",\"flag\":\"\\\",'\\\\\",\"suspect\":\"\"}\n"
                 "{\"terminal\":\"大门, \\\"east\\\"\",\"identity\":\"E5\",\"serial\":4,\"card\":\"0000000001\","
-                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"flag\":\"0000\",\"suspect\":\"\"}\n"));
+                "\"card_hex\":\"00000001\",\"time\":\"2026-12-09T00:00:00\",\"utc\":\"2026-12-09T00:00:00+08:00\",\"flag\":\"0000\",\"suspect\":\"\"}\n"));
         // Everything, in time order across terminals; the end of a range is inclusive to the second.
         const QStringList all = run(QStringLiteral("csv"), QString(), QStringLiteral("2026-12-08T08:00:01"), QString())
                                     .split(QStringLiteral("\r\n"));
@@ -377,7 +378,7 @@ private slots:
             QByteArray out;
             qint64 rows = 0;
             QVERIFY2(PunchExport::write(
-                         *db, filter, *PunchExport::formatter(QStringLiteral("csv"), safe),
+                         *db, filter, *PunchExport::formatter(QStringLiteral("csv"), {.spreadsheetSafe = safe}),
                          [&out](const QByteArray &piece) {
                              out += piece;
                              return true;

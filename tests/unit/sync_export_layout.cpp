@@ -16,7 +16,7 @@ class SyncExportLayout : public QObject {
     static ExportRow row(int address, uint32_t card, quint64 stamp, const QByteArray &flag)
     {
         ExportRow r;
-        r.terminal = QStringLiteral("大门");
+        r.terminal = QByteArray("大门");
         r.address = address;
         r.card = card;
         r.stamp = stamp;

@@ -19,6 +19,7 @@ private slots:
                                             "address=18\n"
                                             "clear-after-sync = TRUE\n"
                                             "clock-tolerance = 30\n"
+                                            "timezone = Asia/Shanghai\n"
                                             "\n"
                                             "; the warehouse\n"
                                             "[warehouse]\n"
@@ -39,12 +40,14 @@ private slots:
         QCOMPARE(a.address, 18);
         QVERIFY(a.clearAfterSync);
         QCOMPARE(a.clockTolerance.value_or(-1), 30);
+        QCOMPARE(a.timezone, QStringLiteral("Asia/Shanghai"));
         const FleetTerminal &b = fleet->at(1);
         QCOMPARE(b.line.kind, LineTarget::Serial);
         QCOMPARE(b.line.device, QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(b.line.baud, 115200);
         QVERIFY(!b.clearAfterSync);
         QVERIFY(!b.clockTolerance);
+        QVERIFY(b.timezone.isEmpty());  // the computer's zone
         QCOMPARE(b.line.key(), QStringLiteral("serial:/dev/ttyUSB0"));
         QCOMPARE(fleet->at(2).line.host, QStringLiteral("::1"));
         QCOMPARE(fleet->at(2).line.baud, 9600);  // the serial converter's rate behind the TCP line
@@ -78,6 +81,8 @@ private slots:
                                    << QStringLiteral("f.ini:4: clear-after-sync must be true or false, not \"yes\"");
         QTest::newRow("tolerance text") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\nclock-tolerance = 5s\n")
                                         << QStringLiteral("f.ini:4: clock-tolerance must be whole seconds");
+        QTest::newRow("unknown zone") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\ntimezone = Mars/Olympus\n")
+                                      << QStringLiteral("f.ini:4: unknown time zone \"Mars/Olympus\"");
         QTest::newRow("unknown key") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\nclear = true\n")
                                      << QStringLiteral("f.ini:4: unknown key \"clear\"");
         QTest::newRow("key twice") << QByteArray("[a]\nline = tcp:h:1\naddress = 1\naddress = 2\n")

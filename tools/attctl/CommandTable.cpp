@@ -62,6 +62,8 @@ std::vector<CommandEntry> buildTable()
     addRosterCommands(table);
     addConfigCommands(table);
     addSyncCommands(table);
+    addReportCommands(table);
+    addPushCommands(table);
     addHealthCommands(table);
     addServeCommand(table);
     addFleetRosterCommands(table);

@@ -56,6 +56,8 @@ void addRecordCommands(std::vector<CommandEntry> &table);
 void addRosterCommands(std::vector<CommandEntry> &table);
 void addConfigCommands(std::vector<CommandEntry> &table);
 void addSyncCommands(std::vector<CommandEntry> &table);
+void addReportCommands(std::vector<CommandEntry> &table);
+void addPushCommands(std::vector<CommandEntry> &table);
 void addHealthCommands(std::vector<CommandEntry> &table);
 void addServeCommand(std::vector<CommandEntry> &table);
 void addFleetRosterCommands(std::vector<CommandEntry> &table);

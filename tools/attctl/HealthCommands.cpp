@@ -122,17 +122,9 @@ int statusCommand(CliContext &c, Args &a)
     }
     QString error;
     auto db = Database::open(url, error);
-    const int version = db ? Schema::usableVersion(*db, error) : -1;
-    if (version >= 0 && version != Schema::Current)
-        error = db->failure(
-            QStringLiteral("cannot tell the fleet's health"),
-            version == 0 ? QStringLiteral("it holds no terminals (no sync has run)")
-                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
-                               .arg(version)
-                               .arg(Schema::Current));
+    const bool readable = db && Schema::readable(*db, QStringLiteral("cannot tell the fleet's health"), error);
     QList<TerminalHealth> fleet;
-    if (version == Schema::Current && FleetHealth::read(*db, QDateTime::currentDateTime(), thresholds, fleet, error)
-        && fleet.isEmpty())
+    if (readable && FleetHealth::read(*db, QDateTime::currentDateTime(), thresholds, fleet, error) && fleet.isEmpty())
         error = db->failure(QStringLiteral("cannot tell the fleet's health"),
                             QStringLiteral("no terminal has been synced yet"));
     if (fleet.isEmpty()) {

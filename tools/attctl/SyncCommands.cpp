@@ -164,16 +164,9 @@ std::unique_ptr<Database> openExportDatabase(CliContext &c, const DatabaseUrl &u
     }
     QString error;
     auto db = Database::openForReading(url, error, snapshot);
-    const int version = db ? Schema::usableVersion(*db, error) : -1;
-    if (version >= 0 && version != Schema::Current)
-        error = db->failure(
-            QStringLiteral("cannot export"),
-            version == 0 ? QStringLiteral("it holds no punches (no sync has run)")
-                         : QStringLiteral("its schema version %1 is older than this program's %2 (a sync brings it up)")
-                               .arg(version)
-                               .arg(Schema::Current));
     PunchExport::FilterProblem problem = PunchExport::FilterProblem::None;
-    if (version != Schema::Current || !PunchExport::checkFilter(*db, filter, problem, error)) {
+    if (!db || !Schema::readable(*db, QStringLiteral("cannot export"), error)
+        || !PunchExport::checkFilter(*db, filter, problem, error)) {
         c.err << "attctl: " << error << Qt::endl;
         return nullptr;
     }
@@ -208,11 +201,13 @@ int exportCommand(CliContext &c, Args &a)
     const bool decimal = a.flag(QStringLiteral("--decimal"));
     const bool fullYear = a.flag(QStringLiteral("--full-year"));
     const bool spreadsheetSafe = a.flag(QStringLiteral("--spreadsheet-safe"));
+    const bool utc = a.flag(QStringLiteral("--utc"));
     const QString outPath = outputPath(a.value(QStringLiteral("--out"), QString()));
     a.finish();
 
     std::unique_ptr<RowFormatter> formatter;
     if (format == QLatin1String("layout")) {
+        if (utc) throw UsageError{QStringLiteral("--utc goes with --format csv or jsonl")};
         formatter = PunchExport::layoutFormatter(RecordOptions::layout(layoutText, decimal, fullYear));
     } else {
         if (layoutText || decimal || fullYear)
@@ -223,7 +218,7 @@ int exportCommand(CliContext &c, Args &a)
             if (spreadsheetSafe) throw UsageError{QStringLiteral("--spreadsheet-safe goes with --format csv")};
             return exportRosters(c, url, dbText.has_value(), outPath);
         }
-        formatter = PunchExport::formatter(format, spreadsheetSafe);
+        formatter = PunchExport::formatter(format, {.utc = utc, .spreadsheetSafe = spreadsheetSafe});
         if (!formatter)
             throw UsageError{
                 QStringLiteral("--format must be csv, jsonl, layout or roster-csv, not \"%1\"").arg(format)};
@@ -275,7 +270,7 @@ void addSyncCommands(std::vector<CommandEntry> &t)
     t.push_back(
         {QStringLiteral("export"),
          QStringLiteral("[--db URL] [--from DATE] [--to DATE] [--terminal NAME] [--format csv|jsonl|layout|roster-csv] "
-                        "[--layout TEXT] [--decimal] [--full-year] [--spreadsheet-safe] [--out FILE|-]"),
+                        "[--layout TEXT] [--decimal] [--full-year] [--utc] [--spreadsheet-safe] [--out FILE|-]"),
          QStringLiteral("write the punches of a database as CSV, JSON lines or the console's record layout, "
                         "or (roster-csv) the rosters roster pull stored"),
          false, exportCommand});
