@@ -20,8 +20,9 @@ QList<QByteArray> punchLines(const QString &terminal, int count)
     QList<QByteArray> lines;
     for (int i = 1; i <= count; ++i) {
         ExportRow row;
-        row.terminal = terminal;
-        row.identity = QStringLiteral("ZX%1").arg(qHash(terminal) % 10000, 4, 10, QLatin1Char('0'));
+        row.terminal = terminal.toUtf8();
+        row.identity = QStringLiteral("ZX%1").arg(qHash(terminal) % 10000, 4, 10, QLatin1Char('0')).toUtf8();
+        row.utcOffset = 8 * 3600;
         row.serial = 1000 + i;
         row.card = 4000000000u + i;
         row.stamp = 20261209080000ull + i % 60;
