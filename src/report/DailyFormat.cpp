@@ -9,12 +9,15 @@ using namespace FieldText;
 
 QString cardText(uint32_t card) { return QStringLiteral("%1").arg(card, 10, 10, QLatin1Char('0')); }
 
-QString timeText(quint64 stamp)
+// In a table under its day's heading: the time alone on that day, date and time on another (a night
+// shift's morning).
+QString timeOnDay(quint64 stamp, const QDate &day)
 {
     if (!stamp) return QString();
     char t[19];
-    PunchTime::writeText(stamp, t, true);
-    return QString::fromLatin1(t, 19);
+    PunchTime::writeText(stamp, t, false);
+    const QString text = QString::fromLatin1(t, 19);
+    return text.left(10) == day.toString(Qt::ISODate) ? text.mid(11) : text;
 }
 
 void appendTime(QByteArray &out, quint64 stamp)
@@ -136,12 +139,13 @@ QString htmlTables(const QList<DailyRow> &rows)
             if (day.isValid()) out += QStringLiteral("</table>\n");
             day = r.date;
             out +=
-                QStringLiteral("<h2>%1</h2>\n<table><tr><th>card</th><th>job number</th><th>name</th><th>first in</th>"
-                               "<th>last out</th><th>punches</th><th>worked</th><th>flags</th></tr>\n")
+                QStringLiteral(
+                    "<h2>%1</h2>\n<table class=\"day\"><tr><th>card</th><th>job number</th><th>name</th><th>first in</th>"
+                    "<th>last out</th><th>punches</th><th>worked</th><th>flags</th></tr>\n")
                     .arg(day.toString(Qt::ISODate));
         }
         out += QStringLiteral("<tr>") + cell(cardText(r.card)) + cell(r.jobNumber) + cell(r.name)
-            + cell(timeText(r.firstIn)) + cell(timeText(r.lastOut)) + cell(QString::number(r.punches))
+            + cell(timeOnDay(r.firstIn, r.date)) + cell(timeOnDay(r.lastOut, r.date)) + cell(QString::number(r.punches))
             + cell(DailyReport::workedText(r.workedSeconds)) + cell(r.flags()) + QStringLiteral("</tr>\n");
     }
     if (day.isValid()) out += QStringLiteral("</table>\n");

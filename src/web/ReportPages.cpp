@@ -86,7 +86,11 @@ HttpResponse page(const Query &q, const QList<DailyRow> &rows, qint64 total)
                     .arg(first + 1)
                     .arg(first + rows.size())
                     .arg(total);
-    body += DailyFormat::htmlTables(rows);
+    // Each day's table scrolls on its own on a narrow screen instead of widening the page.
+    body += DailyFormat::htmlTables(rows)
+                .replace(QLatin1String("<table class=\"day\">"),
+                         QLatin1String("<div class=\"scroll\"><table class=\"day\">"))
+                .replace(QLatin1String("</table>"), QLatin1String("</table></div>"));
     QString pager;
     if (q.page > 0)
         pager +=
