@@ -22,6 +22,7 @@ QList<QByteArray> punchLines(const QString &terminal, int count)
         ExportRow row;
         row.terminal = terminal.toUtf8();
         row.identity = QStringLiteral("ZX%1").arg(qHash(terminal) % 10000, 4, 10, QLatin1Char('0')).toUtf8();
+        row.utcOffset = 8 * 3600;
         row.serial = 1000 + i;
         row.card = 4000000000u + i;
         row.stamp = 20261209080000ull + i % 60;
