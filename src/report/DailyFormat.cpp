@@ -9,12 +9,15 @@ using namespace FieldText;
 
 QString cardText(uint32_t card) { return QStringLiteral("%1").arg(card, 10, 10, QLatin1Char('0')); }
 
-QString timeText(quint64 stamp)
+// In a table under its day's heading: the time alone on that day, date and time on another (a night
+// shift's morning).
+QString timeOnDay(quint64 stamp, const QDate &day)
 {
     if (!stamp) return QString();
     char t[19];
-    PunchTime::writeText(stamp, t, true);
-    return QString::fromLatin1(t, 19);
+    PunchTime::writeText(stamp, t, false);
+    const QString text = QString::fromLatin1(t, 19);
+    return text.left(10) == day.toString(Qt::ISODate) ? text.mid(11) : text;
 }
 
 void appendTime(QByteArray &out, quint64 stamp)
@@ -71,29 +74,8 @@ QByteArray jsonLines(const QList<DailyRow> &rows)
     QByteArray out;
     out.reserve(rows.size() * 220);
     for (const DailyRow &r : rows) {
-        out.append("{\"card\":\"");
-        appendCardDecimal(out, r.card);
-        out.append("\",\"card_hex\":\"");
-        appendCardHex(out, r.card);
-        out.append("\",\"job_number\":");
-        appendJsonString(out, r.jobNumber.toUtf8());
-        out.append(",\"name\":");
-        appendJsonString(out, r.name.toUtf8());
-        out.append(",\"date\":\"");
-        appendDate(out, r.date);
-        out.append("\",\"first_in\":\"");
-        appendTime(out, r.firstIn);
-        out.append("\",\"last_out\":\"");
-        appendTime(out, r.lastOut);
-        out.append("\",\"punches\":");
-        appendDecimal(out, quint64(r.punches));
-        out.append(",\"worked\":\"");
-        appendWorked(out, r.workedSeconds);
-        out.append("\",\"worked_seconds\":");
-        appendDecimal(out, quint64(r.workedSeconds));
-        out.append(",\"flags\":");
-        appendJsonString(out, r.flags().toUtf8());
-        out.append("}\n");
+        DailyFormat::appendJsonObject(out, r);
+        out.append('\n');
     }
     return out;
 }
@@ -111,22 +93,7 @@ QByteArray html(const QList<DailyRow> &rows, const DailyOptions &options)
             "page-break-inside:avoid}th,td{border:1px solid #888;padding:2px 6px;text-align:left}"
             "h2{font-size:12pt;margin:1em 0 .3em}</style></head><body>\n<h1>%1</h1>\n")
             .arg(title.toHtmlEscaped());
-    if (rows.isEmpty()) out += QStringLiteral("<p>No punches.</p>\n");
-    QDate day;
-    for (const DailyRow &r : rows) {
-        if (r.date != day) {
-            if (day.isValid()) out += QStringLiteral("</table>\n");
-            day = r.date;
-            out +=
-                QStringLiteral("<h2>%1</h2>\n<table><tr><th>card</th><th>job number</th><th>name</th><th>first in</th>"
-                               "<th>last out</th><th>punches</th><th>worked</th><th>flags</th></tr>\n")
-                    .arg(day.toString(Qt::ISODate));
-        }
-        out += QStringLiteral("<tr>") + cell(cardText(r.card)) + cell(r.jobNumber) + cell(r.name)
-            + cell(timeText(r.firstIn)) + cell(timeText(r.lastOut)) + cell(QString::number(r.punches))
-            + cell(DailyReport::workedText(r.workedSeconds)) + cell(r.flags()) + QStringLiteral("</tr>\n");
-    }
-    if (day.isValid()) out += QStringLiteral("</table>\n");
+    out += DailyFormat::htmlTables(rows);
     out += QStringLiteral("</body></html>\n");
     return out.toUtf8();
 }
@@ -134,6 +101,56 @@ QByteArray html(const QList<DailyRow> &rows, const DailyOptions &options)
 }  // namespace
 
 namespace DailyFormat {
+
+void appendJsonObject(QByteArray &out, const DailyRow &r)
+{
+    out.append("{\"card\":\"");
+    appendCardDecimal(out, r.card);
+    out.append("\",\"card_hex\":\"");
+    appendCardHex(out, r.card);
+    out.append("\",\"job_number\":");
+    appendJsonString(out, r.jobNumber.toUtf8());
+    out.append(",\"name\":");
+    appendJsonString(out, r.name.toUtf8());
+    out.append(",\"date\":\"");
+    appendDate(out, r.date);
+    out.append("\",\"first_in\":\"");
+    appendTime(out, r.firstIn);
+    out.append("\",\"last_out\":\"");
+    appendTime(out, r.lastOut);
+    out.append("\",\"punches\":");
+    appendDecimal(out, quint64(r.punches));
+    out.append(",\"worked\":\"");
+    appendWorked(out, r.workedSeconds);
+    out.append("\",\"worked_seconds\":");
+    appendDecimal(out, quint64(r.workedSeconds));
+    out.append(",\"flags\":");
+    appendJsonString(out, r.flags().toUtf8());
+    out.append('}');
+}
+
+QString htmlTables(const QList<DailyRow> &rows)
+{
+    QString out;
+    if (rows.isEmpty()) out += QStringLiteral("<p>No punches.</p>\n");
+    QDate day;
+    for (const DailyRow &r : rows) {
+        if (r.date != day) {
+            if (day.isValid()) out += QStringLiteral("</table>\n");
+            day = r.date;
+            out +=
+                QStringLiteral(
+                    "<h2>%1</h2>\n<table class=\"day\"><tr><th>card</th><th>job number</th><th>name</th><th>first in</th>"
+                    "<th>last out</th><th>punches</th><th>worked</th><th>flags</th></tr>\n")
+                    .arg(day.toString(Qt::ISODate));
+        }
+        out += QStringLiteral("<tr>") + cell(cardText(r.card)) + cell(r.jobNumber) + cell(r.name)
+            + cell(timeOnDay(r.firstIn, r.date)) + cell(timeOnDay(r.lastOut, r.date)) + cell(QString::number(r.punches))
+            + cell(DailyReport::workedText(r.workedSeconds)) + cell(r.flags()) + QStringLiteral("</tr>\n");
+    }
+    if (day.isValid()) out += QStringLiteral("</table>\n");
+    return out;
+}
 
 bool known(const QString &format)
 {

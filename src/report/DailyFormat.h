@@ -11,4 +11,9 @@ namespace DailyFormat {
 bool known(const QString &format);
 QByteArray write(const QString &format, const QList<DailyRow> &rows, const DailyOptions &options);
 
+// One row as the JSON lines' object (no line end), for the dashboard's JSON.
+void appendJsonObject(QByteArray &out, const DailyRow &row);
+// The rows as a table per day (headings and tables, every text escaped), for a page around them.
+QString htmlTables(const QList<DailyRow> &rows);
+
 }  // namespace DailyFormat

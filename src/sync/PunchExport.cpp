@@ -105,10 +105,10 @@ bool flush(const PunchExport::Sink &out, QByteArray &buffer, QString &error)
 
 namespace PunchExport {
 
-std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc, bool spreadsheetSafe)
+std::unique_ptr<RowFormatter> formatter(const QString &format, FormatOptions options)
 {
-    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(utc, spreadsheetSafe);
-    if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>(utc);
+    if (format == QLatin1String("csv")) return std::make_unique<CsvFormatter>(options.utc, options.spreadsheetSafe);
+    if (format == QLatin1String("jsonl")) return std::make_unique<JsonLinesFormatter>(options.utc);
     return nullptr;
 }
 

@@ -41,11 +41,15 @@ public:
 
 namespace PunchExport {
 
+struct FormatOptions {
+    bool utc = false;  // times in UTC with a Z instead of the terminals' wall-clock time
+    // A CSV cell starting with = + - @ gets an apostrophe before it, so that a spreadsheet shows it
+    // as text instead of running it as a formula.
+    bool spreadsheetSafe = false;
+};
+
 // "csv" (UTF-8, a header row, RFC 4180 quoting) or "jsonl" (one JSON object a line); null otherwise.
-// `utc`: times in UTC with a Z instead of the terminals' wall-clock time. `spreadsheetSafe`: a CSV
-// cell starting with = + - @ gets an apostrophe before it, so that a spreadsheet shows it as text
-// instead of running it as a formula.
-std::unique_ptr<RowFormatter> formatter(const QString &format, bool utc = false, bool spreadsheetSafe = false);
+std::unique_ptr<RowFormatter> formatter(const QString &format, FormatOptions options = {});
 // The console's record layout (GB18030, CR LF), as its formatted record files have it.
 std::unique_ptr<RowFormatter> layoutFormatter(const RecordLayout &layout);
 

@@ -231,7 +231,7 @@ TerminalFacts factsOf(const FleetTerminal &terminal, const TerminalIdentity &id,
 TerminalResult syncTerminal(TerminalClient &client, const FleetTerminal &terminal, PunchStore *store, PunchSpool &spool,
                             const SyncOptions &options)
 {
-    TerminalRun run{client, terminal, store, spool, options, {}, {}, {}, 0, 0, {}};
+    TerminalRun run{client, terminal, store, spool, options, {}, {}, {}, {}, 0, 0, {}};
     run.result.name = terminal.name;
     run.result.tolerance = terminal.clockTolerance;
     run.clock.start();

@@ -139,7 +139,7 @@ HttpResponse punches(Database &db, const HttpRequest &request, PunchForm form)
     HttpResponse r;
     if (form == PunchForm::Csv) {
         // The export's own CSV (formula-safe: it is meant for a spreadsheet), of exactly the rows shown.
-        const auto csv = PunchExport::formatter(QStringLiteral("csv"), true);
+        const auto csv = PunchExport::formatter(QStringLiteral("csv"), {.spreadsheetSafe = true});
         csv->begin(r.body);
         for (const ExportRow &row : rows) csv->row(row, r.body);
         r.contentType = "text/csv; charset=utf-8";

@@ -13,7 +13,7 @@ QByteArray page(const QString &title, const QString &body)
                "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
                "<title>%1 - Zevo</title><link rel=\"stylesheet\" href=\"/style.css\"></head><body>"
-               "<nav><a href=\"/\">Fleet</a> <a href=\"/punches\">Punches</a> <a href=\"/metrics\">Metrics</a></nav>"
+               "<nav><a href=\"/\">Fleet</a> <a href=\"/punches\">Punches</a> <a href=\"/report\">Attendance</a> <a href=\"/metrics\">Metrics</a></nav>"
                "<main><h1>%1</h1>\n%2</main></body></html>\n")
         .arg(html(title), body)
         .toUtf8();
@@ -33,7 +33,7 @@ QByteArray styleSheet()
         ".lost{background:#6a1b9a}meter{width:5em;vertical-align:middle}.error{color:#c62828;white-space:normal}form.filter{margin:0 0 1em;display:flex;"
         "flex-wrap:wrap;gap:.5em;align-items:end}form label{display:flex;flex-direction:column;font-size:.85em}"
         "input,button{font:inherit;padding:.3em}.charts{display:flex;flex-wrap:wrap;gap:1em}.charts svg{background:#fff;"
-        "max-width:100%;height:auto}.note{color:#55606b}@media print{nav,form{display:none}}\n");
+        "max-width:100%;height:auto}.note{color:#55606b}@media print{nav,form,.pager{display:none}}\n");
 }
 
 QString chart(const QString &title, const QString &unit, const QList<Point> &points)

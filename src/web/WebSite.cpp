@@ -73,17 +73,26 @@ HttpResponse WebSite::login(const HttpRequest &request) const
 HttpResponse WebSite::withDatabase(const HttpRequest &request) const
 {
     const QString &path = request.path;
-    const bool json = isApi(path);
     const bool known = path == QLatin1String("/") || path == QLatin1String("/api/status")
         || path == QLatin1String("/metrics") || path.startsWith(QLatin1String("/terminal/"))
         || path == QLatin1String("/punches") || path == QLatin1String("/punches.csv")
-        || path == QLatin1String("/api/punches");
+        || path == QLatin1String("/api/punches") || path == QLatin1String("/report")
+        || path == QLatin1String("/api/report");
     if (!known) {
         HttpResponse r;
         r.status = 404;
         r.body = WebHtml::page(QStringLiteral("Not found"), QStringLiteral("<p>There is no such page.</p>"));
         return r;
     }
+    if (path == QLatin1String("/") || path == QLatin1String("/api/status") || path == QLatin1String("/metrics"))
+        return fleetPages_.get(path, [&] { return fromDatabase(request); });
+    return fromDatabase(request);
+}
+
+HttpResponse WebSite::fromDatabase(const HttpRequest &request) const
+{
+    const QString &path = request.path;
+    const bool json = isApi(path);
     if (database_.kind == DatabaseUrl::Sqlite && !QFileInfo::exists(database_.path))
         return WebPages::unavailable(
             QStringLiteral("database %1: no such file (no sync has run yet)").arg(database_.display()), json);
@@ -95,6 +104,8 @@ HttpResponse WebSite::withDatabase(const HttpRequest &request) const
     if (path == QLatin1String("/api/status")) return WebPages::fleet(*db, true);
     if (path == QLatin1String("/metrics")) return WebPages::metrics(*db);
     if (path.startsWith(QLatin1String("/terminal/"))) return WebPages::terminal(*db, path.mid(10));
+    if (path == QLatin1String("/report")) return WebPages::report(*db, request, false);
+    if (path == QLatin1String("/api/report")) return WebPages::report(*db, request, true);
     if (path == QLatin1String("/punches.csv")) return WebPages::punches(*db, request, WebPages::PunchForm::Csv);
     if (path == QLatin1String("/api/punches")) return WebPages::punches(*db, request, WebPages::PunchForm::Json);
     return WebPages::punches(*db, request, WebPages::PunchForm::Page);

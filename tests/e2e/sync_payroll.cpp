@@ -56,7 +56,7 @@ QString exported(Database &db, const QString &format, bool utc, const QString &t
     qint64 rows = 0;
     QString error;
     if (!PunchExport::write(
-            db, filter, *PunchExport::formatter(format, utc),
+            db, filter, *PunchExport::formatter(format, {.utc = utc}),
             [&](const QByteArray &piece) {
                 out += piece;
                 return true;

@@ -378,7 +378,7 @@ private slots:
             QByteArray out;
             qint64 rows = 0;
             QVERIFY2(PunchExport::write(
-                         *db, filter, *PunchExport::formatter(QStringLiteral("csv"), false, safe),
+                         *db, filter, *PunchExport::formatter(QStringLiteral("csv"), {.spreadsheetSafe = safe}),
                          [&out](const QByteArray &piece) {
                              out += piece;
                              return true;

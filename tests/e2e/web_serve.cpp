@@ -172,6 +172,17 @@ private slots:
             server.port, get(server.port, "/punches.csv?date=2009-03-02&terminal=" + QUrl::toPercentEncoding(Markup)));
         QCOMPARE(csv.body.count("\r\n"), firstDay + 1);
         QVERIFY(csv.head.contains("Content-Disposition: attachment"));
+        QVERIFY2(csv.body.contains(",2009-03-02T") && !csv.body.contains("Z,"), csv.body.left(300).constData());
+        // The daily report of that day: a row per card, the same in the page and in its JSON.
+        const Answer report = exchange(server.port, get(server.port, "/api/report?from=2009-03-02&to=2009-03-02"));
+        const QJsonObject days = QJsonDocument::fromJson(report.body).object();
+        const int cards = int(days.value(QStringLiteral("rows")).toArray().size());
+        QVERIFY2(cards > 0 && days.value(QStringLiteral("total")).toInt() == cards, report.body.left(300).constData());
+        const QString attendance = dom(server.port, QStringLiteral("/report?from=2009-03-02&to=2009-03-02"),
+                                       dir_.filePath(QStringLiteral("r.png")));
+        QVERIFY2(attendance.contains(QStringLiteral("<h2>2009-03-02</h2>")), qPrintable(attendance.left(2000)));
+        QCOMPARE(attendance.count(QStringLiteral("<tr><td>")), cards);
+        QCOMPARE(exchange(server.port, get(server.port, "/api/report?from=2001-01-01&to=2009-03-02")).status, 400);
     }
 
     // Off the loopback only with a token; a wrong one gets nothing of the fleet; the form's cookie is

@@ -46,7 +46,17 @@ std::vector<uint8_t> generate(std::mt19937 &rng)
                                    "1231",
                                    "2359",
                                    "1050079A7850709270936280000",
-                                   "1050079A785200709270936280000"};
+                                   "1050079A785200709270936280000",
+                                   "GET / HTTP/1.1\r\n",
+                                   "POST /login HTTP/1.1\r\n",
+                                   "Host: 127.0.0.1:8470\r\n",
+                                   "Content-Length: 12\r\n",
+                                   "Content-Length: 99999999999999999999\r\n",
+                                   "Transfer-Encoding: chunked\r\n",
+                                   "\r\n\r\n",
+                                   "%2F%00",
+                                   "100000",
+                                   "18446744073709551615"};
     std::vector<uint8_t> out;
     const int parts = int(rng() % 64);
     for (int i = 0; i < parts; ++i) {

@@ -228,7 +228,7 @@ int exportCommand(CliContext &c, Args &a)
             if (spreadsheetSafe) throw UsageError{QStringLiteral("--spreadsheet-safe goes with --format csv")};
             return exportRosters(c, url, dbText.has_value(), outPath);
         }
-        formatter = PunchExport::formatter(format, utc, spreadsheetSafe);
+        formatter = PunchExport::formatter(format, {.utc = utc, .spreadsheetSafe = spreadsheetSafe});
         if (!formatter)
             throw UsageError{
                 QStringLiteral("--format must be csv, jsonl, layout or roster-csv, not \"%1\"").arg(format)};
