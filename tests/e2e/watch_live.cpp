@@ -189,6 +189,11 @@ private slots:
         }
         WatchProcess watch(watchArgs(fleet, db));
         punchAll(sim, 3, 3);
+        // Caught up and subscribed before the faults, so that they reach pushes.
+        qint64 before = 0, beforeOnSerial = 0;
+        punchesHeld(sim, before);
+        punchesHeld(serial, beforeOnSerial);
+        QCOMPARE(waitForPunches(urlOf(db), before + beforeOnSerial), before + beforeOnSerial);
         sim.send(QStringLiteral("push-fault repeat 1"));
         punchAll(sim, 3, 2);
         sim.send(QStringLiteral("push-fault gap 2"));
