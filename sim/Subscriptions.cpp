@@ -48,7 +48,7 @@ QByteArray Subscriptions::subscribe(Terminal &terminal, const QByteArray &payloa
     return reply;
 }
 
-void Subscriptions::pushNext(int address)
+void Subscriptions::pushNext(int address, bool gapAllowed)
 {
     const auto it = subscriptions_.find(address);
     if (it == subscriptions_.end() || it->inFlight) return;
@@ -63,11 +63,17 @@ void Subscriptions::pushNext(int address)
     if (t.pushFault == Terminal::PushFault::Repeat && s.acked >= t.firstSerial() && !t.records.isEmpty()) {
         from = s.acked;  // a record the host already took, pushed again as if new
         t.pushFault = Terminal::PushFault::None;
-    } else if (t.pushFault == Terminal::PushFault::Gap) {
-        if (from + 1 > t.lastSerial) return;  // the record to leave out needs one to push after it
+    } else if (t.pushFault == Terminal::PushFault::Gap && gapAllowed && from <= t.lastSerial) {
+        // The record to leave out needs one to push after it: a lone one waits for it, at most a
+        // resend's time, then goes as usual and the fault waits for the next push.
+        if (from + 1 > t.lastSerial) {
+            if (!s.gapWait.isValid()) s.gapWait.start();
+            return;
+        }
         ++from;  // one record left out: the host must fetch it
         t.pushFault = Terminal::PushFault::None;
     }
+    s.gapWait.invalidate();
     if (from > t.lastSerial) return;
     const qsizetype count = qsizetype(qMin<quint64>(t.lastSerial - from + 1, MaxRecordsPerPush));
     std::vector<PackedRecord> packed(static_cast<size_t>(count));
@@ -110,6 +116,8 @@ void Subscriptions::acknowledged(const Frame::Message &ack)
 
 void Subscriptions::resendLate()
 {
-    for (Subscription &s : subscriptions_)
-        if (s.inFlight && s.sentAt.elapsed() >= ResendMs) transmit(s);
+    for (auto it = subscriptions_.begin(); it != subscriptions_.end(); ++it) {
+        if (it->inFlight && it->sentAt.elapsed() >= ResendMs) transmit(*it);
+        if (!it->inFlight && it->gapWait.isValid() && it->gapWait.elapsed() >= ResendMs) pushNext(it.key(), false);
+    }
 }

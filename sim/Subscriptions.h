@@ -42,8 +42,10 @@ private:
         bool inFlight = false;
         QByteArray frame;  // the push in flight, sent again as it is
         QElapsedTimer sentAt;
+        QElapsedTimer gapWait;  // a gap fault holding a lone record until a second comes to push
     };
-    void pushNext(int address);
+    // `gapAllowed` false: the next record goes out even under a gap fault (it waited long enough).
+    void pushNext(int address, bool gapAllowed = true);
     void transmit(Subscription &s);
     void resendLate();
     void endAll();

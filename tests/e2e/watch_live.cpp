@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -188,6 +189,11 @@ private slots:
         }
         WatchProcess watch(watchArgs(fleet, db));
         punchAll(sim, 3, 3);
+        // Caught up and subscribed before the faults, so that they reach pushes.
+        qint64 before = 0, beforeOnSerial = 0;
+        punchesHeld(sim, before);
+        punchesHeld(serial, beforeOnSerial);
+        QCOMPARE(waitForPunches(urlOf(db), before + beforeOnSerial), before + beforeOnSerial);
         sim.send(QStringLiteral("push-fault repeat 1"));
         punchAll(sim, 3, 2);
         sim.send(QStringLiteral("push-fault gap 2"));
@@ -198,7 +204,19 @@ private slots:
         held += heldOnSerial;
         QCOMPARE(heldOnSerial, 37);
         const qint64 stored = waitForPunches(urlOf(db), held);
-        QVERIFY2(stored == held, qPrintable(QStringLiteral("%1 of %2 stored; %3").arg(stored).arg(held).arg(watch.err())));
+        if (stored != held) {
+            QString error;
+            auto d = Database::open(urlOf(db), error);
+            QSqlQuery q(d->sql());
+            q.exec(QStringLiteral("SELECT t.identity, p.serial FROM punches p JOIN terminals t ON t.id = p.terminal_id"));
+            QSet<QString> inDb;
+            while (q.next()) inDb.insert(q.value(0).toString() + u'/' + q.value(1).toString());
+            const QStringList missing = (all - inDb).values();
+            QFAIL(qPrintable(QStringLiteral("%1 of %2 stored, missing %3; %4")
+                                 .arg(stored)
+                                 .arg(held)
+                                 .arg(missing.join(u' '), watch.err())));
+        }
 
         const AttctlRun second = attctl(QStringList{"watch"} + watchArgs(fleet, db));
         QCOMPARE(second.code, 4);
