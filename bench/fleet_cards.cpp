@@ -2,70 +2,18 @@
 // (--jobs 4), plan + apply after 1% of the cards changed as a share of that full load, attctl's peak
 // memory, and the same list into one terminal on attsim's pty at 115200 baud set against the line
 // time of the entries' bytes.
-#include "child_memory.h"
+#include "bench_sim.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr int Terminals = 64;
 constexpr int Cards = 5000;
 constexpr int Baud = 115200;
-
-QString binDir() { return QCoreApplication::applicationDirPath() + QStringLiteral("/.."); }
-
-struct Run {
-    double seconds = -1;
-    double peakMB = 0;
-    int status = -1;
-};
-
-Run runAttctl(const QStringList &args, const QString &outPath)
-{
-    QList<QByteArray> bytes{(binDir() + QStringLiteral("/tools/attctl")).toLocal8Bit()};
-    for (const QString &a : args) bytes << a.toLocal8Bit();
-    std::vector<char *> argv;
-    for (QByteArray &b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray out = outPath.toLocal8Bit();
-    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    Run r;
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    if (rc != 0 || !waitTrackingPeak(pid, status, r.peakMB)) return r;
-    r.seconds = t.nsecsElapsed() / 1e9;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
-
-// attsim with `args`, once it printed the line starting with `ready`; its lines before that in `lines`.
-bool startSim(QProcess &sim, const QStringList &args, const QString &ready, QStringList &lines)
-{
-    sim.start(binDir() + QStringLiteral("/sim/attsim"), args);
-    if (!sim.waitForStarted(10000)) return false;
-    while (sim.waitForReadyRead(60000))
-        while (sim.canReadLine()) {
-            lines << QString::fromUtf8(sim.readLine()).trimmed();
-            if (lines.last().startsWith(ready)) return true;
-        }
-    return false;
-}
 
 // The list: card i with an 8-digit job number and a name of three Chinese characters; `renamed`
 // cards (every 100th) get another name. Its entries' bytes in an IssueCards request are returned.
@@ -93,17 +41,12 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    QProcess fleet;
-    QStringList lines;
-    if (!dir.isValid()
-        || !startSim(fleet, {QStringLiteral("--fleet"), QString::number(Terminals)}, QStringLiteral("ready tcp "),
-                     lines)) {
+    BenchSim fleet;
+    if (!dir.isValid() || !fleet.start({QStringLiteral("--fleet"), QString::number(Terminals)})) {
         std::fprintf(stderr, "cannot start attsim --fleet %d\n", Terminals);
         return 2;
     }
-    QStringList ports;
-    for (const QString &l : lines)
-        if (l.startsWith(QStringLiteral("ready fleet "))) ports = l.mid(12).split(u' ');
+    const QStringList &ports = fleet.fleet;
     const QString fleetFile = dir.filePath(QStringLiteral("fleet.ini"));
     {
         QFile f(fleetFile);
@@ -117,17 +60,18 @@ int main(int argc, char **argv)
     const qint64 entryBytes = writeList(list, false);
     if (entryBytes < 0 || writeList(changed, true) < 0) return 2;
     auto roster = [&](const QString &verb, const QString &fleetPath, const QString &from, const QString &out) {
-        return runAttctl({QStringLiteral("roster"), verb, QStringLiteral("--fleet"), fleetPath,
-                          QStringLiteral("--from"), from, QStringLiteral("--jobs"), QStringLiteral("4"),
-                          QStringLiteral("--lock-dir"), dir.filePath(QStringLiteral("locks"))},
-                         dir.filePath(out));
+        return runTrackingPeak(binDir() + QStringLiteral("/tools/attctl"),
+                               {QStringLiteral("roster"), verb, QStringLiteral("--fleet"), fleetPath,
+                                QStringLiteral("--from"), from, QStringLiteral("--jobs"), QStringLiteral("4"),
+                                QStringLiteral("--lock-dir"), dir.filePath(QStringLiteral("locks"))},
+                               dir.filePath(out));
     };
 
     std::printf("fleet: %d empty terminals, a list of %d cards, attctl roster apply --jobs 4, TCP loopback\n",
                 Terminals, Cards);
-    const Run full = roster(QStringLiteral("apply"), fleetFile, list, QStringLiteral("full.txt"));
-    const Run plan = roster(QStringLiteral("plan"), fleetFile, changed, QStringLiteral("plan.txt"));
-    const Run apply = roster(QStringLiteral("apply"), fleetFile, changed, QStringLiteral("apply.txt"));
+    const ChildRun full = roster(QStringLiteral("apply"), fleetFile, list, QStringLiteral("full.txt"));
+    const ChildRun plan = roster(QStringLiteral("plan"), fleetFile, changed, QStringLiteral("plan.txt"));
+    const ChildRun apply = roster(QStringLiteral("apply"), fleetFile, changed, QStringLiteral("apply.txt"));
     if (full.status != 0 || plan.status != 0 || apply.status != 0) {
         std::fprintf(stderr, "roster apply or plan failed (%d, %d, %d)\n", full.status, plan.status, apply.status);
         return 2;
@@ -141,19 +85,16 @@ int main(int argc, char **argv)
     const double peak = qMax(full.peakMB, qMax(plan.peakMB, apply.peakMB));
     std::printf("peak RSS of attctl roster apply %.1f MB (goal <= 40 MB: %s)\n", peak, peak <= 40 ? "met" : "MISSED");
 
-    QProcess serial;
+    BenchSim serial;
     const QString pty = dir.filePath(QStringLiteral("ttySIM"));
-    lines.clear();
-    if (!startSim(serial, {QStringLiteral("--pty"), pty, QStringLiteral("--baud"), QString::number(Baud)},
-                  QStringLiteral("ready pty "), lines))
-        return 2;
+    if (!serial.start({QStringLiteral("--baud"), QString::number(Baud)}, pty)) return 2;
     const QString serialFleet = dir.filePath(QStringLiteral("serial.ini"));
     {
         QFile f(serialFleet);
         if (!f.open(QIODevice::WriteOnly)) return 2;
         f.write(QStringLiteral("[pty]\nline = serial:%1,%2\naddress = 105\n").arg(pty).arg(Baud).toUtf8());
     }
-    const Run paced = roster(QStringLiteral("apply"), serialFleet, list, QStringLiteral("serial.txt"));
+    const ChildRun paced = roster(QStringLiteral("apply"), serialFleet, list, QStringLiteral("serial.txt"));
     if (paced.status != 0) {
         std::fprintf(stderr, "roster apply over the pty failed (%d)\n", paced.status);
         return 2;
@@ -163,9 +104,5 @@ int main(int argc, char **argv)
         "pty at %d baud: %d entries (%lld bytes, %.2f s on the line) in %.2f s = %.2fx the line time (goal <= 1.5x: %s)\n",
         Baud, Cards, entryBytes, lineTime, paced.seconds, paced.seconds / lineTime,
         paced.seconds <= 1.5 * lineTime ? "met" : "MISSED");
-    serial.terminate();
-    serial.waitForFinished(10000);
-    fleet.terminate();
-    fleet.waitForFinished(10000);
     return 0;
 }

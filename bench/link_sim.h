@@ -1,62 +1,16 @@
 #pragma once
 
-// Shared by the link benchmarks: attsim and attctl as child processes, one timed collection through
-// our device link with both record files written, and a process's peak memory.
-#include "child_memory.h"
+// Shared by the link benchmarks: attsim and attctl as child processes (bench_sim.h), one timed
+// collection through our device link with both record files written, and a process's peak memory.
+#include "bench_sim.h"
 #include "attctl/FormattedStream.h"
 #include "attlink/AttLink.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <optional>
-#include <fcntl.h>
-#include <spawn.h>
-#include <unistd.h>
-#include <sys/wait.h>
-
-inline QString binDir() { return QCoreApplication::applicationDirPath() + QStringLiteral("/.."); }
-
-struct BenchSim {
-    QProcess process;
-    QString host, port;
-
-    // Starts attsim with `args` on a free port, and on a pty linked at `pty` when given; false when it
-    // does not report ready.
-    bool start(const QStringList &args, const QString &pty = {})
-    {
-        QStringList all = args + QStringList{QStringLiteral("--tcp"), QStringLiteral("127.0.0.1:0")};
-        if (!pty.isEmpty()) all << QStringLiteral("--pty") << pty;
-        process.start(binDir() + QStringLiteral("/sim/attsim"), all);
-        if (!process.waitForStarted(10000)) return false;
-        bool tcpReady = false, ptyReady = pty.isEmpty();
-        while (process.waitForReadyRead(120000)) {
-            while (process.canReadLine()) {
-                const QString line = QString::fromUtf8(process.readLine()).trimmed();
-                if (line.startsWith(QStringLiteral("ready tcp "))) {
-                    const QString hp = line.mid(10);
-                    host = hp.left(hp.lastIndexOf(u':'));
-                    port = hp.mid(hp.lastIndexOf(u':') + 1);
-                    tcpReady = true;
-                }
-                if (line.startsWith(QStringLiteral("ready pty "))) ptyReady = true;
-                if (tcpReady && ptyReady) return true;
-            }
-        }
-        return false;
-    }
-    // The simulator's peak resident memory so far, in MB.
-    double peakMB() const { return peakResidentMB(process.processId()); }
-    ~BenchSim()
-    {
-        process.terminate();
-        process.waitForFinished(5000);
-    }
-};
 
 struct Collection {
     qint32 records = 0;
@@ -113,25 +67,4 @@ inline std::optional<Collection> collectOnce(const QString &host, const QString 
     c.repliedBytes = x.bytesReceived();
     c.turnArounds = x.requests();
     return c;
-}
-
-// Runs a program to its end and gives its peak resident memory in MB (-1 when it failed).
-inline double runForPeakMB(const QString &program, const QStringList &args)
-{
-    QList<QByteArray> bytes{program.toLocal8Bit()};
-    for (const QString &a : args) bytes << a.toLocal8Bit();
-    std::vector<char *> argv;
-    for (QByteArray &b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    double peak = 0;
-    if (!waitTrackingPeak(pid, status, peak) || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return peak;
 }

@@ -15,10 +15,6 @@
 #include <QThread>
 
 #include <cstdio>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -29,42 +25,18 @@ constexpr int Jobs = 4;
 QString binDir() { return QCoreApplication::applicationDirPath() + QStringLiteral("/.."); }
 QString attctl() { return binDir() + QStringLiteral("/tools/attctl"); }
 
-pid_t spawn(const QStringList &args, const QString &outPath)
-{
-    QList<QByteArray> bytes{attctl().toLocal8Bit()};
-    for (const QString &a : args) bytes << a.toLocal8Bit();
-    std::vector<char *> argv;
-    for (QByteArray &b : bytes) argv.push_back(b.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const QByteArray out = outPath.toLocal8Bit();
-    posix_spawn_file_actions_addopen(&actions, 1, out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc == 0 ? pid : -1;
-}
+pid_t spawn(const QStringList &args, const QString &outPath) { return spawnWithOutput(attctl(), args, outPath); }
 
-struct Run {
-    double seconds = -1;
-    double peakMB = 0;
+struct Run : ChildRun {
     qint64 records = 0;  // from the report's total
-    int status = -1;
 };
 
 // One attctl run to its end: wall time, peak memory, exit status, and the "N new records" of its total.
 Run runAttctl(const QStringList &args, const QString &outPath)
 {
     Run r;
-    QElapsedTimer t;
-    t.start();
-    const pid_t pid = spawn(args, outPath);
-    if (pid < 0) return r;
-    int status = 0;
-    if (!waitTrackingPeak(pid, status, r.peakMB)) return r;
-    r.seconds = t.nsecsElapsed() / 1e9;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    static_cast<ChildRun &>(r) = runTrackingPeak(attctl(), args, outPath);
+    if (r.seconds < 0) return r;
     QFile f(outPath);
     if (f.open(QIODevice::ReadOnly)) {
         const auto m = QRegularExpression(QStringLiteral("(\\d+) new records")).match(QString::fromUtf8(f.readAll()));

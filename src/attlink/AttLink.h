@@ -120,6 +120,11 @@ private:
                            qint32 &count, bool decimal, int first, int last, int pauseMs);
     // The message of a failed block collection.
     QString collectionFailure(const ClientResult &r, bool records) const;
+    // The end a record or roster collection shares, once the terminal's blocks are in (`written`: all
+    // reached the file; `stopped`: why a block stopped it, or empty): the file replaces the earlier one
+    // only when all went well; `message` says what happened and `count` how many entries (n) came.
+    QVariant finishCollection(DurableFile &out, const ClientResult &r, bool written, const QString &stopped,
+                              bool records, qint64 n, qint32 &count, QString &message);
     static QString pathIn(const QString &folder, const QString &name);
     void forwardProgress();
 

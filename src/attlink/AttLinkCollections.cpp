@@ -57,6 +57,24 @@ QString AttLink::collectionFailure(const ClientResult &r, bool records) const
     }
 }
 
+QVariant AttLink::finishCollection(DurableFile &out, const ClientResult &r, bool written, const QString &stopped,
+                                   bool records, qint64 n, qint32 &count, QString &message)
+{
+    if (!written) return fileFailed(out, message);
+    if (!stopped.isEmpty()) {
+        message = stopped;
+        return false;
+    }
+    if (!r.ok()) {
+        message = collectionFailure(r, records);
+        return false;
+    }
+    if (!out.commit()) return fileFailed(out, message);
+    count = qint32(n);
+    message = (records ? QStringLiteral("共采集 %1 条记录") : QStringLiteral("共采集 %1 条名单")).arg(n);
+    return true;
+}
+
 QVariant AttLink::GatherData(const QString &address, const QString &folder, const QString &fileName, QString &message,
                              qint32 &count, const QString &sleepDate, qint16 decimalCards, bool &fullYear)
 {
@@ -116,19 +134,8 @@ QVariant AttLink::collectRecords(const QString &address, const QString &folder, 
         },
         n);
     done(r);
-    if (!written) return fileFailed(out, message);
-    if (!observed) {
-        message = QStringLiteral("采集已中止");
-        return false;
-    }
-    if (!r.ok()) {
-        message = collectionFailure(r, true);
-        return false;
-    }
-    if (!out.commit()) return fileFailed(out, message);
-    count = qint32(n);
-    message = QStringLiteral("共采集 %1 条记录").arg(n);
-    return true;
+    return finishCollection(out, r, written, observed ? QString() : QStringLiteral("采集已中止"), true, n, count,
+                            message);
 }
 
 QVariant AttLink::collectRoster(const QString &address, const QString &folder, const QString &fileName,
@@ -166,19 +173,7 @@ QVariant AttLink::collectRoster(const QString &address, const QString &folder, c
         },
         n);
     done(r);
-    if (!written) return fileFailed(out, message);
-    if (!bad.isEmpty()) {
-        message = bad;
-        return false;
-    }
-    if (!r.ok()) {
-        message = collectionFailure(r, false);
-        return false;
-    }
-    if (!out.commit()) return fileFailed(out, message);
-    count = qint32(n);
-    message = QStringLiteral("共采集 %1 条名单").arg(n);
-    return true;
+    return finishCollection(out, r, written, bad, false, n, count, message);
 }
 
 QVariant AttLink::CheckData(const QString &address, const QString &folder, const QString &fileName, QString &message,

@@ -4,12 +4,12 @@
 // terminal, a list with mistakes, runs killed in the middle of a batch and two runs at once on a line.
 #include "attlink/protocol/RecordWire.h"
 #include "support/AttctlProcess.h"
+#include "support/FleetFixture.h"
 #include "support/LyingTerminal.h"
 #include "support/PgServer.h"
 #include "support/SimProcess.h"
 #include "sync/Database.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -72,27 +71,17 @@ Roster expected(const QList<Card> &list, const QStringList &groups, const Roster
     return r;
 }
 
-QString lineOf(const QString &out, const QString &name)
-{
-    for (const QString &l : out.split(u'\n'))
-        if (l.startsWith(u'[' + name + u']')) return l;
-    return {};
-}
-
 }  // namespace
 
 class FleetCards : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
+    FleetFolder dir_;
     int files_ = 0;
 
     QString write(const QString &name, const QByteArray &content)
     {
-        const QString path = dir_.filePath(QStringLiteral("%1-%2").arg(++files_).arg(name));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly)) f.write(content);
-        return path;
+        return dir_.writeFile(QStringLiteral("%1-%2").arg(++files_).arg(name), content);
     }
     // The list as a CSV file, with a byte-order mark and CR LF line ends when asked.
     QString writeList(const QList<Card> &cards, bool bomCrLf = false)
@@ -228,7 +217,7 @@ private slots:
                  qPrintable(r.out));
         const QString identity = tcp.terminal(3)[QStringLiteral("identity")].toString();
         QString error;
-        auto database = Database::open(*DatabaseUrl::parse(db, error), error);
+        auto database = openDatabase(db, error);
         QVERIFY2(database, qPrintable(error));
         // Which terminals let an office card in.
         const auto holders =

@@ -3,6 +3,7 @@
 // under faults (an endpoint failing for good, throttling, answering slowly, refusing a batch, answering
 // without reading, a push killed mid-batch) nothing marked delivered that was not, nothing skipped.
 #include "support/AttctlProcess.h"
+#include "support/FleetFixture.h"
 #include "support/HttpSink.h"
 #include "support/PgServer.h"
 #include "sync/Database.h"
@@ -23,7 +24,7 @@ namespace {
 bool storeSerials(const QString &url, const QString &identity, quint64 first, quint64 last)
 {
     QString error;
-    auto db = Database::open(*DatabaseUrl::parse(url, error), error);
+    auto db = openDatabase(url, error);
     if (!db || !Schema::migrate(*db, error)) return false;
     TerminalFacts t;
     t.identity = identity;
@@ -50,9 +51,8 @@ bool storeSerials(const QString &url, const QString &identity, quint64 first, qu
 qint64 count(const QString &url, const QString &sql)
 {
     QString error;
-    auto db = Database::open(*DatabaseUrl::parse(url, error), error);
-    const auto v = db ? db->value(sql, error) : std::nullopt;
-    return v ? v->toLongLong() : -1;
+    const auto db = openDatabase(url, error);
+    return db ? number(*db, sql) : -1;
 }
 
 // The ids of a request's body, in order.

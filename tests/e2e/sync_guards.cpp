@@ -3,6 +3,7 @@
 // PostgreSQL URL's own parameters and password sources. attctl runs as a program against attsim,
 // SQLite files and the suite's PostgreSQL server.
 #include "support/AttctlProcess.h"
+#include "support/FleetFixture.h"
 #include "support/PgServer.h"
 #include "support/SimProcess.h"
 #include "sync/Database.h"
@@ -16,46 +17,14 @@
 
 #include <unistd.h>
 
-namespace {
-
-// The report line of a terminal.
-QString lineOf(const QString &out, const QString &name)
-{
-    for (const QString &l : out.split(u'\n'))
-        if (l.startsWith(u'[' + name + u']')) return l;
-    return {};
-}
-
-}  // namespace
-
 class SyncGuards : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    int files_ = 0;
+    FleetFolder dir_;
 
-    QString writeFleet(const QString &text)
-    {
-        const QString path = dir_.filePath(QStringLiteral("fleet%1.ini").arg(++files_));
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly)) f.write(text.toUtf8());
-        return path;
-    }
     QString writeFleet(const QString &name, quint16 port, int address)
     {
-        return writeFleet(
-            QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = %3\n").arg(name).arg(port).arg(address));
-    }
-
-    QStringList syncArgs(const QString &fleet, const QString &db)
-    {
-        return {QStringLiteral("sync"),
-                QStringLiteral("--fleet"),
-                fleet,
-                QStringLiteral("--db"),
-                db,
-                QStringLiteral("--lock-dir"),
-                dir_.filePath(QStringLiteral("locks"))};
+        return dir_.writeFleet({{name, port, address, false}});
     }
 
 private slots:
@@ -73,7 +42,7 @@ private slots:
         const QString shared = tmp.filePath(QStringLiteral("shared"));
         QVERIFY(QDir().mkpath(shared));
         QVERIFY(QFile::setPermissions(shared, QFileDevice::Permissions(0x7777)));
-        QStringList args = syncArgs(fleetFile, db);
+        QStringList args = dir_.syncArgs(fleetFile, db);
         args.last() = shared;
         AttctlRun r = attctl(args);
         QCOMPARE(r.code, 2);
@@ -124,14 +93,15 @@ private slots:
     // A line that cannot be reached says why in its report line, as a single command does.
     void unreachableLinesSayWhy()
     {
-        const QString fleetFile = writeFleet(QStringLiteral("[gone]\nline = serial:%1\naddress = 1\n\n"
-                                                            "[closed]\nline = tcp:127.0.0.1:1\naddress = 2\n\n"
-                                                            "[file]\nline = serial:/etc/passwd\naddress = 3\n")
-                                                 .arg(dir_.filePath(QStringLiteral("ttyUSB7"))));
+        const QString fleetFile = dir_.writeFleet(QStringLiteral("[gone]\nline = serial:%1\naddress = 1\n\n"
+                                                                 "[closed]\nline = tcp:127.0.0.1:1\naddress = 2\n\n"
+                                                                 "[file]\nline = serial:/etc/passwd\naddress = 3\n")
+                                                      .arg(dir_.filePath(QStringLiteral("ttyUSB7"))));
         AttctlOptions c;
         c.environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
         const AttctlRun r = attctl(
-            syncArgs(fleetFile, QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("unreachable.sqlite"))), c);
+            dir_.syncArgs(fleetFile, QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("unreachable.sqlite"))),
+            c);
         QCOMPARE(r.code, 4);
         const QStringList why{
             QStringLiteral(
@@ -155,12 +125,12 @@ private slots:
         bounded.timeoutMs = 45000;  // far beyond the wait asked for, far below the old minute
 
         const QString lite = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("stalled.sqlite"));
-        AttctlRun r = attctl(syncArgs(fleetFile, lite));
+        AttctlRun r = attctl(dir_.syncArgs(fleetFile, lite));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         QString error;
-        auto stalled = Database::open(*DatabaseUrl::parse(lite, error), error);
+        auto stalled = openDatabase(lite, error);
         QVERIFY2(stalled && stalled->begin(error), qPrintable(error));
-        r = attctl(syncArgs(fleetFile, lite) << QStringLiteral("--lock-wait") << QStringLiteral("1"), bounded);
+        r = attctl(dir_.syncArgs(fleetFile, lite) << QStringLiteral("--lock-wait") << QStringLiteral("1"), bounded);
         QCOMPARE(r.code, 4);
         QVERIFY2(r.err.contains(
                      QStringLiteral("database is locked (another connection held the lock longer than the 1 s wait)")),
@@ -173,13 +143,13 @@ private slots:
         QVERIFY2(!url.isEmpty(), qPrintable(pg.errorText()));
         // libpq's own parameters pass through the URL.
         url += QStringLiteral("?sslmode=disable&application_name=zevo%20test");
-        r = attctl(syncArgs(fleetFile, url));
+        r = attctl(dir_.syncArgs(fleetFile, url));
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
-        stalled = Database::open(*DatabaseUrl::parse(url, error), error);
+        stalled = openDatabase(url, error);
         QVERIFY2(stalled && stalled->begin(error)
                      && stalled->exec(QStringLiteral("UPDATE terminals SET name = name"), error),
                  qPrintable(error));
-        r = attctl(syncArgs(fleetFile, url) << QStringLiteral("--lock-wait") << QStringLiteral("1"), bounded);
+        r = attctl(dir_.syncArgs(fleetFile, url) << QStringLiteral("--lock-wait") << QStringLiteral("1"), bounded);
         QCOMPARE(r.code, 4);
         // The server may add where it waited (CONTEXT: ...) before the code.
         const QString door = lineOf(r.out, QStringLiteral("door"));
@@ -187,8 +157,8 @@ private slots:
                      && door.endsWith(QStringLiteral("(another connection held the lock longer than the 1 s wait)")),
                  qPrintable(r.out));
         stalled->rollback();
-        r = attctl(
-            syncArgs(fleetFile, url.replace(QStringLiteral("sslmode=disable"), QStringLiteral("sslmode=require"))));
+        r = attctl(dir_.syncArgs(fleetFile,
+                                 url.replace(QStringLiteral("sslmode=disable"), QStringLiteral("sslmode=require"))));
         QCOMPARE(r.code, 4);
         QVERIFY2(r.err.contains(QStringLiteral("/stalled?sslmode=require&application_name=zevo test: cannot open: ")),
                  qPrintable(r.err));
@@ -199,13 +169,13 @@ private slots:
         nopass.environment.remove(QStringLiteral("PGPASSWORD"));
         nopass.environment.insert(QStringLiteral("PGPASSFILE"), dir_.filePath(QStringLiteral("no.pgpass")));
         const QString guarded = pg.url(QStringLiteral("stalled"), QStringLiteral("guarded"));
-        r = attctl(syncArgs(fleetFile, guarded), nopass);
+        r = attctl(dir_.syncArgs(fleetFile, guarded), nopass);
         QCOMPARE(r.code, 4);
         QVERIFY2(r.err.contains(QStringLiteral(
                      "no password supplied (give it in the URL as USER:PASSWORD@, in PGPASSWORD or in ~/.pgpass)")),
                  qPrintable(r.err));
         nopass.environment.insert(QStringLiteral("PGPASSWORD"), QStringLiteral("s3cret"));
-        r = attctl(syncArgs(fleetFile, guarded), nopass);
+        r = attctl(dir_.syncArgs(fleetFile, guarded), nopass);
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
     }
 };

@@ -4,6 +4,8 @@
 #include "health/FleetHealth.h"
 #include "health/HealthMetrics.h"
 #include "support/AttctlProcess.h"
+#include "support/FileContent.h"
+#include "support/FleetFixture.h"
 #include "support/PgServer.h"
 #include "support/SimProcess.h"
 #include "sync/Database.h"
@@ -19,21 +21,6 @@
 #include <QTest>
 
 namespace {
-
-QString lineOf(const QString &out, const QString &name)
-{
-    for (const QString &l : out.split(u'\n'))
-        if (l.startsWith(u'[' + name + u']')) return l;
-    return {};
-}
-
-qint64 number(Database &db, const QString &sql)
-{
-    QString error;
-    const auto v = db.value(sql, error);
-    if (!v) qWarning("%s", qPrintable(error));
-    return v ? v->toLongLong() : -1;
-}
 
 QString text(Database &db, const QString &sql)
 {
@@ -55,43 +42,15 @@ QString promtoolProblems(const QByteArray &metrics)
     return p.exitCode() == 0 ? QString() : QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
 }
 
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 }  // namespace
 
 class SyncHealth : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
+    FleetFolder dir_;
     PgServer pg_;
-    int files_ = 0;
 
-    QString writeFile(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = dir_.filePath(name);
-        QFile f(path);
-        if (f.open(QIODevice::WriteOnly)) f.write(bytes);
-        return path;
-    }
-    QString writeFleet(const QString &name, quint16 port)
-    {
-        return writeFile(QStringLiteral("fleet%1.ini").arg(++files_),
-                         QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = 105\n").arg(name).arg(port).toUtf8());
-    }
-    QStringList syncArgs(const QString &fleet, const QString &db)
-    {
-        return {QStringLiteral("sync"),
-                QStringLiteral("--fleet"),
-                fleet,
-                QStringLiteral("--db"),
-                db,
-                QStringLiteral("--lock-dir"),
-                dir_.filePath(QStringLiteral("locks"))};
-    }
+    QString writeFleet(const QString &name, quint16 port) { return dir_.writeFleet({{name, port, 105, false}}); }
     static QJsonObject statusJson(const AttctlRun &r)
     {
         const QStringList lines = r.lines();
@@ -119,14 +78,14 @@ private slots:
         const QString db = QStringLiteral("sqlite:") + path;
         const QString metrics = dir_.filePath(QStringLiteral("zevo.prom"));
 
-        AttctlRun r = attctl(syncArgs(fleet, db) << QStringLiteral("--metrics") << metrics);
+        AttctlRun r = attctl(dir_.syncArgs(fleet, db) << QStringLiteral("--metrics") << metrics);
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         const QString line = lineOf(r.out, QStringLiteral("正门"));
         QVERIFY2(line.contains(QStringLiteral(" new=1000 last-serial=1500 drift="))
                      && line.endsWith(QStringLiteral(" lost=500 fill=100% ok")),
                  qPrintable(r.out));
         QString error;
-        auto store = Database::open(*DatabaseUrl::parse(db, error), error);
+        auto store = openDatabase(db, error);
         QVERIFY2(store, qPrintable(error));
         QCOMPARE(number(*store, QStringLiteral("SELECT count(*) FROM punches")), 1000);
         QCOMPARE(number(*store, QStringLiteral("SELECT min(serial) FROM punches")), 501);
@@ -157,7 +116,7 @@ private slots:
         // file cannot be written, yet the punches are stored and the exit status says so.
         for (int i = 0; i < 10; ++i) sim.send(QStringLiteral("punch 0079A785"));
         QCOMPARE(sim.terminal(105)[QStringLiteral("oldestSerial")].toString(), QStringLiteral("511"));
-        r = attctl(syncArgs(fleet, db) << QStringLiteral("--metrics") << path + QStringLiteral("/zevo.prom"));
+        r = attctl(dir_.syncArgs(fleet, db) << QStringLiteral("--metrics") << path + QStringLiteral("/zevo.prom"));
         QVERIFY2(r.code == 5 && r.err.contains(QStringLiteral("metrics not written")), qPrintable(r.out + r.err));
         const QString again = lineOf(r.out, QStringLiteral("正门"));
         QVERIFY2(again.contains(QStringLiteral(" new=10 last-serial=1510 "))
@@ -169,7 +128,7 @@ private slots:
         // A terminal whose oldest record is below the one it held before had its memory replaced.
         QString ignored;
         QVERIFY(store->exec(QStringLiteral("UPDATE terminals SET oldest_serial = 900"), ignored));
-        r = attctl(syncArgs(fleet, db) << QStringLiteral("--metrics") << metrics);
+        r = attctl(dir_.syncArgs(fleet, db) << QStringLiteral("--metrics") << metrics);
         QVERIFY2(
             r.code == 4
                 && lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral("oldest serial 511 is below the 900")),
@@ -188,19 +147,19 @@ private slots:
     {
         const QString ahead = QDateTime::currentDateTime().addDays(3).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         const QString records =
-            writeFile(QStringLiteral("clock.txt"),
-                      QStringLiteral("0079A785 2026-12-01 08:00:00 0000\n0079A785 2026-12-01 09:00:00 0000\n"
-                                     "0079A785 2026-12-01 07:30:00 0000\n0079A785 2026-12-01 07:40:00 0000\n"
-                                     "0079A785 1999-12-31 23:59:00 0000\n0079A785 2026-12-01 07:45:00 0000\n"
-                                     "0079A785 2008-05-01 10:00:00 0000\n0079A785 2026-12-01 08:00:00 0000\n"
-                                     "0079A785 %1 0000\n")
-                          .arg(ahead)
-                          .toLatin1());
+            dir_.writeFile(QStringLiteral("clock.txt"),
+                           QStringLiteral("0079A785 2026-12-01 08:00:00 0000\n0079A785 2026-12-01 09:00:00 0000\n"
+                                          "0079A785 2026-12-01 07:30:00 0000\n0079A785 2026-12-01 07:40:00 0000\n"
+                                          "0079A785 1999-12-31 23:59:00 0000\n0079A785 2026-12-01 07:45:00 0000\n"
+                                          "0079A785 2008-05-01 10:00:00 0000\n0079A785 2026-12-01 08:00:00 0000\n"
+                                          "0079A785 %1 0000\n")
+                               .arg(ahead)
+                               .toLatin1());
         SimProcess sim({QStringLiteral("--load-records"), records});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
         const QString db = pg_.createDatabase(QStringLiteral("clock"));
         QVERIFY2(!db.isEmpty(), qPrintable(pg_.errorText()));
-        AttctlRun r = attctl(syncArgs(writeFleet(QStringLiteral("gate"), sim.port()), db));
+        AttctlRun r = attctl(dir_.syncArgs(writeFleet(QStringLiteral("gate"), sim.port()), db));
         QVERIFY2(r.code == 0 && lineOf(r.out, QStringLiteral("gate")).contains(QStringLiteral(" new=9 ")),
                  qPrintable(r.out + r.err));
 
@@ -238,7 +197,7 @@ private slots:
         QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("no such file")), qPrintable(status.err));
         QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("none.sqlite"))));
         status = attctl({QStringLiteral("status"), QStringLiteral("--db"),
-                         QStringLiteral("sqlite:") + writeFile(QStringLiteral("empty.sqlite"), {})});
+                         QStringLiteral("sqlite:") + dir_.writeFile(QStringLiteral("empty.sqlite"), {})});
         QVERIFY2(status.code == 4 && status.err.contains(QStringLiteral("no sync has run")), qPrintable(status.err));
 
         const QString path = dir_.filePath(QStringLiteral("v1.sqlite"));
@@ -258,15 +217,15 @@ private slots:
                          .arg(i > 6 ? QStringLiteral(",") : QString())
                          .arg(i, 2, 10, QLatin1Char('0'));
         SimProcess sim({QStringLiteral("--state"),
-                        writeFile(QStringLiteral("a1.json"), (state + QStringLiteral("]}]}")).toUtf8())});
+                        dir_.writeFile(QStringLiteral("a1.json"), (state + QStringLiteral("]}]}")).toUtf8())});
         QVERIFY2(sim.start(), qPrintable(sim.errorText()));
-        AttctlRun r = attctl(syncArgs(writeFleet(QStringLiteral("正门"), sim.port()), db));
+        AttctlRun r = attctl(dir_.syncArgs(writeFleet(QStringLiteral("正门"), sim.port()), db));
         QVERIFY2(r.code == 0
                      && lineOf(r.out, QStringLiteral("正门")).contains(QStringLiteral(" new=10 last-serial=30 ")),
                  qPrintable(r.out + r.err));
         QVERIFY(!r.out.contains(QStringLiteral("lost=")));
         QString error;
-        auto migrated = Database::open(*DatabaseUrl::parse(db, error), error);
+        auto migrated = openDatabase(db, error);
         QCOMPARE(Schema::version(*migrated, error), Schema::Current);
         QCOMPARE(number(*migrated, QStringLiteral("SELECT count(*) FROM punches WHERE suspect = ''")), 30);
         QCOMPARE(number(*migrated, QStringLiteral("SELECT lost_total * 100 + held FROM terminals")), 25);
@@ -274,7 +233,7 @@ private slots:
         QCOMPARE(statusJson(status)[QStringLiteral("state")].toString(), QStringLiteral("filling"));
 
         // PostgreSQL: version 1 as its statements made it, a punch in it, then the steps after it.
-        auto pg = Database::open(*DatabaseUrl::parse(pg_.createDatabase(QStringLiteral("v1")), error), error);
+        auto pg = openDatabase(pg_.createDatabase(QStringLiteral("v1")), error);
         QVERIFY2(pg && Schema::migrate(*pg, error, 1), qPrintable(error));
         QVERIFY2(pg->exec(QStringLiteral("INSERT INTO terminals (identity, name, last_serial, last_sync, clock_drift) "
                                          "VALUES ('B2', 'gate', 7, '2026-12-01 08:00:00', 3)"),

@@ -2,6 +2,7 @@
 // schema creation and versions, each punch kept exactly once whatever the number and order of
 // writers, one transaction per terminal, refusals that name the database, and the exports.
 #include "attlink/TerminalClient.h"
+#include "support/FleetFixture.h"
 #include "support/LyingTerminal.h"
 #include "support/PgServer.h"
 #include "sync/Database.h"
@@ -92,13 +93,6 @@ class SyncStore : public QObject {
         return db;
     }
 
-    qint64 count(Database &db, const QString &sql)
-    {
-        QString error;
-        const auto v = db.value(sql, error);
-        return v ? v->toLongLong() : -1;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -123,7 +117,7 @@ private slots:
         QVERIFY2(Schema::migrate(*db, error), qPrintable(error));
         QCOMPARE(Schema::version(*db, error), Schema::Current);
         QVERIFY2(Schema::migrate(*db, error), qPrintable(error));  // again: nothing to do
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM zevo_schema")), 1);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM zevo_schema")), 1);
         QVERIFY2(Schema::checkWritable(*db, error), qPrintable(error));
 
         QVERIFY(db->exec(QStringLiteral("UPDATE zevo_schema SET version = 99"), error));
@@ -182,14 +176,14 @@ private slots:
         QVERIFY2(store.store(facts(QStringLiteral("B2"), QStringLiteral("gate")), serials(1, 5), 5, inserted, error),
                  qPrintable(error));
         QCOMPARE(inserted, 5);
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 3005);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM punches")), 3005);
         QCOMPARE(
-            count(
+            number(
                 *db,
                 QStringLiteral(
                     "SELECT count(DISTINCT serial) FROM punches p JOIN terminals t ON t.id = p.terminal_id WHERE t.identity = 'A1'")),
             3000);
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
     }
 
     void aFailedSourceKeepsNothing()
@@ -203,15 +197,15 @@ private slots:
         QVERIFY(!store.store(facts(QStringLiteral("C3")), serials(1, 5000, 2 * PunchStore::BatchRows + 7), 5000,
                              inserted, error));
         QCOMPARE(error, QStringLiteral("line cut"));
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM terminals")), 0);
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM cards")), 0);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM terminals")), 0);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM cards")), 0);
         quint64 last = 1;
         QVERIFY(store.lastSerial(QStringLiteral("C3"), last, error));
         QCOMPARE(last, quint64(0));
         // The same store is fine afterwards, cards included.
         QVERIFY2(store.store(facts(QStringLiteral("C3")), serials(1, 3), 3, inserted, error), qPrintable(error));
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM cards")), 1);
     }
 
     // The sync of terminals that lie: a reply skipping records it counts stores and clears nothing;
@@ -237,7 +231,7 @@ private slots:
         QCOMPARE(r.error,
                  QStringLiteral(
                      "collection failed: damaged reply: it sent serials from 4 where its count puts the oldest at 1"));
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM punches")), 0);
         QCOMPARE(skips.deleteRequests(), 0);
 
         LyingTerminal greedy(LyingTerminal::Mode::DeletesTooMany, 600);
@@ -247,7 +241,7 @@ private slots:
         QCOMPARE(r.error,
                  QStringLiteral("stored, but clearing the terminal failed (the next sync clears them): damaged "
                                 "reply: 602 records deleted, but at most 600 can have a serial up to 600"));
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(DISTINCT serial) FROM punches")), 600);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(DISTINCT serial) FROM punches")), 600);
     }
 
     void concurrentWritersNeverDuplicate()
@@ -279,8 +273,8 @@ private slots:
         }
         for (int i = 0; i < 4; ++i) QVERIFY2(ok[i], qPrintable(errors[i]));
         auto db = openMigrated(url);
-        QCOMPARE(count(*db, QStringLiteral("SELECT count(*) FROM punches")), 3000);
-        QCOMPARE(count(*db, QStringLiteral("SELECT last_serial FROM terminals")), 3000);
+        QCOMPARE(number(*db, QStringLiteral("SELECT count(*) FROM punches")), 3000);
+        QCOMPARE(number(*db, QStringLiteral("SELECT last_serial FROM terminals")), 3000);
     }
 
     void exportsCsvAndJsonLinesWithFilters()

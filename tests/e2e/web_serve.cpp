@@ -3,6 +3,7 @@
 // client can do: a wrong token, another host name, a slow head, 200 requests at once, a sync writing
 // meanwhile.
 #include "support/AttctlProcess.h"
+#include "support/FleetFixture.h"
 #include "support/SimProcess.h"
 
 #include <QFile>
@@ -77,20 +78,11 @@ QByteArray get(quint16 port, const QByteArray &path, const QByteArray &extra = {
 class WebServe : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
+    FleetFolder dir_;
     std::unique_ptr<SimProcess> sim_;
     QString db_, fleet_, identity_;
 
-    QStringList syncArgs() const
-    {
-        return {QStringLiteral("sync"),
-                QStringLiteral("--fleet"),
-                fleet_,
-                QStringLiteral("--db"),
-                db_,
-                QStringLiteral("--lock-dir"),
-                dir_.filePath(QStringLiteral("locks"))};
-    }
+    QStringList syncArgs() const { return dir_.syncArgs(fleet_, db_); }
 
     // What Chromium made of a page: the DOM after parsing, and a screenshot beside it.
     QString dom(quint16 port, const QString &path, const QString &shot)
@@ -125,12 +117,8 @@ private slots:
         QVERIFY(dir_.isValid());
         sim_ = std::make_unique<SimProcess>(QStringList{QStringLiteral("--records"), QStringLiteral("1200")});
         QVERIFY2(sim_->start(), qPrintable(sim_->errorText()));
-        fleet_ = dir_.filePath(QStringLiteral("fleet.ini"));
-        QFile f(fleet_);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            QStringLiteral("[%1]\nline = tcp:127.0.0.1:%2\naddress = 105\n").arg(Markup).arg(sim_->port()).toUtf8());
-        f.close();
+        fleet_ = dir_.writeFleet({{Markup, sim_->port(), 105, false}});
+        QVERIFY(!fleet_.isEmpty());
         db_ = QStringLiteral("sqlite:") + dir_.filePath(QStringLiteral("punches.sqlite"));
         const AttctlRun r = attctl(syncArgs());
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
