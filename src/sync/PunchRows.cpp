@@ -8,6 +8,7 @@
 #include <QHash>
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -25,10 +26,14 @@ struct TerminalEntry {
 
 using Terminals = QHash<qint64, TerminalEntry>;
 
-bool loadTerminals(Database &db, Terminals &terminals, QString &error)
+// Every terminal, or the one of `onlyId` (a live output reads one terminal many times a second: the
+// whole table each time cost it more than its punches).
+bool loadTerminals(Database &db, Terminals &terminals, QString &error, std::optional<qint64> onlyId = std::nullopt)
 {
     SqlCursor q(db);
-    if (!q.exec(QStringLiteral("SELECT id, name, identity, address, timezone FROM terminals"), {}, error)) return false;
+    const QString sql = QStringLiteral("SELECT id, name, identity, address, timezone FROM terminals");
+    if (!(onlyId ? q.exec(sql + QStringLiteral(" WHERE id = ?"), {*onlyId}, error) : q.exec(sql, {}, error)))
+        return false;
     while (q.next()) {
         TerminalEntry &t = terminals[q.integer(0)];
         t.name = q.text(1).toByteArray();
@@ -209,7 +214,7 @@ bool bySerial(Database &db, qint64 terminalId, quint64 after, int limit, const E
               quint64 through)
 {
     Terminals terminals;
-    if (!loadTerminals(db, terminals, error)) return false;
+    if (!loadTerminals(db, terminals, error, terminalId)) return false;
     QString sql =
         QStringLiteral("SELECT %1 FROM punches WHERE terminal_id = ? AND serial > ?").arg(columns(db.postgres()));
     QVariantList binds{terminalId, qint64(after)};
