@@ -7,6 +7,7 @@
 #include <QSqlRecord>
 
 #include <sqlite3.h>
+#include <optional>
 
 sqlite3 *sqliteHandleOf(Database &db)
 {
@@ -28,6 +29,34 @@ bool isWholeNumber(const QVariant &v)
     default:
         return false;
     }
+}
+
+// The statement with each ? outside quotes replaced by its value, when every value is a whole number;
+// nothing otherwise.
+std::optional<QString> withWholeNumbers(const QString &sql, const QVariantList &binds)
+{
+    for (const QVariant &b : binds)
+        if (!isWholeNumber(b)) return std::nullopt;
+    QString out;
+    out.reserve(sql.size() + binds.size() * 12);
+    qsizetype next = 0;
+    QChar quote;  // the quote we are inside ('' and "" inside toggle twice), or none
+    for (const QChar c : sql) {
+        if (quote.isNull() && (c == u'\'' || c == u'"'))
+            quote = c;
+        else if (c == quote)
+            quote = QChar();
+        if (c != u'?' || !quote.isNull()) {
+            out += c;
+            continue;
+        }
+        if (next == binds.size()) return std::nullopt;
+        const QVariant &b = binds[next++];
+        const bool unsignedType = b.typeId() == QMetaType::ULongLong || b.typeId() == QMetaType::UInt;
+        out += unsignedType ? QString::number(b.toULongLong()) : QString::number(b.toLongLong());
+    }
+    if (next != binds.size() || binds.isEmpty()) return std::nullopt;
+    return out;
 }
 
 }  // namespace
@@ -57,6 +86,13 @@ bool SqlCursor::exec(const QString &sql, const QVariantList &binds, QString &err
     }
     query_ = std::make_unique<QSqlQuery>(db_.sql());
     query_->setForwardOnly(true);
+    // Qt's driver prepares a statement with values on the server (prepare, run, deallocate: three
+    // round trips). Whole numbers written into the text need one, which a live output that reads each
+    // terminal a few times a second feels; text values keep the placeholders.
+    if (const std::optional<QString> literal = withWholeNumbers(sql, binds)) {
+        if (!query_->exec(*literal)) return db_.failed(*query_, QStringLiteral("query"), error);
+        return true;
+    }
     if (!query_->prepare(sql)) return db_.failed(*query_, QStringLiteral("query"), error);
     for (const QVariant &b : binds) query_->addBindValue(b);
     return db_.exec(*query_, error);
