@@ -2,9 +2,12 @@
 
 namespace CsvText {
 
-void appendField(QByteArray &out, const QByteArray &field)
+void appendField(QByteArray &out, QByteArrayView field)
 {
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r')) {
+    bool plain = true;
+    for (char c : field)
+        if (c == ',' || c == '"' || c == '\n' || c == '\r') plain = false;
+    if (plain) {
         out.append(field);
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -8,7 +9,7 @@
 // quoted, quotes inside doubled.
 namespace CsvText {
 
-void appendField(QByteArray &out, const QByteArray &field);
+void appendField(QByteArray &out, QByteArrayView field);
 
 // The fields of one line (its line end removed). False with `why` for a quote left open or text
 // after a closing quote.

@@ -1,5 +1,7 @@
 #include "sync/FieldText.h"
 
+#include "common/CsvText.h"
+
 namespace FieldText {
 
 void appendCardDecimal(QByteArray &out, uint32_t card)
@@ -31,22 +33,7 @@ void appendDecimal(QByteArray &out, quint64 n)
     out.append(digits + i, 20 - i);
 }
 
-void appendCsvField(QByteArray &out, QByteArrayView field)
-{
-    bool plain = true;
-    for (char c : field)
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') plain = false;
-    if (plain) {
-        out.append(field);
-        return;
-    }
-    out.append('"');
-    for (char c : field) {
-        if (c == '"') out.append('"');
-        out.append(c);
-    }
-    out.append('"');
-}
+void appendCsvField(QByteArray &out, QByteArrayView field) { CsvText::appendField(out, field); }
 
 void appendCsvCell(QByteArray &out, QByteArrayView field, bool spreadsheetSafe)
 {
