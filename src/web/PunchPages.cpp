@@ -2,12 +2,10 @@
 #include "web/WebPages.h"
 #include "web/WebHtml.h"
 
+#include "sync/FieldText.h"
 #include "sync/PunchPage.h"
 #include "sync/Punch.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QUrl>
 
 using WebHtml::html;
@@ -111,17 +109,6 @@ HttpResponse page(const Query &q, const QList<ExportRow> &rows, bool more)
     return r;
 }
 
-QJsonObject jsonOf(const ExportRow &r)
-{
-    return {{QStringLiteral("terminal"), QString::fromUtf8(r.terminal)},
-            {QStringLiteral("identity"), QString::fromUtf8(r.identity)},
-            {QStringLiteral("serial"), double(r.serial)},
-            {QStringLiteral("card"), QStringLiteral("%1").arg(r.card, 10, 10, QLatin1Char('0'))},
-            {QStringLiteral("time"), timeOf(r.stamp).replace(u' ', u'T')},
-            {QStringLiteral("flag"), QString::fromUtf8(r.flag)},
-            {QStringLiteral("suspect"), QString::fromUtf8(r.suspect)}};
-}
-
 }  // namespace
 
 namespace WebPages {
@@ -147,14 +134,21 @@ HttpResponse punches(Database &db, const HttpRequest &request, PunchForm form)
                  "attachment; filename=\"punches-" + q.date.toLatin1() + '-' + QByteArray::number(q.page) + ".csv\"");
         return r;
     }
-    QJsonArray all;
-    for (const ExportRow &row : rows) all.append(jsonOf(row));
-    QJsonObject page{
-        {QStringLiteral("date"), q.date}, {QStringLiteral("page"), double(q.page)}, {QStringLiteral("punches"), all}};
-    page.insert(QStringLiteral("next"),
-                more ? QJsonValue(link(QStringLiteral("/api/punches"), q, q.page + 1)) : QJsonValue());
+    // Each punch as `attctl export --format jsonl` writes it.
+    r.body = "{\"date\":";
+    FieldText::appendJsonString(r.body, q.date.toUtf8());
+    r.body += ",\"page\":" + QByteArray::number(q.page) + ",\"punches\":[";
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        if (i) r.body.append(',');
+        PunchExport::appendJsonObject(rows[i], r.body, false, false);
+    }
+    r.body += "],\"next\":";
+    if (more)
+        FieldText::appendJsonString(r.body, link(QStringLiteral("/api/punches"), q, q.page + 1).toUtf8());
+    else
+        r.body += "null";
+    r.body += '}';
     r.contentType = "application/json";
-    r.body = QJsonDocument(page).toJson(QJsonDocument::Compact);
     return r;
 }
 
